@@ -1,0 +1,56 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "commands/command_context.h"
+#include "model/autoconvolution_calculation.h"
+
+// "Start Calculation" in three phases so that the front end can run the long
+// middle one off the user-interface thread:
+//   prepare (UI thread): Refresh, show and clear the Log window, read and check
+//     the inputs, ask where to save; nothing is computed yet;
+//   run (any thread): the pure calculation, cancellable;
+//   finish (UI thread): commit the set, the parameters and the log; save.
+// A cancelled or refused run leaves the set, the parameters, the dialog's fields,
+// the Log window and every file as they were before prepare.
+struct PreparedCalculation {
+  AutoconvolutionInputs inputs;
+  std::optional<std::string> savePath;  // set when the result is to be saved
+  // What prepare changed, to put back when the run is abandoned.
+  ParameterBlock parametersBefore;
+  CalculationParametersTexts fieldsBefore;
+  std::string logBefore;
+};
+
+// Returns nothing when the command stopped before computing (a message was shown
+// or an exception escaped to the caller's handler).
+std::optional<PreparedCalculation> prepareAutoconvolutionCalculation(CommandContext& context);
+
+// Calls progress(n) after entry n (n >= 2) is complete. Returns nothing when cancelled.
+std::optional<AutoconvolutionResult> runAutoconvolutionCalculation(
+    const PreparedCalculation& prepared, const std::function<void(int)>& progress,
+    const std::atomic<bool>* cancel);
+
+void finishAutoconvolutionCalculation(CommandContext& context, const PreparedCalculation& prepared,
+                                      AutoconvolutionResult result);
+void abandonAutoconvolutionCalculation(CommandContext& context, const PreparedCalculation& prepared);
+
+// All three phases on the calling thread; the status panel follows n.
+void startCalculation(CommandContext& context);
+
+// "Save Convolutions": asks for a .flt name; on confirm writes the .flt and .log pair.
+void saveConvolutions(CommandContext& context);
+// Writes the .flt and .log pair for the given path with the header values from
+// the dialog's fields.
+void saveAutos(CommandContext& context, const std::string& fltPath);
+// "Load Convolutions": asks for a .flt file and restores the set, the parameters,
+// the dialog's fields and the Log window from it and its .log.
+void loadConvolutions(CommandContext& context);
+void loadAutos(CommandContext& context, const std::string& fltPath);
+
+// The dialog filters of the .flt pair.
+FileDialogRequest autoconvolutionSaveDialog();
+FileDialogRequest autoconvolutionOpenDialog();

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <vector>
+
+struct ChartPoint {
+  double x = 0.0;
+  double y = 0.0;
+  bool operator==(const ChartPoint&) const = default;
+};
+
+// The points of one series, in the order they were appended.
+struct ChartSeries {
+  std::vector<ChartPoint> points;
+};
+
+struct AxisRange {
+  double minimum = 0.0;
+  double maximum = 0.0;
+  bool operator==(const AxisRange&) const = default;
+};
+
+// Main chart: energy (keV) on the bottom axis, both axes scaled to the data.
+struct MainChartData {
+  ChartSeries computedCurve;     // black line
+  ChartSeries measuredPoints;    // red 5x5 circles
+};
+
+// Draw Profile chart: depth (ug/cm2) 0..10, concentration 0..1 until rescaled.
+struct DrawProfileChartData {
+  ChartSeries profile;     // filled red area
+  ChartSeries reference;   // black line
+  AxisRange depthAxis{0.0, 10.0};
+  AxisRange concentrationAxis{0.0, 1.0};
+};
+
+struct ChartData {
+  MainChartData main;
+  DrawProfileChartData drawProfile;
+};

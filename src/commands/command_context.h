@@ -1,0 +1,19 @@
+#pragma once
+
+#include "commands/chart_data.h"
+#include "commands/field_numbers.h"
+#include "commands/user_interface.h"
+#include "commands/window_texts.h"
+#include "state/program_state.h"
+
+// Everything a command works on: the program state, the windows' texts and
+// chart contents, and the user.
+struct CommandContext {
+  ProgramState& state;
+  WindowTexts& texts;
+  ChartData& charts;
+  UserInterface& ui;
+  DecimalFormat decimal{};
+  // True while an autoconvolution calculation runs off the user-interface thread.
+  bool calculationRunning = false;
+};

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "commands/command_context.h"
+#include "commands/command_table.h"
+
+// Asks "Exit program now?"; true when the user answered Yes.
+bool confirmExit(CommandContext& context);
+
+// Runs a menu command that needs nothing of the front end beyond the user
+// interface. Returns false for the commands the front end carries out itself
+// (Start and Stop of the threaded calculation, Exit, About, Export bitmap) and
+// for commands that do nothing yet.
+bool runCoreCommand(CommandContext& context, CommandId command);

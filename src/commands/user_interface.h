@@ -1,0 +1,43 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// The windows a command can show.
+enum class WindowId { Main, CalculationParameters, Show, Log, Constants, DrawProfile, Pocket, ProfileParameters, About };
+
+// What a command changed, so that the front end can repaint it.
+enum class View {
+  CalculationParametersFields,
+  LogText,
+  MainStatus,
+  MainChart,
+  DrawProfileChart,
+  DrawProfileStatus,
+};
+
+// An open or save dialog. The filter is "Description|pattern|Description|pattern".
+struct FileDialogRequest {
+  std::string filter;
+  std::string defaultExtension;  // without the dot
+  std::string initialPath;
+};
+
+// The only way commands talk to the user. The desktop answers with real
+// dialogs; tests and the command-line tool answer from a script.
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+
+  // Confirmation with the buttons Yes and No; true for Yes.
+  virtual bool askYesNo(const std::string& question) = 0;
+  // A plain message with one OK button.
+  virtual void showMessage(const std::string& text) = 0;
+  // The chosen path, or nothing when the user cancelled. The save dialog asks
+  // before overwriting an existing file.
+  virtual std::optional<std::string> chooseFileToSave(const FileDialogRequest& request) = 0;
+  virtual std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request) = 0;
+  // Repaint what a command changed, at once (the command may still be running).
+  virtual void redraw(View view) = 0;
+  virtual void showWindow(WindowId window) = 0;
+};

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <vector>
+
+// One measured point of an excitation curve, stored in single precision as read.
+struct ExperimentalPoint {
+  float energy = 0.0f;  // beam energy, keV
+  float yield = 0.0f;   // counts
+  bool operator==(const ExperimentalPoint&) const = default;
+};
+
+// After a load the list ends with one spare entry: users work on 0 .. size-2.
+using ExperimentalData = std::vector<ExperimentalPoint>;

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "state/depth_profile.h"
+#include "state/drawing_state.h"
+#include "state/experimental_point.h"
+#include "state/parameter_block.h"
+#include "state/sampled_curve.h"
+
+// Every program-wide variable. Built once before any window and passed by
+// reference to whoever needs it.
+struct ProgramState {
+  static constexpr double kStartMaximumDepth = 10.0;  // ug/cm2
+  static constexpr double kStartDepthStep = 0.005;    // ug/cm2
+
+  AutoconvolutionSet autoconvolutionSet;
+  ExperimentalData experimentalData;
+  SampledCurve excitationCurve;
+
+  DepthProfile currentProfile = DepthProfile::forMaximumDepth(kStartMaximumDepth, kStartDepthStep);
+  DepthProfile undoProfile = currentProfile;
+  DepthProfile referenceProfile = currentProfile;
+
+  ParameterBlock parameterBlock;
+  ParameterBlock parameterBackup = zeroBlock();
+
+  DrawingState drawingState;
+
+  // The values the main window sets when it is created.
+  void applyMainWindowStartValues();
+
+ private:
+  static ParameterBlock zeroBlock();
+};
