@@ -1,0 +1,1 @@
+// Keeps the reference library non-empty until kernels are added.
