@@ -38,6 +38,9 @@ void finishAutoconvolutionCalculation(CommandContext& context, const PreparedCal
                                       AutoconvolutionResult result);
 void abandonAutoconvolutionCalculation(CommandContext& context, const PreparedCalculation& prepared);
 
+// Main status panel 1 shows the entry just computed.
+void showCalculationProgress(CommandContext& context, int entry);
+
 // All three phases on the calling thread; the status panel follows n.
 void startCalculation(CommandContext& context);
 

@@ -1,0 +1,235 @@
+#include "commands/autoconvolution_commands.h"
+
+#include <cmath>
+#include <string>
+
+#include "commands/calculation_parameters_commands.h"
+#include "commands/command_error.h"
+#include "commands/machine_memory.h"
+#include "files/autoconvolution_file.h"
+#include "files/calculation_log.h"
+#include "files/file_error.h"
+#include "files/file_names.h"
+#include "model/mean_collision_loss.h"
+
+namespace {
+
+void refuse(const std::string& message) { throw CommandError(message); }
+
+std::string numberText(double value) { return formatFieldNumber(value, DecimalFormat{}); }
+
+// What a calculation needs of its inputs; anything else would write outside the
+// grid, divide by zero or take more memory than the machine has.
+void checkInputs(const AutoconvolutionInputs& inputs) {
+  if (inputs.nc < 1) refuse("Nc must be at least 1.");
+  if (!(inputs.emin > 0.0f)) refuse("Emin must be greater than zero.");
+  if (!(inputs.emin < inputs.emax)) refuse("Emin must be smaller than Emax.");
+  if (!(inputs.step > 0.0f)) refuse("The step size must be greater than zero.");
+  const double lastBin = std::floor(static_cast<double>(inputs.emax) / inputs.step);
+  const double neededPoints = lastBin + 2;
+  if (!(static_cast<double>(inputs.pointCount) >= neededPoints)) {
+    refuse("Data Points must be at least " + numberText(neededPoints) + " for Emax " +
+           numberText(inputs.emax) + " eV and a step of " + numberText(inputs.step) + " eV.");
+  }
+  const long double bytes = (static_cast<long double>(inputs.nc) + 1) * inputs.pointCount * 8;
+  if (exceedsHalfOfMemory(bytes)) {
+    refuse("Nc + 1 autoconvolutions of " + std::to_string(inputs.pointCount) +
+           " points would need more than half of this machine's memory.");
+  }
+}
+
+std::string reportText(const EntryReport& report, DecimalFormat decimal) {
+  std::string text = report.n == 1 ? std::string("Norma da auto 1:")
+                                   : "Norma da auto " + std::to_string(report.n) + ":";
+  text += formatFieldNumber(report.integral, decimal);
+  text += "\n";
+  text += "M1: ";
+  text += formatFieldNumber(report.meanRatio, decimal);
+  text += "\n\n";
+  return text;
+}
+
+void restoreBeamParameters(ParameterBlock& target, const ParameterBlock& source) {
+  target.beamEnergy = source.beamEnergy;
+  target.stoppingPower = source.stoppingPower;
+  target.emin = source.emin;
+  target.emax = source.emax;
+  target.straggling = source.straggling;
+}
+
+}  // namespace
+
+FileDialogRequest autoconvolutionSaveDialog() {
+  return {"Autoconvoluções do Tervane (*.flt)|*.flt|Todos os Arquivos (*.*)|*.*", "flt", ""};
+}
+
+FileDialogRequest autoconvolutionOpenDialog() {
+  return {"Autoconvolucoes do Tervane (*.flt)|*.flt|Todos os Arquivos (*.*)|*.*", "flt", ""};
+}
+
+std::optional<PreparedCalculation> prepareAutoconvolutionCalculation(CommandContext& context) {
+  if (context.calculationRunning) refuse("A calculation is already running.");
+  CalculationParametersTexts& fields = context.texts.calculationParameters;
+
+  PreparedCalculation prepared;
+  prepared.parametersBefore = context.state.parameterBlock;
+  prepared.fieldsBefore = fields;
+  prepared.logBefore = context.texts.log;
+
+  refreshCalculationParameters(context);
+
+  context.ui.showWindow(WindowId::Log);
+  context.texts.log.clear();
+  context.ui.redraw(View::LogText);
+
+  AutoconvolutionInputs& inputs = prepared.inputs;
+  inputs.stoppingPower = parseFieldSingle(fields.stoppingPower, context.decimal);
+  inputs.step = parseFieldSingle(fields.stepSize, context.decimal);
+  inputs.emin = parseFieldSingle(fields.emin, context.decimal);
+  inputs.emax = parseFieldSingle(fields.emax, context.decimal);
+  inputs.straggling = parseFieldSingle(fields.straggling, context.decimal);
+  inputs.beamEnergy = parseFieldSingle(fields.beamEnergy, context.decimal);
+  inputs.pointCount = parseFieldInteger(fields.dataPoints);
+  inputs.nc = parseFieldInteger(fields.nc);
+  checkInputs(inputs);
+
+  // Where to save is settled before any computing.
+  if (fields.saveAutos) {
+    prepared.savePath = context.ui.chooseFileToSave(autoconvolutionSaveDialog());
+  } else if (inputs.nc >= 100) {
+    if (context.ui.askYesNo("Save results?")) {
+      fields.saveAutos = true;
+      context.ui.redraw(View::CalculationParametersFields);
+      prepared.savePath = context.ui.chooseFileToSave(autoconvolutionSaveDialog());
+    }
+  }
+  return prepared;
+}
+
+std::optional<AutoconvolutionResult> runAutoconvolutionCalculation(
+    const PreparedCalculation& prepared, const std::function<void(int)>& progress,
+    const std::atomic<bool>* cancel) {
+  return calculateAutoconvolutions(prepared.inputs, progress, cancel);
+}
+
+void finishAutoconvolutionCalculation(CommandContext& context, const PreparedCalculation& prepared,
+                                      AutoconvolutionResult result) {
+  ProgramState& state = context.state;
+  state.autoconvolutionSet = std::move(result.set);
+
+  for (const EntryReport& report : result.reports) {
+    context.texts.log += reportText(report, context.decimal);
+  }
+  context.ui.redraw(View::LogText);
+
+  const AutoconvolutionInputs& inputs = prepared.inputs;
+  ParameterBlock& parameters = state.parameterBlock;
+  parameters.beamEnergy = inputs.beamEnergy;
+  parameters.stoppingPower = inputs.stoppingPower;
+  parameters.emax = inputs.emax;
+  parameters.emin = inputs.emin;
+  parameters.straggling = inputs.straggling;
+  parameters.collisionDensity = result.collisionDensity;
+
+  if (prepared.savePath) saveAutos(context, *prepared.savePath);
+}
+
+void abandonAutoconvolutionCalculation(CommandContext& context,
+                                       const PreparedCalculation& prepared) {
+  restoreBeamParameters(context.state.parameterBlock, prepared.parametersBefore);
+  context.texts.calculationParameters = prepared.fieldsBefore;
+  context.texts.log = prepared.logBefore;
+  context.ui.redraw(View::CalculationParametersFields);
+  context.ui.redraw(View::LogText);
+}
+
+void showCalculationProgress(CommandContext& context, int entry) {
+  context.texts.mainStatusPanels[0] = std::to_string(entry);
+  context.ui.redraw(View::MainStatus);
+}
+
+void startCalculation(CommandContext& context) {
+  std::optional<PreparedCalculation> prepared = prepareAutoconvolutionCalculation(context);
+  if (!prepared) return;
+  std::optional<AutoconvolutionResult> result = runAutoconvolutionCalculation(
+      *prepared, [&context](int entry) { showCalculationProgress(context, entry); }, nullptr);
+  if (!result) {
+    abandonAutoconvolutionCalculation(context, *prepared);
+    return;
+  }
+  finishAutoconvolutionCalculation(context, *prepared, std::move(*result));
+}
+
+void saveConvolutions(CommandContext& context) {
+  if (context.calculationRunning) refuse("A calculation is running.");
+  const std::optional<std::string> path = context.ui.chooseFileToSave(autoconvolutionSaveDialog());
+  if (path) saveAutos(context, *path);
+}
+
+void saveAutos(CommandContext& context, const std::string& fltPath) {
+  const AutoconvolutionSet& set = context.state.autoconvolutionSet;
+  if (set.size() < 2) {
+    refuse("There are no autoconvolutions to save: calculate or load them first.");
+  }
+  const CalculationParametersTexts& fields = context.texts.calculationParameters;
+  // The header repeats the dialog's fields as they stand now, not the program state.
+  AutoconvolutionHeaderValues header;
+  header.step = parseFieldDouble(fields.stepSize, context.decimal);
+  header.emin = parseFieldDouble(fields.emin, context.decimal);
+  header.emax = parseFieldDouble(fields.emax, context.decimal);
+  header.straggling = parseFieldDouble(fields.straggling, context.decimal);
+  header.beamEnergy = parseFieldDouble(fields.beamEnergy, context.decimal);
+  header.stoppingPower = parseFieldDouble(fields.stoppingPower, context.decimal);
+
+  const auto nc = static_cast<std::int32_t>(set.size() - 1);
+  const auto pointCount = static_cast<std::int32_t>(set[1].size());
+
+  // Each file is written aside and renamed into place; one that cannot be
+  // created does not keep the other from being written, and neither goes unreported.
+  const std::string logPath = replaceExtension(fltPath, ".log");
+  const bool fltWritten = writeAutoconvolutionFile(fltPath, header, set);
+  const bool logWritten = writeCalculationLog(logPath, header, nc, pointCount, context.texts.log);
+  std::string failures;
+  if (!fltWritten) failures += "Cannot create file " + fltPath;
+  if (!logWritten) failures += (failures.empty() ? "" : "\n") + std::string("Cannot create file ") + logPath;
+  if (!failures.empty()) throw CommandError(failures);
+}
+
+void loadConvolutions(CommandContext& context) {
+  if (context.calculationRunning) refuse("A calculation is running.");
+  const std::optional<std::string> path = context.ui.chooseFileToOpen(autoconvolutionOpenDialog());
+  if (path) loadAutos(context, *path);
+}
+
+void loadAutos(CommandContext& context, const std::string& fltPath) {
+  // Read whole before anything changes: a bad file leaves everything as it was.
+  AutoconvolutionFile file = readAutoconvolutionFile(fltPath);
+  const AutoconvolutionFileHeader& header = file.header;
+
+  ProgramState& state = context.state;
+  state.autoconvolutionSet = std::move(file.set);
+
+  CalculationParametersTexts& fields = context.texts.calculationParameters;
+  fields.stoppingPower = formatFieldNumber(header.stoppingPower, context.decimal);
+  fields.beamEnergy = formatFieldNumber(header.beamEnergy, context.decimal);
+  fields.emin = formatFieldNumber(header.emin, context.decimal);
+  fields.emax = formatFieldNumber(header.emax, context.decimal);
+  fields.stepSize = formatFieldNumber(header.step, context.decimal);
+  fields.straggling = formatFieldNumber(header.straggling, context.decimal);
+  fields.nc = formatFieldInteger(header.nc);
+  fields.dataPoints = formatFieldInteger(header.pointCount);
+  context.ui.redraw(View::CalculationParametersFields);
+
+  ParameterBlock& parameters = state.parameterBlock;
+  parameters.beamEnergy = header.beamEnergy;
+  parameters.stoppingPower = header.stoppingPower;
+  parameters.emin = header.emin;
+  parameters.emax = header.emax;
+  parameters.straggling = header.straggling;
+  parameters.collisionDensity = collisionDensity(header.stoppingPower, header.emin, header.emax);
+
+  // A missing log is reported after everything else has been loaded; the Log
+  // window then keeps its text.
+  context.texts.log = readCalculationLog(replaceExtension(fltPath, ".log"));
+  context.ui.redraw(View::LogText);
+}
