@@ -14,6 +14,8 @@ enum class View {
   MainChart,
   DrawProfileChart,
   DrawProfileStatus,
+  ShowFields,
+  ProfileParametersFields,
 };
 
 // An open or save dialog. The filter is "Description|pattern|Description|pattern".

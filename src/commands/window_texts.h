@@ -18,11 +18,36 @@ struct CalculationParametersTexts {
   std::string emax;
 };
 
+// The Show dialog: the Lewis line shape and the single-autoconvolution pager.
+struct ShowTexts {
+  std::string gaussian = "100";    // eV
+  std::string lorentzian = "100";  // eV
+  bool convolve = false;
+  std::string singleEntry = "1";   // number of the autoconvolution to plot next
+};
+
+// The Draw Profile window's own controls.
+struct DrawProfileTexts {
+  bool allowZoom = false;
+  bool convolve = true;
+  std::string status;
+};
+
+// The Profile Parameters dialog's fields that other windows fill.
+struct ProfileParametersTexts {
+  std::string maxDepth = "10";     // ug/cm2
+  std::string contamination = "0"; // ug/cm2
+  std::string gaussian = "100";    // eV
+  std::string lorentzian = "100";  // eV
+};
+
 // Texts of every window that commands read or write. Windows own their texts;
 // the front end keeps its widgets and these in step.
 struct WindowTexts {
   CalculationParametersTexts calculationParameters;
   std::string log;  // the Log window's text, UTF-8
   std::array<std::string, 2> mainStatusPanels;
-  std::string drawProfileStatus;
+  ShowTexts show;
+  DrawProfileTexts drawProfile;
+  ProfileParametersTexts profileParameters;
 };

@@ -280,7 +280,9 @@ TEST(StartCalculation, SavedSetLoadsBackWithFieldsParametersAndLog) {
     const auto& loaded = g.state.autoconvolutionSet[n].values;
     ASSERT_EQ(loaded.size(), saved.size());
     for (std::size_t i = 0; i < saved.size(); ++i) {
-      if (loaded[i] != 0.0) EXPECT_EQ(loaded[i], static_cast<double>(static_cast<float>(saved[i])));
+      if (loaded[i] != 0.0) {
+        EXPECT_EQ(loaded[i], static_cast<double>(static_cast<float>(saved[i])));
+      }
     }
   }
   const CalculationParametersTexts& fields = g.texts.calculationParameters;
