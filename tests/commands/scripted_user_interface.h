@@ -21,6 +21,9 @@ class ScriptedUserInterface : public UserInterface {
   std::vector<FileDialogRequest> openRequests;
   std::vector<View> redraws;
   std::vector<WindowId> shownWindows;
+  // The Draw Profile status text at each of its repaints, when texts are observed.
+  const WindowTexts* observedTexts = nullptr;
+  std::vector<std::string> drawStatusHistory;
 
   bool askYesNo(const std::string& question) override {
     questions.push_back(question);
@@ -38,7 +41,12 @@ class ScriptedUserInterface : public UserInterface {
     openRequests.push_back(request);
     return pop(openChoices);
   }
-  void redraw(View view) override { redraws.push_back(view); }
+  void redraw(View view) override {
+    redraws.push_back(view);
+    if (view == View::DrawProfileStatus && observedTexts != nullptr) {
+      drawStatusHistory.push_back(observedTexts->drawProfile.status);
+    }
+  }
   void showWindow(WindowId window) override { shownWindows.push_back(window); }
 
  private:
@@ -58,5 +66,8 @@ struct CommandFixture {
   ScriptedUserInterface ui;
   CommandContext context{state, texts, charts, ui};
 
-  CommandFixture() { state.applyMainWindowStartValues(); }
+  CommandFixture() {
+    state.applyMainWindowStartValues();
+    ui.observedTexts = &texts;
+  }
 };

@@ -1,0 +1,85 @@
+#include "commands/excitation_commands.h"
+
+#include <cmath>
+
+#include "commands/command_error.h"
+#include "model/curve_measures.h"
+#include "model/excitation_calculation.h"
+#include "model/lewis_broadening.h"
+#include "model/mean_collision_loss.h"
+
+namespace {
+
+void showDrawStatus(CommandContext& context, const char* text) {
+  context.texts.drawProfile.status = text;
+  context.ui.redraw(View::DrawProfileStatus);
+}
+
+}  // namespace
+
+double collisionRateFromFields(CommandContext& context, bool requirePositiveStopping) {
+  const CalculationParametersTexts& fields = context.texts.calculationParameters;
+  const double emin = parseFieldDouble(fields.emin, context.decimal);
+  const double emax = parseFieldDouble(fields.emax, context.decimal);
+  const double stoppingPower = parseFieldDouble(fields.stoppingPower, context.decimal);
+  if (!(emin > 0.0)) throw CommandError("Emin must be greater than zero.");
+  if (!(emax > emin)) throw CommandError("Emax must be greater than Emin.");
+  if (requirePositiveStopping && !(stoppingPower > 0.0)) {
+    throw CommandError("The stopping power must be greater than zero.");
+  }
+  return stoppingPower / meanCollisionLoss(emin, emax);
+}
+
+void checkBroadeningWidths(double lorentzianWidthEv, double gaussianWidthEv) {
+  if (!(lorentzianWidthEv > 0.0) || !std::isfinite(lorentzianWidthEv)) {
+    throw CommandError("The Lorentzian width must be a positive number of eV.");
+  }
+  if (!(gaussianWidthEv > 0.0) || !std::isfinite(gaussianWidthEv)) {
+    throw CommandError("The Gaussian width must be a positive number of eV.");
+  }
+}
+
+void calculateExcitation(CommandContext& context) {
+  ProgramState& state = context.state;
+  if (context.calculationRunning) throw CommandError("An autoconvolution calculation is running.");
+  if (state.autoconvolutionSet.size() < 2) {
+    throw CommandError(
+        "There are no autoconvolutions yet: calculate or load them first (Convolutions menu).");
+  }
+
+  state.undoProfile = state.currentProfile;
+  showDrawStatus(context, "Calculating the excitation curve...");
+
+  const double collisionRate = collisionRateFromFields(context, true);
+  const ParameterBlock& parameters = state.parameterBlock;
+  const bool convolve = context.texts.drawProfile.convolve;
+  if (convolve) checkBroadeningWidths(parameters.lorentzianWidth, parameters.gaussianWidth);
+
+  const AutoconvolutionSet& set = state.autoconvolutionSet;
+  const std::vector<double> weights =
+      collisionWeights(state.currentProfile, static_cast<int>(set.size()), collisionRate);
+  SampledCurve curve = weightedAutoconvolutionSum(set, weights);
+
+  if (convolve && curveIntegral(curve) != 0.0) {
+    showDrawStatus(context, "Convolving...");
+    convolveLorentzian(curve, parameters.lorentzianWidth);
+    convolveGaussian(curve, parameters.gaussianWidth);
+  }
+  state.excitationCurve = std::move(curve);
+  plotExcitation(context);
+  showDrawStatus(context, "Ready!");
+}
+
+void plotExcitation(CommandContext& context) {
+  const ProgramState& state = context.state;
+  const SampledCurve& curve = state.excitationCurve;
+  const ParameterBlock& parameters = state.parameterBlock;
+  std::vector<ChartPoint>& points = context.charts.main.computedCurve.points;
+  points.clear();
+  points.reserve(curve.size());
+  for (std::size_t i = 0; i < curve.size(); ++i) {
+    points.push_back({parameters.beamEnergy + (i * curve.step - curve.origin) * 0.001,
+                      curve.values[i] * parameters.multiplier + parameters.background});
+  }
+  context.ui.redraw(View::MainChart);
+}

@@ -1,0 +1,87 @@
+#include "commands/profile_editor_commands.h"
+
+#include "model/profile_editing.h"
+
+namespace {
+
+void fillSeries(ChartSeries& series, const DepthProfile& profile) {
+  series.points.clear();
+  series.points.reserve(static_cast<std::size_t>(profile.pointCount));
+  for (std::int32_t i = 0; i < profile.pointCount; ++i) {
+    series.points.push_back({i * profile.step, profile.values[static_cast<std::size_t>(i)]});
+  }
+}
+
+void clearCurrentProfile(CommandContext& context, bool keepForUndo) {
+  if (context.ui.askYesNo("Clear current profile?")) {
+    if (keepForUndo) context.state.undoProfile = context.state.currentProfile;
+    clearProfile(context.state.currentProfile);
+  }
+  plotProfile(context);
+}
+
+}  // namespace
+
+void plotProfile(CommandContext& context) {
+  fillSeries(context.charts.drawProfile.profile, context.state.currentProfile);
+  context.ui.redraw(View::DrawProfileChart);
+}
+
+void plotReferenceProfile(CommandContext& context) {
+  fillSeries(context.charts.drawProfile.reference, context.state.referenceProfile);
+  context.ui.redraw(View::DrawProfileChart);
+}
+
+void profileMouseMove(CommandContext& context, double depth, double concentration,
+                      bool leftButtonHeld, bool shiftHeld) {
+  if (context.texts.drawProfile.allowZoom || shiftHeld) return;
+  DrawingState& pen = context.state.drawingState;
+  if (!leftButtonHeld) {
+    pen.penArmed = 1;
+  } else if (pen.penArmed == 1) {
+    // The shallower end always goes first.
+    if (depth > pen.lastMouseDepth) {
+      drawProfileLine(context.state.currentProfile, pen.lastMouseDepth, pen.lastMouseConcentration,
+                      depth, concentration);
+    } else {
+      drawProfileLine(context.state.currentProfile, depth, concentration, pen.lastMouseDepth,
+                      pen.lastMouseConcentration);
+    }
+    plotProfile(context);
+  }
+  pen.lastMouseDepth = depth;
+  pen.lastMouseConcentration = concentration;
+}
+
+void undoProfile(CommandContext& context) {
+  context.state.currentProfile = context.state.undoProfile;
+  plotProfile(context);
+}
+
+void clearProfileFromMainWindow(CommandContext& context) { clearCurrentProfile(context, true); }
+
+void clearProfileFromDrawWindow(CommandContext& context) { clearCurrentProfile(context, false); }
+
+void setReferenceProfile(CommandContext& context) {
+  context.state.referenceProfile = context.state.currentProfile;
+  plotReferenceProfile(context);
+}
+
+void clearReferenceCurve(CommandContext& context) {
+  context.charts.drawProfile.reference.points.clear();
+  context.ui.redraw(View::DrawProfileChart);
+}
+
+void openProfileOptions(CommandContext& context, bool fromDrawWindow) {
+  const DepthProfile& profile = context.state.currentProfile;
+  ProfileParametersTexts& fields = context.texts.profileParameters;
+  fields.maxDepth = formatFieldNumber(profile.pointCount * profile.step, context.decimal);
+  fields.contamination = formatFieldNumber(profile.contaminationDepth, context.decimal);
+  if (fromDrawWindow) {
+    fields.gaussian = formatFieldNumber(context.state.parameterBlock.gaussianWidth, context.decimal);
+    fields.lorentzian =
+        formatFieldNumber(context.state.parameterBlock.lorentzianWidth, context.decimal);
+  }
+  context.ui.redraw(View::ProfileParametersFields);
+  context.ui.showWindow(WindowId::ProfileParameters);
+}

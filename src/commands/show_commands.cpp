@@ -1,0 +1,81 @@
+#include "commands/show_commands.h"
+
+#include <cstdint>
+
+#include "commands/command_error.h"
+#include "commands/excitation_commands.h"
+#include "model/excitation_calculation.h"
+#include "model/lewis_broadening.h"
+
+void plotLewis(CommandContext& context) {
+  ProgramState& state = context.state;
+  ParameterBlock& parameters = state.parameterBlock;
+  const ShowTexts& fields = context.texts.show;
+  // The Lorentzian is read and stored first: a bad Gaussian leaves it stored.
+  parameters.lorentzianWidth = parseFieldDouble(fields.lorentzian, context.decimal);
+  parameters.gaussianWidth = parseFieldDouble(fields.gaussian, context.decimal);
+
+  const AutoconvolutionSet& set = state.autoconvolutionSet;
+  if (set.size() < 2) {
+    throw CommandError(
+        "There are no autoconvolutions yet: calculate or load them first (Convolutions menu).");
+  }
+  if (parameters.collisionDensity == 0.0) {
+    throw CommandError("The collision density is 0: calculate or load the autoconvolutions again.");
+  }
+  if (fields.convolve) checkBroadeningWidths(parameters.lorentzianWidth, parameters.gaussianWidth);
+
+  SampledCurve shape = lewisLineShape(set, parameters.collisionDensity);
+  if (fields.convolve) {
+    convolveLorentzian(shape, parameters.lorentzianWidth);
+    convolveGaussian(shape, parameters.gaussianWidth);
+  }
+  state.excitationCurve = std::move(shape);
+  plotExcitation(context);
+}
+
+void plotSingle(CommandContext& context) {
+  ShowTexts& fields = context.texts.show;
+  const std::int32_t typed = parseFieldInteger(fields.singleEntry);
+  const AutoconvolutionSet& set = context.state.autoconvolutionSet;
+  // Compared unsigned: a negative number counts as beyond every entry.
+  const auto entry = static_cast<std::uint32_t>(typed);
+  const auto count = static_cast<std::uint32_t>(set.size());
+  if (entry < count) {
+    const SampledCurve& curve = set[entry];
+    std::vector<ChartPoint>& points = context.charts.main.computedCurve.points;
+    points.clear();
+    points.reserve(curve.size());
+    for (std::size_t i = 0; i < curve.size(); ++i) {
+      points.push_back({i * 0.001 * curve.step, curve.values[i]});
+    }
+    context.state.excitationCurve = curve;
+    fields.singleEntry = std::to_string(static_cast<std::int64_t>(typed) + 1);
+    context.ui.redraw(View::MainChart);
+  }
+  // (Built from a char: assigning the literal trips a false -Wrestrict in GCC 12.)
+  if (entry > count - 2u) fields.singleEntry = std::string(1, '1');
+  context.ui.redraw(View::ShowFields);
+}
+
+void plotKn(CommandContext& context) {
+  const double collisionRate = collisionRateFromFields(context, false);
+  const int count = static_cast<int>(context.state.autoconvolutionSet.size());
+  const std::vector<double> weights =
+      collisionWeights(context.state.currentProfile, count, collisionRate);
+  std::vector<ChartPoint>& points = context.charts.main.measuredPoints.points;
+  points.clear();
+  for (int n = 0; n < count; ++n) points.push_back({static_cast<double>(n), weights[n]});
+  context.ui.redraw(View::MainChart);
+}
+
+void plotData(CommandContext& context) {
+  const ExperimentalData& data = context.state.experimentalData;
+  const double shift = context.state.parameterBlock.energyShift;
+  std::vector<ChartPoint>& points = context.charts.main.measuredPoints.points;
+  points.clear();
+  for (std::size_t i = 0; i + 1 < data.size(); ++i) {
+    points.push_back({data[i].energy + shift, static_cast<double>(data[i].yield)});
+  }
+  context.ui.redraw(View::MainChart);
+}
