@@ -6,10 +6,14 @@
 #include <optional>
 #include <string>
 
-#include "cli/cli_user_interface.h"
+#include "cli/cli_session.h"
 #include "commands/autoconvolution_commands.h"
 #include "commands/calculation_parameters_commands.h"
-#include "commands/command_context.h"
+#include "commands/excitation_commands.h"
+#include "commands/export_commands.h"
+#include "commands/profile_file_commands.h"
+#include "commands/show_commands.h"
+#include "files/text_numbers.h"
 
 namespace {
 
@@ -25,8 +29,7 @@ void addParameterOptions(CLI::App& command, ParameterOptions& options, bool with
   command.add_option("--straggling", options.straggling, "Straggling (keV/(mg.cm^-2)^.5)");
   command.add_option("--points", options.points, "Data Points");
   command.add_option("--step", options.step, "Step size (eV); without --autostep, AutoStep is off");
-  command.add_option("--autostep", options.autostep, "AutoStep")
-      ->check(CLI::IsMember({"on", "off"}));
+  command.add_option("--autostep", options.autostep, "AutoStep")->check(CLI::IsMember({"on", "off"}));
   if (withNc) command.add_option("--nc", options.nc, "Nc: highest collision number");
 }
 
@@ -43,16 +46,97 @@ void fillFields(CalculationParametersTexts& fields, const ParameterOptions& opti
   if (options.nc) fields.nc = *options.nc;
 }
 
-// One run of the program's state and windows' texts, without windows.
-struct Session {
-  ProgramState state;
-  WindowTexts texts;
-  ChartData charts;
-  CliUserInterface ui;
-  CommandContext context{state, texts, charts, ui};
-
-  Session() { state.applyMainWindowStartValues(); }
+// Options of the subcommands that plot a curve and save it.
+struct CurveOptions {
+  std::string autos;
+  std::string profile;
+  std::string convolve;
+  std::string gaussian = "100";
+  std::string lorentzian = "100";
+  std::string entry;
+  int digits = kTextFileDigits;
+  std::string out;
 };
+
+void addDigitsOption(CLI::App& command, CurveOptions& options) {
+  command.add_option("--digits", options.digits, "Significant digits of the numbers written")
+      ->check(CLI::Range(1, 17));
+}
+
+void addWidthOptions(CLI::App& command, CurveOptions& options, const char* defaultConvolve) {
+  options.convolve = defaultConvolve;
+  command.add_option("--convolve", options.convolve, "Convolve")->check(CLI::IsMember({"on", "off"}));
+  command.add_option("--gaussian", options.gaussian, "Gaussian width (eV)");
+  command.add_option("--lorentzian", options.lorentzian, "Lorentzian width (eV)");
+}
+
+int runRefresh(const ParameterOptions& options) {
+  CliSession session;
+  CalculationParametersTexts& fields = session.texts.calculationParameters;
+  fillFields(fields, options);
+  refreshCalculationParameters(session.context);
+  std::cout << "Emax: " << fields.emax << '\n'
+            << "Emin: " << fields.emin << '\n'
+            << "Step size: " << fields.stepSize << '\n'
+            << "Max Energy: " << fields.maxEnergy << '\n';
+  return 0;
+}
+
+int runAutos(const ParameterOptions& options, const std::string& out) {
+  CliSession session;
+  fillFields(session.texts.calculationParameters, options);
+  session.texts.calculationParameters.saveAutos = true;
+  session.ui.setSavePath(out);
+  startCalculation(session.context);
+  return 0;
+}
+
+int runCurve(const CurveOptions& options) {
+  CliSession session;
+  session.loadAutoconvolutions(options.autos);
+  loadProfileFrom(session.context, options.profile, false);
+  // The widths as the Profile Parameters dialog's fields would set them.
+  ParameterBlock& parameters = session.state.parameterBlock;
+  parameters.gaussianWidth = parseFieldDouble(options.gaussian, DecimalFormat{});
+  parameters.lorentzianWidth = parseFieldDouble(options.lorentzian, DecimalFormat{});
+  session.texts.drawProfile.convolve = options.convolve == "on";
+  calculateExcitation(session.context);
+  writeCalculationTo(session.context, options.out, options.digits);
+  return 0;
+}
+
+int runLewis(const CurveOptions& options) {
+  CliSession session;
+  session.loadAutoconvolutions(options.autos);
+  ShowTexts& show = session.texts.show;
+  show.gaussian = options.gaussian;
+  show.lorentzian = options.lorentzian;
+  show.convolve = options.convolve == "on";
+  plotLewis(session.context);
+  writeCalculationTo(session.context, options.out, options.digits);
+  return 0;
+}
+
+int runSingle(const CurveOptions& options) {
+  CliSession session;
+  session.loadAutoconvolutions(options.autos);
+  session.texts.show.singleEntry = options.entry;
+  plotSingle(session.context);
+  writeCalculationTo(session.context, options.out, options.digits);
+  return 0;
+}
+
+int runKn(const CurveOptions& options) {
+  CliSession session;
+  session.loadAutoconvolutions(options.autos);
+  loadProfileFrom(session.context, options.profile, false);
+  plotKn(session.context);
+  for (const ChartPoint& point : session.charts.main.measuredPoints.points) {
+    std::cout << static_cast<long long>(point.x) << "   "
+              << formatTextFileNumber(point.y, options.digits) << '\n';
+  }
+  return 0;
+}
 
 }  // namespace
 
@@ -72,29 +156,48 @@ int main(int argc, char** argv) {
   addParameterOptions(*autos, autosOptions, true);
   autos->add_option("--out", autosOut, "The .flt file to write")->required();
 
+  CurveOptions curveOptions;
+  CLI::App* curve = app.add_subcommand(
+      "curve", "Calculate the excitation curve of a profile and save it as Save Calculation does");
+  curve->add_option("--autos", curveOptions.autos, "Autoconvolution file (.flt)")->required();
+  curve->add_option("--profile", curveOptions.profile, "Profile file (.pro)")->required();
+  addWidthOptions(*curve, curveOptions, "on");
+  addDigitsOption(*curve, curveOptions);
+  curve->add_option("--out", curveOptions.out, "The curve file to write")->required();
+
+  CurveOptions lewisOptions;
+  CLI::App* lewis = app.add_subcommand("lewis", "Plot the Lewis-effect line shape and save it");
+  lewis->add_option("--autos", lewisOptions.autos, "Autoconvolution file (.flt)")->required();
+  addWidthOptions(*lewis, lewisOptions, "off");
+  addDigitsOption(*lewis, lewisOptions);
+  lewis->add_option("--out", lewisOptions.out, "The curve file to write")->required();
+
+  CurveOptions singleOptions;
+  CLI::App* single = app.add_subcommand("single", "Plot one autoconvolution and save it");
+  single->add_option("--autos", singleOptions.autos, "Autoconvolution file (.flt)")->required();
+  single->add_option("--entry", singleOptions.entry, "Number of the autoconvolution")->required();
+  addDigitsOption(*single, singleOptions);
+  single->add_option("--out", singleOptions.out, "The curve file to write")->required();
+
+  CurveOptions knOptions;
+  CLI::App* kn = app.add_subcommand("kn", "Print the collision weights Kn of a profile");
+  kn->add_option("--autos", knOptions.autos, "Autoconvolution file (.flt)")->required();
+  kn->add_option("--profile", knOptions.profile, "Profile file (.pro)")->required();
+  addDigitsOption(*kn, knOptions);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    const int code = app.exit(error);
-    return code == 0 ? 0 : 2;
+    return app.exit(error) == 0 ? 0 : 2;
   }
 
-  Session session;
-  CalculationParametersTexts& fields = session.texts.calculationParameters;
   try {
-    if (*refresh) {
-      fillFields(fields, refreshOptions);
-      refreshCalculationParameters(session.context);
-      std::cout << "Emax: " << fields.emax << '\n'
-                << "Emin: " << fields.emin << '\n'
-                << "Step size: " << fields.stepSize << '\n'
-                << "Max Energy: " << fields.maxEnergy << '\n';
-    } else if (*autos) {
-      fillFields(fields, autosOptions);
-      fields.saveAutos = true;
-      session.ui.setSavePath(autosOut);
-      startCalculation(session.context);
-    }
+    if (*refresh) return runRefresh(refreshOptions);
+    if (*autos) return runAutos(autosOptions, autosOut);
+    if (*curve) return runCurve(curveOptions);
+    if (*lewis) return runLewis(lewisOptions);
+    if (*single) return runSingle(singleOptions);
+    if (*kn) return runKn(knOptions);
   } catch (const std::exception& error) {
     std::cerr << error.what() << '\n';
     return 1;

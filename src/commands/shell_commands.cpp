@@ -1,6 +1,11 @@
 #include "commands/shell_commands.h"
 
 #include "commands/autoconvolution_commands.h"
+#include "commands/excitation_commands.h"
+#include "commands/export_commands.h"
+#include "commands/profile_editor_commands.h"
+#include "commands/profile_file_commands.h"
+#include "commands/show_commands.h"
 
 bool confirmExit(CommandContext& context) { return context.ui.askYesNo("Exit program now?"); }
 
@@ -23,6 +28,45 @@ bool runCoreCommand(CommandContext& context, CommandId command) {
       return true;
     case CommandId::LoadConvolutions:
       loadConvolutions(context);
+      return true;
+    case CommandId::ShowKn:
+      plotKn(context);
+      return true;
+    case CommandId::SaveCalculation:
+      saveCalculation(context);
+      return true;
+    case CommandId::ProfileUndo:
+      undoProfile(context);
+      return true;
+    case CommandId::ProfileOptionsFromMain:
+      openProfileOptions(context, false);
+      return true;
+    case CommandId::ProfileOptionsFromDraw:
+      openProfileOptions(context, true);
+      return true;
+    case CommandId::ProfileSave:
+      saveProfile(context);
+      return true;
+    case CommandId::ProfileLoad:
+      loadProfile(context);
+      return true;
+    case CommandId::ProfileLoadReference:
+      loadReferenceProfile(context);
+      return true;
+    case CommandId::ProfileSetReference:
+      setReferenceProfile(context);
+      return true;
+    case CommandId::ProfileClearFromMain:
+      clearProfileFromMainWindow(context);
+      return true;
+    case CommandId::ProfileClearFromDraw:
+      clearProfileFromDrawWindow(context);
+      return true;
+    case CommandId::ProfileClearReference:
+      clearReferenceCurve(context);
+      return true;
+    case CommandId::CalculateExcitation:
+      calculateExcitation(context);
       return true;
     case CommandId::None:
       return true;

@@ -41,6 +41,15 @@ struct ProfileParametersTexts {
   std::string lorentzian = "100";  // eV
 };
 
+// The names the file dialogs last confirmed; each proposes its own again.
+struct DialogNames {
+  std::string measuredData;   // also the base of the names the exports propose
+  std::string profileSave;
+  std::string profileOpen;
+  std::string bitmap;
+  std::string calculation;
+};
+
 // Texts of every window that commands read or write. Windows own their texts;
 // the front end keeps its widgets and these in step.
 struct WindowTexts {
@@ -50,4 +59,5 @@ struct WindowTexts {
   ShowTexts show;
   DrawProfileTexts drawProfile;
   ProfileParametersTexts profileParameters;
+  DialogNames dialogNames;
 };

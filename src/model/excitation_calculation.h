@@ -2,13 +2,9 @@
 
 #include <vector>
 
+#include "model/collision_weights.h"
 #include "state/depth_profile.h"
 #include "state/sampled_curve.h"
-
-// Collision weights K0 .. K(count-1) of the profile at collisionRate collisions
-// per ug/cm2 (see computeKn). The fast evaluation stays within 1e-13 relative of
-// the extended-precision literal form.
-std::vector<double> collisionWeights(const DepthProfile& profile, int count, double collisionRate);
 
 // The excitation sum before broadening: starting from zeros of entry 1's size
 // and step, for n = 0, 1, ... in order, curve = addCurves(scaleCurve(entry n,

@@ -84,6 +84,12 @@ void setContaminationDepth(DepthProfile& profile, double depthUgPerCm2) {
       c[static_cast<std::size_t>(i)] = c[static_cast<std::size_t>(i - shift)];
     }
     resizeToDepth(profile, profile.pointCount * s + change);
+    // The new depth can round up to more than n + shift points; nothing moved
+    // into those, so they must not keep the old, unshifted values.
+    for (std::size_t i = static_cast<std::size_t>(std::max<std::int64_t>(n + shift, 0));
+         i < c.size(); ++i) {
+      c[i] = 0.0;
+    }
   } else if (change > 0) {
     resizeToDepth(profile, profile.pointCount * s + change);
     const std::vector<double> old = c;

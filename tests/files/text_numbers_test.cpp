@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -78,6 +79,34 @@ TEST_F(TextNumbersTest, TwoColumnLinesSeparateByThreeBlanksAndEndTheLine) {
   appendTwoColumnTextLine(table, 1, -2);
   appendTwoColumnTextLine(table, 1234.5678, 2500000);
   EXPECT_EQ(table, "1   -2\n1234.57   2.5e+06\n");
+}
+
+std::string printfG(double value, int digits) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
+  return buffer;
+}
+
+TEST_F(TextNumbersTest, AnyDigitCountAgreesWithPrintfAndSeventeenKeepsEveryBit) {
+  EXPECT_EQ(formatTextFileNumber(1234.5678, 2), "1.2e+03");
+  EXPECT_EQ(formatTextFileNumber(1234.5678, 0), "1e+03");           // taken as 1, as printf does
+  EXPECT_EQ(formatTextFileNumber(0.1, 40), "0.10000000000000001");  // taken as 17
+  std::string table;
+  appendTwoColumnTextLine(table, 0.1, 2.0 / 3.0, 3);
+  EXPECT_EQ(table, "0.1   0.667\n");
+
+  std::mt19937_64 random(17);
+  for (int k = 0; k < 40000; ++k) {
+    const double value = std::bit_cast<double>(random());
+    if (!std::isfinite(value)) continue;
+    const int digits = 1 + k % 17;
+    const std::string text = formatTextFileNumber(value, digits);
+    ASSERT_EQ(text, printfG(value, digits)) << digits;
+    if (digits != kMaxTextFileDigits) continue;
+    double back = 0.0;
+    std::from_chars(text.data(), text.data() + text.size(), back);
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(back), std::bit_cast<std::uint64_t>(value)) << text;
+  }
 }
 
 }  // namespace

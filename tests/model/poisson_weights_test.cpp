@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <random>
 
@@ -42,6 +43,33 @@ TEST(PoissonWeights, Factorial) {
   EXPECT_EQ(factorial(20), 2432902008176640000.0L);
   EXPECT_TRUE(std::isfinite(factorial(1754)));
   EXPECT_TRUE(std::isinf(factorial(1755)));
+}
+
+// The probability is the exponential of a sum of terms as large as n, mean and
+// n ln(n/mean); a few extended-precision units of those bound its relative error.
+long double probabilityTolerance(int n, long double mean) {
+  const long double k = n;
+  return 4.0L * LDBL_EPSILON * (16.0L + k + mean + k * std::fabs(std::log(k / mean)));
+}
+
+TEST(PoissonWeights, PoissonProbabilityAgainstItsDefinition) {
+  // Where mean^n and n! are both in range the definition itself is accurate to
+  // a few units of 1e-19. The cases straddle the switch from ln n! to the
+  // Stirling series (n = 35/36) and the two forms of the deviance.
+  for (int n : {1, 2, 7, 35, 36, 37, 100, 400, 1000, 1700}) {
+    for (long double mean :
+         {0.01L, 0.9L, 7.5L, 33.0L, 36.0L, 40.0L, 90.0L, 110.0L, 400.0L, 995.0L, 1700.5L}) {
+      const long double direct = std::pow(mean, n) * std::exp(-mean) / factorial(n);
+      if (!(direct > 1e-4000L)) continue;
+      const long double fast = poissonProbability(n, mean);
+      EXPECT_LE(std::fabs(fast - direct), probabilityTolerance(n, mean) * direct)
+          << n << " " << static_cast<double>(mean);
+    }
+  }
+  EXPECT_EQ(poissonProbability(0, 3.0L), std::exp(-3.0L));
+  EXPECT_EQ(poissonProbability(0, 0.0L), 1.0L);
+  EXPECT_EQ(poissonProbability(4, 0.0L), 0.0L);
+  EXPECT_EQ(poissonProbability(-1, 3.0L), 0.0L);
 }
 
 TEST(PoissonWeights, NoCollisionsWithoutRateIsTheProfileArea) {

@@ -117,7 +117,8 @@ TEST(ProfileEditing, ContaminationLayerSetAndRemovedPutsEveryPointBack) {
     EXPECT_EQ(profile, original);
   }
   // Where (n*s + d)/s rounds up to one more cell than n + d/s, the profile
-  // comes back one cell longer; every original point is still in place.
+  // comes back one cell longer; every original point is still in place and the
+  // extra cell is empty, not a leftover copy of a deep point.
   for (double depth : {0.005, 0.7}) {
     SCOPED_TRACE(depth);
     const DepthProfile original = randomProfile(5);
@@ -127,6 +128,7 @@ TEST(ProfileEditing, ContaminationLayerSetAndRemovedPutsEveryPointBack) {
     expectConsistent(profile);
     ASSERT_EQ(profile.pointCount, 2001);
     for (int i = 0; i < 2000; ++i) ASSERT_EQ(profile.values[i], original.values[i]) << i;
+    EXPECT_EQ(profile.values[2000], 0.0);
   }
 }
 

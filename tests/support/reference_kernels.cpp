@@ -6,6 +6,8 @@
 #include <sstream>
 #include <vector>
 
+#include "model/curve_arithmetic.h"
+
 namespace reference {
 namespace {
 
@@ -96,6 +98,15 @@ double computeKn(const DepthProfile& profile, int k, double collisionRate) {
     sum = sum + powl(x, k) * expl(-(lambda * x)) * profile.values[i];
   }
   return static_cast<double>(sum * powl(lambda, k) * s / factorial(k));
+}
+
+SampledCurve weightedAutoconvolutionSum(const AutoconvolutionSet& set,
+                                        const std::vector<double>& weights) {
+  SampledCurve curve(set.at(1).values.size(), set[1].step);
+  for (std::size_t n = 0; n < set.size() && n < weights.size(); ++n) {
+    curve = addCurves(scaleCurve(set[n], weights[n]), curve);
+  }
+  return curve;
 }
 
 std::string bitDifference(const std::vector<double>& fast, const std::vector<double>& literal) {

@@ -16,6 +16,10 @@ void convolveGaussian(SampledCurve& curve, double widthEv);
 void convolveLorentzian(SampledCurve& curve, double widthEv);
 // Only the extended-precision form; no logarithmic fallback.
 double computeKn(const DepthProfile& profile, int k, double collisionRate);
+// The excitation sum: from zeros of entry 1's size and step, for n in order,
+// curve = addCurves(scaleCurve(entry n, weights[n]), curve).
+SampledCurve weightedAutoconvolutionSum(const AutoconvolutionSet& set,
+                                        const std::vector<double>& weights);
 
 // Empty when both hold the same doubles bit for bit (any NaN matches any NaN);
 // otherwise where and how they first differ.

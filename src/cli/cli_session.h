@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+#include "cli/cli_user_interface.h"
+#include "commands/command_context.h"
+
+// One run of the program's state and windows' texts, without windows.
+struct CliSession {
+  ProgramState state;
+  WindowTexts texts;
+  ChartData charts;
+  CliUserInterface ui;
+  CommandContext context{state, texts, charts, ui};
+
+  CliSession() { state.applyMainWindowStartValues(); }
+
+  // Loads a .flt file as "Load Convolutions" does. A missing .log beside it is
+  // reported on standard error and does not stop the run: everything a
+  // calculation needs has been loaded by then.
+  void loadAutoconvolutions(const std::string& fltPath);
+};

@@ -1,0 +1,74 @@
+#include "commands/profile_file_commands.h"
+
+#include "commands/command_error.h"
+#include "commands/profile_editor_commands.h"
+#include "files/profile_file.h"
+
+namespace {
+
+constexpr const char* kProfileFilter = "Tervane profile files (*.pro)|*.pro";
+
+}  // namespace
+
+FileDialogRequest profileSaveDialog(const std::string& proposedName) {
+  return {kProfileFilter, "pro", proposedName};
+}
+
+FileDialogRequest profileOpenDialog(const std::string& proposedName) {
+  return {kProfileFilter, "pro", proposedName};
+}
+
+void saveProfile(CommandContext& context) {
+  DialogNames& names = context.texts.dialogNames;
+  const std::optional<std::string> path =
+      context.ui.chooseFileToSave(profileSaveDialog(names.profileSave));
+  if (!path) return;
+  names.profileSave = *path;
+  writeProfileTo(context, *path);
+}
+
+void writeProfileTo(CommandContext& context, const std::string& path) {
+  const ParameterBlock& parameters = context.state.parameterBlock;
+  const DisplayConstantsValues constants{parameters.background, parameters.multiplier,
+                                         parameters.energyShift};
+  if (!writeProfileFile(path, context.state.currentProfile, constants)) {
+    throw CommandError("Cannot create file " + path);
+  }
+}
+
+void loadProfileFrom(CommandContext& context, const std::string& path, bool asReference) {
+  // Read whole first: a file that cannot be read leaves profile and constants as they were.
+  ProfileFile file = readProfileFile(path);
+  ProgramState& state = context.state;
+  if (asReference) {
+    state.referenceProfile = std::move(file.profile);
+    return;
+  }
+  state.parameterBlock.background = file.constants.background;
+  state.parameterBlock.multiplier = file.constants.multiplier;
+  state.parameterBlock.energyShift = file.constants.energyShift;
+  state.currentProfile = std::move(file.profile);
+}
+
+namespace {
+
+void loadWithRedraw(CommandContext& context, bool asReference) {
+  DialogNames& names = context.texts.dialogNames;
+  const std::optional<std::string> path =
+      context.ui.chooseFileToOpen(profileOpenDialog(names.profileOpen));
+  // The profile is redrawn whatever happens, as after every load.
+  struct Redraw {
+    CommandContext& context;
+    bool reference;
+    ~Redraw() { reference ? plotReferenceProfile(context) : plotProfile(context); }
+  } redraw{context, asReference};
+  if (!path) return;
+  names.profileOpen = *path;
+  loadProfileFrom(context, *path, asReference);
+}
+
+}  // namespace
+
+void loadProfile(CommandContext& context) { loadWithRedraw(context, false); }
+
+void loadReferenceProfile(CommandContext& context) { loadWithRedraw(context, true); }
