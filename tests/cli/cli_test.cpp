@@ -6,11 +6,18 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <algorithm>
 #include <string>
 
 #include "../commands/scripted_user_interface.h"
 #include "commands/autoconvolution_commands.h"
 #include "commands/calculation_parameters_commands.h"
+#include "commands/excitation_commands.h"
+#include "commands/export_commands.h"
+#include "commands/profile_file_commands.h"
+#include "commands/show_commands.h"
+#include "files/profile_file.h"
+#include "files/text_numbers.h"
 
 namespace {
 
@@ -131,6 +138,108 @@ TEST_F(CliTest, AutosAsksNothingAtAHundredCollisionsAndRefusesBadInput) {
   const RunResult unwritable = runCli("autos --out /nonexistent-dir/x.flt");
   EXPECT_EQ(unwritable.exitCode, 1);
   EXPECT_NE(unwritable.err.find("Cannot create file /nonexistent-dir/x.flt"), std::string::npos);
+}
+
+// A set and a buried layer written once for the curve subcommands.
+class CliCurveTest : public CliTest {
+ protected:
+  void SetUp() override {
+    CliTest::SetUp();
+    m_flt = (m_dir / "set.flt").string();
+    m_pro = (m_dir / "layer.pro").string();
+    ASSERT_EQ(runCli("autos --nc 30 --out " + m_flt).exitCode, 0);
+    DepthProfile layer = DepthProfile::forMaximumDepth(10, 0.005);
+    for (int i = 40; i < 120; ++i) layer.values[i] = 0.8;
+    ASSERT_TRUE(writeProfileFile(m_pro, layer, {2.0, 3.0, 0.0}));
+  }
+  // The same state as the desktop program has after loading both files.
+  void loadBoth(CommandFixture& f) {
+    loadAutos(f.context, m_flt);
+    loadProfileFrom(f.context, m_pro, false);
+  }
+  std::string m_flt;
+  std::string m_pro;
+};
+
+TEST_F(CliCurveTest, CurveIsTheDesktopsSaveCalculationAfterF5) {
+  const fs::path out = m_dir / "curve.simulation";
+  const RunResult run = runCli("curve --autos " + m_flt + " --profile " + m_pro +
+                               " --gaussian 40 --lorentzian 60 --out " + out.string());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+
+  CommandFixture f;
+  loadBoth(f);
+  f.state.parameterBlock.gaussianWidth = 40;
+  f.state.parameterBlock.lorentzianWidth = 60;
+  calculateExcitation(f.context);
+  writeCalculationTo(f.context, (m_dir / "desk.simulation").string());
+  const std::string text = readBytes(out);
+  EXPECT_EQ(text, readBytes(m_dir / "desk.simulation"));
+  // Broadened: the curve is longer than the set's 1000 points; the display
+  // constants of the profile file are applied.
+  EXPECT_GT(std::count(text.begin(), text.end(), '\n'), 1000);
+
+  const RunResult off = runCli("curve --autos " + m_flt + " --profile " + m_pro +
+                               " --convolve off --digits 17 --out " + out.string());
+  ASSERT_EQ(off.exitCode, 0) << off.err;
+  const std::string exact = readBytes(out);
+  EXPECT_EQ(std::count(exact.begin(), exact.end(), '\n'), 1000);
+  // 17 digits give every bit of the first yield.
+  f.texts.drawProfile.convolve = false;
+  calculateExcitation(f.context);
+  const std::string firstLine = exact.substr(0, exact.find('\n'));
+  const double yield = std::stod(firstLine.substr(firstLine.rfind(' ') + 1));
+  EXPECT_EQ(yield, f.state.excitationCurve.values[0] * 3.0 + 2.0);
+}
+
+TEST_F(CliCurveTest, LewisSingleAndKn) {
+  const fs::path lewis = m_dir / "lewis.asc";
+  ASSERT_EQ(runCli("lewis --autos " + m_flt + " --out " + lewis.string()).exitCode, 0);
+  const std::string shape = readBytes(lewis);
+  EXPECT_EQ(std::count(shape.begin(), shape.end(), '\n'), 1000);  // not broadened by default
+  CommandFixture f;
+  loadAutos(f.context, m_flt);
+  plotLewis(f.context);
+  writeCalculationTo(f.context, (m_dir / "desk.asc").string());
+  EXPECT_EQ(shape, readBytes(m_dir / "desk.asc"));
+
+  const fs::path single = m_dir / "single.asc";
+  ASSERT_EQ(runCli("single --autos " + m_flt + " --entry 0 --out " + single.string()).exitCode, 0);
+  const std::string spike = readBytes(single);
+  // The file holds the curve as Save Calculation writes any curve: around the beam energy.
+  EXPECT_EQ(spike.substr(0, spike.find('\n')),
+            "151   " + formatTextFileNumber(f.state.autoconvolutionSet[0].values[0]));
+  ASSERT_EQ(runCli("single --autos " + m_flt + " --entry 31 --out " + single.string()).exitCode, 0);
+  EXPECT_TRUE(readBytes(single).empty());
+
+  const RunResult kn = runCli("kn --autos " + m_flt + " --profile " + m_pro + " --digits 17");
+  ASSERT_EQ(kn.exitCode, 0) << kn.err;
+  std::istringstream lines(kn.out);
+  std::string line;
+  int n = 0;
+  loadProfileFrom(f.context, m_pro, false);
+  plotKn(f.context);
+  while (std::getline(lines, line)) {
+    EXPECT_EQ(line.substr(0, line.find(' ')), std::to_string(n));
+    EXPECT_EQ(std::stod(line.substr(line.rfind(' ') + 1)), f.charts.main.measuredPoints.points.at(n).y);
+    ++n;
+  }
+  EXPECT_EQ(n, 31);
+}
+
+TEST_F(CliCurveTest, MissingOrBadFilesStopWithTheirMessage) {
+  const RunResult missing = runCli("curve --autos " + (m_dir / "none.flt").string() + " --profile " +
+                                   m_pro + " --out " + (m_dir / "x").string());
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_EQ(missing.err, "Cannot open file " + (m_dir / "none.flt").string() + "\n");
+  EXPECT_FALSE(fs::exists(m_dir / "x"));
+  EXPECT_EQ(runCli("kn --autos " + m_flt + " --profile " + m_pro + " --digits 18").exitCode, 2);
+
+  // A set whose .log went missing still calculates; the loss is reported.
+  fs::remove(m_dir / "set.log");
+  const RunResult noLog = runCli("lewis --autos " + m_flt + " --out " + (m_dir / "l").string());
+  EXPECT_EQ(noLog.exitCode, 0);
+  EXPECT_NE(noLog.err.find("Cannot open file"), std::string::npos);
 }
 
 }  // namespace
