@@ -3,7 +3,10 @@
 #include "commands/command_error.h"
 #include "files/atomic_file.h"
 #include "files/excitation_curve_text.h"
+#include "files/experimental_data_file.h"
 #include "files/file_names.h"
+#include "files/profile_file.h"
+#include "files/profile_text.h"
 
 FileDialogRequest calculationSaveDialog(const std::string& proposedName) {
   return {"Ascii Files (*.simulation)|*.simulation|All Files (*.*)|*.*", "simulation",
@@ -23,4 +26,51 @@ void writeCalculationTo(CommandContext& context, const std::string& path, int si
       excitationCurveText(context.state.excitationCurve, parameters.beamEnergy,
                           parameters.multiplier, parameters.background, significantDigits);
   if (!writeFileAtomically(path, text)) throw CommandError("Cannot create file " + path);
+}
+
+FileDialogRequest bitmapSaveDialog(const std::string& proposedName) {
+  return {"Imagens Bitmap (*.bmp)|*.bmp|Todos os Arquivos (*.*)|*.*", "bmp", proposedName};
+}
+
+void saveEverything(CommandContext& context) {
+  const std::string proposed =
+      replaceExtension(context.texts.dialogNames.measuredData, ".simulation");
+  const std::optional<std::string> path = context.ui.chooseFileToSave(calculationSaveDialog(proposed));
+  if (!path) return;
+  writeEverythingTo(context, *path);
+}
+
+void writeEverythingTo(CommandContext& context, const std::string& path) {
+  const ProgramState& state = context.state;
+  const ParameterBlock& parameters = state.parameterBlock;
+  // Every file is attempted; those that could not be written are reported together.
+  std::string failures;
+  const auto write = [&failures](const std::string& file, bool written) {
+    if (written) return;
+    if (!failures.empty()) failures += "\n";
+    failures += "Cannot create file " + file;
+  };
+  write(path, writeFileAtomically(path, excitationCurveText(state.excitationCurve,
+                                                            parameters.beamEnergy,
+                                                            parameters.multiplier,
+                                                            parameters.background)));
+  const std::string dataPath = replaceExtension(path, ".exp");
+  write(dataPath, writeFileAtomically(dataPath, measuredDataText(state.experimentalData,
+                                                                 parameters.energyShift)));
+  const std::string textPath = replaceExtension(path, ".profile");
+  write(textPath, writeFileAtomically(textPath, depthProfileText(state.currentProfile,
+                                                                 parameters.includeContamination)));
+  const std::string profilePath = replaceExtension(path, ".pro");
+  write(profilePath,
+        writeProfileFile(profilePath, state.currentProfile,
+                         {parameters.background, parameters.multiplier, parameters.energyShift}));
+  if (!failures.empty()) throw CommandError(failures);
+}
+
+void exportBitmap(CommandContext& context) {
+  DialogNames& names = context.texts.dialogNames;
+  const std::optional<std::string> path = context.ui.chooseFileToSave(bitmapSaveDialog(names.bitmap));
+  if (!path) return;
+  names.bitmap = *path;
+  if (!context.ui.saveMainChartBitmap(*path)) throw CommandError("Cannot create file " + *path);
 }

@@ -10,4 +10,13 @@ void saveCalculation(CommandContext& context);
 // The curve file for a chosen path; significantDigits 6 is the desktop's text.
 void writeCalculationTo(CommandContext& context, const std::string& path, int significantDigits = 6);
 
+// "Save Everything": from one chosen name N writes the curve to N and the
+// measured data, the profile as text and the .pro file beside it.
+void saveEverything(CommandContext& context);
+void writeEverythingTo(CommandContext& context, const std::string& path);
+
+// "Export bitmap": the main chart as the screen shows it, into a BMP file.
+void exportBitmap(CommandContext& context);
+
 FileDialogRequest calculationSaveDialog(const std::string& proposedName);
+FileDialogRequest bitmapSaveDialog(const std::string& proposedName);

@@ -1,6 +1,8 @@
 #include "commands/shell_commands.h"
 
 #include "commands/autoconvolution_commands.h"
+#include "commands/constants_commands.h"
+#include "commands/data_commands.h"
 #include "commands/excitation_commands.h"
 #include "commands/export_commands.h"
 #include "commands/profile_editor_commands.h"
@@ -28,6 +30,21 @@ bool runCoreCommand(CommandContext& context, CommandId command) {
       return true;
     case CommandId::LoadConvolutions:
       loadConvolutions(context);
+      return true;
+    case CommandId::LoadExperimentalData:
+      loadExperimentalData(context);
+      return true;
+    case CommandId::ClearExperimentalData:
+      clearExperimentalData(context);
+      return true;
+    case CommandId::SaveEverything:
+      saveEverything(context);
+      return true;
+    case CommandId::ExportBitmap:
+      exportBitmap(context);
+      return true;
+    case CommandId::OpenConstants:
+      openConstants(context);
       return true;
     case CommandId::ShowKn:
       plotKn(context);

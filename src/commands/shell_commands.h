@@ -8,6 +8,5 @@ bool confirmExit(CommandContext& context);
 
 // Runs a menu command that needs nothing of the front end beyond the user
 // interface. Returns false for the commands the front end carries out itself
-// (Start and Stop of the threaded calculation, Exit, About, Export bitmap) and
-// for commands that do nothing yet.
+// (Start and Stop of the threaded calculation, Exit, About).
 bool runCoreCommand(CommandContext& context, CommandId command);

@@ -16,6 +16,7 @@ enum class View {
   DrawProfileStatus,
   ShowFields,
   ProfileParametersFields,
+  ConstantsFields,
 };
 
 // An open or save dialog. The filter is "Description|pattern|Description|pattern".
@@ -42,4 +43,8 @@ class UserInterface {
   // Repaint what a command changed, at once (the command may still be running).
   virtual void redraw(View view) = 0;
   virtual void showWindow(WindowId window) = 0;
+  virtual void hideWindow(WindowId) {}
+  // Draws the main chart at its on-screen size into a BMP file; false when the
+  // file cannot be written. Front ends without a chart cannot export one.
+  virtual bool saveMainChartBitmap(const std::string& /*path*/) { return false; }
 };

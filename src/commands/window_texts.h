@@ -33,12 +33,28 @@ struct DrawProfileTexts {
   std::string status;
 };
 
-// The Profile Parameters dialog's fields that other windows fill.
+// The Profile Parameters dialog's fields.
 struct ProfileParametersTexts {
-  std::string maxDepth = "10";     // ug/cm2
-  std::string contamination = "0"; // ug/cm2
-  std::string gaussian = "100";    // eV
-  std::string lorentzian = "100";  // eV
+  std::string gaussian = "100";     // eV
+  std::string lorentzian = "100";   // eV
+  std::string maxDepth = "10";      // ug/cm2
+  std::string contamination = "0";  // ug/cm2
+  std::string maxConcentration = "1";
+  std::string erfcMax = "1";        // concentration
+  std::string erfcSigma = "1";      // ug/cm2
+  std::string lineX1 = "0";
+  std::string lineX2 = "1";
+  std::string lineC1 = "1";
+  std::string lineC2 = "1";
+  std::string smoothCount = "10";
+  bool includeContamination = false;
+};
+
+// The Constants dialog's fields.
+struct ConstantsTexts {
+  std::string energyShift = "0";
+  std::string background = "0";  // counts
+  std::string multiplier = "1";
 };
 
 // The names the file dialogs last confirmed; each proposes its own again.
@@ -59,5 +75,6 @@ struct WindowTexts {
   ShowTexts show;
   DrawProfileTexts drawProfile;
   ProfileParametersTexts profileParameters;
+  ConstantsTexts constants;
   DialogNames dialogNames;
 };

@@ -1,0 +1,32 @@
+#include "commands/data_commands.h"
+
+#include "commands/show_commands.h"
+#include "files/experimental_data_file.h"
+
+FileDialogRequest experimentalDataOpenDialog(const std::string& proposedName) {
+  return {"Common Profile Files (*.dat; *.pak; *.profile)|*.pak; *.dat; *.profile; *.pak;|"
+          "Arquivos Dat (*.dat)|*.dat|Tervane profiles (*.profile)|*.profile|"
+          "Arquivos Punto Ahk (*.pak)|*.pak|Todos os Arquivos (*.*)|*.*",
+          "ahk", proposedName};
+}
+
+void loadExperimentalData(CommandContext& context) {
+  DialogNames& names = context.texts.dialogNames;
+  const std::optional<std::string> path =
+      context.ui.chooseFileToOpen(experimentalDataOpenDialog(names.measuredData));
+  if (!path) return;
+  names.measuredData = *path;
+  loadExperimentalDataFrom(context, *path);
+}
+
+void loadExperimentalDataFrom(CommandContext& context, const std::string& path) {
+  // A file that cannot be opened leaves the list as it was.
+  context.state.experimentalData = readExperimentalDataFile(path);
+  plotData(context);
+}
+
+void clearExperimentalData(CommandContext& context) {
+  context.state.experimentalData.clear();
+  context.charts.main.measuredPoints.points.clear();
+  context.ui.redraw(View::MainChart);
+}
