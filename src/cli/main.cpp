@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/cli_session.h"
+#include "cli/profile_subcommand.h"
 #include "commands/autoconvolution_commands.h"
 #include "commands/calculation_parameters_commands.h"
 #include "commands/excitation_commands.h"
@@ -185,6 +186,18 @@ int main(int argc, char** argv) {
   kn->add_option("--profile", knOptions.profile, "Profile file (.pro)")->required();
   addDigitsOption(*kn, knOptions);
 
+  ProfileOptions profileOptions;
+  CLI::App* profile = app.add_subcommand(
+      "profile", "Build a profile from the start-up one or a .pro file and save it");
+  profile->add_option("--in", profileOptions.in, "Profile file to start from (.pro)");
+  profile->add_option("--out", profileOptions.out, "The .pro file to write")->required();
+  profile->add_option("--text", profileOptions.text, "Also write the depth-profile text file");
+  profile->add_flag("--include-contamination", profileOptions.includeContamination,
+                    "Count depths of the text file from the outer surface");
+  profile->add_option("operations", profileOptions.operations,
+                      "max-depth=D contamination=C add-erfc=MAX,SIGMA subtract-erfc=MAX,SIGMA "
+                      "line=X1,C1,X2,C2 smooth=K clear constants=SHIFT,BACKGROUND,MULTIPLIER");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -198,6 +211,7 @@ int main(int argc, char** argv) {
     if (*lewis) return runLewis(lewisOptions);
     if (*single) return runSingle(singleOptions);
     if (*kn) return runKn(knOptions);
+    if (*profile) return runProfileSubcommand(profileOptions);
   } catch (const std::exception& error) {
     std::cerr << error.what() << '\n';
     return 1;

@@ -29,20 +29,8 @@ void checkDepthRange(double depth, double step, const char* field) {
 
 // Steps 1 to 3 of OK and Preview.
 void applyDepthRangeAndLayer(CommandContext& context) {
-  ProfileParametersTexts& fields = context.texts.profileParameters;
-  DepthProfile& profile = context.state.currentProfile;
-
-  const double maxDepth = parseFieldDouble(fields.maxDepth, context.decimal);
-  checkDepthRange(maxDepth, profile.step, "Max Depth:");
-  if (maxDepth != profile.pointCount * profile.step) resizeToDepth(profile, maxDepth);
-
-  const double contamination = parseFieldDouble(fields.contamination, context.decimal);
-  if (!std::isfinite(contamination) || contamination < 0.0) {
-    throw CommandError("\"Contamination\" must be a thickness of 0 ug/cm2 or more.");
-  }
-  checkDepthRange(profile.pointCount * profile.step + (contamination - profile.contaminationDepth),
-                  profile.step, "Contamination");
-  setContaminationDepth(profile, contamination);
+  applyMaxDepthField(context);
+  applyContaminationField(context);
   plotProfile(context);
 }
 
@@ -87,6 +75,25 @@ void tryErfc(CommandContext& context, bool add) {
 }
 
 }  // namespace
+
+void applyMaxDepthField(CommandContext& context) {
+  DepthProfile& profile = context.state.currentProfile;
+  const double maxDepth = parseFieldDouble(context.texts.profileParameters.maxDepth, context.decimal);
+  checkDepthRange(maxDepth, profile.step, "Max Depth:");
+  if (maxDepth != profile.pointCount * profile.step) resizeToDepth(profile, maxDepth);
+}
+
+void applyContaminationField(CommandContext& context) {
+  DepthProfile& profile = context.state.currentProfile;
+  const double contamination =
+      parseFieldDouble(context.texts.profileParameters.contamination, context.decimal);
+  if (!std::isfinite(contamination) || contamination < 0.0) {
+    throw CommandError("\"Contamination\" must be a thickness of 0 ug/cm2 or more.");
+  }
+  checkDepthRange(profile.pointCount * profile.step + (contamination - profile.contaminationDepth),
+                  profile.step, "Contamination");
+  setContaminationDepth(profile, contamination);
+}
 
 void acceptProfileParameters(CommandContext& context) {
   applyDepthRangeAndLayer(context);

@@ -21,5 +21,10 @@ void subtractErfcButton(CommandContext& context);
 void tryAddErfc(CommandContext& context);
 void trySubtractErfc(CommandContext& context);
 void drawLineButton(CommandContext& context);
+// The two halves of OK's depth steps: "Max Depth:" resizes the profile when it
+// differs from the current range; "Contamination" sets the layer.
+void applyMaxDepthField(CommandContext& context);
+void applyContaminationField(CommandContext& context);
+
 // "Change scale": the profile chart's axes to 0 .. Max Depth and 0 .. Max Conc.
 void changeProfileScale(CommandContext& context);

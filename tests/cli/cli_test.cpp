@@ -242,4 +242,38 @@ TEST_F(CliCurveTest, MissingOrBadFilesStopWithTheirMessage) {
   EXPECT_NE(noLog.err.find("Cannot open file"), std::string::npos);
 }
 
+TEST_F(CliTest, ProfileBuildsWritesAndRefuses) {
+  const fs::path start = m_dir / "start.pro";
+  ASSERT_EQ(runCli("profile --out " + start.string()).exitCode, 0);
+  EXPECT_EQ(fs::file_size(start), 16048u);
+
+  const fs::path shaped = m_dir / "shaped.pro";
+  const fs::path text = m_dir / "shaped.profile";
+  const RunResult run = runCli("profile --in " + start.string() + " --out " + shaped.string() +
+                               " --text " + text.string() +
+                               " --include-contamination max-depth=12 contamination=1 "
+                               "line=0,1,2,1 smooth=0 constants=0.5,10,2");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  CommandFixture f;
+  loadProfileFrom(f.context, shaped.string(), false);
+  EXPECT_EQ(f.state.currentProfile.pointCount, 2600);
+  EXPECT_EQ(f.state.currentProfile.contaminationDepth, 1.0);
+  EXPECT_EQ(f.state.parameterBlock.multiplier, 2.0);
+  EXPECT_EQ(f.state.parameterBlock.background, 10.0);
+  EXPECT_EQ(f.state.currentProfile.values[300], 1.0);
+  const std::string rows = readBytes(text);
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 2600 - 200);
+  EXPECT_EQ(rows.rfind("1   ", 0), 0u);  // depths from the outer surface
+
+  const RunResult zero = runCli("profile --out " + (m_dir / "z.pro").string() + " constants=0,0,0");
+  EXPECT_EQ(zero.exitCode, 1);
+  EXPECT_EQ(zero.err, "Te liga mané!\n");
+  EXPECT_FALSE(fs::exists(m_dir / "z.pro"));
+  EXPECT_EQ(runCli("profile --out " + (m_dir / "u.pro").string() + " twist=3").exitCode, 2);
+  EXPECT_EQ(runCli("profile --out " + (m_dir / "u.pro").string() + " line=1,2").exitCode, 2);
+  const RunResult bad = runCli("profile --out " + (m_dir / "b.pro").string() + " smooth=x");
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_EQ(bad.err, "'x' is not a valid integer value\n");
+}
+
 }  // namespace

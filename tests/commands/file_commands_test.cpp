@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "commands/autoconvolution_commands.h"
+#include "commands/data_commands.h"
+#include "commands/excitation_commands.h"
+#include "commands/export_commands.h"
+#include "commands/profile_file_commands.h"
+#include "scripted_user_interface.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string commandMessage(const std::function<void()>& command) {
+  try {
+    command();
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+  return "no message";
+}
+
+std::string readBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+class FileCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir = fs::temp_directory_path() /
+            ("tervane-files-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(m_dir);
+    fs::create_directories(m_dir);
+  }
+  void TearDown() override {
+    fs::permissions(m_dir, fs::perms::owner_all);
+    fs::remove_all(m_dir);
+  }
+  std::string file(const std::string& name) const { return (m_dir / name).string(); }
+  fs::path m_dir;
+};
+
+TEST_F(FileCommands, ProfileLoadSetsTheConstantsAndReferenceLoadDoesNot) {
+  CommandFixture f;
+  for (int i = 5; i < 50; ++i) f.state.currentProfile.values[i] = 0.3;
+  f.state.parameterBlock.background = 4;
+  f.state.parameterBlock.multiplier = 2;
+  f.state.parameterBlock.energyShift = 0.25;
+  f.ui.saveChoices = {file("p.pro")};
+  saveProfile(f.context);
+  EXPECT_EQ(fs::file_size(file("p.pro")), 16048u);
+
+  CommandFixture g;
+  g.ui.openChoices = {file("p.pro")};
+  loadReferenceProfile(g.context);
+  EXPECT_EQ(g.state.referenceProfile.values[5], static_cast<double>(0.3f));
+  EXPECT_EQ(g.state.parameterBlock.background, 0.0);
+  EXPECT_EQ(g.charts.drawProfile.reference.points.size(), 2000u);
+  g.ui.openChoices = {file("p.pro")};
+  loadProfile(g.context);
+  EXPECT_EQ(g.state.currentProfile.values[49], static_cast<double>(0.3f));
+  EXPECT_EQ(g.state.parameterBlock.background, 4.0);
+  EXPECT_EQ(g.state.parameterBlock.multiplier, 2.0);
+  EXPECT_EQ(g.state.parameterBlock.energyShift, 0.25);
+  EXPECT_EQ(g.texts.dialogNames.profileOpen, file("p.pro"));
+  EXPECT_EQ(g.ui.openRequests[1].initialPath, file("p.pro"));  // proposes the last name
+}
+
+TEST_F(FileCommands, ARefusedProfileFileChangesNothingButStillRedraws) {
+  std::ofstream(file("bad.pro"), std::ios::binary) << "too short";
+  CommandFixture f;
+  f.state.parameterBlock.multiplier = 3;
+  f.ui.openChoices = {file("bad.pro")};
+  EXPECT_NE(commandMessage([&] { loadProfile(f.context); }).find(file("bad.pro")), std::string::npos);
+  EXPECT_EQ(f.state.currentProfile, DepthProfile::forMaximumDepth(10, 0.005));
+  EXPECT_EQ(f.state.parameterBlock.multiplier, 3.0);
+  EXPECT_EQ(f.charts.drawProfile.profile.points.size(), 2000u);
+
+  f.ui.openChoices = {std::nullopt};
+  f.charts.drawProfile.reference.points.clear();
+  loadReferenceProfile(f.context);
+  EXPECT_EQ(f.charts.drawProfile.reference.points.size(), 2000u);
+}
+
+TEST_F(FileCommands, SaveEverythingWritesFourFilesFromTheDataFilesName) {
+  CommandFixture f;
+  std::ofstream(file("run7.dat")) << "151 10\n151.1 12\n151.2 9\n";
+  f.ui.openChoices = {file("run7.dat")};
+  loadExperimentalData(f.context);
+  startCalculation(f.context);
+  for (int i = 20; i < 80; ++i) f.state.currentProfile.values[i] = 1;
+  calculateExcitation(f.context);
+
+  f.ui.saveChoices = {file("run7.simulation")};
+  saveEverything(f.context);
+  EXPECT_EQ(f.ui.saveRequests.back().initialPath, file("run7.simulation"));
+  for (const char* name : {"run7.simulation", "run7.exp", "run7.profile", "run7.pro"}) {
+    EXPECT_TRUE(fs::exists(file(name))) << name;
+  }
+  const std::string exp = readBytes(file("run7.exp"));
+  EXPECT_EQ(std::count(exp.begin(), exp.end(), '\n'), 3);
+  const std::string profileText = readBytes(file("run7.profile"));
+  EXPECT_EQ(std::count(profileText.begin(), profileText.end(), '\n'), 2000);
+
+  // Save Calculation proposes the data file's name with ".asc" and writes the same curve.
+  f.ui.saveChoices = {file("result.txt")};
+  saveCalculation(f.context);
+  EXPECT_EQ(f.ui.saveRequests.back().initialPath, file("run7.asc"));
+  EXPECT_EQ(readBytes(file("result.txt")), readBytes(file("run7.simulation")));
+
+  f.ui.saveChoices = {file("result.txt")};
+  saveEverything(f.context);
+  EXPECT_TRUE(fs::exists(file("result.exp")));
+  EXPECT_TRUE(fs::exists(file("result.pro")));
+  EXPECT_TRUE(fs::exists(file("result.profile")));
+}
+
+TEST_F(FileCommands, WithoutDataTheNamesProposedAreBare) {
+  CommandFixture f;
+  f.ui.saveChoices = {std::nullopt, std::nullopt};
+  saveEverything(f.context);
+  saveCalculation(f.context);
+  EXPECT_EQ(f.ui.saveRequests[0].initialPath, ".simulation");
+  EXPECT_EQ(f.ui.saveRequests[1].initialPath, ".asc");
+  EXPECT_TRUE(fs::is_empty(m_dir));
+}
+
+TEST_F(FileCommands, ASaveIntoAReadOnlyFolderIsReportedAndKeepsTheOldFile) {
+  if (::geteuid() == 0) {
+    // root writes into read-only folders; a folder that does not exist stands in.
+    CommandFixture f;
+    f.ui.saveChoices = {file("missing/x.pro")};
+    EXPECT_EQ(commandMessage([&] { saveProfile(f.context); }), "Cannot create file " + file("missing/x.pro"));
+    return;
+  }
+  CommandFixture f;
+  f.ui.saveChoices = {file("kept.pro")};
+  saveProfile(f.context);
+  const std::string before = readBytes(file("kept.pro"));
+  fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec);
+  f.state.currentProfile.values[3] = 1;
+  f.ui.saveChoices = {file("kept.pro")};
+  EXPECT_EQ(commandMessage([&] { saveProfile(f.context); }), "Cannot create file " + file("kept.pro"));
+  EXPECT_EQ(readBytes(file("kept.pro")), before);
+}
+
+TEST_F(FileCommands, SaveEverythingReportsEveryFileItCouldNotWrite) {
+  CommandFixture f;
+  const std::string base = file("missing/out.simulation");
+  f.ui.saveChoices = {base};
+  const std::string message = commandMessage([&] { saveEverything(f.context); });
+  EXPECT_EQ(message, "Cannot create file " + base + "\nCannot create file " + file("missing/out.exp") +
+                         "\nCannot create file " + file("missing/out.profile") +
+                         "\nCannot create file " + file("missing/out.pro"));
+}
+
+TEST_F(FileCommands, ExportBitmapNeedsAFrontEndThatCanDrawTheChart) {
+  CommandFixture f;
+  f.ui.saveChoices = {file("chart.bmp")};
+  EXPECT_EQ(commandMessage([&] { exportBitmap(f.context); }), "Cannot create file " + file("chart.bmp"));
+  EXPECT_EQ(f.ui.saveRequests[0].filter, "Imagens Bitmap (*.bmp)|*.bmp|Todos os Arquivos (*.*)|*.*");
+}
+
+}  // namespace
