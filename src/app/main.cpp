@@ -1,1 +1,24 @@
-int main() { return 0; }
+#include <QMessageBox>
+#include <exception>
+
+#include "app/guarded_application.h"
+#include "app/tervane_application.h"
+#include "ui/qt_dialog_provider.h"
+
+int main(int argc, char** argv) {
+  GuardedApplication application(argc, argv);
+  // The main window's close ends the program; the others only hide, even when
+  // the main window sits in the notification area.
+  application.setQuitOnLastWindowClosed(false);
+  try {
+    QtDialogProvider dialogs;
+    TervaneApplication tervane(dialogs);
+    QObject::connect(&tervane, &TervaneApplication::exitConfirmed, &application,
+                     [] { QCoreApplication::exit(0); });
+    return application.exec();
+  } catch (const std::exception& error) {
+    QMessageBox::critical(nullptr, QGuiApplication::applicationDisplayName(),
+                          QString::fromStdString(error.what()));
+    return 1;
+  }
+}

@@ -1,0 +1,186 @@
+#include "app/principal.h"
+
+#include <qcustomplot.h>
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <algorithm>
+
+#include "commands/command_error.h"
+#include "commands/shell_commands.h"
+#include "ui/chart_series_view.h"
+#include "ui/popup_menu_forwarder.h"
+#include "ui/program_icon.h"
+#include "ui/rectangle_zoom.h"
+#include "ui/window_geometry.h"
+#include "ui/window_host.h"
+
+namespace {
+
+constexpr int kStatusPanelWidth = 50;
+const QString kTitle = QStringLiteral("Tervane 2.1");
+
+QLabel* makeStatusPanel(QStatusBar& bar, const QString& objectName) {
+  auto* panel = new QLabel(&bar);
+  panel->setObjectName(objectName);
+  panel->setFixedWidth(kStatusPanelWidth);
+  panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  bar.addWidget(panel);
+  return panel;
+}
+
+}  // namespace
+
+TFTervane2::TFTervane2(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
+  setObjectName(QStringLiteral("FTervane2"));
+  setWindowTitle(QStringLiteral("Tervane 2"));
+  setWindowIcon(programIcon());
+
+  ChartPrinc = new QCustomPlot(this);
+  ChartPrinc->setObjectName(QStringLiteral("ChartPrinc"));
+  ChartPrinc->setBackground(Qt::white);
+  ChartPrinc->legend->setVisible(false);
+  ChartPrinc->xAxis->setLabel(QStringLiteral("Energy (keV)"));
+  SeriesPrinc = ChartPrinc->addGraph();
+  SeriesPrinc->setObjectName(QStringLiteral("SeriesPrinc"));
+  SeriesPrinc->setPen(QPen(Qt::black));
+  SeriesExp = ChartPrinc->addGraph();
+  SeriesExp->setObjectName(QStringLiteral("SeriesExp"));
+  SeriesExp->setLineStyle(QCPGraph::lsNone);
+  SeriesExp->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, Qt::red, Qt::red, 5));
+  m_zoom = new RectangleZoom(*ChartPrinc, [this] { ChartPrinc->rescaleAxes(); });
+  m_zoom->setEnabled(true);
+  setCentralWidget(ChartPrinc);
+
+  StatusPrinc = new QStatusBar(this);
+  StatusPrinc->setObjectName(QStringLiteral("StatusPrinc"));
+  StatusPanel1 = makeStatusPanel(*StatusPrinc, QStringLiteral("StatusPanel1"));
+  StatusPanel2 = makeStatusPanel(*StatusPrinc, QStringLiteral("StatusPanel2"));
+  ProgressCalc = new QProgressBar(StatusPrinc);
+  ProgressCalc->setObjectName(QStringLiteral("ProgressCalc"));
+  ProgressCalc->setFormat(QStringLiteral("%v of %m"));
+  ProgressCalc->setMaximumWidth(180);
+  BtnStop = new QPushButton(QStringLiteral("Stop"), StatusPrinc);
+  BtnStop->setObjectName(QStringLiteral("BtnStop"));
+  StatusPrinc->addPermanentWidget(ProgressCalc);
+  StatusPrinc->addPermanentWidget(BtnStop);
+  ProgressCalc->hide();
+  BtnStop->hide();
+  connect(BtnStop, &QPushButton::clicked, this, &TFTervane2::BtnStopClick);
+  setStatusBar(StatusPrinc);
+
+  const CommandActions::Trigger run = [this](CommandId command) { m_host.runCommand(command); };
+  m_menuActions.build(*menuBar(), mainMenu(), run);
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+  m_popupActions.build(*PopupMenu1, ::popupMenu(), run);
+  m_popup = new PopupMenuForwarder(m_host, this);
+  m_popup->watchTree(*StatusPrinc);
+
+  TrayIcon1 = new QSystemTrayIcon(programIcon(), this);
+  TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
+  TrayIcon1->setToolTip(QStringLiteral("Tervane 2 comp"));
+  connect(TrayIcon1, &QSystemTrayIcon::activated, this, &TFTervane2::TrayIcon1Activated);
+
+  setOuterSize(*this, QSize(597, 453));
+  FormCreate();
+}
+
+void TFTervane2::FormCreate() {
+  move(15, 15);
+  setWindowTitle(kTitle);
+  m_host.setApplicationTitle(kTitle);
+  TrayIcon1->setToolTip(kTitle);
+  // Without a notification area the window keeps its task-bar entry instead.
+  if (QSystemTrayIcon::isSystemTrayAvailable()) TrayIcon1->show();
+  m_host.context().state.applyMainWindowStartValues();
+  showStatusPanels();
+}
+
+void TFTervane2::showChart() {
+  const MainChartData& data = m_host.context().charts.main;
+  showSeries(*SeriesPrinc, data.computedCurve);
+  showSeries(*SeriesExp, data.measuredPoints);
+  if (!data.computedCurve.points.empty() || !data.measuredPoints.points.empty()) {
+    ChartPrinc->rescaleAxes();
+  }
+  ChartPrinc->replot(QCustomPlot::rpImmediateRefresh);
+}
+
+void TFTervane2::showStatusPanels() {
+  const auto& panels = m_host.context().texts.mainStatusPanels;
+  StatusPanel1->setText(QString::fromStdString(panels[0]));
+  StatusPanel2->setText(QString::fromStdString(panels[1]));
+  if (isVisible()) StatusPrinc->repaint();
+}
+
+void TFTervane2::setCalculationRunning(bool running, int nc) {
+  for (CommandId command :
+       {CommandId::StartCalculation, CommandId::SaveConvolutions, CommandId::LoadConvolutions}) {
+    m_menuActions.setEnabled(command, !running);
+    m_popupActions.setEnabled(command, !running);
+  }
+  if (running) {
+    ProgressCalc->setRange(0, nc);
+    ProgressCalc->setValue(std::min(1, nc));
+  }
+  ProgressCalc->setVisible(running);
+  BtnStop->setVisible(running);
+}
+
+void TFTervane2::showCalculationProgress(int n) {
+  ProgressCalc->setValue(n);
+}
+
+void TFTervane2::ExportBitmapExecute() {
+  CommandContext& context = m_host.context();
+  const FileDialogRequest request{"Imagens Bitmap (*.bmp)|*.bmp|Todos os Arquivos (*.*)|*.*", "bmp",
+                                  m_lastBitmapPath};
+  const std::optional<std::string> path = context.ui.chooseFileToSave(request);
+  if (!path) return;
+  m_lastBitmapPath = *path;
+  if (!ChartPrinc->saveBmp(QString::fromStdString(*path))) {
+    throw CommandError("Cannot create file " + *path);
+  }
+}
+
+void TFTervane2::closeEvent(QCloseEvent* event) {
+  FormCloseQuery(event);
+}
+
+void TFTervane2::FormCloseQuery(QCloseEvent* event) {
+  bool leave = false;
+  m_host.runGuarded([&] { leave = confirmExit(m_host.context()); });
+  if (!leave) {
+    event->ignore();
+    return;
+  }
+  m_host.prepareExit();
+  event->accept();
+}
+
+void TFTervane2::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  // Minimised, the program lives in the notification area only; hiding has to
+  // wait until the window manager has finished minimising.
+  if (event->type() == QEvent::WindowStateChange && isMinimized() && TrayIcon1->isVisible()) {
+    QTimer::singleShot(0, this, &QWidget::hide);
+  }
+}
+
+void TFTervane2::TrayIcon1Activated(QSystemTrayIcon::ActivationReason reason) {
+  if (reason != QSystemTrayIcon::DoubleClick) return;
+  showNormal();
+  raise();
+  activateWindow();
+}
+
+void TFTervane2::BtnStopClick() {
+  m_host.runCommand(CommandId::StopCalculation);
+}

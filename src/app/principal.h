@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QSystemTrayIcon>
+#include <string>
+
+#include "ui/command_actions.h"
+
+class QCPGraph;
+class QCustomPlot;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class PopupMenuForwarder;
+class RectangleZoom;
+class WindowHost;
+
+// The main window: the computed curve and the measured points over energy,
+// the two menus through which every command is reached, and the progress of
+// a running calculation.
+class TFTervane2 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TFTervane2(WindowHost& host);
+
+  void showChart();
+  void showStatusPanels();
+  // The progress display follows the run: on with its highest collision number,
+  // then the number of each finished autoconvolution.
+  void setCalculationRunning(bool running, int nc);
+  void showCalculationProgress(int n);
+
+  // Writes the chart, as it is on screen, to a bitmap file the user chooses.
+  void ExportBitmapExecute();
+
+  QMenu& popupMenu() const { return *PopupMenu1; }
+  const CommandActions& menuActions() const { return m_menuActions; }
+  const CommandActions& popupActions() const { return m_popupActions; }
+  QSystemTrayIcon& trayIcon() const { return *TrayIcon1; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void FormCreate();
+  void FormCloseQuery(QCloseEvent* event);
+  void TrayIcon1Activated(QSystemTrayIcon::ActivationReason reason);
+  void BtnStopClick();
+
+  WindowHost& m_host;
+  CommandActions m_menuActions;
+  CommandActions m_popupActions;
+  std::string m_lastBitmapPath;
+
+  QCustomPlot* ChartPrinc;
+  QCPGraph* SeriesPrinc;
+  QCPGraph* SeriesExp;
+  RectangleZoom* m_zoom;
+  QStatusBar* StatusPrinc;
+  QLabel* StatusPanel1;
+  QLabel* StatusPanel2;
+  QProgressBar* ProgressCalc;
+  QPushButton* BtnStop;
+  QMenu* PopupMenu1;
+  QSystemTrayIcon* TrayIcon1;
+  PopupMenuForwarder* m_popup;
+};

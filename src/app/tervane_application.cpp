@@ -1,0 +1,196 @@
+#include "app/tervane_application.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QMenu>
+#include <exception>
+
+#include "app/guarded_application.h"
+#include "commands/shell_commands.h"
+
+namespace {
+
+DecimalFormat desktopDecimalFormat() {
+  const QString point = QLocale::system().decimalPoint();
+  DecimalFormat format;
+  if (point.size() == 1 && point.at(0).unicode() < 0x80) format.separator = point.at(0).toLatin1();
+  return format;
+}
+
+GuardedApplication* guardedApplication() {
+  return dynamic_cast<GuardedApplication*>(QCoreApplication::instance());
+}
+
+}  // namespace
+
+TervaneApplication::TervaneApplication(DialogProvider& dialogs)
+    : m_ui(dialogs, *this), m_context{m_state, m_texts, m_charts, m_ui, desktopDecimalFormat(),
+                                      false} {
+  // The program state exists before the first window: the windows read it
+  // while they are built.
+  setApplicationTitle(QStringLiteral("Tervane 2.0"));
+  if (GuardedApplication* application = guardedApplication()) {
+    application->setErrorReporter([this](const std::string& text) { reportError(text); });
+  }
+
+  FTervane2 = std::make_unique<TFTervane2>(*this);
+  FCalcPar = std::make_unique<TFCalcPar>(*this);
+  FShow = std::make_unique<TFShow>(*this);
+  FLog = std::make_unique<TFLog>(*this);
+  FConst = std::make_unique<TFConst>(*this);
+  FDraw = std::make_unique<TFDraw>(*this);
+  FPocket = std::make_unique<TFPocket>();
+  FDrawOpts = std::make_unique<TFDrawOpts>(*this);
+  AboutBox = std::make_unique<TAboutBox>(*this);
+
+  m_calculation = std::make_unique<CalculationController>(*this);
+  connect(m_calculation.get(), &CalculationController::runningChanged, this,
+          &TervaneApplication::calculationRunningChanged);
+  connect(m_calculation.get(), &CalculationController::progressed, FTervane2.get(),
+          &TFTervane2::showCalculationProgress);
+
+  FTervane2->show();
+  FDraw->show();
+}
+
+TervaneApplication::~TervaneApplication() {
+  m_calculation->stopAndWait();
+  if (GuardedApplication* application = guardedApplication()) application->setErrorReporter({});
+}
+
+std::vector<QWidget*> TervaneApplication::windows() const {
+  return {FTervane2.get(), FCalcPar.get(), FShow.get(),     FLog.get(),    FConst.get(),
+          FDraw.get(),     FPocket.get(),  FDrawOpts.get(), AboutBox.get()};
+}
+
+QWidget* TervaneApplication::window(WindowId id) const {
+  switch (id) {
+    case WindowId::Main:
+      return FTervane2.get();
+    case WindowId::CalculationParameters:
+      return FCalcPar.get();
+    case WindowId::Show:
+      return FShow.get();
+    case WindowId::Log:
+      return FLog.get();
+    case WindowId::Constants:
+      return FConst.get();
+    case WindowId::DrawProfile:
+      return FDraw.get();
+    case WindowId::Pocket:
+      return FPocket.get();
+    case WindowId::ProfileParameters:
+      return FDrawOpts.get();
+    case WindowId::About:
+      return AboutBox.get();
+  }
+  return nullptr;
+}
+
+void TervaneApplication::runCommand(CommandId command) {
+  runGuarded([this, command] {
+    switch (command) {
+      case CommandId::StartCalculation:
+        m_calculation->start();
+        return;
+      case CommandId::StopCalculation:
+        m_calculation->stop();
+        return;
+      case CommandId::Exit:
+        FTervane2->close();
+        return;
+      case CommandId::About:
+        showWindow(WindowId::About);
+        return;
+      case CommandId::ExportBitmap:
+        FTervane2->ExportBitmapExecute();
+        return;
+      default:
+        runCoreCommand(m_context, command);
+        return;
+    }
+  });
+}
+
+void TervaneApplication::runGuarded(const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const std::exception& error) {
+    reportError(error.what());
+  }
+}
+
+void TervaneApplication::reportError(const std::string& text) {
+  try {
+    m_ui.showMessage(text);
+  } catch (const std::exception&) {
+    // A message that cannot be shown must not take the program with it.
+  }
+}
+
+void TervaneApplication::popupMainMenu(const QPoint& globalPosition) {
+  FTervane2->popupMenu().popup(globalPosition);
+}
+
+void TervaneApplication::setApplicationTitle(const QString& title) {
+  m_applicationTitle = title;
+  QGuiApplication::setApplicationDisplayName(title);
+}
+
+void TervaneApplication::prepareExit() {
+  m_calculation->stopAndWait();
+  emit exitConfirmed();
+}
+
+void TervaneApplication::redraw(View view) {
+  // Commands may report changes while the windows are still being built.
+  switch (view) {
+    case View::CalculationParametersFields:
+      if (FCalcPar) FCalcPar->showTexts();
+      return;
+    case View::LogText:
+      if (FLog) FLog->showText();
+      return;
+    case View::MainStatus:
+      if (FTervane2) FTervane2->showStatusPanels();
+      return;
+    case View::MainChart:
+      if (FTervane2) FTervane2->showChart();
+      return;
+    case View::DrawProfileChart:
+      if (FDraw) FDraw->showChart();
+      return;
+    case View::DrawProfileStatus:
+      if (FDraw) FDraw->showStatus();
+      return;
+    case View::ShowFields:
+    case View::ProfileParametersFields:
+    case View::ConstantsFields:
+      // Nothing to show until these dialogs carry their fields.
+      return;
+  }
+}
+
+void TervaneApplication::showWindow(WindowId id) {
+  if (id == WindowId::About) {
+    AboutBox->exec();
+    return;
+  }
+  QWidget* shown = window(id);
+  if (!shown) return;
+  if (shown->isMinimized()) {
+    shown->showNormal();
+  } else {
+    shown->show();
+  }
+  shown->raise();
+  shown->activateWindow();
+}
+
+void TervaneApplication::calculationRunningChanged(bool running, int nc) {
+  FTervane2->setCalculationRunning(running, nc);
+  FCalcPar->setCalculationRunning(running);
+  FDraw->setCalculationRunning(running);
+  FLog->setCalculationRunning(running);
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "commands/user_interface.h"
+
+// The questions, messages and file choices of the user interface. The desktop
+// answers with real dialogs; tests put a scripted provider in their place.
+class DialogProvider {
+ public:
+  virtual ~DialogProvider() = default;
+
+  virtual bool askYesNo(const std::string& question) = 0;
+  virtual void showMessage(const std::string& text) = 0;
+  virtual std::optional<std::string> chooseFileToSave(const FileDialogRequest& request) = 0;
+  virtual std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request) = 0;
+};

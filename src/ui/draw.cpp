@@ -1,0 +1,166 @@
+#include "ui/draw.h"
+
+#include <qcustomplot.h>
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+
+#include "commands/profile_editor_commands.h"
+#include "ui/chart_series_view.h"
+#include "ui/popup_menu_forwarder.h"
+#include "ui/program_icon.h"
+#include "ui/rectangle_zoom.h"
+#include "ui/window_geometry.h"
+#include "ui/window_host.h"
+
+namespace {
+
+QCheckBox* makeChartCheck(QWidget& chart, const QString& objectName, const QString& caption,
+                          bool checked) {
+  auto* check = new QCheckBox(caption, &chart);
+  check->setObjectName(objectName);
+  check->setChecked(checked);
+  // The box lies over the plot; an opaque background keeps it readable.
+  check->setAutoFillBackground(true);
+  QPalette palette = check->palette();
+  palette.setColor(QPalette::Window, Qt::white);
+  check->setPalette(palette);
+  check->adjustSize();
+  return check;
+}
+
+}  // namespace
+
+TFDraw::TFDraw(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
+  setObjectName(QStringLiteral("FDraw"));
+  setWindowTitle(QStringLiteral("Draw Profile"));
+  setWindowIcon(programIcon());
+
+  Chart3 = new QCustomPlot(this);
+  Chart3->setObjectName(QStringLiteral("Chart3"));
+  Chart3->setBackground(Qt::white);
+  Chart3->xAxis->setLabel(QStringLiteral("Depth (ug/cm2)"));
+  Chart3->xAxis->grid()->setVisible(false);
+  Chart3->yAxis->grid()->setVisible(false);
+  Chart3->legend->setVisible(false);
+  setCentralWidget(Chart3);
+
+  SeriesAmostra = Chart3->addGraph();
+  SeriesAmostra->setObjectName(QStringLiteral("SeriesAmostra"));
+  SeriesAmostra->setPen(QPen(Qt::red));
+  SeriesAmostra->setBrush(QBrush(Qt::red));
+  SeriesReference = Chart3->addGraph();
+  SeriesReference->setObjectName(QStringLiteral("SeriesReference"));
+  SeriesReference->setPen(QPen(Qt::black));
+
+  const DrawProfileTexts& texts = m_host.context().texts.drawProfile;
+  CheckZoom = makeChartCheck(*Chart3, QStringLiteral("CheckZoom"), QStringLiteral("Allow Zoom"),
+                             texts.allowZoom);
+  CheckConv = makeChartCheck(*Chart3, QStringLiteral("CheckConv"), QStringLiteral("Convolve"),
+                             texts.convolve);
+  Chart3->installEventFilter(this);
+
+  m_zoom = new RectangleZoom(*Chart3, [this] { showHomeView(); });
+  m_zoom->setEnabled(texts.allowZoom);
+  connect(CheckZoom, &QCheckBox::clicked, this, &TFDraw::CheckZoomClick);
+  connect(CheckConv, &QCheckBox::clicked, this, &TFDraw::CheckConvClick);
+  connect(Chart3, &QCustomPlot::mouseDoubleClick, this, &TFDraw::Chart3DblClick);
+  // Moves without a button arm the pen, so they have to arrive too.
+  Chart3->setMouseTracking(true);
+  connect(Chart3, &QCustomPlot::mouseMove, this, &TFDraw::Chart3MouseMove);
+
+  StatusDraw = new QStatusBar(this);
+  StatusDraw->setObjectName(QStringLiteral("StatusDraw"));
+  StatusDraw->setSizeGripEnabled(false);
+  m_statusText = new QLabel(StatusDraw);
+  m_statusText->setObjectName(QStringLiteral("StatusDrawText"));
+  StatusDraw->addWidget(m_statusText, 1);
+  setStatusBar(StatusDraw);
+
+  m_actions.build(*menuBar(), drawProfileMenu(),
+                  [this](CommandId command) { m_host.runCommand(command); });
+
+  m_popup = new PopupMenuForwarder(m_host, this);
+  m_popup->watch(*CheckZoom);
+  m_popup->watch(*CheckConv);
+  m_popup->watchTree(*StatusDraw);
+
+  move(586, 391);
+  setOuterSize(*this, QSize(431, 338));
+  showChart();
+  showStatus();
+}
+
+void TFDraw::showChart() {
+  const DrawProfileChartData& data = m_host.context().charts.drawProfile;
+  showSeries(*SeriesAmostra, data.profile);
+  showSeries(*SeriesReference, data.reference);
+  if (data.depthAxis != m_shownDepthAxis || data.concentrationAxis != m_shownConcentrationAxis) {
+    showHomeView();
+  }
+  Chart3->replot(QCustomPlot::rpImmediateRefresh);
+}
+
+void TFDraw::showHomeView() {
+  const DrawProfileChartData& data = m_host.context().charts.drawProfile;
+  Chart3->xAxis->setRange(data.depthAxis.minimum, data.depthAxis.maximum);
+  Chart3->yAxis->setRange(data.concentrationAxis.minimum, data.concentrationAxis.maximum);
+  m_shownDepthAxis = data.depthAxis;
+  m_shownConcentrationAxis = data.concentrationAxis;
+}
+
+void TFDraw::showStatus() {
+  const DrawProfileTexts& texts = m_host.context().texts.drawProfile;
+  m_statusText->setText(QString::fromStdString(texts.status));
+  CheckConv->setChecked(texts.convolve);
+  if (CheckZoom->isChecked() != texts.allowZoom) setZoomAllowed(texts.allowZoom);
+  if (isVisible()) StatusDraw->repaint();
+}
+
+void TFDraw::setCalculationRunning(bool running) {
+  m_actions.setEnabled(CommandId::CalculateExcitation, !running);
+}
+
+void TFDraw::setZoomAllowed(bool allowed) {
+  CheckZoom->setChecked(allowed);
+  m_host.context().texts.drawProfile.allowZoom = allowed;
+  m_zoom->setEnabled(allowed);
+}
+
+void TFDraw::CheckZoomClick() {
+  setZoomAllowed(CheckZoom->isChecked());
+}
+
+void TFDraw::CheckConvClick() {
+  m_host.context().texts.drawProfile.convolve = CheckConv->isChecked();
+}
+
+void TFDraw::Chart3DblClick() {
+  setZoomAllowed(!CheckZoom->isChecked());
+  Chart3->setCursor(CheckZoom->isChecked() ? Qt::CrossCursor : Qt::ArrowCursor);
+}
+
+void TFDraw::Chart3MouseMove(QMouseEvent* event) {
+  const QPointF position = event->position();
+  const double depth = SeriesAmostra->keyAxis()->pixelToCoord(position.x());
+  const double concentration = SeriesAmostra->valueAxis()->pixelToCoord(position.y());
+  const bool leftButton = event->buttons().testFlag(Qt::LeftButton);
+  const bool shift = event->modifiers().testFlag(Qt::ShiftModifier);
+  m_host.runGuarded(
+      [&] { profileMouseMove(m_host.context(), depth, concentration, leftButton, shift); });
+}
+
+bool TFDraw::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Chart3 && event->type() == QEvent::Resize) placeChecks();
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TFDraw::placeChecks() {
+  constexpr int kMargin = 6;
+  const int right = Chart3->width() - kMargin;
+  CheckZoom->move(right - CheckZoom->width(), kMargin);
+  CheckConv->move(right - CheckConv->width(), kMargin + CheckZoom->height() + 2);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include "commands/chart_data.h"
+#include "ui/command_actions.h"
+
+class QCheckBox;
+class QCPGraph;
+class QCustomPlot;
+class QLabel;
+class QMouseEvent;
+class QStatusBar;
+class PopupMenuForwarder;
+class RectangleZoom;
+class WindowHost;
+
+// "Draw Profile": the depth profile against depth with the reference beside
+// it, and the excitation calculation's menu.
+class TFDraw : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TFDraw(WindowHost& host);
+
+  // Series from the chart data; the axes follow it only when the data's
+  // ranges change, so that a zoomed view survives the profile's redraws.
+  void showChart();
+  // The status text and the two check boxes, from the window's texts.
+  void showStatus();
+  void setCalculationRunning(bool running);
+
+  const CommandActions& actions() const { return m_actions; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CheckZoomClick();
+  void CheckConvClick();
+  void Chart3DblClick();
+  void Chart3MouseMove(QMouseEvent* event);
+  void setZoomAllowed(bool allowed);
+  void placeChecks();
+  void showHomeView();
+
+  WindowHost& m_host;
+  CommandActions m_actions;
+  AxisRange m_shownDepthAxis{-1.0, -1.0};
+  AxisRange m_shownConcentrationAxis{-1.0, -1.0};
+
+  QCustomPlot* Chart3;
+  QCPGraph* SeriesAmostra;
+  QCPGraph* SeriesReference;
+  QCheckBox* CheckZoom;
+  QCheckBox* CheckConv;
+  QStatusBar* StatusDraw;
+  QLabel* m_statusText;
+  RectangleZoom* m_zoom;
+  PopupMenuForwarder* m_popup;
+};

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QWidget>
+
+// An auxiliary window, created with the others and never shown.
+class TFPocket : public QWidget {
+  Q_OBJECT
+
+ public:
+  TFPocket();
+};

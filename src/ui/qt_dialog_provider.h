@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "ui/dialog_provider.h"
+
+// Message boxes and file dialogs over whichever window is active.
+class QtDialogProvider : public DialogProvider {
+ public:
+  bool askYesNo(const std::string& question) override;
+  void showMessage(const std::string& text) override;
+  std::optional<std::string> chooseFileToSave(const FileDialogRequest& request) override;
+  std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request) override;
+};
+
+// "Desc|*.a;*.b|Desc|*.c" -> {"Desc (*.a *.b)", "Desc (*.c)"}: the file dialog
+// reads the patterns from the last parentheses, separated by blanks.
+QStringList qtNameFilters(const std::string& filter);
+// "*.flt", ".flt" and "flt" all mean the suffix "flt".
+QString qtDefaultSuffix(const std::string& extension);
