@@ -68,7 +68,7 @@ FileDialogRequest autoconvolutionOpenDialog() {
 }
 
 std::optional<PreparedCalculation> prepareAutoconvolutionCalculation(CommandContext& context) {
-  if (context.calculationRunning) refuse("A calculation is already running.");
+  refuseWhileCalculating(context);
   CalculationParametersTexts& fields = context.texts.calculationParameters;
 
   PreparedCalculation prepared;
@@ -161,7 +161,7 @@ void startCalculation(CommandContext& context) {
 }
 
 void saveConvolutions(CommandContext& context) {
-  if (context.calculationRunning) refuse("A calculation is running.");
+  refuseWhileCalculating(context);
   const std::optional<std::string> path = context.ui.chooseFileToSave(autoconvolutionSaveDialog());
   if (path) saveAutos(context, *path);
 }
@@ -196,7 +196,7 @@ void saveAutos(CommandContext& context, const std::string& fltPath) {
 }
 
 void loadConvolutions(CommandContext& context) {
-  if (context.calculationRunning) refuse("A calculation is running.");
+  refuseWhileCalculating(context);
   const std::optional<std::string> path = context.ui.chooseFileToOpen(autoconvolutionOpenDialog());
   if (path) loadAutos(context, *path);
 }

@@ -23,6 +23,7 @@ class FieldsRedraw {
 }  // namespace
 
 void refreshCalculationParameters(CommandContext& context) {
+  refuseWhileCalculating(context);
   CalculationParametersTexts& fields = context.texts.calculationParameters;
   ParameterBlock& parameters = context.state.parameterBlock;
 

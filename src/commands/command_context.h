@@ -17,3 +17,7 @@ struct CommandContext {
   // True while an autoconvolution calculation runs off the user-interface thread.
   bool calculationRunning = false;
 };
+
+// Commands that read or change the autoconvolution set or the Calculation
+// Parameters fields wait for a running calculation to end.
+void refuseWhileCalculating(const CommandContext& context);

@@ -41,7 +41,7 @@ void checkBroadeningWidths(double lorentzianWidthEv, double gaussianWidthEv) {
 
 void calculateExcitation(CommandContext& context) {
   ProgramState& state = context.state;
-  if (context.calculationRunning) throw CommandError("An autoconvolution calculation is running.");
+  refuseWhileCalculating(context);
   if (state.autoconvolutionSet.size() < 2) {
     throw CommandError(
         "There are no autoconvolutions yet: calculate or load them first (Convolutions menu).");

@@ -8,6 +8,7 @@
 #include "model/lewis_broadening.h"
 
 void plotLewis(CommandContext& context) {
+  refuseWhileCalculating(context);
   ProgramState& state = context.state;
   ParameterBlock& parameters = state.parameterBlock;
   const ShowTexts& fields = context.texts.show;
@@ -35,6 +36,7 @@ void plotLewis(CommandContext& context) {
 }
 
 void plotSingle(CommandContext& context) {
+  refuseWhileCalculating(context);
   ShowTexts& fields = context.texts.show;
   const std::int32_t typed = parseFieldInteger(fields.singleEntry);
   const AutoconvolutionSet& set = context.state.autoconvolutionSet;
@@ -59,6 +61,7 @@ void plotSingle(CommandContext& context) {
 }
 
 void plotKn(CommandContext& context) {
+  refuseWhileCalculating(context);
   const double collisionRate = collisionRateFromFields(context, false);
   const int count = static_cast<int>(context.state.autoconvolutionSet.size());
   const std::vector<double> weights =

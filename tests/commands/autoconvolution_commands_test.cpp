@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "commands/calculation_parameters_commands.h"
 #include "commands/command_error.h"
 #include "files/windows1252.h"
 #include "model/collision_spectrum.h"
@@ -376,6 +377,28 @@ TEST(LoadConvolutions, AMissingLogIsReportedAfterEverythingElseLoaded) {
   EXPECT_EQ(g.texts.calculationParameters.nc, "5");
   EXPECT_EQ(g.state.parameterBlock.beamEnergy, 151.0);
   EXPECT_EQ(g.texts.log, "previous");
+}
+
+TEST(StartCalculation, WhileOneRunsTheSetAndItsFieldsAreOutOfReach) {
+  CommandFixture f;
+  startCalculation(f.context);
+  const AutoconvolutionSet set = f.state.autoconvolutionSet;
+  const CalculationParametersTexts fields = f.texts.calculationParameters;
+  f.context.calculationRunning = true;
+  f.ui.openChoices = {"/nonexistent.flt"};
+  f.ui.saveChoices = {"/tmp/never-written.flt"};
+  for (const auto& command :
+       std::vector<std::function<void()>>{[&] { startCalculation(f.context); },
+                                          [&] { refreshCalculationParameters(f.context); },
+                                          [&] { saveConvolutions(f.context); },
+                                          [&] { loadConvolutions(f.context); }}) {
+    EXPECT_EQ(commandMessage(command),
+              "The autoconvolutions are being calculated: wait for the end or stop it.");
+  }
+  EXPECT_EQ(f.state.autoconvolutionSet, set);
+  EXPECT_EQ(f.texts.calculationParameters.emin, fields.emin);
+  EXPECT_TRUE(f.ui.saveRequests.empty());
+  EXPECT_TRUE(f.ui.openRequests.empty());
 }
 
 }  // namespace
