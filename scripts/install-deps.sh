@@ -8,7 +8,6 @@ packages=(
   libqcustomplot-dev libqcustomplot2.1-qt6
   googletest libgtest-dev libgmock-dev
   libbenchmark-dev libcli11-dev
-  xvfb xauth
 )
 
 missing=()

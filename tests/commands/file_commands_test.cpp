@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -134,22 +135,39 @@ TEST_F(FileCommands, WithoutDataTheNamesProposedAreBare) {
   EXPECT_TRUE(fs::is_empty(m_dir));
 }
 
+// Saves the changed profile over kept.pro in a folder it may not write to, and
+// returns 0 when the failure was reported and the old file kept.
+int saveIntoReadOnlyFolder(const std::string& path, const std::string& before) {
+  CommandFixture f;
+  f.state.currentProfile.values[3] = 1;
+  f.ui.saveChoices = {path};
+  if (commandMessage([&] { saveProfile(f.context); }) != "Cannot create file " + path) return 1;
+  return readBytes(path) == before ? 0 : 2;
+}
+
 TEST_F(FileCommands, ASaveIntoAReadOnlyFolderIsReportedAndKeepsTheOldFile) {
-  if (::geteuid() == 0) {
-    // root writes into read-only folders; a folder that does not exist stands in.
-    CommandFixture f;
-    f.ui.saveChoices = {file("missing/x.pro")};
-    EXPECT_EQ(commandMessage([&] { saveProfile(f.context); }), "Cannot create file " + file("missing/x.pro"));
-    return;
-  }
   CommandFixture f;
   f.ui.saveChoices = {file("kept.pro")};
   saveProfile(f.context);
   const std::string before = readBytes(file("kept.pro"));
-  fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec);
-  f.state.currentProfile.values[3] = 1;
-  f.ui.saveChoices = {file("kept.pro")};
-  EXPECT_EQ(commandMessage([&] { saveProfile(f.context); }), "Cannot create file " + file("kept.pro"));
+  fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                             fs::perms::group_exec | fs::perms::others_read |
+                             fs::perms::others_exec);
+  if (::geteuid() != 0) {
+    EXPECT_EQ(saveIntoReadOnlyFolder(file("kept.pro"), before), 0);
+    return;
+  }
+  // Read-only folders do not stop root: the save runs in a child as an ordinary user.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+    ::_exit(saveIntoReadOnlyFolder(file("kept.pro"), before));
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: not reported, 2: old file changed, 3: no ordinary user";
   EXPECT_EQ(readBytes(file("kept.pro")), before);
 }
 
