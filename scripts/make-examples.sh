@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Makes the example files in examples/ with the program itself: a synthetic
+# measured excitation curve (with counting noise) and the profile that explains it.
+#   bash scripts/make-examples.sh [path/to/tervane-cli]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cli=${1:-build/src/tervane-cli}
+out=examples
+
+# The start-up beam values (151 keV, 548.56, 6.62, AutoStep), 100 collisions.
+"$cli" autos --nc 100 --out "$out/start-up.flt"
+
+# A layer of concentration 1 buried from 0.8 to 1.4 ug/cm2 under a 0.2 ug/cm2
+# contamination layer. The display constants (shift 0, background 5 counts,
+# multiplier 100000 counts per unit) are those of the "measurement" below, so
+# loading the profile lays its curve over the points.
+"$cli" profile --out "$out/buried-layer.pro" contamination=0.2 line=0.8,1,1.4,1 \
+  constants=0,5,100000
+
+# The noise-free curve (as counts), sampled every fifth point between 150.9 and
+# 152.3 keV, with Poisson counting noise from a fixed seed.
+"$cli" curve --autos "$out/start-up.flt" --profile "$out/buried-layer.pro" \
+  --out "$out/.buried-layer.simulation"
+awk 'function poisson(mean,   limit, k, p) {
+       limit = exp(-mean); k = 0; p = rand()
+       while (p > limit) { k++; p *= rand() }
+       return k
+     }
+     BEGIN { srand(7) }
+     NR % 5 == 0 && $1 >= 150.9 && $1 <= 152.3 { printf "%.3f   %d\n", $1, poisson($2) }' \
+  "$out/.buried-layer.simulation" > "$out/buried-layer.dat"
+rm -f "$out/.buried-layer.simulation"
+echo "Wrote $out/start-up.flt, $out/start-up.log, $out/buried-layer.pro, $out/buried-layer.dat"
