@@ -10,7 +10,7 @@ void buildCollisionSpectrum(SampledCurve& curve, std::size_t pointCount, double 
                             double eminEv, double emaxEv) {
   const double s = stepEv;
   // Bins first .. last lie wholly inside [emin, emax]; the bins holding emin
-  // and emax get the part of the bin's 1/T^2 integral that lies inside.
+  // and emax get the share of the bin's 1/T^2 integral that lies inside.
   const double firstBin = std::ceil(eminEv / s);
   const double lastBin = std::floor(emaxEv / s);
 
