@@ -2,7 +2,9 @@
 
 #include <qcustomplot.h>
 
+#include <QBuffer>
 #include <QCloseEvent>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -12,8 +14,8 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "commands/command_error.h"
 #include "commands/shell_commands.h"
+#include "files/atomic_file.h"
 #include "ui/chart_series_view.h"
 #include "ui/popup_menu_forwarder.h"
 #include "ui/program_icon.h"
@@ -138,16 +140,19 @@ void TFTervane2::showCalculationProgress(int n) {
   ProgressCalc->setValue(n);
 }
 
-void TFTervane2::ExportBitmapExecute() {
-  CommandContext& context = m_host.context();
-  const FileDialogRequest request{"Imagens Bitmap (*.bmp)|*.bmp|Todos os Arquivos (*.*)|*.*", "bmp",
-                                  m_lastBitmapPath};
-  const std::optional<std::string> path = context.ui.chooseFileToSave(request);
-  if (!path) return;
-  m_lastBitmapPath = *path;
-  if (!ChartPrinc->saveBmp(QString::fromStdString(*path))) {
-    throw CommandError("Cannot create file " + *path);
-  }
+bool TFTervane2::saveChartBitmap(const std::string& path) const {
+  // Rendered as the chart's own BMP export renders it (96 dpi), but written
+  // aside and renamed into place, so a failed write leaves no broken image.
+  constexpr int kDotsPerMeter = static_cast<int>(96 / 0.0254);
+  QImage image = ChartPrinc->toPixmap().toImage();
+  if (image.isNull()) return false;
+  image.setDotsPerMeterX(kDotsPerMeter);
+  image.setDotsPerMeterY(kDotsPerMeter);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.save(&buffer, "BMP")) return false;
+  return writeFileAtomically(path, std::string_view(bytes.constData(), bytes.size()));
 }
 
 void TFTervane2::closeEvent(QCloseEvent* event) {

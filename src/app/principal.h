@@ -33,8 +33,9 @@ class TFTervane2 : public QMainWindow {
   void setCalculationRunning(bool running, int nc);
   void showCalculationProgress(int n);
 
-  // Writes the chart, as it is on screen, to a bitmap file the user chooses.
-  void ExportBitmapExecute();
+  // Writes the chart, at its size on screen and with everything it shows, to
+  // a BMP file; false when the file cannot be written.
+  bool saveChartBitmap(const std::string& path) const;
 
   QMenu& popupMenu() const { return *PopupMenu1; }
   const CommandActions& menuActions() const { return m_menuActions; }
@@ -54,7 +55,6 @@ class TFTervane2 : public QMainWindow {
   WindowHost& m_host;
   CommandActions m_menuActions;
   CommandActions m_popupActions;
-  std::string m_lastBitmapPath;
 
   QCustomPlot* ChartPrinc;
   QCPGraph* SeriesPrinc;

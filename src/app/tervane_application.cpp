@@ -49,6 +49,7 @@ TervaneApplication::TervaneApplication(DialogProvider& dialogs)
           &TervaneApplication::calculationRunningChanged);
   connect(m_calculation.get(), &CalculationController::progressed, FTervane2.get(),
           &TFTervane2::showCalculationProgress);
+  connect(FDrawOpts.get(), &TFDrawOpts::scaleChanged, FDraw.get(), &TFDraw::showFullScale);
 
   FTervane2->show();
   FDraw->show();
@@ -102,9 +103,6 @@ void TervaneApplication::runCommand(CommandId command) {
         return;
       case CommandId::About:
         showWindow(WindowId::About);
-        return;
-      case CommandId::ExportBitmap:
-        FTervane2->ExportBitmapExecute();
         return;
       default:
         runCoreCommand(m_context, command);
@@ -165,9 +163,13 @@ void TervaneApplication::redraw(View view) {
       if (FDraw) FDraw->showStatus();
       return;
     case View::ShowFields:
+      if (FShow) FShow->showTexts();
+      return;
     case View::ProfileParametersFields:
+      if (FDrawOpts) FDrawOpts->showTexts();
+      return;
     case View::ConstantsFields:
-      // Nothing to show until these dialogs carry their fields.
+      if (FConst) FConst->showTexts();
       return;
   }
 }
@@ -186,6 +188,14 @@ void TervaneApplication::showWindow(WindowId id) {
   }
   shown->raise();
   shown->activateWindow();
+}
+
+void TervaneApplication::hideWindow(WindowId id) {
+  if (QWidget* hidden = window(id)) hidden->hide();
+}
+
+bool TervaneApplication::saveMainChartBitmap(const std::string& path) {
+  return FTervane2->saveChartBitmap(path);
 }
 
 void TervaneApplication::calculationRunningChanged(bool running, int nc) {

@@ -54,6 +54,8 @@ class TervaneApplication : public QObject, public WindowHost, public WindowPrese
   // WindowPresenter
   void redraw(View view) override;
   void showWindow(WindowId window) override;
+  void hideWindow(WindowId window) override;
+  bool saveMainChartBitmap(const std::string& path) override;
 
  signals:
   // The user agreed to leave and everything has stopped; the event loop may end.

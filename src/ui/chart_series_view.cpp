@@ -2,16 +2,17 @@
 
 #include <qcustomplot.h>
 
+#include <algorithm>
+
 #include "commands/chart_data.h"
 
 void showSeries(QCPGraph& graph, const ChartSeries& series) {
-  QVector<double> keys;
-  QVector<double> values;
-  keys.reserve(static_cast<qsizetype>(series.points.size()));
-  values.reserve(static_cast<qsizetype>(series.points.size()));
-  for (const ChartPoint& point : series.points) {
-    keys << point.x;
-    values << point.y;
-  }
-  graph.setData(keys, values);
+  const std::vector<ChartPoint>& points = series.points;
+  QVector<QCPGraphData> data;
+  data.reserve(static_cast<qsizetype>(points.size()));
+  for (const ChartPoint& point : points) data.append(QCPGraphData(point.x, point.y));
+  const bool sorted =
+      std::is_sorted(points.begin(), points.end(),
+                     [](const ChartPoint& a, const ChartPoint& b) { return a.x < b.x; });
+  graph.data()->set(data, sorted);
 }

@@ -48,13 +48,21 @@ TFDraw::TFDraw(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
   Chart3->legend->setVisible(false);
   setCentralWidget(Chart3);
 
+  // Drawing redraws the whole profile at every mouse move, and a deep profile
+  // has tens of thousands of points. The two series get a layer of their own,
+  // so a redraw repaints only them over the unchanged axes, and the area is
+  // filled from a few points per pixel column instead of from every point.
+  m_seriesLayer = Chart3->layer(QStringLiteral("main"));
+  m_seriesLayer->setMode(QCPLayer::lmBuffered);
   SeriesAmostra = Chart3->addGraph();
   SeriesAmostra->setObjectName(QStringLiteral("SeriesAmostra"));
   SeriesAmostra->setPen(QPen(Qt::red));
   SeriesAmostra->setBrush(QBrush(Qt::red));
+  SeriesAmostra->setAdaptiveSampling(true);
   SeriesReference = Chart3->addGraph();
   SeriesReference->setObjectName(QStringLiteral("SeriesReference"));
   SeriesReference->setPen(QPen(Qt::black));
+  SeriesReference->setAdaptiveSampling(true);
 
   const DrawProfileTexts& texts = m_host.context().texts.drawProfile;
   CheckZoom = makeChartCheck(*Chart3, QStringLiteral("CheckZoom"), QStringLiteral("Allow Zoom"),
@@ -99,9 +107,16 @@ void TFDraw::showChart() {
   showSeries(*SeriesAmostra, data.profile);
   showSeries(*SeriesReference, data.reference);
   if (data.depthAxis != m_shownDepthAxis || data.concentrationAxis != m_shownConcentrationAxis) {
-    showHomeView();
+    showFullScale();
+  } else {
+    // Falls back to a full replot by itself when the chart was resized.
+    m_seriesLayer->replot();
   }
-  Chart3->replot(QCustomPlot::rpImmediateRefresh);
+}
+
+void TFDraw::showFullScale() {
+  showHomeView();
+  Chart3->replot();
 }
 
 void TFDraw::showHomeView() {

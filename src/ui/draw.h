@@ -7,6 +7,7 @@
 
 class QCheckBox;
 class QCPGraph;
+class QCPLayer;
 class QCustomPlot;
 class QLabel;
 class QMouseEvent;
@@ -26,6 +27,8 @@ class TFDraw : public QMainWindow {
   // Series from the chart data; the axes follow it only when the data's
   // ranges change, so that a zoomed view survives the profile's redraws.
   void showChart();
+  // The axes to the data's ranges, undoing any zoom.
+  void showFullScale();
   // The status text and the two check boxes, from the window's texts.
   void showStatus();
   void setCalculationRunning(bool running);
@@ -52,6 +55,7 @@ class TFDraw : public QMainWindow {
   QCustomPlot* Chart3;
   QCPGraph* SeriesAmostra;
   QCPGraph* SeriesReference;
+  QCPLayer* m_seriesLayer;
   QCheckBox* CheckZoom;
   QCheckBox* CheckConv;
   QStatusBar* StatusDraw;

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace {
 
@@ -49,17 +50,23 @@ std::optional<std::string> QtDialogProvider::chooseFileToOpen(const FileDialogRe
 }
 
 QStringList qtNameFilters(const std::string& filter) {
+  static const QRegularExpression separators(QStringLiteral("[;\\s]+"));
+  static const QRegularExpression shownPatterns(QStringLiteral("\\s*\\([^()]*\\*[^()]*\\)$"));
   const QStringList parts = toQt(filter).split(QLatin1Char('|'));
   QStringList filters;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    // Patterns come separated by ';', often with blanks and a trailing ';',
+    // and sometimes repeated; the file dialog wants each once, blank-separated.
+    QStringList patterns;
+    for (const QString& pattern : parts[i + 1].split(separators, Qt::SkipEmptyParts)) {
+      if (!patterns.contains(pattern)) patterns << pattern;
+    }
+    if (patterns.isEmpty()) continue;
+    // The dialog reads the patterns from the description's last parentheses,
+    // so a pattern list the description already shows is replaced, not repeated.
     QString description = parts[i].trimmed();
-    const QString pattern = parts[i + 1].trimmed();
-    // Descriptions often repeat the pattern already ("Files (*.flt)"); keep one copy.
-    const QString repeated = QLatin1Char('(') + pattern + QLatin1Char(')');
-    if (description.endsWith(repeated)) description.chop(repeated.size());
-    QString patterns = pattern;
-    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-    filters << description.trimmed() + QStringLiteral(" (") + patterns.simplified() +
+    description.remove(shownPatterns);
+    filters << description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
                    QLatin1Char(')');
   }
   return filters;

@@ -15,7 +15,9 @@ class QtDialogProvider : public DialogProvider {
 };
 
 // "Desc|*.a;*.b|Desc|*.c" -> {"Desc (*.a *.b)", "Desc (*.c)"}: the file dialog
-// reads the patterns from the last parentheses, separated by blanks.
+// reads the patterns from the last parentheses, separated by blanks. Blanks,
+// empty entries and repeats in a pattern list are dropped, and a pattern list
+// already shown in the description is replaced by the one that applies.
 QStringList qtNameFilters(const std::string& filter);
 // "*.flt", ".flt" and "flt" all mean the suffix "flt".
 QString qtDefaultSuffix(const std::string& extension);

@@ -1,14 +1,19 @@
 #pragma once
 
+#include <string>
+
 #include "commands/user_interface.h"
 #include "ui/dialog_provider.h"
 
-// The windows as the commands see them: something to repaint and to show.
+// The windows as the commands see them: something to repaint, to show and
+// hide, and the main chart to write out as an image.
 class WindowPresenter {
  public:
   virtual ~WindowPresenter() = default;
   virtual void redraw(View view) = 0;
   virtual void showWindow(WindowId window) = 0;
+  virtual void hideWindow(WindowId window) = 0;
+  virtual bool saveMainChartBitmap(const std::string& path) = 0;
 };
 
 // The desktop's answer to the commands: questions and files through a
@@ -31,6 +36,10 @@ class QtUserInterface : public UserInterface {
   }
   void redraw(View view) override { m_windows.redraw(view); }
   void showWindow(WindowId window) override { m_windows.showWindow(window); }
+  void hideWindow(WindowId window) override { m_windows.hideWindow(window); }
+  bool saveMainChartBitmap(const std::string& path) override {
+    return m_windows.saveMainChartBitmap(path);
+  }
 
  private:
   DialogProvider* m_dialogs;

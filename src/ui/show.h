@@ -2,15 +2,40 @@
 
 #include <QDialog>
 
+#include "commands/window_texts.h"
+#include "ui/field_bindings.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
 class WindowHost;
 
-// "Show": the Lewis-effect line shape and single autoconvolutions.
+// "Show": the Lewis-effect line shape of the whole set and single
+// autoconvolutions, one per press of the Single Auto group's Plot.
 class TFShow : public QDialog {
   Q_OBJECT
 
  public:
   explicit TFShow(WindowHost& host);
 
+  // Puts the texts held for the dialog into its widgets. Showing the dialog
+  // does not call this: its fields keep what the user typed.
+  void showTexts();
+
  private:
+  void PlotLewisExecute();
+  void PlotsingleExecute();
+
   WindowHost& m_host;
+  FieldBindings<ShowTexts> m_fields;
+
+  QGroupBox* GroupLewis;
+  QGroupBox* GroupSingle;
+  QLineEdit* EditGauss;
+  QLineEdit* EditLorentz;
+  QCheckBox* CheckConv;
+  QPushButton* BtnPlotLewis;
+  QLineEdit* EditC;
+  QPushButton* BtnPlotSingle;
 };

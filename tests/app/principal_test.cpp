@@ -143,6 +143,14 @@ TEST_F(PrincipalTest, ChartShowsTheChartDataScaledToIt) {
   EXPECT_DOUBLE_EQ(chart->xAxis->range().lower, 150.0);
   EXPECT_DOUBLE_EQ(chart->xAxis->range().upper, 152.0);
   EXPECT_DOUBLE_EQ(chart->yAxis->range().upper, 40.0);
+
+  // Measured points may come in any order; the chart keeps them by energy.
+  program->charts().main.measuredPoints.points = {{151.5, 35.0}, {149.0, 5.0}, {150.5, 20.0}};
+  program->redraw(View::MainChart);
+  ASSERT_EQ(chart->graph(1)->dataCount(), 3);
+  EXPECT_EQ(chart->graph(1)->data()->at(0)->key, 149.0);
+  EXPECT_EQ(chart->graph(1)->data()->at(2)->key, 151.5);
+  EXPECT_DOUBLE_EQ(chart->xAxis->range().lower, 149.0);
 }
 
 TEST_F(PrincipalTest, RightClickOnStatusBarOpensPopupMenu) {
@@ -225,6 +233,30 @@ TEST_F(ExportBitmapTest, WritesTheChartAtItsSizeOnScreen) {
   ASSERT_EQ(dialogs.fileRequests.size(), 2u);
   EXPECT_EQ(dialogs.fileRequests[1].initialPath, path);
   EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(ExportBitmapTest, ImageIsTheChartAsShownAtItsCurrentSize) {
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&main()));
+  auto* chart = find<QCustomPlot>(main(), "ChartPrinc");
+  program->charts().main.computedCurve.points = {{150.0, 0.0}, {151.0, 40.0}, {152.0, 10.0}};
+  program->charts().main.measuredPoints.points = {{150.5, 20.0}, {151.5, 35.0}};
+  program->redraw(View::MainChart);
+  main().resize(main().width() + 60, main().height() - 40);
+  QApplication::processEvents();
+
+  // Cancelled: nothing is written.
+  exportBitmap();
+  EXPECT_TRUE(QDir(directory.path()).isEmpty());
+
+  const std::string path = QDir(directory.path()).filePath("resized.bmp").toStdString();
+  dialogs.files.push_back(path);
+  exportBitmap();
+  QImage image;
+  ASSERT_TRUE(image.load(QString::fromStdString(path), "BMP"));
+  EXPECT_EQ(image.size(), chart->size());
+  EXPECT_EQ(image.convertToFormat(QImage::Format_RGB32),
+            chart->toPixmap().toImage().convertToFormat(QImage::Format_RGB32));
+  EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files), QStringList({"resized.bmp"}));
 }
 
 TEST_F(ExportBitmapTest, UnwritablePathIsReported) {

@@ -3,8 +3,13 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenuBar>
+#include <QSignalSpy>
 #include <QStatusBar>
+#include <algorithm>
+#include <cmath>
 
+#include "commands/profile_editor_commands.h"
+#include "model/profile_editing.h"
 #include "ui/ui_test_support.h"
 
 namespace {
@@ -186,6 +191,7 @@ TEST_F(DrawTest, ZoomModeAndConvolveAreTheTextsCommandsRead) {
   QTest::mouseMove(&plot, pixelAt(plot, 3.0, 0.5));
   QTest::mouseRelease(&plot, Qt::LeftButton, Qt::NoModifier, pixelAt(plot, 3.0, 0.5));
   EXPECT_EQ(program->state().currentProfile, before);
+  EXPECT_EQ(program->state().drawingState.lastMouseDepth, 0.0);
 
   // A command that changes the texts is followed by the boxes.
   program->texts().drawProfile.allowZoom = false;
@@ -194,6 +200,180 @@ TEST_F(DrawTest, ZoomModeAndConvolveAreTheTextsCommandsRead) {
   EXPECT_FALSE(find<QCheckBox>(draw(), "CheckZoom")->isChecked());
   EXPECT_TRUE(find<QCheckBox>(draw(), "CheckConv")->isChecked());
   EXPECT_EQ(plot.selectionRectMode(), QCP::srmNone);
+}
+
+// Freehand drawing through real mouse events. Every expectation is held to
+// what the profile editing gives for the positions the chart's axes convert
+// the pixels to, since a pixel rarely lands on a round depth.
+class DrawingTest : public DrawTest {
+ protected:
+  QCustomPlot& plot() { return *chart(); }
+  double depthAt(QPoint pixel) { return plot().xAxis->pixelToCoord(pixel.x()); }
+  double concentrationAt(QPoint pixel) { return plot().yAxis->pixelToCoord(pixel.y()); }
+  // The first pixel column, from the left, whose depth falls in the given cell
+  // of the profile's grid, on the row of the concentration.
+  QPoint pixelInCell(int cell, double concentration) {
+    const double step = program->state().currentProfile.step;
+    const int row = qRound(plot().yAxis->coordToPixel(concentration));
+    const QRect area = plot().axisRect()->rect();
+    for (int x = area.left(); x <= area.right(); ++x) {
+      if (std::floor(depthAt(QPoint(x, row)) / step) == cell) return QPoint(x, row);
+    }
+    ADD_FAILURE() << "no pixel column in cell " << cell;
+    return QPoint(area.left(), row);
+  }
+  // At the start-up scale one pixel spans several depth cells; a closer view
+  // puts a pixel column in every cell.
+  void showDepthsUpTo(double depth) {
+    program->charts().drawProfile.depthAxis = {0.0, depth};
+    program->redraw(View::DrawProfileChart);
+  }
+  // A move without a button; the cursor is moved off the pixel first, since a
+  // cursor already in place reports no move.
+  void moveTo(QPoint pixel) {
+    QTest::mouseMove(&plot(), pixel + QPoint(0, 1));
+    QTest::mouseMove(&plot(), pixel);
+  }
+  void armPen(QPoint pixel) {
+    moveTo(pixel);
+    ASSERT_EQ(program->state().drawingState.penArmed, 1);
+    ASSERT_EQ(program->state().drawingState.lastMouseDepth, depthAt(pixel));
+  }
+  void drag(QPoint from, QPoint to) {
+    QTest::mousePress(&plot(), Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(&plot(), to);
+    QTest::mouseRelease(&plot(), Qt::LeftButton, Qt::NoModifier, to);
+  }
+  DepthProfile expectedAfter(QPoint from, QPoint to) {
+    DepthProfile expected = program->state().currentProfile;
+    drawProfileLine(expected, std::min(depthAt(from), depthAt(to)),
+                    depthAt(from) < depthAt(to) ? concentrationAt(from) : concentrationAt(to),
+                    std::max(depthAt(from), depthAt(to)),
+                    depthAt(from) < depthAt(to) ? concentrationAt(to) : concentrationAt(from));
+    return expected;
+  }
+  const DepthProfile& profile() { return program->state().currentProfile; }
+};
+
+TEST_F(DrawingTest, DragFromDepthZeroToOneWritesPointsOneTo199) {
+  showDepthsUpTo(1.5);
+  const QPoint from = pixelInCell(0, 0.5);
+  const QPoint to = pixelInCell(200, 0.5);
+  armPen(from);
+  const DepthProfile expected = expectedAfter(from, to);
+  drag(from, to);
+
+  EXPECT_EQ(profile(), expected);
+  EXPECT_EQ(profile().values[0], 0.0);
+  for (int i = 1; i <= 199; ++i) {
+    EXPECT_NEAR(profile().values[i], 0.5, 0.01) << i;
+  }
+  EXPECT_EQ(profile().values[200], 0.0);
+  EXPECT_EQ(plot().graph(0)->data()->at(199)->value, profile().values[199]);
+  // Drawing leaves the undo copy alone.
+  EXPECT_EQ(program->state().undoProfile.values[100], 0.0);
+}
+
+TEST_F(DrawingTest, FirstDragAfterStartUpDrawsNothing) {
+  ASSERT_EQ(program->state().drawingState.penArmed, 0);
+  const DepthProfile start = profile();
+  const QPoint from = pixelAt(plot(), 1.0, 0.5);
+  const QPoint to = pixelAt(plot(), 3.0, 0.5);
+  drag(from, to);
+  EXPECT_EQ(profile(), start);
+  // The position was recorded all the same.
+  EXPECT_EQ(program->state().drawingState.lastMouseDepth, depthAt(to));
+
+  armPen(to);
+  const DepthProfile expected = expectedAfter(to, from);
+  drag(to, from);
+  EXPECT_EQ(profile(), expected);
+  EXPECT_NE(profile(), start);
+}
+
+TEST_F(DrawingTest, ShiftKeepsTheLastPositionAndDrawsNothing) {
+  const QPoint start = pixelAt(plot(), 1.0, 0.5);
+  const QPoint shifted = pixelAt(plot(), 3.0, 0.5);
+  const QPoint end = pixelAt(plot(), 2.0, 0.5);
+  armPen(start);
+  QTest::mousePress(&plot(), Qt::LeftButton, Qt::NoModifier, start);
+  QTest::mouseEvent(QTest::MouseMove, &plot(), Qt::NoButton, Qt::ShiftModifier, shifted);
+  EXPECT_EQ(profile(), program->state().undoProfile);
+  EXPECT_EQ(program->state().drawingState.lastMouseDepth, depthAt(start));
+
+  // Released, Shift leaves one straight segment from where the pen stopped.
+  const DepthProfile expected = expectedAfter(start, end);
+  QTest::mouseMove(&plot(), end);
+  QTest::mouseRelease(&plot(), Qt::LeftButton, Qt::NoModifier, end);
+  EXPECT_EQ(profile(), expected);
+  EXPECT_EQ(profile().values[500], 0.0);
+}
+
+TEST_F(DrawingTest, RightToLeftWritesWhatLeftToRightWrites) {
+  showDepthsUpTo(1.5);
+  const QPoint shallow = pixelInCell(20, 0.8);
+  const QPoint deep = pixelInCell(250, 0.2);
+  armPen(shallow);
+  drag(shallow, deep);
+  const DepthProfile leftToRight = profile();
+  EXPECT_GT(leftToRight.values[100], 0.0);
+
+  program->runCommand(CommandId::ProfileUndo);
+  ASSERT_EQ(profile(), program->state().undoProfile);
+  moveTo(deep);
+  drag(deep, shallow);
+  EXPECT_EQ(profile(), leftToRight);
+}
+
+TEST_F(DrawingTest, PositionsBeyondTheAxesAreClamped) {
+  const QRect area = plot().axisRect()->rect();
+  const QPoint inside = pixelAt(plot(), 8.0, 0.5);
+  const QPoint beyondEnd(area.right() + 10, inside.y());
+  ASSERT_GT(depthAt(beyondEnd), 10.0);
+  armPen(inside);
+  drag(inside, beyondEnd);
+  EXPECT_NEAR(profile().values[1999], 0.5, 0.01);
+  EXPECT_NEAR(profile().values[1700], 0.5, 0.01);
+  EXPECT_EQ(profile().values[1500], 0.0);
+
+  // Below the depth axis the concentration is negative and written as 0.
+  const QPoint below(inside.x(), area.bottom() + 10);
+  const QPoint belowEnd(beyondEnd.x(), below.y());
+  moveTo(below);
+  drag(below, belowEnd);
+  EXPECT_EQ(profile().values[1700], 0.0);
+  EXPECT_EQ(profile().values[1999], 0.0);
+}
+
+TEST_F(DrawingTest, LongProfileRedrawsOnlyItsSeriesWhileDrawing) {
+  program->state().currentProfile = DepthProfile::forMaximumDepth(264.6, 0.005);
+  ASSERT_EQ(profile().pointCount, 52920);
+  plotProfile(program->context());
+  plot().replot();
+  QApplication::processEvents();
+
+  const QPoint probe(qRound(plot().xAxis->coordToPixel(3.0)),
+                     qRound(plot().yAxis->coordToPixel(0.25)));
+  EXPECT_EQ(plot().grab().toImage().pixelColor(probe), QColor(Qt::white));
+
+  QSignalSpy fullReplots(&plot(), &QCustomPlot::afterReplot);
+  const QPoint start = pixelAt(plot(), 1.0, 0.5);
+  constexpr int kMoves = 20;
+  const QPoint end = start + QPoint(kMoves * 10, 0);
+  ASSERT_GT(depthAt(end), 4.0);
+  armPen(start);
+  QTest::mousePress(&plot(), Qt::LeftButton, Qt::NoModifier, start);
+  for (int move = 1; move <= kMoves; ++move)
+    QTest::mouseMove(&plot(), start + QPoint(move * 10, 0));
+  QTest::mouseRelease(&plot(), Qt::LeftButton, Qt::NoModifier, end);
+  QApplication::processEvents();
+
+  // No move replotted the whole chart: the axes were left as they were.
+  EXPECT_EQ(fullReplots.count(), 0);
+  EXPECT_EQ(plot().graph(0)->dataCount(), 52920);
+  EXPECT_NEAR(profile().values[600], 0.5, 0.01);
+  // And yet the chart shows what was drawn.
+  EXPECT_EQ(plot().grab().toImage().pixelColor(probe), QColor(Qt::red));
 }
 
 }  // namespace

@@ -17,6 +17,21 @@ TEST(QtNameFilters, PairsBecomeDescriptionsWithPatterns) {
             QStringList({"Autoconvoluções (*.flt)"}));
 }
 
+TEST(QtNameFilters, LooseSeparatorsRepeatsAndShownPatternListsAreCleanedUp) {
+  EXPECT_EQ(qtNameFilters("Common Profile Files (*.dat; *.pak; *.profile)|"
+                          "*.pak; *.dat; *.profile; *.pak;|Arquivos Dat (*.dat)|*.dat|"
+                          "Tervane profiles (*.profile)|*.profile|"
+                          "Arquivos Punto Ahk (*.pak)|*.pak|Todos os Arquivos (*.*)|*.*"),
+            QStringList({"Common Profile Files (*.pak *.dat *.profile)", "Arquivos Dat (*.dat)",
+                         "Tervane profiles (*.profile)", "Arquivos Punto Ahk (*.pak)",
+                         "Todos os Arquivos (*.*)"}));
+  // Parentheses that hold no pattern belong to the description.
+  EXPECT_EQ(qtNameFilters("Spectra (old format)|*.dat ; ;"),
+            QStringList({"Spectra (old format) (*.dat)"}));
+  // An entry without any pattern would match nothing; it is left out.
+  EXPECT_EQ(qtNameFilters("Nothing| ; |Data|*.dat"), QStringList({"Data (*.dat)"}));
+}
+
 TEST(QtDefaultSuffix, AnySpellingOfTheExtensionGivesTheBareSuffix) {
   EXPECT_EQ(qtDefaultSuffix("*.bmp"), "bmp");
   EXPECT_EQ(qtDefaultSuffix(".flt"), "flt");

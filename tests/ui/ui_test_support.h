@@ -6,10 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTest>
 #include <QWindow>
 #include <deque>
@@ -105,6 +110,46 @@ inline void rightClick(QWidget& widget, QPoint position = QPoint(3, 3)) {
   QWidget* window = widget.window();
   QTest::mouseClick(window->windowHandle(), Qt::RightButton, Qt::NoModifier,
                     widget.mapTo(window, position));
+}
+
+// Replaces a field's text by typing, as a user would.
+inline void typeInto(QLineEdit& edit, const QString& text) {
+  edit.setFocus();
+  edit.selectAll();
+  QTest::keyClick(&edit, Qt::Key_Backspace);
+  QTest::keyClicks(&edit, text);
+}
+
+inline void click(QAbstractButton& button) {
+  QTest::mouseClick(&button, Qt::LeftButton);
+}
+
+// The caption shown for a field: the text of the label whose buddy it is.
+inline QString captionOf(const QWidget& field) {
+  for (const QLabel* label : field.window()->findChildren<QLabel*>()) {
+    if (label->buddy() == &field) return label->text();
+  }
+  return QString();
+}
+
+// The unit shown after a field: the label in the next column of its grid.
+inline QString unitOf(const QWidget& field) {
+  auto* grid = qobject_cast<QGridLayout*>(field.parentWidget()->layout());
+  if (!grid) return QString();
+  int row = 0, column = 0, rows = 0, columns = 0;
+  grid->getItemPosition(grid->indexOf(&field), &row, &column, &rows, &columns);
+  const QLayoutItem* next = grid->itemAtPosition(row, column + 1);
+  const auto* label = next ? qobject_cast<const QLabel*>(next->widget()) : nullptr;
+  return label ? label->text() : QString();
+}
+
+// The push button with the caption, wherever it sits in the window.
+inline QPushButton& buttonCaptioned(const QWidget& window, const QString& caption) {
+  for (QPushButton* candidate : window.findChildren<QPushButton*>()) {
+    if (candidate->text() == caption) return *candidate;
+  }
+  ADD_FAILURE() << "no button " << caption.toStdString();
+  return *window.findChild<QPushButton*>();
 }
 
 // The action reached by following captions ("&Convolutions", "Se&t Parameters").

@@ -1,0 +1,55 @@
+#include "ui/dialog_layout.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+void useCompactFont(QWidget& dialog) {
+  QFont compact = dialog.font();
+  compact.setPointSizeF(compact.pointSizeF() * 0.85);
+  dialog.setFont(compact);
+}
+
+QGroupBox* makeGroup(QWidget& parent, const QString& objectName, const QString& title,
+                     const QString& hint) {
+  auto* group = new QGroupBox(title, &parent);
+  group->setObjectName(objectName);
+  group->setToolTip(hint);
+  auto* grid = new QGridLayout(group);
+  grid->setContentsMargins(5, 2, 5, 3);
+  grid->setHorizontalSpacing(3);
+  grid->setVerticalSpacing(2);
+  return group;
+}
+
+QGridLayout& gridOf(QGroupBox& group) {
+  return *static_cast<QGridLayout*>(group.layout());
+}
+
+QLineEdit* addField(QGroupBox& group, int row, int column, const QString& objectName,
+                    const QString& caption, const QString& unit) {
+  auto* edit = new QLineEdit(&group);
+  edit->setObjectName(objectName);
+  edit->setMinimumWidth(34);
+  QGridLayout& grid = gridOf(group);
+  if (!caption.isEmpty()) {
+    auto* label = new QLabel(caption, &group);
+    label->setBuddy(edit);
+    grid.addWidget(label, row, column);
+  }
+  grid.addWidget(edit, row, column + 1);
+  grid.setColumnStretch(column + 1, 1);
+  if (!unit.isEmpty()) grid.addWidget(new QLabel(unit, &group), row, column + 2);
+  return edit;
+}
+
+QPushButton* makeButton(QWidget& parent, const QString& objectName, const QString& caption,
+                        const QString& hint) {
+  auto* button = new QPushButton(caption, &parent);
+  button->setObjectName(objectName);
+  button->setToolTip(hint);
+  button->setAutoDefault(false);
+  return button;
+}
