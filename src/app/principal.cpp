@@ -56,7 +56,7 @@ TFTervane2::TFTervane2(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
   SeriesExp->setObjectName(QStringLiteral("SeriesExp"));
   SeriesExp->setLineStyle(QCPGraph::lsNone);
   SeriesExp->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, Qt::red, Qt::red, 5));
-  m_zoom = new RectangleZoom(*ChartPrinc, [this] { ChartPrinc->rescaleAxes(); });
+  m_zoom = new RectangleZoom(*ChartPrinc, [this] { fitAxesToData(); });
   m_zoom->setEnabled(true);
   setCentralWidget(ChartPrinc);
 
@@ -105,12 +105,20 @@ void TFTervane2::FormCreate() {
   showStatusPanels();
 }
 
+void TFTervane2::fitAxesToData() {
+  ChartPrinc->rescaleAxes();
+  // A little room above and below, so that the highest and lowest points are
+  // drawn whole rather than cut by the chart's edge.
+  QCPAxis* values = ChartPrinc->yAxis;
+  values->scaleRange(1.06, values->range().center());
+}
+
 void TFTervane2::showChart() {
   const MainChartData& data = m_host.context().charts.main;
   showSeries(*SeriesPrinc, data.computedCurve);
   showSeries(*SeriesExp, data.measuredPoints);
   if (!data.computedCurve.points.empty() || !data.measuredPoints.points.empty()) {
-    ChartPrinc->rescaleAxes();
+    fitAxesToData();
   }
   ChartPrinc->replot(QCustomPlot::rpImmediateRefresh);
 }

@@ -48,6 +48,7 @@ class TFTervane2 : public QMainWindow {
 
  private:
   void FormCreate();
+  void fitAxesToData();
   void FormCloseQuery(QCloseEvent* event);
   void TrayIcon1Activated(QSystemTrayIcon::ActivationReason reason);
   void BtnStopClick();

@@ -142,7 +142,9 @@ TEST_F(PrincipalTest, ChartShowsTheChartDataScaledToIt) {
   EXPECT_DOUBLE_EQ(chart->graph(0)->data()->at(1)->value, 40.0);
   EXPECT_DOUBLE_EQ(chart->xAxis->range().lower, 150.0);
   EXPECT_DOUBLE_EQ(chart->xAxis->range().upper, 152.0);
-  EXPECT_DOUBLE_EQ(chart->yAxis->range().upper, 40.0);
+  // The value axis leaves 3% of the data's span free above and below.
+  EXPECT_NEAR(chart->yAxis->range().upper, 40.0 + 0.03 * 40.0, 1e-9);
+  EXPECT_NEAR(chart->yAxis->range().lower, 0.0 - 0.03 * 40.0, 1e-9);
 
   // Measured points may come in any order; the chart keeps them by energy.
   program->charts().main.measuredPoints.points = {{151.5, 35.0}, {149.0, 5.0}, {150.5, 20.0}};
