@@ -38,8 +38,12 @@ void drawingMove(benchmark::State& state, double maxDepth) {
   state.counters["points"] = program.currentProfile.pointCount;
 }
 
-void BM_DrawingMove_StartUpProfile(benchmark::State& state) { drawingMove(state, 10.0); }
-void BM_DrawingMove_ThickFilm(benchmark::State& state) { drawingMove(state, 264.6); }
+void BM_DrawingMove_StartUpProfile(benchmark::State& state) {
+  drawingMove(state, 10.0);
+}
+void BM_DrawingMove_ThickFilm(benchmark::State& state) {
+  drawingMove(state, 264.6);
+}
 
 BENCHMARK(BM_DrawingMove_StartUpProfile)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DrawingMove_ThickFilm)->Unit(benchmark::kMicrosecond);

@@ -2,9 +2,13 @@
 
 #include <iostream>
 
-bool CliUserInterface::askYesNo(const std::string&) { return false; }
+bool CliUserInterface::askYesNo(const std::string&) {
+  return false;
+}
 
-void CliUserInterface::showMessage(const std::string& text) { std::cerr << text << '\n'; }
+void CliUserInterface::showMessage(const std::string& text) {
+  std::cerr << text << '\n';
+}
 
 std::optional<std::string> CliUserInterface::chooseFileToSave(const FileDialogRequest&) {
   return m_savePath;

@@ -30,7 +30,8 @@ void addParameterOptions(CLI::App& command, ParameterOptions& options, bool with
   command.add_option("--straggling", options.straggling, "Straggling (keV/(mg.cm^-2)^.5)");
   command.add_option("--points", options.points, "Data Points");
   command.add_option("--step", options.step, "Step size (eV); without --autostep, AutoStep is off");
-  command.add_option("--autostep", options.autostep, "AutoStep")->check(CLI::IsMember({"on", "off"}));
+  command.add_option("--autostep", options.autostep, "AutoStep")
+      ->check(CLI::IsMember({"on", "off"}));
   if (withNc) command.add_option("--nc", options.nc, "Nc: highest collision number");
 }
 
@@ -66,7 +67,8 @@ void addDigitsOption(CLI::App& command, CurveOptions& options) {
 
 void addWidthOptions(CLI::App& command, CurveOptions& options, const char* defaultConvolve) {
   options.convolve = defaultConvolve;
-  command.add_option("--convolve", options.convolve, "Convolve")->check(CLI::IsMember({"on", "off"}));
+  command.add_option("--convolve", options.convolve, "Convolve")
+      ->check(CLI::IsMember({"on", "off"}));
   command.add_option("--gaussian", options.gaussian, "Gaussian width (eV)");
   command.add_option("--lorentzian", options.lorentzian, "Lorentzian width (eV)");
 }

@@ -14,9 +14,13 @@
 
 namespace {
 
-void refuse(const std::string& message) { throw CommandError(message); }
+void refuse(const std::string& message) {
+  throw CommandError(message);
+}
 
-std::string numberText(double value) { return formatFieldNumber(value, DecimalFormat{}); }
+std::string numberText(double value) {
+  return formatFieldNumber(value, DecimalFormat{});
+}
 
 // What a calculation needs of its inputs; anything else would write outside the
 // grid, divide by zero or take more memory than the machine has.
@@ -191,7 +195,8 @@ void saveAutos(CommandContext& context, const std::string& fltPath) {
   const bool logWritten = writeCalculationLog(logPath, header, nc, pointCount, context.texts.log);
   std::string failures;
   if (!fltWritten) failures += "Cannot create file " + fltPath;
-  if (!logWritten) failures += (failures.empty() ? "" : "\n") + std::string("Cannot create file ") + logPath;
+  if (!logWritten)
+    failures += (failures.empty() ? "" : "\n") + std::string("Cannot create file ") + logPath;
   if (!failures.empty()) throw CommandError(failures);
 }
 

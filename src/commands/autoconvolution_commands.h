@@ -36,7 +36,8 @@ std::optional<AutoconvolutionResult> runAutoconvolutionCalculation(
 
 void finishAutoconvolutionCalculation(CommandContext& context, const PreparedCalculation& prepared,
                                       AutoconvolutionResult result);
-void abandonAutoconvolutionCalculation(CommandContext& context, const PreparedCalculation& prepared);
+void abandonAutoconvolutionCalculation(CommandContext& context,
+                                       const PreparedCalculation& prepared);
 
 // Main status panel 1 shows the entry just computed.
 void showCalculationProgress(CommandContext& context, int entry);

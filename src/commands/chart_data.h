@@ -21,14 +21,14 @@ struct AxisRange {
 
 // Main chart: energy (keV) on the bottom axis, both axes scaled to the data.
 struct MainChartData {
-  ChartSeries computedCurve;     // black line
-  ChartSeries measuredPoints;    // red 5x5 circles
+  ChartSeries computedCurve;   // black line
+  ChartSeries measuredPoints;  // red 5x5 circles
 };
 
 // Draw Profile chart: depth (ug/cm2) 0..10, concentration 0..1 until rescaled.
 struct DrawProfileChartData {
-  ChartSeries profile;     // filled red area
-  ChartSeries reference;   // black line
+  ChartSeries profile;    // filled red area
+  ChartSeries reference;  // black line
   AxisRange depthAxis{0.0, 10.0};
   AxisRange concentrationAxis{0.0, 1.0};
 };

@@ -16,7 +16,8 @@ MenuEntry shortcutItem(std::string caption, CommandId command, std::string short
   return entry;
 }
 
-MenuEntry submenu(std::string caption, std::vector<MenuEntry> children, bool separatorAfter = false) {
+MenuEntry submenu(std::string caption, std::vector<MenuEntry> children,
+                  bool separatorAfter = false) {
   MenuEntry entry;
   entry.caption = std::move(caption);
   entry.children = std::move(children);

@@ -4,10 +4,11 @@
 #include "files/experimental_data_file.h"
 
 FileDialogRequest experimentalDataOpenDialog(const std::string& proposedName) {
-  return {"Common Profile Files (*.dat; *.pak; *.profile)|*.pak; *.dat; *.profile; *.pak;|"
-          "Arquivos Dat (*.dat)|*.dat|Tervane profiles (*.profile)|*.profile|"
-          "Arquivos Punto Ahk (*.pak)|*.pak|Todos os Arquivos (*.*)|*.*",
-          "ahk", proposedName};
+  return {
+      "Common Profile Files (*.dat; *.pak; *.profile)|*.pak; *.dat; *.profile; *.pak;|"
+      "Arquivos Dat (*.dat)|*.dat|Tervane profiles (*.profile)|*.profile|"
+      "Arquivos Punto Ahk (*.pak)|*.pak|Todos os Arquivos (*.*)|*.*",
+      "ahk", proposedName};
 }
 
 void loadExperimentalData(CommandContext& context) {

@@ -15,7 +15,8 @@ FileDialogRequest calculationSaveDialog(const std::string& proposedName) {
 
 void saveCalculation(CommandContext& context) {
   const std::string proposed = replaceExtension(context.texts.dialogNames.measuredData, ".asc");
-  const std::optional<std::string> path = context.ui.chooseFileToSave(calculationSaveDialog(proposed));
+  const std::optional<std::string> path =
+      context.ui.chooseFileToSave(calculationSaveDialog(proposed));
   if (!path) return;
   writeCalculationTo(context, *path);
 }
@@ -35,7 +36,8 @@ FileDialogRequest bitmapSaveDialog(const std::string& proposedName) {
 void saveEverything(CommandContext& context) {
   const std::string proposed =
       replaceExtension(context.texts.dialogNames.measuredData, ".simulation");
-  const std::optional<std::string> path = context.ui.chooseFileToSave(calculationSaveDialog(proposed));
+  const std::optional<std::string> path =
+      context.ui.chooseFileToSave(calculationSaveDialog(proposed));
   if (!path) return;
   writeEverythingTo(context, *path);
 }
@@ -50,13 +52,12 @@ void writeEverythingTo(CommandContext& context, const std::string& path) {
     if (!failures.empty()) failures += "\n";
     failures += "Cannot create file " + file;
   };
-  write(path, writeFileAtomically(path, excitationCurveText(state.excitationCurve,
-                                                            parameters.beamEnergy,
-                                                            parameters.multiplier,
-                                                            parameters.background)));
+  write(path, writeFileAtomically(
+                  path, excitationCurveText(state.excitationCurve, parameters.beamEnergy,
+                                            parameters.multiplier, parameters.background)));
   const std::string dataPath = replaceExtension(path, ".exp");
-  write(dataPath, writeFileAtomically(dataPath, measuredDataText(state.experimentalData,
-                                                                 parameters.energyShift)));
+  write(dataPath, writeFileAtomically(
+                      dataPath, measuredDataText(state.experimentalData, parameters.energyShift)));
   const std::string textPath = replaceExtension(path, ".profile");
   write(textPath, writeFileAtomically(textPath, depthProfileText(state.currentProfile,
                                                                  parameters.includeContamination)));
@@ -69,7 +70,8 @@ void writeEverythingTo(CommandContext& context, const std::string& path) {
 
 void exportBitmap(CommandContext& context) {
   DialogNames& names = context.texts.dialogNames;
-  const std::optional<std::string> path = context.ui.chooseFileToSave(bitmapSaveDialog(names.bitmap));
+  const std::optional<std::string> path =
+      context.ui.chooseFileToSave(bitmapSaveDialog(names.bitmap));
   if (!path) return;
   names.bitmap = *path;
   if (!context.ui.saveMainChartBitmap(*path)) throw CommandError("Cannot create file " + *path);

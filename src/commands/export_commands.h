@@ -8,7 +8,8 @@
 // writes the excitation curve as the main chart shows it.
 void saveCalculation(CommandContext& context);
 // The curve file for a chosen path; significantDigits 6 is the desktop's text.
-void writeCalculationTo(CommandContext& context, const std::string& path, int significantDigits = 6);
+void writeCalculationTo(CommandContext& context, const std::string& path,
+                        int significantDigits = 6);
 
 // "Save Everything": from one chosen name N writes the curve to N and the
 // measured data, the profile as text and the .pro file beside it.

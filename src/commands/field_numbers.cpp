@@ -98,4 +98,6 @@ std::string formatFieldNumber(double value, DecimalFormat format) {
   return text;
 }
 
-std::string formatFieldInteger(std::int64_t value) { return std::to_string(value); }
+std::string formatFieldInteger(std::int64_t value) {
+  return std::to_string(value);
+}

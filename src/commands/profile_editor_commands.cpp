@@ -58,9 +58,13 @@ void undoProfile(CommandContext& context) {
   plotProfile(context);
 }
 
-void clearProfileFromMainWindow(CommandContext& context) { clearCurrentProfile(context, true); }
+void clearProfileFromMainWindow(CommandContext& context) {
+  clearCurrentProfile(context, true);
+}
 
-void clearProfileFromDrawWindow(CommandContext& context) { clearCurrentProfile(context, false); }
+void clearProfileFromDrawWindow(CommandContext& context) {
+  clearCurrentProfile(context, false);
+}
 
 void setReferenceProfile(CommandContext& context) {
   context.state.referenceProfile = context.state.currentProfile;
@@ -78,7 +82,8 @@ void openProfileOptions(CommandContext& context, bool fromDrawWindow) {
   fields.maxDepth = formatFieldNumber(profile.pointCount * profile.step, context.decimal);
   fields.contamination = formatFieldNumber(profile.contaminationDepth, context.decimal);
   if (fromDrawWindow) {
-    fields.gaussian = formatFieldNumber(context.state.parameterBlock.gaussianWidth, context.decimal);
+    fields.gaussian =
+        formatFieldNumber(context.state.parameterBlock.gaussianWidth, context.decimal);
     fields.lorentzian =
         formatFieldNumber(context.state.parameterBlock.lorentzianWidth, context.decimal);
   }

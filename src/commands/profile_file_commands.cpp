@@ -69,6 +69,10 @@ void loadWithRedraw(CommandContext& context, bool asReference) {
 
 }  // namespace
 
-void loadProfile(CommandContext& context) { loadWithRedraw(context, false); }
+void loadProfile(CommandContext& context) {
+  loadWithRedraw(context, false);
+}
 
-void loadReferenceProfile(CommandContext& context) { loadWithRedraw(context, true); }
+void loadReferenceProfile(CommandContext& context) {
+  loadWithRedraw(context, true);
+}

@@ -78,7 +78,8 @@ void tryErfc(CommandContext& context, bool add) {
 
 void applyMaxDepthField(CommandContext& context) {
   DepthProfile& profile = context.state.currentProfile;
-  const double maxDepth = parseFieldDouble(context.texts.profileParameters.maxDepth, context.decimal);
+  const double maxDepth =
+      parseFieldDouble(context.texts.profileParameters.maxDepth, context.decimal);
   checkDepthRange(maxDepth, profile.step, "Max Depth:");
   if (maxDepth != profile.pointCount * profile.step) resizeToDepth(profile, maxDepth);
 }
@@ -129,9 +130,13 @@ void subtractErfcButton(CommandContext& context) {
   plotProfile(context);
 }
 
-void tryAddErfc(CommandContext& context) { tryErfc(context, true); }
+void tryAddErfc(CommandContext& context) {
+  tryErfc(context, true);
+}
 
-void trySubtractErfc(CommandContext& context) { tryErfc(context, false); }
+void trySubtractErfc(CommandContext& context) {
+  tryErfc(context, false);
+}
 
 void drawLineButton(CommandContext& context) {
   const ProfileParametersTexts& fields = context.texts.profileParameters;

@@ -9,7 +9,9 @@
 #include "commands/profile_file_commands.h"
 #include "commands/show_commands.h"
 
-bool confirmExit(CommandContext& context) { return context.ui.askYesNo("Exit program now?"); }
+bool confirmExit(CommandContext& context) {
+  return context.ui.askYesNo("Exit program now?");
+}
 
 bool runCoreCommand(CommandContext& context, CommandId command) {
   switch (command) {

@@ -4,7 +4,17 @@
 #include <string>
 
 // The windows a command can show.
-enum class WindowId { Main, CalculationParameters, Show, Log, Constants, DrawProfile, Pocket, ProfileParameters, About };
+enum class WindowId {
+  Main,
+  CalculationParameters,
+  Show,
+  Log,
+  Constants,
+  DrawProfile,
+  Pocket,
+  ProfileParameters,
+  About
+};
 
 // What a command changed, so that the front end can repaint it.
 enum class View {

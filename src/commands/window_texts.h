@@ -23,7 +23,7 @@ struct ShowTexts {
   std::string gaussian = "100";    // eV
   std::string lorentzian = "100";  // eV
   bool convolve = false;
-  std::string singleEntry = "1";   // number of the autoconvolution to plot next
+  std::string singleEntry = "1";  // number of the autoconvolution to plot next
 };
 
 // The Draw Profile window's own controls.
@@ -40,8 +40,8 @@ struct ProfileParametersTexts {
   std::string maxDepth = "10";      // ug/cm2
   std::string contamination = "0";  // ug/cm2
   std::string maxConcentration = "1";
-  std::string erfcMax = "1";        // concentration
-  std::string erfcSigma = "1";      // ug/cm2
+  std::string erfcMax = "1";    // concentration
+  std::string erfcSigma = "1";  // ug/cm2
   std::string lineX1 = "0";
   std::string lineX2 = "1";
   std::string lineC1 = "1";
@@ -59,7 +59,7 @@ struct ConstantsTexts {
 
 // The names the file dialogs last confirmed; each proposes its own again.
 struct DialogNames {
-  std::string measuredData;   // also the base of the names the exports propose
+  std::string measuredData;  // also the base of the names the exports propose
   std::string profileSave;
   std::string profileOpen;
   std::string bitmap;

@@ -39,9 +39,9 @@ std::optional<AutoconvolutionResult> calculateAutoconvolutions(
   const double logQuotient = std::log(static_cast<double>(quotient));
 
   const SampledCurve& spectrum = result.set[1];
-  result.reports.push_back({1, curveIntegral(spectrum),
-                            firstMoment(spectrum) * (emax - emin) / (emin * emax) * logQuotient /
-                                step});
+  result.reports.push_back(
+      {1, curveIntegral(spectrum),
+       firstMoment(spectrum) * (emax - emin) / (emin * emax) * logQuotient / step});
 
   // Analytic mean loss per collision, in grid points.
   const double meanLossPoints = logQuotient * (emin * emax / (emax - emin)) / step;
@@ -57,6 +57,7 @@ std::optional<AutoconvolutionResult> calculateAutoconvolutions(
   }
 
   result.meanCollisionLoss = logQuotient * (emin * emax / (emax - emin));
-  result.collisionDensity = static_cast<double>(inputs.stoppingPower) / result.meanCollisionLoss * 1000;
+  result.collisionDensity =
+      static_cast<double>(inputs.stoppingPower) / result.meanCollisionLoss * 1000;
   return result;
 }

@@ -15,9 +15,9 @@ struct AutoconvolutionInputs {
   float emin = 0.0f;           // eV
   float emax = 0.0f;           // eV
   float straggling = 0.0f;
-  float beamEnergy = 0.0f;     // keV
+  float beamEnergy = 0.0f;  // keV
   std::int32_t pointCount = 0;
-  std::int32_t nc = 0;         // highest collision number
+  std::int32_t nc = 0;  // highest collision number
 };
 
 // Norm and first-moment check of entry n, as written to the log.

@@ -15,7 +15,7 @@ struct ParameterBlock {
   // 1000 * stoppingPower / meanCollisionLoss of the autoconvolution set held.
   double collisionDensity = 0.0;
   // Display constants.
-  double background = 0.0;   // counts
+  double background = 0.0;  // counts
   double multiplier = 1.0;
   double energyShift = 0.0;  // added to measured energies as stored (keV scale)
   bool includeContamination = false;

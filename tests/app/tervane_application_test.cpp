@@ -176,7 +176,8 @@ TEST_F(StartUpTest, EveryMenuActionRuns) {
   // Show Kn reads the Emin field, empty before any Refresh, or the set while the
   // calculation the menu started is still running.
   for (const std::string& message : dialogs.messages) {
-    EXPECT_TRUE(message == "The autoconvolutions are being calculated: wait for the end or stop it." ||
+    EXPECT_TRUE(message ==
+                    "The autoconvolutions are being calculated: wait for the end or stop it." ||
                 message == "'' is not a valid floating point value")
         << message;
   }

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <algorithm>
 #include <string>
 
 #include "../commands/scripted_user_interface.h"
@@ -31,7 +31,8 @@ struct RunResult {
 
 // Runs tervane-cli with the given arguments (already shell-quoted where needed).
 RunResult runCli(const std::string& arguments) {
-  const fs::path errFile = fs::temp_directory_path() / ("tervane-cli-err-" + std::to_string(::getpid()));
+  const fs::path errFile =
+      fs::temp_directory_path() / ("tervane-cli-err-" + std::to_string(::getpid()));
   const std::string command =
       std::string(TERVANE_CLI_PATH) + " " + arguments + " 2>" + errFile.string();
   RunResult result;
@@ -39,7 +40,8 @@ RunResult runCli(const std::string& arguments) {
   if (pipe == nullptr) return result;
   std::array<char, 4096> buffer{};
   std::size_t n = 0;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    result.out.append(buffer.data(), n);
   const int status = ::pclose(pipe);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   std::ifstream err(errFile);
@@ -61,7 +63,8 @@ class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
     m_dir = fs::temp_directory_path() /
-            ("tervane-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+            ("tervane-cli-" +
+             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(m_dir);
     fs::create_directories(m_dir);
   }
@@ -221,15 +224,16 @@ TEST_F(CliCurveTest, LewisSingleAndKn) {
   plotKn(f.context);
   while (std::getline(lines, line)) {
     EXPECT_EQ(line.substr(0, line.find(' ')), std::to_string(n));
-    EXPECT_EQ(std::stod(line.substr(line.rfind(' ') + 1)), f.charts.main.measuredPoints.points.at(n).y);
+    EXPECT_EQ(std::stod(line.substr(line.rfind(' ') + 1)),
+              f.charts.main.measuredPoints.points.at(n).y);
     ++n;
   }
   EXPECT_EQ(n, 31);
 }
 
 TEST_F(CliCurveTest, MissingOrBadFilesStopWithTheirMessage) {
-  const RunResult missing = runCli("curve --autos " + (m_dir / "none.flt").string() + " --profile " +
-                                   m_pro + " --out " + (m_dir / "x").string());
+  const RunResult missing = runCli("curve --autos " + (m_dir / "none.flt").string() +
+                                   " --profile " + m_pro + " --out " + (m_dir / "x").string());
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_EQ(missing.err, "Cannot open file " + (m_dir / "none.flt").string() + "\n");
   EXPECT_FALSE(fs::exists(m_dir / "x"));

@@ -22,9 +22,10 @@ namespace fs = std::filesystem;
 class TempDir {
  public:
   TempDir() {
-    m_path = fs::temp_directory_path() /
-             ("tervane-commands-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-              "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    m_path =
+        fs::temp_directory_path() /
+        ("tervane-commands-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(m_path);
     fs::create_directories(m_path);
   }
@@ -82,14 +83,14 @@ std::string expectedLog(float step, float emin, float emax, int pointCount, int 
     return sum / integral(c);
   };
   const double lnq = std::log(static_cast<double>(static_cast<float>(emax / emin)));
-  std::string log = "Norma da auto 1:" + g15(integral(spectrum)) + "\nM1: " +
-                    g15(moment(spectrum) * (hi - lo) / (lo * hi) * lnq / s) + "\n\n";
+  std::string log = "Norma da auto 1:" + g15(integral(spectrum)) +
+                    "\nM1: " + g15(moment(spectrum) * (hi - lo) / (lo * hi) * lnq / s) + "\n\n";
   const double k = lnq * (lo * hi / (hi - lo)) / s;
   SampledCurve entry = spectrum;
   for (int n = 2; n <= nc; ++n) {
     entry = reference::convolveCurves(entry, spectrum);
-    log += "Norma da auto " + std::to_string(n) + ":" + g15(integral(entry)) + "\nM1: " +
-           g15(moment(entry) / (n * k)) + "\n\n";
+    log += "Norma da auto " + std::to_string(n) + ":" + g15(integral(entry)) +
+           "\nM1: " + g15(moment(entry) / (n * k)) + "\n\n";
   }
   return log;
 }
@@ -130,8 +131,8 @@ TEST(StartCalculation, StartTextsGiveSixEntriesAndTheLogOfTheRules) {
   EXPECT_EQ(p.stoppingPower, static_cast<double>(548.56f));
   EXPECT_EQ(p.straggling, static_cast<double>(6.62f));
   const double lnq = std::log(static_cast<double>(emax / emin));
-  EXPECT_EQ(p.collisionDensity,
-            static_cast<double>(548.56f) / (lnq * (double(emin) * emax / (double(emax) - emin))) * 1000);
+  EXPECT_EQ(p.collisionDensity, static_cast<double>(548.56f) /
+                                    (lnq * (double(emin) * emax / (double(emax) - emin))) * 1000);
   EXPECT_TRUE(f.ui.questions.empty());
   EXPECT_TRUE(f.ui.saveRequests.empty());
   EXPECT_NE(std::find(f.ui.shownWindows.begin(), f.ui.shownWindows.end(), WindowId::Log),
@@ -185,10 +186,10 @@ TEST(StartCalculation, RefusesInputsThatCannotBeComputedBeforeTouchingTheSet) {
     const char* field;
     const char* text;
   };
-  for (const Case& c : {Case{"nc", "0"}, Case{"nc", "-3"}, Case{"points", "82"},
-                        Case{"points", "0"}, Case{"step", "0"}, Case{"step", "-1"},
-                        Case{"straggling", "0.01"},  // Emin underflows to 0
-                        Case{"nc", "2000000000"}}) {
+  for (const Case& c :
+       {Case{"nc", "0"}, Case{"nc", "-3"}, Case{"points", "82"}, Case{"points", "0"},
+        Case{"step", "0"}, Case{"step", "-1"}, Case{"straggling", "0.01"},  // Emin underflows to 0
+        Case{"nc", "2000000000"}}) {
     CommandFixture f;
     CalculationParametersTexts& fields = f.texts.calculationParameters;
     fields.saveAutos = true;
@@ -387,11 +388,9 @@ TEST(StartCalculation, WhileOneRunsTheSetAndItsFieldsAreOutOfReach) {
   f.context.calculationRunning = true;
   f.ui.openChoices = {"/nonexistent.flt"};
   f.ui.saveChoices = {"/tmp/never-written.flt"};
-  for (const auto& command :
-       std::vector<std::function<void()>>{[&] { startCalculation(f.context); },
-                                          [&] { refreshCalculationParameters(f.context); },
-                                          [&] { saveConvolutions(f.context); },
-                                          [&] { loadConvolutions(f.context); }}) {
+  for (const auto& command : std::vector<std::function<void()>>{
+           [&] { startCalculation(f.context); }, [&] { refreshCalculationParameters(f.context); },
+           [&] { saveConvolutions(f.context); }, [&] { loadConvolutions(f.context); }}) {
     EXPECT_EQ(commandMessage(command),
               "The autoconvolutions are being calculated: wait for the end or stop it.");
   }

@@ -9,7 +9,9 @@
 
 namespace {
 
-double fieldValue(const std::string& text) { return parseFieldDouble(text, DecimalFormat{}); }
+double fieldValue(const std::string& text) {
+  return parseFieldDouble(text, DecimalFormat{});
+}
 
 // The fixed point of emin = emax exp(-(emax - emin) S / s^2 / 1000), found here by
 // bisection rather than by the dialog's iteration.
@@ -108,11 +110,11 @@ TEST(Refresh, RefusesBeamValuesWithoutCutEnergiesBeforeWritingAnything) {
     const char* stopping;
     const char* straggling;
   };
-  for (const Case& c : {Case{"0", "548.56", "6.62"}, Case{"-151", "548.56", "6.62"},
-                        Case{"151", "0", "6.62"}, Case{"151", "-1", "6.62"},
-                        Case{"151", "548.56", "0"}, Case{"151", "548.56", "-6.62"},
-                        // emax * S / s^2 / 1000 = 0.18: the iteration could only reach emin = emax.
-                        Case{"151", "548.56", "31"}}) {
+  for (const Case& c :
+       {Case{"0", "548.56", "6.62"}, Case{"-151", "548.56", "6.62"}, Case{"151", "0", "6.62"},
+        Case{"151", "-1", "6.62"}, Case{"151", "548.56", "0"}, Case{"151", "548.56", "-6.62"},
+        // emax * S / s^2 / 1000 = 0.18: the iteration could only reach emin = emax.
+        Case{"151", "548.56", "31"}}) {
     CommandFixture f;
     f.texts.calculationParameters.beamEnergy = c.energy;
     f.texts.calculationParameters.stoppingPower = c.stopping;

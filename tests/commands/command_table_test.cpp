@@ -14,7 +14,8 @@ struct Row {
   bool separatorAfter;
 };
 
-void flatten(const std::vector<MenuEntry>& entries, const std::string& prefix, std::vector<Row>& rows) {
+void flatten(const std::vector<MenuEntry>& entries, const std::string& prefix,
+             std::vector<Row>& rows) {
   for (const MenuEntry& entry : entries) {
     const std::string path = prefix.empty() ? entry.caption : prefix + "/" + entry.caption;
     if (entry.isSubmenu()) {

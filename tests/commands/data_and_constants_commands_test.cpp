@@ -34,11 +34,11 @@ TEST(MeasuredData, LoadDrawsAllButTheSpareEntryAndRemembersTheName) {
   f.ui.openChoices = {path};
   loadExperimentalData(f.context);
   EXPECT_EQ(f.state.experimentalData.size(), 3u);
-  EXPECT_EQ(f.charts.main.measuredPoints.points,
-            (std::vector<ChartPoint>{{1, 2}, {3, 4}}));
+  EXPECT_EQ(f.charts.main.measuredPoints.points, (std::vector<ChartPoint>{{1, 2}, {3, 4}}));
   EXPECT_EQ(f.texts.dialogNames.measuredData, path);
   EXPECT_EQ(f.ui.openRequests[0].defaultExtension, "ahk");
-  EXPECT_EQ(f.ui.openRequests[0].filter.rfind("Common Profile Files (*.dat; *.pak; *.profile)|", 0), 0u);
+  EXPECT_EQ(f.ui.openRequests[0].filter.rfind("Common Profile Files (*.dat; *.pak; *.profile)|", 0),
+            0u);
 
   clearExperimentalData(f.context);
   EXPECT_TRUE(f.state.experimentalData.empty());

@@ -73,7 +73,8 @@ TEST(CalculateExcitation, BroadeningMovesTheFirstPointBelowTheBeamEnergy) {
   const SampledCurve& curve = f.state.excitationCurve;
   EXPECT_GT(curve.size(), 1000u);
   EXPECT_EQ(curve.origin, 10 * 50.0 + 4 * 30.0);
-  EXPECT_DOUBLE_EQ(f.charts.main.computedCurve.points.front().x, 151.0 - (10 * 50.0 + 4 * 30.0) / 1000);
+  EXPECT_DOUBLE_EQ(f.charts.main.computedCurve.points.front().x,
+                   151.0 - (10 * 50.0 + 4 * 30.0) / 1000);
 
   // The broadenings keep the area of the sum.
   CalculatedFixture g;
@@ -146,12 +147,12 @@ TEST(CalculateExcitation, RefusesWhatItCannotComputeAndKeepsTheCurve) {
     const char* text;
     const char* message;
   };
-  for (const Case& c : {Case{&CalculationParametersTexts::emin, "0", "Emin must be greater than zero."},
-                        Case{&CalculationParametersTexts::emax, "1", "Emax must be greater than Emin."},
-                        Case{&CalculationParametersTexts::stoppingPower, "-4",
-                             "The stopping power must be greater than zero."},
-                        Case{&CalculationParametersTexts::emin, "x",
-                             "'x' is not a valid floating point value"}}) {
+  for (const Case& c :
+       {Case{&CalculationParametersTexts::emin, "0", "Emin must be greater than zero."},
+        Case{&CalculationParametersTexts::emax, "1", "Emax must be greater than Emin."},
+        Case{&CalculationParametersTexts::stoppingPower, "-4",
+             "The stopping power must be greater than zero."},
+        Case{&CalculationParametersTexts::emin, "x", "'x' is not a valid floating point value"}}) {
     CalculationParametersTexts saved = f.texts.calculationParameters;
     f.texts.calculationParameters.*c.field = c.text;
     EXPECT_EQ(commandMessage([&] { calculateExcitation(f.context); }), c.message);

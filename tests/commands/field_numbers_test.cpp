@@ -61,7 +61,8 @@ TEST(FieldNumbers, IntegerFields) {
       parseFieldInteger(text);
       ADD_FAILURE() << text << " accepted";
     } catch (const CommandError& error) {
-      EXPECT_EQ(std::string(error.what()), "'" + std::string(text) + "' is not a valid integer value");
+      EXPECT_EQ(std::string(error.what()),
+                "'" + std::string(text) + "' is not a valid integer value");
     }
   }
 }

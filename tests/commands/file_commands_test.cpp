@@ -38,7 +38,8 @@ class FileCommands : public ::testing::Test {
  protected:
   void SetUp() override {
     m_dir = fs::temp_directory_path() /
-            ("tervane-files-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+            ("tervane-files-" +
+             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(m_dir);
     fs::create_directories(m_dir);
   }
@@ -81,7 +82,8 @@ TEST_F(FileCommands, ARefusedProfileFileChangesNothingButStillRedraws) {
   CommandFixture f;
   f.state.parameterBlock.multiplier = 3;
   f.ui.openChoices = {file("bad.pro")};
-  EXPECT_NE(commandMessage([&] { loadProfile(f.context); }).find(file("bad.pro")), std::string::npos);
+  EXPECT_NE(commandMessage([&] { loadProfile(f.context); }).find(file("bad.pro")),
+            std::string::npos);
   EXPECT_EQ(f.state.currentProfile, DepthProfile::forMaximumDepth(10, 0.005));
   EXPECT_EQ(f.state.parameterBlock.multiplier, 3.0);
   EXPECT_EQ(f.charts.drawProfile.profile.points.size(), 2000u);
@@ -176,16 +178,19 @@ TEST_F(FileCommands, SaveEverythingReportsEveryFileItCouldNotWrite) {
   const std::string base = file("missing/out.simulation");
   f.ui.saveChoices = {base};
   const std::string message = commandMessage([&] { saveEverything(f.context); });
-  EXPECT_EQ(message, "Cannot create file " + base + "\nCannot create file " + file("missing/out.exp") +
-                         "\nCannot create file " + file("missing/out.profile") +
-                         "\nCannot create file " + file("missing/out.pro"));
+  EXPECT_EQ(message, "Cannot create file " + base + "\nCannot create file " +
+                         file("missing/out.exp") + "\nCannot create file " +
+                         file("missing/out.profile") + "\nCannot create file " +
+                         file("missing/out.pro"));
 }
 
 TEST_F(FileCommands, ExportBitmapNeedsAFrontEndThatCanDrawTheChart) {
   CommandFixture f;
   f.ui.saveChoices = {file("chart.bmp")};
-  EXPECT_EQ(commandMessage([&] { exportBitmap(f.context); }), "Cannot create file " + file("chart.bmp"));
-  EXPECT_EQ(f.ui.saveRequests[0].filter, "Imagens Bitmap (*.bmp)|*.bmp|Todos os Arquivos (*.*)|*.*");
+  EXPECT_EQ(commandMessage([&] { exportBitmap(f.context); }),
+            "Cannot create file " + file("chart.bmp"));
+  EXPECT_EQ(f.ui.saveRequests[0].filter,
+            "Imagens Bitmap (*.bmp)|*.bmp|Todos os Arquivos (*.*)|*.*");
 }
 
 }  // namespace

@@ -102,7 +102,8 @@ TEST(ProfileCommands, UndoAfterEachClearVariant) {
   EXPECT_EQ(f.state.currentProfile, drawn);
   undoProfile(f.context);  // twice gives the same
   EXPECT_EQ(f.state.currentProfile, drawn);
-  EXPECT_EQ(f.ui.questions, (std::vector<std::string>{"Clear current profile?", "Clear current profile?"}));
+  EXPECT_EQ(f.ui.questions,
+            (std::vector<std::string>{"Clear current profile?", "Clear current profile?"}));
 }
 
 TEST(ProfileCommands, NoToClearChangesNothingButRedraws) {

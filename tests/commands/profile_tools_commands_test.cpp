@@ -47,7 +47,7 @@ TEST(ProfileParameters, ABadFieldStopsThereWithEverythingBeforeDone) {
   f.charts.drawProfile.profile.points.clear();
   EXPECT_EQ(commandMessage([&] { acceptProfileParameters(f.context); }),
             "'x' is not a valid floating point value");
-  EXPECT_EQ(f.state.currentProfile.pointCount, 1000);       // resized
+  EXPECT_EQ(f.state.currentProfile.pointCount, 1000);        // resized
   EXPECT_TRUE(f.charts.drawProfile.profile.points.empty());  // not redrawn
 }
 

@@ -11,9 +11,9 @@
 // Answers the commands' questions from a script and records what they showed.
 class ScriptedUserInterface : public UserInterface {
  public:
-  std::deque<bool> answers;                             // popped by askYesNo; No when empty
-  std::deque<std::optional<std::string>> saveChoices;   // popped by chooseFileToSave
-  std::deque<std::optional<std::string>> openChoices;   // popped by chooseFileToOpen
+  std::deque<bool> answers;                            // popped by askYesNo; No when empty
+  std::deque<std::optional<std::string>> saveChoices;  // popped by chooseFileToSave
+  std::deque<std::optional<std::string>> openChoices;  // popped by chooseFileToOpen
 
   std::vector<std::string> questions;
   std::vector<std::string> messages;

@@ -68,7 +68,8 @@ TEST(PlotLewis, StoresBothWidthsEvenWithoutBroadeningLorentzianFirst) {
 
   f.texts.show.lorentzian = "80";
   f.texts.show.gaussian = "bad";
-  EXPECT_EQ(commandMessage([&] { plotLewis(f.context); }), "'bad' is not a valid floating point value");
+  EXPECT_EQ(commandMessage([&] { plotLewis(f.context); }),
+            "'bad' is not a valid floating point value");
   EXPECT_EQ(f.state.parameterBlock.lorentzianWidth, 80.0);
   EXPECT_EQ(f.state.parameterBlock.gaussianWidth, 30.0);
 }
