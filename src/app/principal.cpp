@@ -56,7 +56,7 @@ TFTervane2::TFTervane2(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
   SeriesExp->setObjectName(QStringLiteral("SeriesExp"));
   SeriesExp->setLineStyle(QCPGraph::lsNone);
   SeriesExp->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, Qt::red, Qt::red, 5));
-  m_zoom = new RectangleZoom(*ChartPrinc, [this] { fitAxesToData(); });
+  m_zoom = new RectangleZoom(*ChartPrinc, 4, [this] { fitAxesToData(); });
   m_zoom->setEnabled(true);
   setCentralWidget(ChartPrinc);
 

@@ -71,7 +71,7 @@ TFDraw::TFDraw(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
                              texts.convolve);
   Chart3->installEventFilter(this);
 
-  m_zoom = new RectangleZoom(*Chart3, [this] { showHomeView(); });
+  m_zoom = new RectangleZoom(*Chart3, 7, [this] { showHomeView(); });
   m_zoom->setEnabled(texts.allowZoom);
   connect(CheckZoom, &QCheckBox::clicked, this, &TFDraw::CheckZoomClick);
   connect(CheckConv, &QCheckBox::clicked, this, &TFDraw::CheckConvClick);
