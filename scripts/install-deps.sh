@@ -8,6 +8,7 @@ packages=(
   libqcustomplot-dev libqcustomplot2.1-qt6
   googletest libgtest-dev libgmock-dev
   libbenchmark-dev libcli11-dev
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -14,11 +14,19 @@ namespace {
 
 constexpr long double kHalfLogTwoPi = 0.918938533204672741780329736405617639861L;
 
+// ln Gamma(x). std::lgamma also stores the sign of Gamma(x) in the global
+// signgam, a data race when the weights are summed on several threads; the
+// reentrant form gives the same value and keeps the sign in a local.
+long double logGamma(long double x) {
+  int sign = 0;
+  return ::lgammal_r(x, &sign);
+}
+
 // ln n! - ((n + 1/2) ln n - n + ln sqrt(2 pi)) for n >= 1. Up to 35 the direct
 // difference loses no more than a few units of 1e-17; beyond, the asymptotic
 // series is exact to below 1e-22 with the terms kept.
 long double stirlingRemainder(long double n) {
-  if (n <= 35.0L) return std::lgamma(n + 1.0L) - (n + 0.5L) * std::log(n) + n - kHalfLogTwoPi;
+  if (n <= 35.0L) return logGamma(n + 1.0L) - (n + 0.5L) * std::log(n) + n - kHalfLogTwoPi;
   const long double nn = n * n;
   return (1.0L / 12 -
           (1.0L / 360 -
@@ -94,7 +102,7 @@ long double logarithmicKn(const DepthProfile& profile, int k, double collisionRa
   const long double s = profile.step;
   const long double lambda = collisionRate;
   const long double inverseStep = 1.0L / s;
-  const long double logKFactorial = std::lgamma(static_cast<long double>(k) + 1.0L);
+  const long double logKFactorial = logGamma(static_cast<long double>(k) + 1.0L);
   const std::vector<double>& c = profile.values;
   long double sum = 0.0L;
   for (std::size_t i = 0; i < n; ++i) {
