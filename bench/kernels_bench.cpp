@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "model/collision_spectrum.h"
+#include "model/single_collision_density.h"
 #include "model/curve_convolution.h"
 #include "model/lewis_broadening.h"
 #include "support/reference_kernels.h"

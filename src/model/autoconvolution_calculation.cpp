@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "model/collision_spectrum.h"
+#include "model/single_collision_density.h"
 #include "model/curve_arithmetic.h"
 #include "model/curve_convolution.h"
 #include "model/curve_measures.h"

@@ -11,7 +11,7 @@
 #include "commands/calculation_parameters_commands.h"
 #include "commands/command_error.h"
 #include "files/windows1252.h"
-#include "model/collision_spectrum.h"
+#include "model/single_collision_density.h"
 #include "scripted_user_interface.h"
 #include "support/reference_kernels.h"
 

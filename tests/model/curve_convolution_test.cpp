@@ -8,7 +8,7 @@
 #include <random>
 #include <thread>
 
-#include "model/collision_spectrum.h"
+#include "model/single_collision_density.h"
 #include "model/convolution_engine.h"
 #include "support/reference_kernels.h"
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <random>
 
-#include "model/collision_spectrum.h"
+#include "model/single_collision_density.h"
 #include "model/convolution_engine.h"
 #include "model/curve_convolution.h"
 #include "model/curve_measures.h"

@@ -1,4 +1,4 @@
-#include "model/collision_spectrum.h"
+#include "model/single_collision_density.h"
 
 #include <gtest/gtest.h>
 
