@@ -57,15 +57,6 @@ std::string g15(double value) {
   return buffer;
 }
 
-std::string commandMessage(const std::function<void()>& command) {
-  try {
-    command();
-  } catch (const std::exception& error) {
-    return error.what();
-  }
-  return "no message";
-}
-
 // The log of a calculation built here from the rules: the spectrum, then each
 // autoconvolution by the literal double loop, with its plain integral and mean.
 std::string expectedLog(float step, float emin, float emax, int pointCount, int nc) {

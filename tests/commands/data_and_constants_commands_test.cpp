@@ -13,15 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string commandMessage(const std::function<void()>& command) {
-  try {
-    command();
-  } catch (const std::exception& error) {
-    return error.what();
-  }
-  return "no message";
-}
-
 std::string writeTemp(const std::string& name, const std::string& text) {
   const fs::path path = fs::temp_directory_path() / ("tervane-data-" + name);
   std::ofstream(path, std::ios::binary) << text;

@@ -19,15 +19,6 @@ struct CalculatedFixture : CommandFixture {
   }
 };
 
-std::string commandMessage(const std::function<void()>& command) {
-  try {
-    command();
-  } catch (const std::exception& error) {
-    return error.what();
-  }
-  return "no message";
-}
-
 void fillLayer(DepthProfile& profile, int from, int to, double concentration) {
   for (int i = from; i < to; ++i) profile.values[i] = concentration;
 }

@@ -18,15 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string commandMessage(const std::function<void()>& command) {
-  try {
-    command();
-  } catch (const std::exception& error) {
-    return error.what();
-  }
-  return "no message";
-}
-
 std::string readBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream out;

@@ -8,15 +8,6 @@
 
 namespace {
 
-std::string commandMessage(const std::function<void()>& command) {
-  try {
-    command();
-  } catch (const std::exception& error) {
-    return error.what();
-  }
-  return "no message";
-}
-
 TEST(ProfileParameters, MaxDepthTwelveAndContaminationOneGive2600Points) {
   CommandFixture f;
   f.texts.profileParameters.maxDepth = "12";

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <deque>
+#include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -71,3 +73,13 @@ struct CommandFixture {
     ui.observedTexts = &texts;
   }
 };
+
+// The message a command stopped with, or "no message" when it ran to its end.
+inline std::string commandMessage(const std::function<void()>& command) {
+  try {
+    command();
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+  return "no message";
+}

@@ -11,15 +11,6 @@
 
 namespace {
 
-std::string commandMessage(const std::function<void()>& command) {
-  try {
-    command();
-  } catch (const std::exception& error) {
-    return error.what();
-  }
-  return "no message";
-}
-
 // Start texts with AutoStep off at a 10 eV step: 1000 points, Nc 5.
 struct TenEvFixture : CommandFixture {
   TenEvFixture() {
