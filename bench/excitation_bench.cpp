@@ -24,6 +24,7 @@
 #include "model/lewis_broadening.h"
 #include "model/mean_collision_loss.h"
 #include "support/reference_kernels.h"
+#include "support/start_up_inputs.h"
 
 namespace {
 
@@ -55,13 +56,7 @@ Case makeCase(const AutoconvolutionInputs& inputs, DepthProfile profile) {
 
 const Case& startUpCase() {
   static const Case c = [] {
-    AutoconvolutionInputs inputs;
-    inputs.stoppingPower = 548.56f;
-    inputs.step = 4.0299935f;
-    inputs.emin = 5.7571335f;
-    inputs.emax = 328.94867f;
-    inputs.pointCount = 1000;
-    inputs.nc = 100;
+    const AutoconvolutionInputs inputs = startUpAutoconvolutionInputs();
     return makeCase(inputs, layer(10.0, 0.5, 3.0));
   }();
   return c;

@@ -10,19 +10,14 @@
 #include "model/autoconvolution_calculation.h"
 #include "model/mean_collision_loss.h"
 #include "support/reference_kernels.h"
+#include "support/start_up_inputs.h"
 
 namespace {
 
 // The start-up grid: 1000 points of 4.03 eV and 100 collisions.
 const AutoconvolutionSet& startUpSet() {
   static const AutoconvolutionSet set = [] {
-    AutoconvolutionInputs inputs;
-    inputs.stoppingPower = 548.56f;
-    inputs.step = 4.0299935f;
-    inputs.emin = 5.7571335f;
-    inputs.emax = 328.94867f;
-    inputs.pointCount = 1000;
-    inputs.nc = 100;
+    const AutoconvolutionInputs inputs = startUpAutoconvolutionInputs();
     return calculateAutoconvolutions(inputs, nullptr, nullptr)->set;
   }();
   return set;
