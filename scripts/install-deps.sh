@@ -8,6 +8,7 @@ packages=(
   libqcustomplot-dev libqcustomplot2.1-qt6
   googletest libgtest-dev libgmock-dev
   libbenchmark-dev libcli11-dev
+  libgsl-dev libeigen3-dev nlohmann-json3-dev qt6-svg-dev
   clang libclang-rt-14-dev
 )
 

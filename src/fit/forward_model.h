@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "state/depth_profile.h"
+#include "state/sampled_curve.h"
+
+// The excitation curve of a profile at a few beam energies, as the Draw
+// Profile window's Calculate makes it and the main chart draws it, before the
+// multiplier and background:
+//   curve = broaden(sum_n Kn(profile) * entry n),
+//   value at E = linear interpolation of the curve at X = E + shift, where
+//   point i of the curve lies at beamEnergy + (i*step - origin)*0.001 keV.
+// Built once for one autoconvolution set, collision rate, broadening and set
+// of energies; after that a profile costs one pass of collision weights and a
+// small matrix product. The curve is linear in the weights up to the
+// broadening's area normalisation, a ratio of two linear forms of the weights,
+// so derivatives with respect to anything the profile depends on come from the
+// weights of the derivative profile. Values agree with Calculate's curve to
+// about 1e-12 of its peak (the sums are taken in another order).
+struct ForwardModelSettings {
+  double beamEnergyKev = 0.0;
+  double collisionRate = 0.0;  // collisions per ug/cm2
+  bool convolve = true;
+  double lorentzianWidthEv = 100.0;
+  double gaussianWidthEv = 100.0;
+  double energyShiftKev = 0.0;
+};
+
+class ForwardModel {
+ public:
+  // energiesKev: the measured energies (before the shift). The set needs at
+  // least two entries of equal size; widths must be positive when convolving.
+  ForwardModel(const AutoconvolutionSet& set, const ForwardModelSettings& settings,
+               std::vector<double> energiesKev);
+
+  const ForwardModelSettings& settings() const { return m_settings; }
+  std::size_t energyCount() const { return m_energies.size(); }
+  // False for an energy whose shifted position lies outside the curve.
+  bool covers(std::size_t j) const { return m_inside[j] != 0; }
+
+  // The collision weights K0..Kc of a profile (any sign), the model's linear part.
+  std::vector<double> weights(const DepthProfile& profile) const;
+
+  // Values at every energy (0 outside the curve) for given weights.
+  std::vector<double> values(const std::vector<double>& weights) const;
+  std::vector<double> values(const DepthProfile& profile) const { return values(weights(profile)); }
+
+  // The derivative of the values along the weights' direction dWeights (the
+  // weights of a derivative profile), at the point with weights `weights`.
+  std::vector<double> derivative(const std::vector<double>& weights,
+                                 const std::vector<double>& dWeights) const;
+  // The derivative of the values with respect to the energy shift (per keV).
+  std::vector<double> shiftDerivative(const std::vector<double>& weights) const;
+
+ private:
+  ForwardModelSettings m_settings;
+  std::vector<double> m_energies;
+  std::size_t m_entries = 0;
+  double m_step = 0.0;
+  // Per energy j and entry n: the unnormalised broadened entry at the
+  // interpolation point (m_at) and its slope per keV (m_slope); j-major.
+  std::vector<double> m_at;
+  std::vector<double> m_slope;
+  // The area normalisation: curve = unnormalised * (m_area . K) / (m_norm . K).
+  std::vector<double> m_area;
+  std::vector<double> m_norm;
+  std::vector<unsigned char> m_inside;
+};
