@@ -6,6 +6,7 @@
 struct ExperimentalPoint {
   float energy = 0.0f;  // beam energy, keV
   float yield = 0.0f;   // counts
+  float error = 0.0f;   // counting error from a third column; 0 when the file has none
   bool operator==(const ExperimentalPoint&) const = default;
 };
 
