@@ -24,7 +24,7 @@ std::string numberText(double value) {
 
 // What a calculation needs of its inputs; anything else would write outside the
 // grid, divide by zero or take more memory than the machine has.
-void checkInputs(const AutoconvolutionInputs& inputs) {
+void checkInputs(const AutoconvolutionInputs& inputs, const MemoryLimits& memory) {
   if (inputs.nc < 1) refuse("Nc must be at least 1.");
   if (!(inputs.emin > 0.0f)) refuse("Emin must be greater than zero.");
   if (!(inputs.emin < inputs.emax)) refuse("Emin must be smaller than Emax.");
@@ -35,10 +35,15 @@ void checkInputs(const AutoconvolutionInputs& inputs) {
     refuse("Data Points must be at least " + numberText(neededPoints) + " for Emax " +
            numberText(inputs.emax) + " eV and a step of " + numberText(inputs.step) + " eV.");
   }
-  const long double bytes = (static_cast<long double>(inputs.nc) + 1) * inputs.pointCount * 8;
-  if (exceedsHalfOfMemory(bytes)) {
+  const long double bytes = autoconvolutionSetBytes(inputs);
+  if (exceedsHalfOfMemory(bytes, memory)) {
     refuse("Nc + 1 autoconvolutions of " + std::to_string(inputs.pointCount) +
            " points would need more than half of this machine's memory.");
+  }
+  if (exceedsAvailableMemory(bytes, memory)) {
+    refuse("Nc + 1 autoconvolutions of " + std::to_string(inputs.pointCount) + " points need " +
+           mebibyteText(bytes) + " of memory; only " +
+           mebibyteText(static_cast<long double>(memory.available())) + " is available now.");
   }
 }
 
@@ -95,7 +100,7 @@ std::optional<PreparedCalculation> prepareAutoconvolutionCalculation(CommandCont
   inputs.beamEnergy = parseFieldSingle(fields.beamEnergy, context.decimal);
   inputs.pointCount = parseFieldInteger(fields.dataPoints);
   inputs.nc = parseFieldInteger(fields.nc);
-  checkInputs(inputs);
+  checkInputs(inputs, context.memory);
 
   // Where to save is settled before any computing.
   if (fields.saveAutos) {

@@ -2,6 +2,7 @@
 
 #include "commands/chart_data.h"
 #include "commands/field_numbers.h"
+#include "commands/machine_memory.h"
 #include "commands/user_interface.h"
 #include "commands/window_texts.h"
 #include "state/program_state.h"
@@ -16,6 +17,9 @@ struct CommandContext {
   DecimalFormat decimal{};
   // True while an autoconvolution calculation runs off the user-interface thread.
   bool calculationRunning = false;
+  // What the memory guards compare with: the machine's figures unless a test
+  // gives smaller ones.
+  MemoryLimits memory{};
 };
 
 // Commands that read or change the autoconvolution set or the Calculation

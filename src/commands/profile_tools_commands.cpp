@@ -15,14 +15,14 @@ namespace {
 
 // A depth range the profile can hold: finite, not negative, and within the
 // point count and memory the machine has at the profile's step.
-void checkDepthRange(double depth, double step, const char* field) {
+void checkDepthRange(double depth, double step, const char* field, const MemoryLimits& memory) {
   const std::string name(field);
   if (!std::isfinite(depth) || depth < 0.0) {
     throw CommandError("\"" + name + "\" must be a depth of 0 ug/cm2 or more.");
   }
   const double points = std::ceil(depth / step);
   if (!(points <= std::numeric_limits<std::int32_t>::max()) ||
-      exceedsHalfOfMemory(static_cast<long double>(points) * 2 * sizeof(double))) {
+      exceedsHalfOfMemory(static_cast<long double>(points) * 2 * sizeof(double), memory)) {
     throw CommandError("\"" + name + "\" needs more depth points than this machine can hold.");
   }
 }
@@ -80,7 +80,7 @@ void applyMaxDepthField(CommandContext& context) {
   DepthProfile& profile = context.state.currentProfile;
   const double maxDepth =
       parseFieldDouble(context.texts.profileParameters.maxDepth, context.decimal);
-  checkDepthRange(maxDepth, profile.step, "Max Depth:");
+  checkDepthRange(maxDepth, profile.step, "Max Depth:", context.memory);
   if (maxDepth != profile.pointCount * profile.step) resizeToDepth(profile, maxDepth);
 }
 
@@ -92,7 +92,7 @@ void applyContaminationField(CommandContext& context) {
     throw CommandError("\"Contamination\" must be a thickness of 0 ug/cm2 or more.");
   }
   checkDepthRange(profile.pointCount * profile.step + (contamination - profile.contaminationDepth),
-                  profile.step, "Contamination");
+                  profile.step, "Contamination", context.memory);
   setContaminationDepth(profile, contamination);
 }
 

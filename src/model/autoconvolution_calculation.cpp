@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "model/single_collision_density.h"
 #include "model/curve_arithmetic.h"
 #include "model/curve_convolution.h"
 #include "model/curve_measures.h"
+#include "model/single_collision_density.h"
 
 namespace {
 
@@ -14,6 +14,12 @@ bool cancelled(const std::atomic<bool>* cancel) {
 }
 
 }  // namespace
+
+long double autoconvolutionSetBytes(const AutoconvolutionInputs& inputs) {
+  const long double entries = static_cast<long double>(inputs.nc) + 1;
+  return entries *
+         (static_cast<long double>(inputs.pointCount) * sizeof(double) + sizeof(Autoconvolution));
+}
 
 std::optional<AutoconvolutionResult> calculateAutoconvolutions(
     const AutoconvolutionInputs& inputs, const std::function<void(int)>& progress,
@@ -27,8 +33,9 @@ std::optional<AutoconvolutionResult> calculateAutoconvolutions(
   const auto pointCount = static_cast<std::size_t>(inputs.pointCount);
 
   AutoconvolutionResult result;
-  const SampledCurve zeros(pointCount, step);
-  result.set.assign(static_cast<std::size_t>(inputs.nc) + 1, zeros);
+  result.set.reserve(static_cast<std::size_t>(inputs.nc) + 1);
+  result.set.emplace_back(pointCount, step);
+  result.set.emplace_back(pointCount, step);
 
   // The zero-collision spike holds 1/step in single precision at point 0.
   setCurvePoint(result.set[0], 0, 1.0f / inputs.step);
@@ -47,6 +54,7 @@ std::optional<AutoconvolutionResult> calculateAutoconvolutions(
   const double meanLossPoints = logQuotient * (emin * emax / (emax - emin)) / step;
 
   for (int n = 2; n <= inputs.nc; ++n) {
+    result.set.emplace_back();
     if (!convolveCurvesCancellable(result.set[n - 1], spectrum, result.set[n], cancel)) {
       return std::nullopt;
     }

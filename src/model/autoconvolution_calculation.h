@@ -34,10 +34,15 @@ struct AutoconvolutionResult {
   double collisionDensity = 0.0;
 };
 
+// The memory a whole set of these inputs holds, in bytes.
+long double autoconvolutionSetBytes(const AutoconvolutionInputs& inputs);
+
 // Entry 0 the zero-collision spike (1/step in single precision at point 0),
 // entry 1 the single-collision spectrum, entry n the convolution of entry n-1
 // with entry 1. progress(n) follows each entry n >= 2. Returns nothing when
-// cancel becomes true; the check falls between and inside convolutions.
+// cancel becomes true; the check falls between and inside convolutions. Each
+// entry is allocated when its turn comes, so a cancel is seen at once however
+// large the set would have grown.
 std::optional<AutoconvolutionResult> calculateAutoconvolutions(
     const AutoconvolutionInputs& inputs, const std::function<void(int)>& progress,
     const std::atomic<bool>* cancel);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "commands/calculation_parameters_commands.h"
 #include "commands/command_error.h"
@@ -392,3 +393,65 @@ TEST(StartCalculation, WhileOneRunsTheSetAndItsFieldsAreOutOfReach) {
 }
 
 }  // namespace
+
+namespace {
+
+// The start-up fields hold six entries of 1000 points.
+long double startUpSetBytes() {
+  return 6 * (1000 * 8.0L + sizeof(Autoconvolution));
+}
+
+}  // namespace
+
+TEST(StartCalculation, MemoryGuardsRefuseOneByteOverHalfTheMachineOrWhatIsAvailable) {
+  const auto bytes = static_cast<std::uint64_t>(startUpSetBytes());
+  struct Case {
+    std::uint64_t installed, available;
+    bool accepted;
+  };
+  for (const Case& c : {Case{2 * bytes, bytes, true}, Case{2 * bytes - 2, 4 * bytes, false},
+                        Case{4 * bytes, bytes - 1, false}}) {
+    CommandFixture f;
+    f.context.memory = {c.installed, c.available};
+    const std::string message = commandMessage([&] { startCalculation(f.context); });
+    EXPECT_EQ(f.state.autoconvolutionSet.size(), c.accepted ? 6u : 0u) << message;
+    if (!c.accepted && c.available < bytes) {
+      EXPECT_NE(message.find("need 0.0 MiB of memory; only 0.0 MiB is available now"),
+                std::string::npos)
+          << message;
+    }
+  }
+}
+
+// Stop answers within half a second at any point of a run of a million
+// collisions, a set that would take about 8 GB.
+class StopDuringAHugeCalculation : public testing::TestWithParam<int> {};
+
+TEST_P(StopDuringAHugeCalculation, AnswersWithinHalfASecond) {
+  CommandFixture f;
+  f.texts.calculationParameters.nc = "1000000";
+  f.texts.calculationParameters.saveAutos = false;
+  f.ui.answers = {false};  // "Save results?"
+  std::optional<PreparedCalculation> prepared = prepareAutoconvolutionCalculation(f.context);
+  ASSERT_TRUE(prepared);
+  std::atomic<bool> cancel{false};
+  std::atomic<bool> done{false};
+  std::optional<AutoconvolutionResult> result;
+  std::thread worker([&] {
+    result = runAutoconvolutionCalculation(*prepared, nullptr, &cancel);
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(GetParam()));
+  const auto stop = std::chrono::steady_clock::now();
+  cancel = true;
+  while (!done && std::chrono::steady_clock::now() - stop < std::chrono::seconds(30)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - stop).count();
+  worker.join();
+  EXPECT_FALSE(result);
+  EXPECT_LT(seconds, 0.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Delays, StopDuringAHugeCalculation, testing::Values(0, 20, 300));

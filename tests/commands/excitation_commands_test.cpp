@@ -151,6 +151,13 @@ TEST(CalculateExcitation, RefusesWhatItCannotComputeAndKeepsTheCurve) {
     EXPECT_EQ(f.charts.main.computedCurve.points, keptPoints);
     f.texts.calculationParameters = saved;
   }
+  // Equal cut energies leave no collision spectrum: the mean loss would be 0/0.
+  const CalculationParametersTexts saved = f.texts.calculationParameters;
+  f.texts.calculationParameters.emax = f.texts.calculationParameters.emin;
+  EXPECT_EQ(commandMessage([&] { calculateExcitation(f.context); }),
+            "Emax must be greater than Emin.");
+  EXPECT_EQ(f.state.excitationCurve, kept);
+  f.texts.calculationParameters = saved;
   f.state.parameterBlock.gaussianWidth = 0;
   EXPECT_EQ(commandMessage([&] { calculateExcitation(f.context); }),
             "The Gaussian width must be a positive number of eV.");

@@ -165,6 +165,7 @@ TEST(ReadProfileFile, RefusesProfilesBeyondTheMemoryLimitBeforeBuildingThem) {
   // Laying on the layer deepens the profile for a moment and copies it.
   const std::string layered = fileBytes(1e6, 1.0, 10.0, {1});
   EXPECT_NE(refusal(layered, 8'000'000), "");
+  EXPECT_NE(refusal(layered, 12'000'000), "") << "the copy made while laying it on counts too";
   EXPECT_EQ(readBytes(layered, 17'000'000).profile.pointCount, 10);
   // Counts beyond 32 bits are refused whatever the memory.
   const std::uint64_t unlimited = std::numeric_limits<std::uint64_t>::max();
