@@ -16,6 +16,7 @@ struct CalculationParametersTexts {
   bool saveAutos = false;
   std::string emin;
   std::string emax;
+  bool operator==(const CalculationParametersTexts&) const = default;
 };
 
 // The Show dialog: the Lewis line shape and the single-autoconvolution pager.
@@ -24,6 +25,7 @@ struct ShowTexts {
   std::string lorentzian = "100";  // eV
   bool convolve = false;
   std::string singleEntry = "1";  // number of the autoconvolution to plot next
+  bool operator==(const ShowTexts&) const = default;
 };
 
 // The Draw Profile window's own controls.
@@ -31,6 +33,7 @@ struct DrawProfileTexts {
   bool allowZoom = false;
   bool convolve = true;
   std::string status;
+  bool operator==(const DrawProfileTexts&) const = default;
 };
 
 // The Profile Parameters dialog's fields.
@@ -48,6 +51,7 @@ struct ProfileParametersTexts {
   std::string lineC2 = "1";
   std::string smoothCount = "10";
   bool includeContamination = false;
+  bool operator==(const ProfileParametersTexts&) const = default;
 };
 
 // The Constants dialog's fields.
@@ -55,6 +59,7 @@ struct ConstantsTexts {
   std::string energyShift = "0";
   std::string background = "0";  // counts
   std::string multiplier = "1";
+  bool operator==(const ConstantsTexts&) const = default;
 };
 
 // The names the file dialogs last confirmed; each proposes its own again.
@@ -64,6 +69,7 @@ struct DialogNames {
   std::string profileOpen;
   std::string bitmap;
   std::string calculation;
+  bool operator==(const DialogNames&) const = default;
 };
 
 // Texts of every window that commands read or write. Windows own their texts;
@@ -77,4 +83,5 @@ struct WindowTexts {
   ProfileParametersTexts profileParameters;
   ConstantsTexts constants;
   DialogNames dialogNames;
+  bool operator==(const WindowTexts&) const = default;
 };
