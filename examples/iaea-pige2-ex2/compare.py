@@ -12,17 +12,18 @@ RESONANCE = 1683.3  # keV
 PLATEAU = (RESONANCE + 3.0, RESONANCE + 4.5)  # keV, the plateau the curves are divided by
 COMPARED = (1682.0, 1688.0)  # keV, the exercise's beam energies
 
-CASES = [  # title, published file, our curves (first one is the case's own)
+CASES = [  # title, published file, our curves (first one is the case's own), energies drawn
     ("No beam spread, no Doppler", "stochastic_no_beam_spread_noDoppler_50eV_step_bugfixed.csv",
-     ["no-doppler", "doppler"]),
+     ["no-doppler", "doppler"], (1682.5, 1686.0)),
     ("No beam spread, Doppler at 300 K", "stochastic_no_beam_spread_50eV_step.csv",
-     ["doppler", "no-doppler"]),
+     ["doppler", "doppler-doubled", "no-doppler"], (1682.5, 1686.0)),
     ("1 keV beam spread, Doppler at 300 K", "stochastic_1keV_beam_spread_50eV_step.csv",
-     ["spread-fwhm", "spread-sigma"]),
+     ["spread-fwhm", "spread-sigma"], (1681.0, 1688.0)),
 ]
 LABELS = {
     "no-doppler": "Tervane, no Doppler",
     "doppler": "Tervane, Doppler sigma 57 eV",
+    "doppler-doubled": "Tervane, Doppler sigma doubled",
     "spread-fwhm": "Tervane, 1 keV as FWHM",
     "spread-sigma": "Tervane, 1 keV as sigma",
 }
@@ -73,7 +74,7 @@ def rms_difference(ours, published):
 
 def table(data, curves):
     lines = []
-    for title, file, ours in CASES:
+    for title, file, ours, _ in CASES:
         published = data[file]
         lines += [f"**{title}**", "",
                   "| curve | half height (keV) | 12-88% rise (eV) | overshoot (%) | RMS difference (%) |",
@@ -92,12 +93,12 @@ def table(data, curves):
 
 def svg(data, curves):
     width, height, panel_w, top, bottom, left = 1020, 340, 300, 30, 290, 45
-    x_range, y_range = (1681.5, 1688.5), (0.0, 1.5)
-    colours = ["#c0392b", "#2471a3"]
+    y_range = (0.0, 1.5)
+    colours = ["#c0392b", "#2471a3", "#7d8c2e"]
     out = [f'<svg xmlns="http://www.w3.org/2000/svg" width="{width}" height="{height}" '
-           'font-family="sans-serif" font-size="11">',
+           'font-family="sans-serif" font-size="10">',
            f'<rect width="{width}" height="{height}" fill="white"/>']
-    for k, (title, file, ours) in enumerate(CASES):
+    for k, (title, file, ours, x_range) in enumerate(CASES):
         x0 = left + k * (panel_w + 35)
 
         def px(x):
@@ -115,7 +116,8 @@ def svg(data, curves):
         out.append(f'<rect x="{x0}" y="{top}" width="{panel_w}" height="{bottom - top}" '
                    'fill="none" stroke="black"/>')
         out.append(f'<text x="{x0 + panel_w / 2}" y="{top - 10}" text-anchor="middle">{title}</text>')
-        for e in range(1682, 1689, 2):
+        ticks = range(math.ceil(x_range[0]), math.floor(x_range[1]) + 1)
+        for e in ticks if len(ticks) < 6 else ticks[::2]:
             out.append(f'<text x="{px(e):.1f}" y="{bottom + 15}" text-anchor="middle">{e}</text>')
         for y in (0.0, 0.5, 1.0, 1.5):
             out.append(f'<text x="{x0 - 5}" y="{py(y) + 4:.1f}" text-anchor="end">{y:.1f}</text>')
@@ -123,21 +125,22 @@ def svg(data, curves):
                    'beam energy (keV)</text>')
         out.append(path(data[file], "black"))
         for i, name in enumerate(ours):
-            out.append(path(curves[name], colours[i], 'stroke-dasharray="5,3" ' if i else ""))
+            out.append(path(curves[name], colours[i], 'stroke-dasharray="5,3" ' if i == 1 else ""))
         legend = [("published (stochastic theory)", "black")] + [
             (LABELS[name], colours[i]) for i, name in enumerate(ours)]
         for i, (text, colour) in enumerate(legend):
-            y = top + 55 + 14 * i
-            out.append(f'<line x1="{x0 + 120}" y1="{y - 4}" x2="{x0 + 140}" y2="{y - 4}" '
+            y = py(0.45) + 14 * i
+            dash = 'stroke-dasharray="5,3" ' if i == 2 else ""
+            out.append(f'<line x1="{x0 + 110}" y1="{y - 4}" x2="{x0 + 130}" y2="{y - 4}" {dash}'
                        f'stroke="{colour}" stroke-width="1.4"/>')
-            out.append(f'<text x="{x0 + 144}" y="{y}">{text}</text>')
+            out.append(f'<text x="{x0 + 134}" y="{y}">{text}</text>')
     out.append("</svg>")
     return "\n".join(out)
 
 
 def main():
     published_dir, curves_dir = Path(sys.argv[1]), Path(sys.argv[2])
-    data = {file: normalised(read_published(published_dir / file)) for _, file, _ in CASES}
+    data = {file: normalised(read_published(published_dir / file)) for _, file, _, _ in CASES}
     curves = {name: normalised(read_curve(curves_dir / f"curve-{name}.txt")) for name in LABELS}
     (curves_dir / "comparison.md").write_text(table(data, curves))
     (curves_dir / "comparison.svg").write_text(svg(data, curves))

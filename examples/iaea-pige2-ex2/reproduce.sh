@@ -46,6 +46,8 @@ curve() {
 }
 curve no-doppler "$sharp"
 curve doppler "$doppler"
+# The published Doppler curve is broader than sigma_D; twice sigma_D matches it.
+curve doppler-doubled "$(awk -v w="$doppler" 'BEGIN { printf "%.17g", 2 * w }')"
 curve spread-fwhm "$spreadFwhm"
 curve spread-sigma "$spreadSigma"
 cat >"$out/inputs.txt" <<INPUTS
@@ -53,6 +55,9 @@ stopping $stopping keV/(mg/cm2), straggling $straggling keV/(mg/cm2)^0.5, step $
 Gaussian widths (eV): no Doppler $sharp, Doppler $doppler, 1 keV FWHM $spreadFwhm, 1 keV sigma $spreadSigma
 INPUTS
 
+# FIGURE: tervane-cli has no plot subcommand on this branch yet; until it has,
+# compare.py draws the figure (SVG, python3 standard library only). When it
+# lands, draw the curves above and the published .csv files with it here.
 if command -v python3 >/dev/null; then
   python3 "$here/compare.py" "$here" "$out"
 else
