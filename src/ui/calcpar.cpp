@@ -11,6 +11,7 @@
 #include "commands/calculation_parameters_commands.h"
 #include "ui/popup_menu_forwarder.h"
 #include "ui/program_icon.h"
+#include "ui/target_dialog.h"
 #include "ui/window_geometry.h"
 #include "ui/window_host.h"
 
@@ -26,6 +27,7 @@ constexpr QRect kBeamGroup{4, 2, 184, 106};
 constexpr QRect kCalcGroup{192, 2, 179, 140};
 constexpr QRect kRefreshButton{4, 114, 88, 26};
 constexpr QRect kMoreButton{100, 114, 88, 26};
+constexpr QRect kTargetButton{4, 144, 184, 26};
 constexpr QRect kInterGroup{377, 2, 235, 70};
 constexpr QRect kUnitsGroup{377, 74, 235, 68};
 
@@ -96,6 +98,12 @@ TFCalcPar::TFCalcPar(WindowHost& host) : QDialog(nullptr), m_host(host) {
   BtnMore->setObjectName(QStringLiteral("BtnMore"));
   BtnMore->setGeometry(kMoreButton);
   BtnMore->setAutoDefault(false);
+  BtnTarget = new QPushButton(QStringLiteral("From target…"), this);
+  BtnTarget->setObjectName(QStringLiteral("BtnTarget"));
+  BtnTarget->setToolTip(
+      QStringLiteral("Stopping power and straggling from the target's composition"));
+  BtnTarget->setGeometry(kTargetButton);
+  BtnTarget->setAutoDefault(false);
 
   GroupInter = makeGroup(*this, QStringLiteral("GroupInter"),
                          QStringLiteral("Interaction Parameters"), kInterGroup);
@@ -114,7 +122,7 @@ TFCalcPar::TFCalcPar(WindowHost& host) : QDialog(nullptr), m_host(host) {
   // Tab order as the fields are read: beam values, grid, buttons, then the cut energies.
   QWidget* const tabOrder[] = {EditEnrg, EditStopping,  EditStrag,     EditNc,         EditPoints,
                                EditStep, EditMaxEnergy, CheckAutoStep, CheckSaveAutos, BtnRefresh,
-                               BtnMore,  EditEmin,      EditEmax};
+                               BtnMore,  BtnTarget,     EditEmin,      EditEmax};
   for (std::size_t i = 1; i < std::size(tabOrder); ++i) {
     QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
   }
@@ -124,6 +132,7 @@ TFCalcPar::TFCalcPar(WindowHost& host) : QDialog(nullptr), m_host(host) {
   connect(CheckSaveAutos, &QCheckBox::toggled, this, [&texts](bool on) { texts.saveAutos = on; });
   connect(BtnRefresh, &QPushButton::clicked, this, &TFCalcPar::BtnRefreshClick);
   connect(BtnMore, &QPushButton::clicked, this, &TFCalcPar::BtnMoreClick);
+  connect(BtnTarget, &QPushButton::clicked, this, &TFCalcPar::BtnTargetClick);
 
   showTexts();
   setInteractionTabStops(false);
@@ -175,6 +184,7 @@ void TFCalcPar::setCalculationRunning(bool running) {
   CheckAutoStep->setEnabled(!running);
   CheckSaveAutos->setEnabled(!running);
   BtnRefresh->setEnabled(!running);
+  BtnTarget->setEnabled(!running);
 }
 
 void TFCalcPar::BtnRefreshClick() {
@@ -187,6 +197,13 @@ void TFCalcPar::BtnMoreClick() {
   BtnMore->setText(expand ? kHideCaption : kMoreCaption);
   setFixedOuterSize(*this, expand ? kFullSize : kCompactSize);
   setInteractionTabStops(expand);
+}
+
+void TFCalcPar::BtnTargetClick() {
+  auto* dialog = new TFTarget(m_host, this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::accepted, this, &TFCalcPar::showTexts);
+  dialog->open();
 }
 
 void TFCalcPar::setInteractionTabStops(bool inTabOrder) {

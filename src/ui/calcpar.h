@@ -38,6 +38,7 @@ class TFCalcPar : public QDialog {
 
   void BtnRefreshClick();
   void BtnMoreClick();
+  void BtnTargetClick();
   void setInteractionTabStops(bool inTabOrder);
   QLineEdit* addField(QGroupBox& group, int row, const QString& objectName, const QString& caption,
                       const QString& unit, std::string CalculationParametersTexts::*text);
@@ -62,5 +63,6 @@ class TFCalcPar : public QDialog {
   QCheckBox* CheckSaveAutos;
   QPushButton* BtnRefresh;
   QPushButton* BtnMore;
+  QPushButton* BtnTarget;
   PopupMenuForwarder* m_popup;
 };

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "commands/profile_tools_commands.h"
+#include "ui/broadening_dialog.h"
 #include "ui/dialog_layout.h"
 #include "ui/popup_menu_forwarder.h"
 #include "ui/program_icon.h"
@@ -28,6 +29,8 @@ TFDrawOpts::TFDrawOpts(WindowHost& host)
                        QStringLiteral("eV"));
   EditLor = addField(*GroupConv, 1, 0, QStringLiteral("EditLor"), QStringLiteral("Lorentzian:"),
                      QStringLiteral("eV"));
+  ButtonBroadening = makeBroadeningButton(*GroupConv, QStringLiteral("ButtonBroadening"));
+  gridOf(*GroupConv).addWidget(ButtonBroadening, 0, 3);
 
   GroupSmooth = makeGroup(*this, QStringLiteral("GroupSmooth"), QStringLiteral("Smooth profile"),
                           QStringLiteral("Average over 9 points"));
@@ -127,6 +130,7 @@ TFDrawOpts::TFDrawOpts(WindowHost& host)
   connect(Button5, &QPushButton::clicked, this, &TFDrawOpts::Button5Click);
   connect(Button6, &QPushButton::clicked, this, &TFDrawOpts::Button6Click);
   connect(Button7, &QPushButton::clicked, this, &TFDrawOpts::Button7Click);
+  connect(ButtonBroadening, &QPushButton::clicked, this, &TFDrawOpts::ButtonBroadeningClick);
 
   // Fields keep their own editing menu; a right click anywhere else reaches
   // the dialog, which opens the main pop-up menu.
@@ -182,4 +186,11 @@ void TFDrawOpts::Button6Click() {
 
 void TFDrawOpts::Button7Click() {
   run(drawLineButton);
+}
+
+void TFDrawOpts::ButtonBroadeningClick() {
+  auto* dialog = new TFBroadening(m_host, m_host.context().texts.profileParameters.gaussian, this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::accepted, this, &TFDrawOpts::showTexts);
+  dialog->open();
 }

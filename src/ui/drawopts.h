@@ -40,6 +40,7 @@ class TFDrawOpts : public QDialog {
   void Button5Click();
   void Button6Click();
   void Button7Click();
+  void ButtonBroadeningClick();
   void run(const std::function<void(CommandContext&)>& command);
 
   WindowHost& m_host;
@@ -70,6 +71,7 @@ class TFDrawOpts : public QDialog {
   QPushButton* Button5;  // "Subtract erfc"
   QPushButton* Button6;  // "Try subtract"
   QPushButton* Button7;  // "Draw line"
+  QPushButton* ButtonBroadening;
   QPushButton* ButtonPreview;
   QPushButton* OK;
   PopupMenuForwarder* m_popup;

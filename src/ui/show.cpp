@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "commands/show_commands.h"
+#include "ui/broadening_dialog.h"
 #include "ui/dialog_layout.h"
 #include "ui/program_icon.h"
 #include "ui/window_host.h"
@@ -29,6 +30,8 @@ TFShow::TFShow(WindowHost& host)
   BtnPlotLewis = makeButton(*GroupLewis, QStringLiteral("BtnPlotLewis"), QStringLiteral("Plot"));
   gridOf(*GroupLewis).addWidget(CheckConv, 2, 0);
   gridOf(*GroupLewis).addWidget(BtnPlotLewis, 2, 1, 1, 2);
+  BtnBroadening = makeBroadeningButton(*GroupLewis, QStringLiteral("BtnBroadening"));
+  gridOf(*GroupLewis).addWidget(BtnBroadening, 0, 3);
 
   GroupSingle = makeGroup(*this, QStringLiteral("GroupSingle"), QStringLiteral("Single Auto"));
   EditC = addField(*GroupSingle, 0, 0, QStringLiteral("EditC"), QString());
@@ -45,7 +48,8 @@ TFShow::TFShow(WindowHost& host)
   QWidget::setTabOrder(EditGauss, EditLorentz);
   QWidget::setTabOrder(EditLorentz, CheckConv);
   QWidget::setTabOrder(CheckConv, BtnPlotLewis);
-  QWidget::setTabOrder(BtnPlotLewis, EditC);
+  QWidget::setTabOrder(BtnPlotLewis, BtnBroadening);
+  QWidget::setTabOrder(BtnBroadening, EditC);
   QWidget::setTabOrder(EditC, BtnPlotSingle);
 
   m_fields.bind(*EditGauss, &ShowTexts::gaussian);
@@ -55,6 +59,7 @@ TFShow::TFShow(WindowHost& host)
   showTexts();
   connect(BtnPlotLewis, &QPushButton::clicked, this, &TFShow::PlotLewisExecute);
   connect(BtnPlotSingle, &QPushButton::clicked, this, &TFShow::PlotsingleExecute);
+  connect(BtnBroadening, &QPushButton::clicked, this, &TFShow::BtnBroadeningClick);
 
   move(628, 111);
   setFixedSize(296, 118);
@@ -62,6 +67,13 @@ TFShow::TFShow(WindowHost& host)
 
 void TFShow::showTexts() {
   m_fields.show();
+}
+
+void TFShow::BtnBroadeningClick() {
+  auto* dialog = new TFBroadening(m_host, m_host.context().texts.show.gaussian, this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::accepted, this, &TFShow::showTexts);
+  dialog->open();
 }
 
 void TFShow::PlotLewisExecute() {

@@ -26,6 +26,7 @@ class TFShow : public QDialog {
  private:
   void PlotLewisExecute();
   void PlotsingleExecute();
+  void BtnBroadeningClick();
 
   WindowHost& m_host;
   FieldBindings<ShowTexts> m_fields;
@@ -36,6 +37,7 @@ class TFShow : public QDialog {
   QLineEdit* EditLorentz;
   QCheckBox* CheckConv;
   QPushButton* BtnPlotLewis;
+  QPushButton* BtnBroadening;
   QLineEdit* EditC;
   QPushButton* BtnPlotSingle;
 };

@@ -1,0 +1,58 @@
+#include "cli/target_subcommands.h"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+void TargetSubcommands::addTo(CLI::App& app) {
+  targetCommand = app.add_subcommand(
+      "target", "Print the stopping power and straggling constant of a composition");
+  targetCommand->add_option("--composition", target.composition, "Chemical formula, e.g. Al2O3")
+      ->required();
+  targetCommand->add_option("--beam", target.beam, "Beam particle")
+      ->check(CLI::IsMember({"H", "He"}));
+  targetCommand->add_option("--energy", target.energy, "Beam energy (keV)");
+  targetCommand->add_option("--straggling", straggling, "Bohr, or Bohr times Chu's correction")
+      ->check(CLI::IsMember({"bohr", "chu"}));
+
+  broadeningCommand = app.add_subcommand(
+      "broadening", "Print the Doppler sigma and the Gaussian width of a narrow resonance");
+  broadeningCommand->add_option("--energy", broadening.energy, "Resonance energy (keV)")
+      ->required();
+  broadeningCommand->add_option("--beam-mass", broadening.beamMass, "Beam particle mass (u)")
+      ->required();
+  broadeningCommand->add_option("--target-mass", broadening.targetMass, "Target atom mass (u)")
+      ->required();
+  broadeningCommand->add_option("--temperature", broadening.temperature,
+                                "Target temperature (K), default 300");
+  broadeningCommand->add_option("--debye", broadening.debyeTemperature,
+                                "Debye temperature (K); gives the effective temperature");
+  CLI::Option* fwhm =
+      broadeningCommand->add_option("--beam-fwhm", beamFwhm, "Beam energy spread, FWHM (eV)");
+  broadeningCommand
+      ->add_option("--beam-sigma", beamSigma, "Beam energy spread, standard deviation (eV)")
+      ->excludes(fwhm);
+}
+
+std::optional<int> TargetSubcommands::run() const {
+  if (*targetCommand) {
+    TargetTexts texts = target;
+    texts.chuCorrection = straggling == "chu";
+    const TargetFigures figures = computeTargetFigures(texts, DecimalFormat{});
+    std::cout << "Stopping Power: " << figures.stoppingText << '\n'
+              << "Straggling: " << figures.stragglingText << '\n';
+    return 0;
+  }
+  if (*broadeningCommand) {
+    BroadeningTexts texts = broadening;
+    if (beamFwhm) texts.beamSpread = *beamFwhm;
+    if (beamSigma) {
+      texts.beamSpread = *beamSigma;
+      texts.spreadIsSigma = true;
+    }
+    const BroadeningFigures figures = computeBroadening(texts, DecimalFormat{});
+    std::cout << "Doppler sigma: " << figures.dopplerText << '\n'
+              << "Gaussian width: " << figures.widthText << '\n';
+    return 0;
+  }
+  return std::nullopt;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <string>
+
+#include "commands/command_context.h"
+#include "commands/field_numbers.h"
+
+// The "From target..." dialog's fields. The beam is "H" or "He".
+struct TargetTexts {
+  std::string beam = "H";
+  std::string composition = "Al";
+  std::string energy = CalculationParametersTexts{}.beamEnergy;  // keV
+  bool chuCorrection = false;
+};
+
+// What the dialog shows; the texts are those the Calculation Parameters
+// fields receive.
+struct TargetFigures {
+  double stoppingPower = 0.0;             // keV/(mg/cm2)
+  double stragglingConstant = 0.0;        // keV/(mg/cm2)^(1/2)
+  double stragglingPerMicrogramEv = 0.0;  // standard deviation after 1 ug/cm2
+  std::string stoppingText;
+  std::string stragglingText;
+};
+
+// Stopping by Bragg's rule and Bohr's straggling (times Chu's factor at the
+// energy when asked) for the composition; throws CommandError with the
+// message for a field that cannot be used.
+TargetFigures computeTargetFigures(const TargetTexts& texts, DecimalFormat decimal);
+
+// OK of the dialog: "Stopping Power:" and "Straggling:" receive the texts.
+void applyTargetFigures(CommandContext& context, const TargetFigures& figures);
+
+// The "Gaussian width from physics..." dialog's fields.
+struct BroadeningTexts {
+  std::string energy = CalculationParametersTexts{}.beamEnergy;  // resonance energy, keV
+  std::string beamMass = "1.007276";                             // u
+  std::string targetMass = "26.98153844";                        // u
+  std::string temperature = "300";                               // K
+  std::string debyeTemperature;  // K; empty for the plain temperature
+  std::string beamSpread = "0";  // eV
+  bool spreadIsSigma = false;    // else a FWHM
+};
+
+struct BroadeningFigures {
+  double effectiveTemperatureK = 0.0;
+  double dopplerSigmaEv = 0.0;
+  double beamSigmaEv = 0.0;
+  double widthEv = 0.0;
+  std::string dopplerText;
+  std::string widthText;  // what a Gaussian width field receives
+};
+
+BroadeningFigures computeBroadening(const BroadeningTexts& texts, DecimalFormat decimal);
