@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
-# Builds the file readers' libFuzzer targets (clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer) into build-fuzz/ and runs each for SECONDS
-# (default 30). Fails when any target crashes, leaks, hangs, allocates too much
-# or trips a sanitizer; the input that did it is left in build-fuzz/artifacts/.
+# Builds the libFuzzer targets, the file readers' and the command sequences'
+# (clang, AddressSanitizer and UndefinedBehaviorSanitizer) into build-fuzz/
+# and runs each for SECONDS (default 30). Fails when any target crashes, leaks,
+# hangs, allocates too much, trips a sanitizer or breaks an invariant; the
+# input that did it is left in build-fuzz/artifacts/.
 #
-# Each target starts from its seed corpus fuzz/corpus/<target>/, files the
-# program itself writes, and keeps what it finds in build-fuzz/corpus/<target>/
-# so that later runs go on from there. Missing seeds are made with tervane-cli.
+# Each target starts from its seed corpus fuzz/corpus/<target>/ (files the
+# program itself writes; hand-made sequences for command_sequence) and keeps
+# what it finds in build-fuzz/corpus/<target>/ so that later runs go on from
+# there. Missing seeds are made with tervane-cli.
 #
 #   bash scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-30}
-targets=(autoconvolution_file profile_file experimental_data_file)
+targets=(autoconvolution_file profile_file experimental_data_file command_sequence)
 
 cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build-fuzz

@@ -196,6 +196,10 @@ void saveAutos(CommandContext& context, const std::string& fltPath) {
   // Each file is written aside and renamed into place; one that cannot be
   // created does not keep the other from being written, and neither goes unreported.
   const std::string logPath = replaceExtension(fltPath, ".log");
+  // A name ending in ".log" would have the log written over the set.
+  if (logPath == fltPath) {
+    refuse("Cannot save the convolutions as " + fltPath + ": their log goes to that name.");
+  }
   const bool fltWritten = writeAutoconvolutionFile(fltPath, header, set);
   const bool logWritten = writeCalculationLog(logPath, header, nc, pointCount, context.texts.log);
   std::string failures;

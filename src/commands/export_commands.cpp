@@ -45,6 +45,14 @@ void saveEverything(CommandContext& context) {
 void writeEverythingTo(CommandContext& context, const std::string& path) {
   const ProgramState& state = context.state;
   const ParameterBlock& parameters = state.parameterBlock;
+  const std::string dataPath = replaceExtension(path, ".exp");
+  const std::string textPath = replaceExtension(path, ".profile");
+  const std::string profilePath = replaceExtension(path, ".pro");
+  // A name with one of the other files' extensions would have that file written over the curve.
+  if (path == dataPath || path == textPath || path == profilePath) {
+    throw CommandError("Cannot save everything as " + path +
+                       ": another of the files goes to that name.");
+  }
   // Every file is attempted; those that could not be written are reported together.
   std::string failures;
   const auto write = [&failures](const std::string& file, bool written) {
@@ -55,13 +63,10 @@ void writeEverythingTo(CommandContext& context, const std::string& path) {
   write(path, writeFileAtomically(
                   path, excitationCurveText(state.excitationCurve, parameters.beamEnergy,
                                             parameters.multiplier, parameters.background)));
-  const std::string dataPath = replaceExtension(path, ".exp");
   write(dataPath, writeFileAtomically(
                       dataPath, measuredDataText(state.experimentalData, parameters.energyShift)));
-  const std::string textPath = replaceExtension(path, ".profile");
   write(textPath, writeFileAtomically(textPath, depthProfileText(state.currentProfile,
                                                                  parameters.includeContamination)));
-  const std::string profilePath = replaceExtension(path, ".pro");
   write(profilePath,
         writeProfileFile(profilePath, state.currentProfile,
                          {parameters.background, parameters.multiplier, parameters.energyShift}));

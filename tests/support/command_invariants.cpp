@@ -34,6 +34,7 @@ void keepRefreshWrites(const CommandSnapshot& after, const std::string&,
 void keepStartCalculationWrites(const CommandSnapshot& after, const std::string& message,
                                 CommandSnapshot& expected) {
   keepRefreshWrites(after, message, expected);
+  expected.texts.calculationParameters.maxEnergy = after.texts.calculationParameters.maxEnergy;
   if (after.texts.log.empty()) expected.texts.log.clear();
   if (message.starts_with("Cannot create file")) {
     expected.state.autoconvolutionSet = after.state.autoconvolutionSet;
@@ -93,7 +94,8 @@ const std::vector<PartialWrite> kPartialWrites = {
      "fields (and the proposed step) are written",
      keepRefreshWrites},
     {SequenceOp::StartCalculation,
-     "Start Calculation runs Refresh first (its writes as above) and clears the Log window "
+     "Start Calculation runs Refresh first (its writes as above, and \"Max Energy:\" when it "
+     "completes) and clears the Log window "
      "before it reads its inputs; a set it cannot save is kept with its parameters and log",
      keepStartCalculationWrites},
     {SequenceOp::LoadConvolutions,

@@ -1,0 +1,166 @@
+#include "support/command_sequence.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+#include "support/command_invariants.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+SequenceStep type(const std::string& fieldName, const std::string& text) {
+  SequenceStep step;
+  step.op = SequenceOp::SetText;
+  step.text = text;
+  const auto& fields = sequenceFields();
+  while (fields[static_cast<std::size_t>(step.field)].name != fieldName) ++step.field;
+  return step;
+}
+
+SequenceStep toggle(const std::string& switchName) {
+  SequenceStep step;
+  step.op = SequenceOp::Toggle;
+  const auto& switches = sequenceSwitches();
+  while (switches[static_cast<std::size_t>(step.field)].name != switchName) ++step.field;
+  return step;
+}
+
+// File choice k >= 2 of the given name.
+int fileNamed(const std::string& name) {
+  int choice = 2;
+  while (sequenceFileName(choice) != name) ++choice;
+  return choice;
+}
+
+SequenceStep run(SequenceOp op, const std::string& file = "", bool yes = false) {
+  SequenceStep step;
+  step.op = op;
+  step.yes = yes;
+  step.file = file.empty() ? 0 : fileNamed(file);
+  return step;
+}
+
+SequenceStep mouse(double depth, double concentration, bool leftButton) {
+  SequenceStep step;
+  step.op = SequenceOp::MouseMove;
+  step.depth = depth;
+  step.concentration = concentration;
+  step.leftButton = leftButton;
+  return step;
+}
+
+using Sequence = std::vector<SequenceStep>;
+
+// A set small enough to calculate at once.
+Sequence smallSet() {
+  return {type("Nc", "5"), type("Data Points", "200"), run(SequenceOp::StartCalculation)};
+}
+
+Sequence operator+(Sequence a, const Sequence& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+struct SequenceCase {
+  const char* name;
+  Sequence steps;
+  const char* fileWritten;  // a file the sequence must have written, or ""
+};
+
+void PrintTo(const SequenceCase& sequence, std::ostream* out) {
+  *out << sequence.name;
+}
+
+class CommandSequence : public ::testing::TestWithParam<SequenceCase> {
+ protected:
+  fs::path m_folder = fs::temp_directory_path() / "tervane-command-sequence-test";
+};
+
+// Sequences that reach every command, and those the fuzzer found faults with.
+TEST_P(CommandSequence, KeepsEveryInvariant) {
+  SequenceRunner runner(m_folder);
+  EXPECT_EQ(runner.run(GetParam().steps), "");
+  if (*GetParam().fileWritten) {
+    EXPECT_TRUE(fs::exists(m_folder / GetParam().fileWritten));
+  }
+  fs::remove_all(m_folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, CommandSequence,
+    ::testing::Values(
+        SequenceCase{"CalculateAndSave",
+                     smallSet() + Sequence{run(SequenceOp::SaveConvolutions, "a.flt"),
+                                           run(SequenceOp::LoadConvolutions, "a.flt"),
+                                           run(SequenceOp::Calculate), run(SequenceOp::PlotLewis),
+                                           toggle("Show Convolve"), run(SequenceOp::PlotLewis),
+                                           run(SequenceOp::PlotSingle), run(SequenceOp::ShowKn),
+                                           run(SequenceOp::SaveCalculation, "a.simulation"),
+                                           run(SequenceOp::SaveEverything, "b.simulation")},
+                     "b.pro"},
+        SequenceCase{
+            "ProfileTools",
+            {run(SequenceOp::DrawLine), mouse(0.5, 1, false), mouse(2, 0.5, true),
+             run(SequenceOp::Undo), run(SequenceOp::Smooth), run(SequenceOp::AddErfc),
+             run(SequenceOp::SubtractErfc), type("Max Depth", "5"), run(SequenceOp::ProfilePreview),
+             run(SequenceOp::ProfileOk), run(SequenceOp::ProfileOptionsFromDraw),
+             run(SequenceOp::SetReference), run(SequenceOp::ProfileSave, "a.pro"),
+             run(SequenceOp::ProfileLoadReference, "a.pro"),
+             run(SequenceOp::ClearProfileFromMain, "", true), run(SequenceOp::ProfileLoad, "a.pro"),
+             run(SequenceOp::ChangeScale)},
+            "a.pro"},
+        SequenceCase{
+            "ConstantsAndRefusals",
+            smallSet() + Sequence{run(SequenceOp::TryAddErfc), run(SequenceOp::OpenConstants),
+                                  type("Energy shift", "0.5"), type("Background", "x"),
+                                  run(SequenceOp::PreviewConstants),
+                                  run(SequenceOp::CancelConstants), type("Straggling", "abc"),
+                                  run(SequenceOp::Refresh), type("Show Gaussian", "-1"),
+                                  run(SequenceOp::PlotLewis),
+                                  run(SequenceOp::ExportBitmap, "a.dat")},
+            ""},
+        // Found: the .flt chosen under a ".log" name was overwritten by its own log.
+        SequenceCase{"ConvolutionsSavedUnderTheirLogName",
+                     smallSet() + Sequence{run(SequenceOp::SaveConvolutions, "b.log")}, ""},
+        // Found: Save Everything under a ".exp" name wrote the measured data over the curve.
+        SequenceCase{"EverythingSavedUnderADerivedName",
+                     smallSet() + Sequence{run(SequenceOp::Calculate),
+                                           run(SequenceOp::SaveEverything, "a.exp")},
+                     ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The checker itself: a refused command may change its listed partial writes
+// and nothing else.
+TEST(CommandInvariants, RefusalMayChangeOnlyItsPartialWrites) {
+  CommandSnapshot before;
+  before.state.applyMainWindowStartValues();
+  CommandSnapshot widthsStored = before;
+  widthsStored.state.parameterBlock.lorentzianWidth = 7;
+  EXPECT_EQ(checkRefusal(SequenceOp::PlotLewis, "m", before, widthsStored), "");
+  EXPECT_EQ(checkRefusal(SequenceOp::Calculate, "m", before, widthsStored),
+            " parameterBlock.lorentzianWidth");
+  CommandSnapshot profileChanged = before;
+  profileChanged.state.currentProfile.values[3] = 1;
+  profileChanged.texts.log = "x";
+  EXPECT_EQ(checkRefusal(SequenceOp::ProfileOk, "m", before, profileChanged), " texts.log");
+  EXPECT_EQ(checkRefusal(SequenceOp::Refresh, "m", before, profileChanged),
+            " currentProfile texts.log");
+}
+
+TEST(CommandInvariants, NamesTheMemberHoldingANaNOrAnInfinity) {
+  ProgramState state;
+  state.applyMainWindowStartValues();
+  EXPECT_EQ(nonFiniteMember(state), "");
+  state.undoProfile.values[0] = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(nonFiniteMember(state), "undoProfile");
+  state.parameterBlock.emin = std::nan("");
+  EXPECT_EQ(nonFiniteMember(state), "undoProfile");
+  state.undoProfile.values[0] = 0;
+  EXPECT_EQ(nonFiniteMember(state), "parameterBlock");
+}
+
+}  // namespace
