@@ -217,7 +217,7 @@ void loadConvolutions(CommandContext& context) {
 
 void loadAutos(CommandContext& context, const std::string& fltPath) {
   // Read whole before anything changes: a bad file leaves everything as it was.
-  AutoconvolutionFile file = readAutoconvolutionFile(fltPath);
+  AutoconvolutionFile file = readAutoconvolutionFile(fltPath, context.memory.installed() / 2);
   const AutoconvolutionFileHeader& header = file.header;
 
   ProgramState& state = context.state;

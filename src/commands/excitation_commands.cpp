@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "commands/command_error.h"
+#include "commands/machine_memory.h"
 #include "model/curve_measures.h"
 #include "model/excitation_calculation.h"
 #include "model/lewis_broadening.h"
@@ -39,6 +40,19 @@ void checkBroadeningWidths(double lorentzianWidthEv, double gaussianWidthEv) {
   }
 }
 
+void checkBroadenedSize(double lorentzianWidthEv, double gaussianWidthEv, double stepEv,
+                        std::size_t pointCount, const MemoryLimits& memory) {
+  // Each stage holds the grown curve, its kernel, the sums and their index list.
+  const long double points = std::ceil(static_cast<long double>(20 * lorentzianWidthEv) / stepEv) +
+                             std::ceil(static_cast<long double>(8 * gaussianWidthEv) / stepEv) +
+                             pointCount;
+  if (!(points <= 1e15L) || exceedsHalfOfMemory(points * 4 * sizeof(double), memory)) {
+    throw CommandError("Widths this large broaden the curve to " +
+                       mebibyteText(points * sizeof(double)) +
+                       " of points: more than this machine's memory can hold.");
+  }
+}
+
 void calculateExcitation(CommandContext& context) {
   ProgramState& state = context.state;
   refuseWhileCalculating(context);
@@ -53,9 +67,13 @@ void calculateExcitation(CommandContext& context) {
   const double collisionRate = collisionRateFromFields(context, true);
   const ParameterBlock& parameters = state.parameterBlock;
   const bool convolve = context.texts.drawProfile.convolve;
-  if (convolve) checkBroadeningWidths(parameters.lorentzianWidth, parameters.gaussianWidth);
-
   const AutoconvolutionSet& set = state.autoconvolutionSet;
+  if (convolve) {
+    checkBroadeningWidths(parameters.lorentzianWidth, parameters.gaussianWidth);
+    checkBroadenedSize(parameters.lorentzianWidth, parameters.gaussianWidth, set[1].step,
+                       set[1].size(), context.memory);
+  }
+
   const std::vector<double> weights =
       collisionWeights(state.currentProfile, static_cast<int>(set.size()), collisionRate);
   SampledCurve curve = weightedAutoconvolutionSum(set, weights);

@@ -18,3 +18,7 @@ double collisionRateFromFields(CommandContext& context, bool requirePositiveStop
 
 // Refuses broadening widths that are not positive finite numbers.
 void checkBroadeningWidths(double lorentzianWidthEv, double gaussianWidthEv);
+// Refuses widths that would grow a curve of pointCount points at stepEv beyond
+// what the memory guards allow while it is broadened.
+void checkBroadenedSize(double lorentzianWidthEv, double gaussianWidthEv, double stepEv,
+                        std::size_t pointCount, const MemoryLimits& memory);

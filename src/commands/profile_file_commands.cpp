@@ -38,7 +38,7 @@ void writeProfileTo(CommandContext& context, const std::string& path) {
 
 void loadProfileFrom(CommandContext& context, const std::string& path, bool asReference) {
   // Read whole first: a file that cannot be read leaves profile and constants as they were.
-  ProfileFile file = readProfileFile(path);
+  ProfileFile file = readProfileFile(path, context.memory.installed() / 2);
   ProgramState& state = context.state;
   if (asReference) {
     state.referenceProfile = std::move(file.profile);

@@ -24,7 +24,11 @@ void plotLewis(CommandContext& context) {
   if (parameters.collisionDensity == 0.0) {
     throw CommandError("The collision density is 0: calculate or load the autoconvolutions again.");
   }
-  if (fields.convolve) checkBroadeningWidths(parameters.lorentzianWidth, parameters.gaussianWidth);
+  if (fields.convolve) {
+    checkBroadeningWidths(parameters.lorentzianWidth, parameters.gaussianWidth);
+    checkBroadenedSize(parameters.lorentzianWidth, parameters.gaussianWidth, set[1].step,
+                       set[1].size(), context.memory);
+  }
 
   SampledCurve shape = lewisLineShape(set, parameters.collisionDensity);
   if (fields.convolve) {

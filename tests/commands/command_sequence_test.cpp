@@ -130,6 +130,15 @@ INSTANTIATE_TEST_SUITE_P(
         SequenceCase{"EverythingSavedUnderADerivedName",
                      smallSet() + Sequence{run(SequenceOp::Calculate),
                                            run(SequenceOp::SaveEverything, "a.exp")},
+                     ""},
+        // Found: broadening widths of 1e10 eV asked for a curve of hundreds of gigabytes.
+        SequenceCase{"LewisPlotOfWideLines",
+                     smallSet() + Sequence{toggle("Show Convolve"), type("Show Gaussian", "1e10"),
+                                           run(SequenceOp::PlotLewis)},
+                     ""},
+        SequenceCase{"CalculationOfWideLines",
+                     smallSet() + Sequence{type("Profile Lorentzian", "1e10"),
+                                           run(SequenceOp::ProfileOk), run(SequenceOp::Calculate)},
                      ""}),
     [](const auto& info) { return std::string(info.param.name); });
 

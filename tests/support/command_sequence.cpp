@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 
 // Memory figures small enough that every guard can be reached and no input
 // makes a run slow: the largest profile or set fits in a few megabytes.
-constexpr MemoryLimits kSequenceMemory{4u << 20, 2u << 20};
+constexpr MemoryLimits kSequenceMemory{1u << 20, 1u << 19};
 // A calculation of at most this many points in all its entries stays fast.
 constexpr std::int32_t kMostCalculationPoints = 20000;
 constexpr std::int32_t kMostDataPoints = 2000;
