@@ -66,6 +66,13 @@ void restoreBeamParameters(ParameterBlock& target, const ParameterBlock& source)
   target.straggling = source.straggling;
 }
 
+// A name ending in ".log" would have the log written over the set.
+void checkAutoconvolutionSavePath(const std::string& fltPath) {
+  if (replaceExtension(fltPath, ".log") == fltPath) {
+    refuse("Cannot save the convolutions as " + fltPath + ": their log goes to that name.");
+  }
+}
+
 }  // namespace
 
 FileDialogRequest autoconvolutionSaveDialog() {
@@ -112,6 +119,7 @@ std::optional<PreparedCalculation> prepareAutoconvolutionCalculation(CommandCont
       prepared.savePath = context.ui.chooseFileToSave(autoconvolutionSaveDialog());
     }
   }
+  if (prepared.savePath) checkAutoconvolutionSavePath(*prepared.savePath);
   return prepared;
 }
 
@@ -195,11 +203,8 @@ void saveAutos(CommandContext& context, const std::string& fltPath) {
 
   // Each file is written aside and renamed into place; one that cannot be
   // created does not keep the other from being written, and neither goes unreported.
+  checkAutoconvolutionSavePath(fltPath);
   const std::string logPath = replaceExtension(fltPath, ".log");
-  // A name ending in ".log" would have the log written over the set.
-  if (logPath == fltPath) {
-    refuse("Cannot save the convolutions as " + fltPath + ": their log goes to that name.");
-  }
   const bool fltWritten = writeAutoconvolutionFile(fltPath, header, set);
   const bool logWritten = writeCalculationLog(logPath, header, nc, pointCount, context.texts.log);
   std::string failures;

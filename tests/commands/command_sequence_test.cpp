@@ -131,6 +131,10 @@ INSTANTIATE_TEST_SUITE_P(
                      smallSet() + Sequence{run(SequenceOp::Calculate),
                                            run(SequenceOp::SaveEverything, "a.exp")},
                      ""},
+        SequenceCase{"CalculationSavedUnderItsLogName",
+                     {toggle("Save Autos"), type("Nc", "5"), type("Data Points", "200"),
+                      run(SequenceOp::StartCalculation, "b.log")},
+                     ""},
         // Found: broadening widths of 1e10 eV asked for a curve of hundreds of gigabytes.
         SequenceCase{"LewisPlotOfWideLines",
                      smallSet() + Sequence{toggle("Show Convolve"), type("Show Gaussian", "1e10"),

@@ -36,12 +36,12 @@ void keepStartCalculationWrites(const CommandSnapshot& after, const std::string&
   keepRefreshWrites(after, message, expected);
   expected.texts.calculationParameters.maxEnergy = after.texts.calculationParameters.maxEnergy;
   if (after.texts.log.empty()) expected.texts.log.clear();
+  expected.texts.calculationParameters.saveAutos = after.texts.calculationParameters.saveAutos;
   if (message.starts_with("Cannot create file")) {
     expected.state.autoconvolutionSet = after.state.autoconvolutionSet;
     expected.state.parameterBlock.collisionDensity = after.state.parameterBlock.collisionDensity;
     expected.texts.log = after.texts.log;
     expected.texts.mainStatusPanels = after.texts.mainStatusPanels;
-    expected.texts.calculationParameters.saveAutos = after.texts.calculationParameters.saveAutos;
   }
 }
 
@@ -96,7 +96,8 @@ const std::vector<PartialWrite> kPartialWrites = {
     {SequenceOp::StartCalculation,
      "Start Calculation runs Refresh first (its writes as above, and \"Max Energy:\" when it "
      "completes) and clears the Log window "
-     "before it reads its inputs; a set it cannot save is kept with its parameters and log",
+     "before it reads its inputs; Yes to \"Save results?\" checks \"Save Autos\" before the "
+     "name is asked; a set it cannot save is kept with its parameters and log",
      keepStartCalculationWrites},
     {SequenceOp::LoadConvolutions,
      "Load Convolutions reports a missing .log after the set, the parameters and the fields "
