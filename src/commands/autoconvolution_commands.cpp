@@ -73,6 +73,16 @@ void checkAutoconvolutionSavePath(const std::string& fltPath) {
   }
 }
 
+// The collision density of a set with these cut energies, or nothing when
+// they give none (Emin not above zero, Emax not above Emin, or a quotient
+// beyond the doubles).
+std::optional<double> densityOfCuts(double stoppingPower, double emin, double emax) {
+  if (!(emin > 0.0) || !(emax > emin)) return std::nullopt;
+  const double density = collisionDensity(stoppingPower, emin, emax);
+  if (!std::isfinite(density)) return std::nullopt;
+  return density;
+}
+
 }  // namespace
 
 FileDialogRequest autoconvolutionSaveDialog() {
@@ -197,6 +207,12 @@ void saveAutos(CommandContext& context, const std::string& fltPath) {
   header.straggling = parseFieldDouble(fields.straggling, context.decimal);
   header.beamEnergy = parseFieldDouble(fields.beamEnergy, context.decimal);
   header.stoppingPower = parseFieldDouble(fields.stoppingPower, context.decimal);
+  // A set is only saved as it can be loaded again.
+  if (!densityOfCuts(header.stoppingPower, header.emin, header.emax)) {
+    refuse("The convolutions cannot be saved with Emin " + numberText(header.emin) +
+           " eV and Emax " + numberText(header.emax) +
+           " eV: Emin must be greater than zero and smaller than Emax.");
+  }
 
   const auto nc = static_cast<std::int32_t>(set.size() - 1);
   const auto pointCount = static_cast<std::int32_t>(set[1].size());
@@ -224,6 +240,12 @@ void loadAutos(CommandContext& context, const std::string& fltPath) {
   // Read whole before anything changes: a bad file leaves everything as it was.
   AutoconvolutionFile file = readAutoconvolutionFile(fltPath, context.memory.installed() / 2);
   const AutoconvolutionFileHeader& header = file.header;
+  const std::optional<double> density =
+      densityOfCuts(header.stoppingPower, header.emin, header.emax);
+  if (!density) {
+    throw FileError("Cannot read autoconvolution file " + fltPath +
+                    ": its Emin and Emax give no collision density.");
+  }
 
   ProgramState& state = context.state;
   state.autoconvolutionSet = std::move(file.set);
@@ -245,7 +267,7 @@ void loadAutos(CommandContext& context, const std::string& fltPath) {
   parameters.emin = header.emin;
   parameters.emax = header.emax;
   parameters.straggling = header.straggling;
-  parameters.collisionDensity = collisionDensity(header.stoppingPower, header.emin, header.emax);
+  parameters.collisionDensity = *density;
 
   // A missing log is reported after everything else has been loaded; the Log
   // window then keeps its text.

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "files/autoconvolution_file.h"
 #include "support/command_invariants.h"
 
 namespace {
@@ -53,6 +54,21 @@ SequenceStep mouse(double depth, double concentration, bool leftButton) {
   return step;
 }
 
+SequenceStep writeFile(const std::string& name, const std::string& bytes) {
+  SequenceStep step = run(SequenceOp::WriteFile, name);
+  step.text = bytes;
+  return step;
+}
+
+// A stored set of two entries with the given cut energies.
+std::string cutsFile(double eminEv, double emaxEv) {
+  AutoconvolutionHeaderValues header{548.56, eminEv, emaxEv, 1.0, 6.62, 151};
+  AutoconvolutionSet set(2, SampledCurve(8, 1.0));
+  set[0].values[0] = 1;
+  set[1].values[2] = 1;
+  return autoconvolutionFileBytes(header, set);
+}
+
 using Sequence = std::vector<SequenceStep>;
 
 // A set small enough to calculate at once.
@@ -87,7 +103,6 @@ TEST_P(CommandSequence, KeepsEveryInvariant) {
   if (*GetParam().fileWritten) {
     EXPECT_TRUE(fs::exists(m_folder / GetParam().fileWritten));
   }
-  fs::remove_all(m_folder);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -134,6 +149,26 @@ INSTANTIATE_TEST_SUITE_P(
         SequenceCase{"CalculationSavedUnderItsLogName",
                      {toggle("Save Autos"), type("Nc", "5"), type("Data Points", "200"),
                       run(SequenceOp::StartCalculation, "b.log")},
+                     ""},
+        // Found: cut energies typed into the fields were saved in the header
+        // and gave a NaN collision density when loaded.
+        SequenceCase{"ConvolutionsSavedWithEqualCuts",
+                     smallSet() + Sequence{type("Emin", "5"), type("Emax", "5"),
+                                           run(SequenceOp::SaveConvolutions, "a.flt"),
+                                           run(SequenceOp::LoadConvolutions, "a.flt")},
+                     ""},
+        SequenceCase{"ConvolutionsSavedWithCutsBelowEveryQuotient",
+                     smallSet() + Sequence{type("Emin", "4.9e-324"), type("Emax", "1e-300"),
+                                           run(SequenceOp::SaveConvolutions, "a.flt"),
+                                           run(SequenceOp::LoadConvolutions, "a.flt")},
+                     ""},
+        SequenceCase{"ConvolutionsLoadedWithEqualCuts",
+                     Sequence{writeFile("a.flt", cutsFile(5, 5)), writeFile("a.log", "log"),
+                              run(SequenceOp::LoadConvolutions, "a.flt")},
+                     ""},
+        SequenceCase{"ConvolutionsLoadedWithoutEmin",
+                     Sequence{writeFile("a.flt", cutsFile(0, 5)), writeFile("a.log", "log"),
+                              run(SequenceOp::LoadConvolutions, "a.flt")},
                      ""},
         // Found: broadening widths of 1e10 eV asked for a curve of hundreds of gigabytes.
         SequenceCase{"LewisPlotOfWideLines",

@@ -337,6 +337,11 @@ SequenceRunner::SequenceRunner(fs::path folder) : m_folder(std::move(folder)) {
   fs::create_directories(m_folder);
 }
 
+SequenceRunner::~SequenceRunner() {
+  std::error_code ignored;
+  fs::remove_all(m_folder, ignored);
+}
+
 std::string SequenceRunner::run(const std::vector<SequenceStep>& steps) {
   for (const fs::directory_entry& entry : fs::directory_iterator(m_folder)) {
     fs::remove_all(entry.path());

@@ -95,6 +95,9 @@ std::vector<SequenceStep> decodeSequence(const std::uint8_t* data, std::size_t s
 class SequenceRunner {
  public:
   explicit SequenceRunner(std::filesystem::path folder);
+  ~SequenceRunner();
+  SequenceRunner(const SequenceRunner&) = delete;
+  SequenceRunner& operator=(const SequenceRunner&) = delete;
   // The first invariant broken, naming the step and the command; empty when all held.
   std::string run(const std::vector<SequenceStep>& steps);
 
