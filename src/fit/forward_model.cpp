@@ -1,0 +1,1 @@
+#include "fit/forward_model.h"
