@@ -122,7 +122,7 @@ class BroadeningRows {
 }  // namespace
 
 ForwardModel::ForwardModel(const AutoconvolutionSet& set, const ForwardModelSettings& settings,
-                           std::vector<double> energiesKev)
+                           std::vector<double> energiesKev, const std::atomic<bool>* cancel)
     : m_settings(settings), m_energies(std::move(energiesKev)) {
   if (set.size() < 2) {
     throw FitError(
@@ -170,6 +170,7 @@ ForwardModel::ForwardModel(const AutoconvolutionSet& set, const ForwardModelSett
 
   auto fill = [&](std::size_t firstEnergy, std::size_t endEnergy) {
     for (std::size_t j = firstEnergy; j < endEnergy; ++j) {
+      if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return;
       // Point i of the curve lies at beamEnergy + (i*step - origin)*0.001 keV.
       const double position =
           ((m_energies[j] + settings.energyShiftKev - settings.beamEnergyKev) * 1000.0 + origin) /
@@ -216,6 +217,7 @@ ForwardModel::ForwardModel(const AutoconvolutionSet& set, const ForwardModelSett
   } else {
     fill(0, count);
   }
+  m_cancelled = cancel != nullptr && cancel->load(std::memory_order_relaxed);
 }
 
 std::vector<double> ForwardModel::weights(const DepthProfile& profile) const {
