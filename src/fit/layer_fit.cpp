@@ -1,0 +1,468 @@
+#include "fit/layer_fit.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <optional>
+
+#include "fit/fit_covariance.h"
+#include "fit/fit_error.h"
+#include "fit/fit_statistic.h"
+#include "fit/forward_model.h"
+#include "fit/layer_measures.h"
+#include "fit/least_squares.h"
+#include "fit/profile_rendering.h"
+
+namespace {
+
+// Relative step of the broadening widths' finite differences: the forward
+// model holds about 1e-12 of the curve, so the derivative carries about 1e-6.
+constexpr double kWidthStep = 1e-6;
+
+enum GlobalParameter { kMultiplier, kBackground, kEnergyShift, kLorentzianWidth, kGaussianWidth };
+
+std::string number(double value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+// What the model alone must satisfy.
+void checkSampleModel(const SampleModel& model) {
+  if (!(model.step > 0.0) || !std::isfinite(model.step)) {
+    throw FitError("The profile's step must be a positive number of ug/cm2.");
+  }
+  if (!(model.maxDepth >= model.step) || !std::isfinite(model.maxDepth)) {
+    throw FitError("The profile's maximum depth must be at least one step.");
+  }
+  if (!(model.contamination >= 0.0) || !(model.contamination < model.maxDepth)) {
+    throw FitError("The contamination layer must lie between 0 and the maximum depth.");
+  }
+  SampleModel copy = model;
+  for (const NamedParameter& p : namedParameters(copy)) {
+    const FitParameter& q = *p.parameter;
+    if (!std::isfinite(q.value)) throw FitError(p.name + " must be a finite number.");
+    if (!q.free) continue;
+    if (!(q.min < q.max)) {
+      throw FitError("The bounds of " + p.name + " leave it no room: min must be below max.");
+    }
+    if (q.value < q.min || q.value > q.max) {
+      throw FitError("The bounds of " + p.name + " [" + number(q.min) + ", " + number(q.max) +
+                     "] exclude its start value " + number(q.value) + ".");
+    }
+  }
+  for (std::size_t k = 0; k < model.layers.size(); ++k) {
+    const LayerModel& l = model.layers[k];
+    const std::string name = "layer" + std::to_string(k + 1);
+    if (l.from.value < 0.0) throw FitError(name + ".from lies above the surface (below 0).");
+    if (l.from.value > l.to.value) throw FitError(name + ".from lies after " + name + ".to.");
+    if (l.topWidth.value < 0.0 || l.bottomWidth.value < 0.0) {
+      throw FitError("The interface widths of " + name + " must not be negative.");
+    }
+  }
+  if (model.convolve) {
+    if (!(model.lorentzianWidth.value > 0.0) || !(model.gaussianWidth.value > 0.0)) {
+      throw FitError("The Lorentzian and Gaussian widths must be greater than 0 eV.");
+    }
+  } else if (model.lorentzianWidth.free || model.gaussianWidth.free) {
+    throw FitError("A broadening width is free, but the curve is not convolved.");
+  }
+  if (model.energyRange && !(model.energyRange->first <= model.energyRange->second)) {
+    throw FitError("The energy range ends before it begins.");
+  }
+}
+
+int freeCount(const SampleModel& model) {
+  SampleModel copy = model;
+  int count = 0;
+  for (const NamedParameter& p : namedParameters(copy)) count += p.parameter->free ? 1 : 0;
+  return count;
+}
+
+// The measured points inside the energy range.
+std::vector<ExperimentalPoint> pointsInRange(const SampleModel& model, const FitProblem& problem) {
+  std::vector<ExperimentalPoint> points;
+  for (const ExperimentalPoint& p : problem.points) {
+    const double e = p.energy;
+    if (model.energyRange && (e < model.energyRange->first || e > model.energyRange->second)) {
+      continue;
+    }
+    points.push_back(p);
+  }
+  return points;
+}
+
+void checkPointCount(std::size_t points, int free, const char* where) {
+  if (points == 0) throw FitError(std::string("No measured point lies ") + where + ".");
+  if (static_cast<int>(points) < free) {
+    throw FitError("Only " + std::to_string(points) + " measured points lie " + where +
+                   ", fewer than the " + std::to_string(free) + " free parameters.");
+  }
+}
+
+ForwardModelSettings settingsOf(const SampleModel& model, const FitProblem& problem) {
+  ForwardModelSettings s;
+  s.beamEnergyKev = problem.beamEnergyKev;
+  s.collisionRate = problem.collisionRate;
+  s.convolve = model.convolve;
+  s.lorentzianWidthEv = model.lorentzianWidth.value;
+  s.gaussianWidthEv = model.gaussianWidth.value;
+  s.energyShiftKev = model.energyShift.value;
+  return s;
+}
+
+bool sameSettings(const ForwardModelSettings& a, const ForwardModelSettings& b) {
+  return a.convolve == b.convolve && a.lorentzianWidthEv == b.lorentzianWidthEv &&
+         a.gaussianWidthEv == b.gaussianWidthEv && a.energyShiftKev == b.energyShiftKev;
+}
+
+struct Cancelled {};
+
+// The model's yield at the used points and its derivatives by the free
+// parameters. The forward model is rebuilt only when the shift or a
+// broadening width moves.
+class LayerFitEvaluator {
+ public:
+  LayerFitEvaluator(const SampleModel& start, const FitProblem& problem,
+                    const std::atomic<bool>* cancel)
+      : m_start(start), m_problem(problem), m_cancel(cancel) {
+    if (problem.set == nullptr || problem.set->size() < 2) {
+      throw FitError("There are no autoconvolutions to fit with: calculate or load them first.");
+    }
+    if (!(problem.collisionRate > 0.0) || !std::isfinite(problem.collisionRate)) {
+      throw FitError("The collision rate must be a positive number.");
+    }
+    // Points outside the curve at the start are left out; the set used stays
+    // fixed during the fit, and a point the shift moves off the curve sees 0.
+    const std::vector<ExperimentalPoint> inRange = pointsInRange(start, problem);
+    std::vector<double> energies;
+    for (const ExperimentalPoint& p : inRange) energies.push_back(p.energy);
+    const ForwardModel& all = modelFor(settingsOf(start, problem), energies);
+    std::vector<double> used;
+    for (std::size_t j = 0; j < inRange.size(); ++j) {
+      if (!all.covers(j)) continue;
+      m_points.push_back(inRange[j]);
+      m_yields.push_back({inRange[j].yield, inRange[j].error});
+      used.push_back(energies[j]);
+    }
+    // The model built for the range serves when every point in it is used.
+    if (used.size() != energies.size()) m_cached.reset();
+    m_energies = std::move(used);
+    m_floor = poissonYieldFloor(m_yields);
+
+    SampleModel copy = start;
+    const std::vector<NamedParameter> named = namedParameters(copy);
+    for (std::size_t i = 0; i < named.size(); ++i) {
+      if (named[i].parameter->free) {
+        m_free.push_back(static_cast<int>(i));
+        m_freeNames.push_back(named[i].name);
+      }
+    }
+  }
+
+  const std::vector<ExperimentalPoint>& points() const { return m_points; }
+  const std::vector<MeasuredYield>& yields() const { return m_yields; }
+  const std::vector<int>& freeIndices() const { return m_free; }
+  const std::vector<std::string>& freeNames() const { return m_freeNames; }
+  double poissonFloor() const { return m_floor; }
+
+  SampleModel modelAt(const std::vector<double>& x) const {
+    SampleModel model = m_start;
+    const std::vector<NamedParameter> named = namedParameters(model);
+    for (std::size_t k = 0; k < m_free.size(); ++k) named[m_free[k]].parameter->value = x[k];
+    return model;
+  }
+
+  // The fitted yield at every used point.
+  std::vector<double> yieldOf(const SampleModel& model) {
+    const ForwardModel& fm = current(model);
+    const std::vector<double> values = fm.values(renderProfile(model));
+    std::vector<double> f(values.size());
+    for (std::size_t j = 0; j < f.size(); ++j) {
+      f[j] = model.multiplier.value * values[j] + model.background.value;
+    }
+    return f;
+  }
+
+  void residuals(const std::vector<double>& x, std::vector<double>& r) {
+    const std::vector<double> f = yieldOf(modelAt(x));
+    for (std::size_t j = 0; j < f.size(); ++j) {
+      r[j] = statisticResidual(m_start.statistic, m_yields[j], f[j], m_floor).value;
+    }
+  }
+
+  // dr/dx, row-major points x free parameters.
+  void jacobian(const std::vector<double>& x, std::vector<double>& J) {
+    const SampleModel model = modelAt(x);
+    const ForwardModel& fm = current(model);
+    const std::size_t n = m_energies.size();
+    const std::size_t p = m_free.size();
+    const double m = model.multiplier.value;
+
+    std::vector<std::optional<LayerRendering>> layers(model.layers.size());
+    DepthProfile profile = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
+    profile.contaminationDepth = model.contamination;
+    for (std::size_t k = 0; k < model.layers.size(); ++k) {
+      layers[k] = renderLayerWithDerivatives(model, static_cast<int>(k));
+      for (std::size_t i = 0; i < profile.values.size(); ++i) {
+        profile.values[i] += layers[k]->value.values[i];
+      }
+    }
+    const std::vector<double> weights = fm.weights(profile);
+    const std::vector<double> values = fm.values(weights);
+
+    std::vector<double> slope(n);
+    for (std::size_t j = 0; j < n; ++j) {
+      const double f = m * values[j] + model.background.value;
+      slope[j] = statisticResidual(m_start.statistic, m_yields[j], f, m_floor).slope;
+    }
+    const int layerParameters = static_cast<int>(model.layers.size()) * kLayerParameterCount;
+    for (std::size_t k = 0; k < p; ++k) {
+      const int index = m_free[k];
+      std::vector<double> df(n);
+      if (index < layerParameters) {
+        LayerRendering& layer = *layers[index / kLayerParameterCount];
+        DepthProfile derivative = layer.value;
+        derivative.values = layer.derivative[index % kLayerParameterCount];
+        const std::vector<double> dv = fm.derivative(weights, fm.weights(derivative));
+        for (std::size_t j = 0; j < n; ++j) df[j] = m * dv[j];
+      } else {
+        switch (index - layerParameters) {
+          case kMultiplier:
+            df = values;
+            break;
+          case kBackground:
+            df.assign(n, 1.0);
+            break;
+          case kEnergyShift: {
+            const std::vector<double> dv = fm.shiftDerivative(weights);
+            for (std::size_t j = 0; j < n; ++j) df[j] = m * dv[j];
+            break;
+          }
+          default: {
+            ForwardModelSettings s = fm.settings();
+            double& width = index - layerParameters == kLorentzianWidth ? s.lorentzianWidthEv
+                                                                        : s.gaussianWidthEv;
+            const double h = kWidthStep * width;
+            width += h;
+            const ForwardModel moved = build(s, m_energies);
+            const std::vector<double> shifted = moved.values(weights);
+            for (std::size_t j = 0; j < n; ++j) df[j] = m * (shifted[j] - values[j]) / h;
+          }
+        }
+      }
+      for (std::size_t j = 0; j < n; ++j) J[j * p + k] = slope[j] * df[j];
+    }
+  }
+
+ private:
+  ForwardModel build(const ForwardModelSettings& settings, const std::vector<double>& energies) {
+    ForwardModel fm(*m_problem.set, settings, energies, m_cancel);
+    if (fm.cancelled()) throw Cancelled{};
+    return fm;
+  }
+
+  const ForwardModel& modelFor(const ForwardModelSettings& settings,
+                               const std::vector<double>& energies) {
+    if (!m_cached || !sameSettings(m_cached->settings(), settings)) {
+      m_cached.reset();
+      m_cached.emplace(build(settings, energies));
+    }
+    return *m_cached;
+  }
+  const ForwardModel& current(const SampleModel& model) {
+    return modelFor(settingsOf(model, m_problem), m_energies);
+  }
+
+  const SampleModel& m_start;
+  const FitProblem& m_problem;
+  const std::atomic<bool>* m_cancel;
+  std::vector<ExperimentalPoint> m_points;
+  std::vector<MeasuredYield> m_yields;
+  std::vector<double> m_energies;
+  std::vector<int> m_free;
+  std::vector<std::string> m_freeNames;
+  double m_floor = 0.0;
+  std::optional<ForwardModel> m_cached;
+};
+
+void checkErrorsPresent(const SampleModel& model, const std::vector<ExperimentalPoint>& points) {
+  if (model.statistic != FitStatistic::Errors) return;
+  for (const ExperimentalPoint& p : points) {
+    if (!(p.error > 0.0f)) {
+      throw FitError(
+          "The statistic \"errors\" needs a positive error (a third column) for every "
+          "measured point; the point at " +
+          number(p.energy) + " keV has none.");
+    }
+  }
+}
+
+// Everything but the fit itself: chi2, the residuals, the profile, the derived
+// values; errors when an estimate is given.
+FitResult assemble(LayerFitEvaluator& evaluator, const SampleModel& model,
+                   const CovarianceEstimate* estimate) {
+  FitResult result;
+  result.model = model;
+  result.profile = renderProfile(model);
+  const std::vector<double> f = evaluator.yieldOf(model);
+  const std::vector<MeasuredYield>& yields = evaluator.yields();
+  for (std::size_t j = 0; j < f.size(); ++j) {
+    const double r =
+        statisticResidual(model.statistic, yields[j], f[j], evaluator.poissonFloor()).value;
+    result.chi2 += r * r;
+  }
+  result.points = static_cast<int>(f.size());
+  result.freeParameters = static_cast<int>(evaluator.freeIndices().size());
+  result.dof = result.points - result.freeParameters;
+  result.reducedChi2 = result.dof > 0 ? result.chi2 / result.dof : 0.0;
+  const double equalSigma = std::sqrt(result.reducedChi2);
+  for (std::size_t j = 0; j < f.size(); ++j) {
+    const double sigma =
+        statisticSigma(model.statistic, yields[j], f[j], evaluator.poissonFloor(), equalSigma);
+    const double y = yields[j].yield;
+    result.residuals.push_back(
+        {evaluator.points()[j].energy, y, f[j], sigma > 0.0 ? (y - f[j]) / sigma : 0.0});
+  }
+
+  SampleModel copy = model;
+  const std::vector<NamedParameter> named = namedParameters(copy);
+  const std::vector<int>& free = evaluator.freeIndices();
+  for (std::size_t i = 0; i < named.size(); ++i) {
+    EstimatedValue v{named[i].name, named[i].parameter->value, std::nullopt,
+                     named[i].parameter->free};
+    const auto at = std::find(free.begin(), free.end(), static_cast<int>(i));
+    if (estimate != nullptr && at != free.end()) v.error = estimate->errors[at - free.begin()];
+    result.parameters.push_back(std::move(v));
+  }
+
+  for (std::size_t k = 0; k < model.layers.size(); ++k) {
+    const LayerMeasures measures =
+        layerMeasures(renderLayerWithDerivatives(model, static_cast<int>(k)), model.layers[k]);
+    const std::string prefix = "layer" + std::to_string(k + 1) + ".";
+    for (const auto& [name, measure] :
+         {std::pair{"amount", &measures.amount}, std::pair{"centroid", &measures.centroid},
+          std::pair{"thickness", &measures.thickness}}) {
+      EstimatedValue v{prefix + name, measure->value, std::nullopt, false};
+      if (estimate != nullptr && std::isfinite(measure->value)) {
+        // The gradient by the free parameters; only this layer's count.
+        std::vector<double> gradient(free.size(), 0.0);
+        for (std::size_t q = 0; q < free.size(); ++q) {
+          const int index = free[q] - static_cast<int>(k) * kLayerParameterCount;
+          if (index >= 0 && index < kLayerParameterCount) gradient[q] = measure->gradient[index];
+        }
+        v.error = estimate->propagate(gradient);
+      }
+      result.derived.push_back(std::move(v));
+    }
+  }
+  if (estimate != nullptr) {
+    result.correlationNames = evaluator.freeNames();
+    result.correlation = estimate->correlation;
+    result.warnings = estimate->warnings;
+  }
+  return result;
+}
+
+// A free parameter that ends within its error of a bound has a one-sided error.
+void warnAtBounds(FitResult& result) {
+  for (const EstimatedValue& v : result.parameters) {
+    if (!v.free || !v.error) continue;
+    SampleModel copy = result.model;
+    for (const NamedParameter& p : namedParameters(copy)) {
+      if (p.name != v.name) continue;
+      for (double bound : {p.parameter->min, p.parameter->max}) {
+        if (std::isfinite(bound) && std::fabs(v.value - bound) < *v.error) {
+          result.warnings.push_back(v.name + " ends within its error of its bound " +
+                                    number(bound) + ": the error there is one-sided.");
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void checkFitProblem(const SampleModel& model, const FitProblem& problem) {
+  checkSampleModel(model);
+  if (problem.set == nullptr || problem.set->size() < 2) {
+    throw FitError("There are no autoconvolutions to fit with: calculate or load them first.");
+  }
+  const std::vector<ExperimentalPoint> points = pointsInRange(model, problem);
+  checkPointCount(points.size(), freeCount(model), "in the energy range");
+  checkErrorsPresent(model, points);
+}
+
+FitResult evaluateSampleModel(const SampleModel& model, const FitProblem& problem) {
+  checkSampleModel(model);
+  LayerFitEvaluator evaluator(model, problem, nullptr);
+  return assemble(evaluator, model, nullptr);
+}
+
+FitResult fitSampleModel(const SampleModel& model, const FitProblem& problem,
+                         const FitControl& control) {
+  checkFitProblem(model, problem);
+  try {
+    LayerFitEvaluator evaluator(model, problem, control.cancel);
+    checkPointCount(evaluator.points().size(), freeCount(model), "on the computed curve");
+    const std::vector<int>& free = evaluator.freeIndices();
+
+    LeastSquaresProblem lsq;
+    lsq.residualCount = evaluator.points().size();
+    SampleModel copy = model;
+    const std::vector<NamedParameter> named = namedParameters(copy);
+    for (int index : free) {
+      const FitParameter& p = *named[index].parameter;
+      lsq.parameters.push_back({p.value, p.min, p.max});
+    }
+    lsq.residuals = [&](const std::vector<double>& x, std::vector<double>& r) {
+      evaluator.residuals(x, r);
+    };
+    lsq.jacobian = [&](const std::vector<double>& x, std::vector<double>& J) {
+      evaluator.jacobian(x, J);
+    };
+
+    LeastSquaresOutcome outcome;
+    if (!free.empty()) {
+      LeastSquaresControl lsqControl;
+      lsqControl.maxIterations = control.maxIterations;
+      lsqControl.cancel = control.cancel;
+      const int dof = static_cast<int>(lsq.residualCount) - static_cast<int>(free.size());
+      if (control.progress) {
+        lsqControl.progress = [&](int iteration, const std::vector<double>& x, double chi2) {
+          const SampleModel current = evaluator.modelAt(x);
+          control.progress({iteration, chi2, dof > 0 ? chi2 / dof : 0.0, &current});
+        };
+      }
+      outcome = minimiseLeastSquares(lsq, lsqControl);
+    } else {
+      outcome.converged = true;
+    }
+    if (outcome.cancelled) throw Cancelled{};
+
+    const SampleModel fitted = evaluator.modelAt(outcome.x);
+    CovarianceInput input;
+    input.names = evaluator.freeNames();
+    input.jacobian.assign(lsq.residualCount * free.size(), 0.0);
+    if (!free.empty()) evaluator.jacobian(outcome.x, input.jacobian);
+    input.dof = static_cast<int>(lsq.residualCount) - static_cast<int>(free.size());
+    std::vector<double> r(lsq.residualCount);
+    evaluator.residuals(outcome.x, r);
+    for (double v : r) input.chi2 += v * v;
+    const CovarianceEstimate estimate = estimateCovariance(input);
+
+    FitResult result = assemble(evaluator, fitted, &estimate);
+    result.converged = outcome.converged;
+    result.iterations = outcome.iterations;
+    if (!outcome.converged) {
+      result.warnings.push_back("The fit stopped after " + std::to_string(outcome.iterations) +
+                                " iterations without converging.");
+    }
+    warnAtBounds(result);
+    return result;
+  } catch (const Cancelled&) {
+    FitResult result = evaluateSampleModel(model, problem);
+    result.cancelled = true;
+    return result;
+  }
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <limits>
+#include <vector>
+
+// A free parameter of a least-squares problem, kept within [min, max].
+struct BoundedParameter {
+  double start = 0.0;
+  double min = -std::numeric_limits<double>::infinity();
+  double max = std::numeric_limits<double>::infinity();
+};
+
+// Minimise sum_j r_j(x)^2 over x within the bounds. The callbacks receive x
+// inside the bounds; residuals fills r (residualCount values), jacobian fills
+// dr/dx row-major (residualCount x parameterCount), columns in parameter order.
+struct LeastSquaresProblem {
+  std::size_t residualCount = 0;
+  std::vector<BoundedParameter> parameters;
+  std::function<void(const std::vector<double>& x, std::vector<double>& residuals)> residuals;
+  std::function<void(const std::vector<double>& x, std::vector<double>& jacobian)> jacobian;
+};
+
+struct LeastSquaresControl {
+  int maxIterations = 300;
+  const std::atomic<bool>* cancel = nullptr;  // checked before each iteration
+  // After each iteration: its number from 1, the parameters and sum r^2.
+  std::function<void(int iteration, const std::vector<double>& x, double chi2)> progress;
+};
+
+struct LeastSquaresOutcome {
+  std::vector<double> x;
+  double chi2 = 0.0;
+  int iterations = 0;
+  bool converged = false;
+  bool cancelled = false;
+};
+
+// Trust region with Levenberg-Marquardt steps. Bounds are kept by a smooth
+// change of variables, so the steps are taken in unbounded coordinates u:
+// x = min + (max - min)(1 + sin u)/2 with both bounds, x = min - 1 + sqrt(u^2 + 1)
+// (or max + 1 - sqrt(u^2 + 1)) with one; a start on a bound begins a little
+// inside, where the change of variables still has a slope. Converged when the
+// step (relative 1e-8), the gradient, or chi2 (relative 1e-10 on two
+// successive iterations) stops changing. An exception of a callback ends the
+// minimisation and reaches the caller.
+LeastSquaresOutcome minimiseLeastSquares(const LeastSquaresProblem& problem,
+                                         const LeastSquaresControl& control);
