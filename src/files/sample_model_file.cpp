@@ -36,7 +36,11 @@ class ModelReader {
     model.contamination = optionalNumber(document, "contamination", model.contamination);
     if (!(model.maxDepth > 0.0)) fail("\"max_depth\" must be greater than 0");
     if (!(model.step > 0.0)) fail("\"step\" must be greater than 0");
+    if (model.maxDepth < model.step) fail("\"max_depth\" must be at least one \"step\"");
     if (model.contamination < 0.0) fail("\"contamination\" must not be negative");
+    if (model.contamination >= model.maxDepth) {
+      fail("\"contamination\" must lie above \"max_depth\"");
+    }
 
     if (document.contains("layers")) {
       const Json& layers = document["layers"];
@@ -58,6 +62,9 @@ class ModelReader {
     if (document.contains("convolve")) {
       if (!document["convolve"].is_boolean()) fail("\"convolve\" must be true or false");
       model.convolve = document["convolve"].get<bool>();
+    }
+    if (!model.convolve && (model.lorentzianWidth.free || model.gaussianWidth.free)) {
+      fail("a broadening width is free, but \"convolve\" is false");
     }
     if (document.contains("energy_range"))
       model.energyRange = energyRange(document["energy_range"]);
@@ -115,6 +122,9 @@ class ModelReader {
       fail(name + ": min " + formatTextFileNumber(p.min) + " is above max " +
            formatTextFileNumber(p.max));
     }
+    // A fixed parameter may keep the bounds it had when it was free.
+    if (!p.free) return p;
+    if (p.min == p.max) fail(name + " is free but its bounds leave it no room: min equals max");
     if (p.value < p.min || p.value > p.max) {
       fail(name + ": the value " + formatTextFileNumber(p.value) + " lies outside its bounds [" +
            formatTextFileNumber(p.min) + ", " + formatTextFileNumber(p.max) + "]");

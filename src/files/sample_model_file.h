@@ -19,10 +19,12 @@
 // Throws FileError with one message that names the file and the fault: text
 // that is not JSON (with its line and column), an unknown key (and where), a
 // value of the wrong type, a number beyond the doubles, a from below 0 or
-// after its to, a negative interface width or contamination, a step or
-// maximum depth that is not positive, a broadening width that is not
-// positive, min above max, bounds that exclude the value, an unknown
-// statistic, an energy range that is not two increasing numbers.
+// after its to, a negative interface width, a step or maximum depth that is
+// not positive, a maximum depth below one step, a contamination layer that is
+// negative or reaches the maximum depth, a broadening width that is not
+// positive or that is free without Convolve, min above max, a free parameter
+// whose bounds exclude its value or leave it no room, an unknown statistic,
+// an energy range that is not two increasing numbers.
 SampleModel parseSampleModel(std::string_view text, const std::string& fileName);
 
 // Reads the file as above; "Cannot open file <path>" when it does not open.

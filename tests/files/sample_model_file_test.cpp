@@ -25,7 +25,7 @@ const char* const kFullModel = R"({
   "background": {"value": 3, "free": false, "max": 10},
   "energy_shift": -0.125,
   "convolve": false,
-  "lorentzian_width": {"value": 90, "free": true, "min": 1, "max": 300},
+  "lorentzian_width": {"value": 90, "free": false, "min": 1, "max": 300},
   "gaussian_width": 120,
   "energy_range": [150.9, 152.3],
   "statistic": "neyman"
@@ -54,6 +54,9 @@ TEST(SampleModelFileTest, ReadsEveryKeyAndRoundTrips) {
   EXPECT_EQ(readSampleModelFile(dir.path("a.json")), odd);
   EXPECT_EQ(dir.names(), std::vector<std::string>{"a.json"});  // nothing left aside
 
+  // A fixed parameter keeps the bounds it had when free, even when they exclude its value.
+  EXPECT_EQ(parseSampleModel(R"({"background": {"value": 9, "min": 0, "max": 1}})", "m").background,
+            (FitParameter{9, false, 0, 1}));
   // An empty model is the start-up one.
   EXPECT_EQ(parseSampleModel("{}", "m.json"), SampleModel{});
   EXPECT_EQ(parseSampleModel(sampleModelJson(SampleModel{}), "m.json"), SampleModel{});
@@ -83,9 +86,14 @@ TEST(SampleModelFileTest, RefusesWhatCannotBeUsedWithOneMessageNamingFileAndFaul
        "layer2.from lies above the surface (below 0)"},
       {R"({"layers": [{"from": 2, "to": 1}]})", "layer1.from (2) lies after layer1.to (1)"},
       {R"({"layers": [{"from": 0, "to": 1, "top_width": -1}]})", "layer1.top_width must not be"},
-      {R"({"layers": [{"from": {"value": 0.1, "min": 0.2}, "to": 1}]})",
+      {R"({"layers": [{"from": {"value": 0.1, "free": true, "min": 0.2}, "to": 1}]})",
        "layer1.from: the value 0.1 lies outside its bounds [0.2, inf]"},
       {R"({"background": {"value": 1, "min": 2, "max": 0}})", "background: min 2 is above max 0"},
+      {R"({"background": {"value": 1, "free": true, "min": 1, "max": 1}})", "leave it no room"},
+      {R"({"max_depth": 0.001})", R"("max_depth" must be at least one "step")"},
+      {R"({"max_depth": 1, "contamination": 1})", R"("contamination" must lie above)"},
+      {R"({"convolve": false, "gaussian_width": {"value": 1, "free": true}})",
+       R"(a broadening width is free, but "convolve" is false)"},
       {R"({"step": 0})", R"("step" must be greater than 0)"},
       {R"({"max_depth": -1})", R"("max_depth" must be greater than 0)"},
       {R"({"contamination": -1})", R"("contamination" must not be negative)"},
