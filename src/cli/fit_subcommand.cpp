@@ -108,7 +108,7 @@ std::vector<FitResult> fitAll(const SampleModel& model, const std::vector<FitPro
 }
 
 std::string withError(const EstimatedValue& value) {
-  return value.name + " " + formatTextFileNumber(value.value) + " ± " +
+  return value.name + " " + formatTextFileNumber(value.value) + " +/- " +
          (value.error ? formatTextFileNumber(*value.error, 2) : std::string("undetermined"));
 }
 
