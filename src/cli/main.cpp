@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/cli_session.h"
+#include "cli/fit_subcommand.h"
 #include "cli/profile_subcommand.h"
 #include "cli/target_subcommands.h"
 #include "commands/autoconvolution_commands.h"
@@ -203,6 +204,8 @@ int main(int argc, char** argv) {
 
   TargetSubcommands targetSubcommands;
   targetSubcommands.addTo(app);
+  FitOptions fitOptions;
+  CLI::App* fit = addFitSubcommand(app, fitOptions);
 
   try {
     app.parse(argc, argv);
@@ -219,6 +222,7 @@ int main(int argc, char** argv) {
     if (*kn) return runKn(knOptions);
     if (*profile) return runProfileSubcommand(profileOptions);
     if (const auto status = targetSubcommands.run()) return *status;
+    if (*fit) return runFitSubcommand(fitOptions);
   } catch (const std::exception& error) {
     std::cerr << error.what() << '\n';
     return 1;

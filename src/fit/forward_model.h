@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <vector>
 
@@ -32,8 +33,13 @@ class ForwardModel {
  public:
   // energiesKev: the measured energies (before the shift). The set needs at
   // least two entries of equal size; widths must be positive when convolving.
+  // Building takes up to a second on the largest grids; `cancel` is checked
+  // for every energy, and a model whose building was cancelled says so and
+  // must not be used.
   ForwardModel(const AutoconvolutionSet& set, const ForwardModelSettings& settings,
-               std::vector<double> energiesKev);
+               std::vector<double> energiesKev, const std::atomic<bool>* cancel = nullptr);
+
+  bool cancelled() const { return m_cancelled; }
 
   const ForwardModelSettings& settings() const { return m_settings; }
   std::size_t energyCount() const { return m_energies.size(); }
@@ -67,4 +73,5 @@ class ForwardModel {
   std::vector<double> m_area;
   std::vector<double> m_norm;
   std::vector<unsigned char> m_inside;
+  bool m_cancelled = false;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <vector>
 
 #include "fit/sample_model.h"
@@ -8,7 +9,10 @@
 // The model's profile on its grid (ceil(maxDepth/step) points, contamination
 // set): point i holds the mean of the layers' sum over its cell
 // [z_i - step/2, z_i + step/2], z_i = i*step, then the points inside the
-// contamination layer (i < ceil(contamination/step)) are 0.
+// contamination layer (i < ceil(contamination/step)) are 0. Cell means are
+// exact where one interface crosses a cell and within 1e-12 of the
+// concentration where both do (Gauss-Legendre on pieces a fraction of the
+// narrower width long); a width of 0 is a sharp edge.
 DepthProfile renderProfile(const SampleModel& model);
 
 // The derivative of renderProfile with respect to parameter `index` of
@@ -17,3 +21,20 @@ DepthProfile renderProfileDerivative(const SampleModel& model, int index);
 
 // One layer alone, rendered and with the contamination points zeroed.
 DepthProfile renderLayer(const SampleModel& model, int layer);
+
+// A layer's parameters in namedParameters order within the layer.
+enum LayerParameter { kFrom, kTo, kConcentration, kTopWidth, kBottomWidth, kLayerParameterCount };
+
+// One layer rendered with its derivatives with respect to its five parameters
+// (the profile's derivatives, since the other layers do not depend on them).
+// At a sharp edge the derivative by the position is the edge's jump spread
+// over its cell, the right-hand derivative where the edge sits on a cell
+// boundary, and the derivative by the width is 0.
+struct LayerRendering {
+  DepthProfile value;
+  std::array<std::vector<double>, kLayerParameterCount> derivative;
+};
+LayerRendering renderLayerWithDerivatives(const SampleModel& model, int layer);
+
+// Index of the first point outside the contamination layer, ceil(contamination/step).
+int firstUncontaminatedPoint(const SampleModel& model);

@@ -9,15 +9,6 @@
 
 namespace {
 
-// The grid grows by ceil(extent/step) points; the ceiling and the sum are
-// doubles, truncated at the end.
-std::size_t grownPointCount(double extentEv, double stepEv, std::size_t pointCount) {
-  const double grown = std::ceil(extentEv / stepEv) + static_cast<double>(pointCount);
-  if (std::isnan(grown)) return pointCount;
-  if (grown <= 0.0) return 0;
-  return static_cast<std::size_t>(grown);
-}
-
 // T[i] = sum over j <= i of term(kernel[i-j], v[j]), j increasing. The kernel
 // depends only on the offset i - j, so it is tabulated once per offset. Terms of
 // a zero input point, and (for products) of a zero kernel value, are +-0 and
@@ -60,19 +51,46 @@ std::vector<double> sumOverOffsets(const std::vector<double>& v, const std::vect
 
 }  // namespace
 
-void convolveGaussian(SampledCurve& curve, double widthEv) {
-  const double s = curve.step;
-  const double w = widthEv;
-  const double integralBefore = curveIntegral(curve);
-  const std::size_t n = grownPointCount(8 * w, s, curve.size());
-  resizeCurve(curve, n);
-  const double g = (4 * w) / s;  // the delay in grid points, kept fractional
+// The grid grows by ceil(extent/step) points; the ceiling and the sum are
+// doubles, truncated at the end.
+std::size_t broadenedPointCount(double extentEv, double stepEv, std::size_t pointCount) {
+  const double grown = std::ceil(extentEv / stepEv) + static_cast<double>(pointCount);
+  if (std::isnan(grown)) return pointCount;
+  if (grown <= 0.0) return 0;
+  return static_cast<std::size_t>(grown);
+}
 
+std::vector<double> gaussianKernel(std::size_t n, double stepEv, double widthEv) {
+  const double s = stepEv;
+  const double w = widthEv;
+  const double g = (4 * w) / s;  // the delay in grid points, kept fractional
   std::vector<double> kernel(n);
   for (std::size_t d = 0; d < n; ++d) {
     const double x = (static_cast<double>(d) - g) * s;
     kernel[d] = std::exp((-2 * (x * x)) / (w * w));
   }
+  return kernel;
+}
+
+std::vector<double> lorentzianDenominators(std::size_t n, double stepEv, double widthEv) {
+  const double s = stepEv;
+  const double w = widthEv;
+  const double g = (10 * w) / s;
+  std::vector<double> denominator(n);
+  for (std::size_t d = 0; d < n; ++d) {
+    const double x = (static_cast<double>(d) - g) * s;
+    denominator[d] = 4 * (x * x) + w * w;
+  }
+  return denominator;
+}
+
+void convolveGaussian(SampledCurve& curve, double widthEv) {
+  const double s = curve.step;
+  const double w = widthEv;
+  const double integralBefore = curveIntegral(curve);
+  const std::size_t n = broadenedPointCount(8 * w, s, curve.size());
+  resizeCurve(curve, n);
+  const std::vector<double> kernel = gaussianKernel(n, s, w);
   curve.values = sumOverOffsets(curve.values, kernel, TermForm::kProduct, true);
   normalizeCurveTo(curve, integralBefore);
   curve.origin = curve.origin + 4 * w;
@@ -82,16 +100,10 @@ void convolveLorentzian(SampledCurve& curve, double widthEv) {
   const double s = curve.step;
   const double w = widthEv;
   const double integralBefore = curveIntegral(curve);
-  const std::size_t n = grownPointCount(20 * w, s, curve.size());
+  const std::size_t n = broadenedPointCount(20 * w, s, curve.size());
   resizeCurve(curve, n);
-  const double g = (10 * w) / s;
-
   // The denominators, one per offset; each term stays a division.
-  std::vector<double> denominator(n);
-  for (std::size_t d = 0; d < n; ++d) {
-    const double x = (static_cast<double>(d) - g) * s;
-    denominator[d] = 4 * (x * x) + w * w;
-  }
+  const std::vector<double> denominator = lorentzianDenominators(n, s, w);
   curve.values = sumOverOffsets(curve.values, denominator, TermForm::kQuotient, false);
   normalizeCurveTo(curve, integralBefore);
   curve.origin = curve.origin + 10 * w;

@@ -1,0 +1,68 @@
+#include "files/fit_result_file.h"
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using OrderedJson = nlohmann::ordered_json;
+
+// File names need not be UTF-8; a byte that is not becomes U+FFFD instead of
+// stopping the write.
+std::string text(const OrderedJson& document) {
+  return document.dump(2, ' ', false, OrderedJson::error_handler_t::replace) + "\n";
+}
+
+OrderedJson optionalNumber(const std::optional<double>& value) {
+  return value ? OrderedJson(*value) : OrderedJson(nullptr);
+}
+
+OrderedJson resultObject(const FitResult& result) {
+  OrderedJson object;
+  object["converged"] = result.converged;
+  object["iterations"] = result.iterations;
+  object["chi2"] = result.chi2;
+  object["points"] = result.points;
+  object["free_parameters"] = result.freeParameters;
+  object["dof"] = result.dof;
+  object["reduced_chi2"] = result.reducedChi2;
+  object["warnings"] = result.warnings;
+
+  OrderedJson parameters = OrderedJson::object();
+  for (const EstimatedValue& p : result.parameters) {
+    parameters[p.name] = {{"value", p.value}, {"error", optionalNumber(p.error)}, {"free", p.free}};
+  }
+  object["parameters"] = std::move(parameters);
+
+  OrderedJson derived = OrderedJson::object();
+  for (const EstimatedValue& d : result.derived) {
+    derived[d.name] = {{"value", d.value}, {"error", optionalNumber(d.error)}};
+  }
+  object["derived"] = std::move(derived);
+
+  OrderedJson matrix = OrderedJson::array();
+  for (const auto& row : result.correlation) {
+    OrderedJson line = OrderedJson::array();
+    for (const std::optional<double>& r : row) line.push_back(optionalNumber(r));
+    matrix.push_back(std::move(line));
+  }
+  object["correlation"] = {{"names", result.correlationNames}, {"matrix", std::move(matrix)}};
+  return object;
+}
+
+}  // namespace
+
+std::string fitResultJson(const FitResult& result) {
+  return text(resultObject(result));
+}
+
+std::string fitResultsJson(const std::vector<std::string>& dataFiles,
+                           const std::vector<FitResult>& results) {
+  OrderedJson list = OrderedJson::array();
+  for (std::size_t k = 0; k < results.size(); ++k) {
+    OrderedJson object;
+    object["data"] = dataFiles.at(k);
+    object.update(resultObject(results[k]));
+    list.push_back(std::move(object));
+  }
+  return text(list);
+}

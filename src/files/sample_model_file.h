@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "fit/sample_model.h"
+
+// The sample model as a JSON file ("*.model.json"): the keys max_depth, step,
+// contamination, layers (each with from, to, concentration, top_width,
+// bottom_width), multiplier, background, energy_shift, convolve,
+// lorentzian_width, gaussian_width, energy_range and statistic. A parameter is
+// a bare number (fixed) or {"value", "free", "min", "max"} (free false and
+// bounds unbounded when left out). Keys left out take the start-up values:
+// maximum depth 10, step 0.005, no contamination, no layers, multiplier 1,
+// background 0, energy shift 0, Convolve on, both widths 100 eV, every
+// measured energy, the Poisson statistic; a layer's concentration is 1 and its
+// widths 0 (sharp edges), its from and to are required.
+//
+// Throws FileError with one message that names the file and the fault: text
+// that is not JSON (with its line and column), an unknown key (and where), a
+// value of the wrong type, a number beyond the doubles, a from below 0 or
+// after its to, a negative interface width, a step or maximum depth that is
+// not positive, a maximum depth below one step, a contamination layer that is
+// negative or reaches the maximum depth, a broadening width that is not
+// positive or that is free without Convolve, min above max, a free parameter
+// whose bounds exclude its value or leave it no room, an unknown statistic,
+// an energy range that is not two increasing numbers.
+SampleModel parseSampleModel(std::string_view text, const std::string& fileName);
+
+// Reads the file as above; "Cannot open file <path>" when it does not open.
+SampleModel readSampleModelFile(const std::string& path);
+
+// The model as the reader takes it back unchanged: fixed parameters without
+// bounds as bare numbers, every number in the shortest text that reads back to
+// the same double, keys in the order above.
+std::string sampleModelJson(const SampleModel& model);
+
+// Writes sampleModelJson atomically; false when the file cannot be created
+// (an existing file is then left as it was).
+bool writeSampleModelFile(const std::string& path, const SampleModel& model);

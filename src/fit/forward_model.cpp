@@ -1,0 +1,292 @@
+#include "fit/forward_model.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <thread>
+
+#include "fit/fit_error.h"
+#include "model/collision_weights.h"
+#include "model/lewis_broadening.h"
+
+// Calculate's broadened curve is, for the unbroadened sum v on N points,
+//   Lorentzian: x = L v * (sum v / sum L v), L lower-triangular Toeplitz on nL points,
+//   Gaussian:   y = G x * (sum x / sum G x), G the same on nG points,
+// which is y = G L v * sum v / sum(G L v): two linear forms of v and one ratio.
+// v is linear in the weights, so per entry n of the set we keep the
+// unnormalised broadened entry G L A_n at each energy's interpolation point,
+// sum A_n and sum G L A_n. The rows of G L are (G L)(i, m) = h(i - m) with
+// h = g * l while i lies on the Lorentzian's grid; beyond it (the Gaussian's
+// added tail) the sum over the Lorentzian's points is cut short and is formed
+// directly.
+
+namespace {
+
+// Above this many multiply-adds the energies are split between two cores.
+constexpr std::size_t kParallelWork = std::size_t{1} << 22;
+
+struct EntryRange {
+  std::size_t first = 0;
+  std::size_t end = 0;  // one past the last nonzero point; first == end when all zero
+};
+
+EntryRange nonzeroRange(const std::vector<double>& values) {
+  EntryRange range;
+  std::size_t first = 0;
+  while (first < values.size() && values[first] == 0.0) ++first;
+  std::size_t end = values.size();
+  while (end > first && values[end - 1] == 0.0) --end;
+  range.first = first;
+  range.end = end;
+  return range;
+}
+
+double dot(const double* a, const double* b, std::size_t first, std::size_t end) {
+  double sum = 0.0;
+  for (std::size_t m = first; m < end; ++m) sum += a[m] * b[m];
+  return sum;
+}
+
+// The broadening as rows over the unbroadened points.
+class BroadeningRows {
+ public:
+  BroadeningRows(std::size_t pointCount, double stepEv, double lorentzianEv, double gaussianEv)
+      : m_points(pointCount) {
+    m_lorentzianPoints = broadenedPointCount(20 * lorentzianEv, stepEv, pointCount);
+    m_gaussianPoints = broadenedPointCount(8 * gaussianEv, stepEv, m_lorentzianPoints);
+    m_gaussian = gaussianKernel(m_gaussianPoints, stepEv, gaussianEv);
+    const std::vector<double> denominator =
+        lorentzianDenominators(m_lorentzianPoints, stepEv, lorentzianEv);
+    m_lorentzian.resize(m_lorentzianPoints);
+    for (std::size_t d = 0; d < m_lorentzianPoints; ++d) m_lorentzian[d] = 1.0 / denominator[d];
+
+    m_combined.assign(m_gaussianPoints, 0.0);
+    for (std::size_t d = 0; d < m_gaussianPoints; ++d) {
+      const std::size_t last = std::min(d, m_lorentzianPoints - 1);
+      double sum = 0.0;
+      for (std::size_t k = 0; k <= last; ++k) sum += m_gaussian[d - k] * m_lorentzian[k];
+      m_combined[d] = sum;
+    }
+  }
+
+  std::size_t size() const { return m_gaussianPoints; }
+
+  // Row i of G L over the unbroadened points 0 .. pointCount-1.
+  std::vector<double> row(std::size_t i) const {
+    std::vector<double> r(m_points, 0.0);
+    if (i < m_lorentzianPoints) {
+      const std::size_t last = std::min(i, m_points - 1);
+      for (std::size_t m = 0; m <= last; ++m) r[m] = m_combined[i - m];
+    } else {
+      for (std::size_t m = 0; m < m_points; ++m) {
+        double sum = 0.0;
+        for (std::size_t k = m; k < m_lorentzianPoints; ++k) {
+          sum += m_gaussian[i - k] * m_lorentzian[k - m];
+        }
+        r[m] = sum;
+      }
+    }
+    return r;
+  }
+
+  // Column sums of G L over the unbroadened points: the area of the
+  // unnormalised broadened curve is their product with v.
+  std::vector<double> columnSums() const {
+    // gaussianTail[k] = sum of the Gaussian's values reaching from point k to the end.
+    std::vector<double> gaussianTail(m_lorentzianPoints);
+    std::vector<double> prefix(m_gaussianPoints + 1, 0.0);
+    for (std::size_t d = 0; d < m_gaussianPoints; ++d) prefix[d + 1] = prefix[d] + m_gaussian[d];
+    for (std::size_t k = 0; k < m_lorentzianPoints; ++k) {
+      gaussianTail[k] = prefix[m_gaussianPoints - k];
+    }
+    std::vector<double> sums(m_points, 0.0);
+    for (std::size_t m = 0; m < m_points; ++m) {
+      double sum = 0.0;
+      for (std::size_t k = m; k < m_lorentzianPoints; ++k) {
+        sum += m_lorentzian[k - m] * gaussianTail[k];
+      }
+      sums[m] = sum;
+    }
+    return sums;
+  }
+
+ private:
+  std::size_t m_points;
+  std::size_t m_lorentzianPoints = 0;
+  std::size_t m_gaussianPoints = 0;
+  std::vector<double> m_gaussian;
+  std::vector<double> m_lorentzian;
+  std::vector<double> m_combined;
+};
+
+}  // namespace
+
+ForwardModel::ForwardModel(const AutoconvolutionSet& set, const ForwardModelSettings& settings,
+                           std::vector<double> energiesKev, const std::atomic<bool>* cancel)
+    : m_settings(settings), m_energies(std::move(energiesKev)) {
+  if (set.size() < 2) {
+    throw FitError(
+        "There are no autoconvolutions yet: calculate or load them first (Convolutions menu).");
+  }
+  const std::size_t points = set[1].size();
+  for (const Autoconvolution& entry : set) {
+    if (entry.size() != points) throw FitError("The autoconvolutions differ in size.");
+  }
+  if (points < 2) throw FitError("The autoconvolutions hold fewer than two points.");
+  if (settings.convolve &&
+      (!(settings.lorentzianWidthEv > 0.0) || !std::isfinite(settings.lorentzianWidthEv) ||
+       !(settings.gaussianWidthEv > 0.0) || !std::isfinite(settings.gaussianWidthEv))) {
+    throw FitError("The Lorentzian and Gaussian widths must be positive numbers of eV.");
+  }
+  m_entries = set.size();
+  m_step = set.back().step;
+
+  std::vector<EntryRange> ranges(m_entries);
+  for (std::size_t n = 0; n < m_entries; ++n) ranges[n] = nonzeroRange(set[n].values);
+
+  std::optional<BroadeningRows> rows;
+  double origin = 0.0;
+  std::size_t curvePoints = points;
+  if (settings.convolve) {
+    rows.emplace(points, m_step, settings.lorentzianWidthEv, settings.gaussianWidthEv);
+    origin = (0.0 + 10 * settings.lorentzianWidthEv) + 4 * settings.gaussianWidthEv;
+    curvePoints = rows->size();
+    const std::vector<double> columns = rows->columnSums();
+    m_area.resize(m_entries);
+    m_norm.resize(m_entries);
+    for (std::size_t n = 0; n < m_entries; ++n) {
+      double area = 0.0;
+      for (std::size_t m = ranges[n].first; m < ranges[n].end; ++m) area += set[n].values[m];
+      m_area[n] = area;
+      m_norm[n] = dot(set[n].values.data(), columns.data(), ranges[n].first, ranges[n].end);
+    }
+  }
+
+  const std::size_t count = m_energies.size();
+  m_at.assign(count * m_entries, 0.0);
+  m_slope.assign(count * m_entries, 0.0);
+  m_inside.assign(count, 0);
+  const double keVPerPoint = m_step * 0.001;
+
+  auto fill = [&](std::size_t firstEnergy, std::size_t endEnergy) {
+    for (std::size_t j = firstEnergy; j < endEnergy; ++j) {
+      if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return;
+      // Point i of the curve lies at beamEnergy + (i*step - origin)*0.001 keV.
+      const double position =
+          ((m_energies[j] + settings.energyShiftKev - settings.beamEnergyKev) * 1000.0 + origin) /
+          m_step;
+      const double last = static_cast<double>(curvePoints - 1);
+      if (!(position >= 0.0) || !(position <= last)) continue;
+      m_inside[j] = 1;
+      std::size_t i0 = static_cast<std::size_t>(std::floor(position));
+      if (i0 >= curvePoints - 1) i0 = curvePoints - 2;
+      const double t = position - static_cast<double>(i0);
+      double* at = m_at.data() + j * m_entries;
+      double* slope = m_slope.data() + j * m_entries;
+      if (rows) {
+        const std::vector<double> left = rows->row(i0);
+        const std::vector<double> right = rows->row(i0 + 1);
+        std::vector<double> blend(points);
+        std::vector<double> difference(points);
+        for (std::size_t m = 0; m < points; ++m) {
+          blend[m] = (1.0 - t) * left[m] + t * right[m];
+          difference[m] = (right[m] - left[m]) / keVPerPoint;
+        }
+        for (std::size_t n = 0; n < m_entries; ++n) {
+          const double* entry = set[n].values.data();
+          at[n] = dot(entry, blend.data(), ranges[n].first, ranges[n].end);
+          slope[n] = dot(entry, difference.data(), ranges[n].first, ranges[n].end);
+        }
+      } else {
+        for (std::size_t n = 0; n < m_entries; ++n) {
+          const double a = set[n].values[i0];
+          const double b = set[n].values[i0 + 1];
+          at[n] = (1.0 - t) * a + t * b;
+          slope[n] = (b - a) / keVPerPoint;
+        }
+      }
+    }
+  };
+
+  const std::size_t work = count * m_entries * points * (rows ? 2 : 0);
+  if (work >= kParallelWork && count > 1 && std::thread::hardware_concurrency() > 1) {
+    const std::size_t half = count / 2;
+    std::thread helper(fill, half, count);
+    fill(0, half);
+    helper.join();
+  } else {
+    fill(0, count);
+  }
+  m_cancelled = cancel != nullptr && cancel->load(std::memory_order_relaxed);
+}
+
+std::vector<double> ForwardModel::weights(const DepthProfile& profile) const {
+  return collisionWeights(profile, static_cast<int>(m_entries), m_settings.collisionRate);
+}
+
+namespace {
+
+// The broadening's area normalisation (area . K) / (norm . K) and its
+// derivative along dK; nothing when the curve has zero area, which Calculate
+// leaves unbroadened and which, with non-negative entries, is zero everywhere.
+struct Ratio {
+  double value = 1.0;
+  double derivative = 0.0;
+};
+
+std::optional<Ratio> normalisation(const std::vector<double>& area, const std::vector<double>& norm,
+                                   const std::vector<double>& weights,
+                                   const std::vector<double>* dWeights) {
+  Ratio ratio;
+  if (area.empty()) return ratio;
+  const std::size_t n = area.size();
+  const double a = dot(area.data(), weights.data(), 0, n);
+  const double b = dot(norm.data(), weights.data(), 0, n);
+  if (a == 0.0 || b == 0.0) return std::nullopt;
+  ratio.value = a / b;
+  if (dWeights) {
+    const double da = dot(area.data(), dWeights->data(), 0, n);
+    const double db = dot(norm.data(), dWeights->data(), 0, n);
+    ratio.derivative = (da * b - a * db) / (b * b);
+  }
+  return ratio;
+}
+
+}  // namespace
+
+std::vector<double> ForwardModel::values(const std::vector<double>& weights) const {
+  std::vector<double> result(m_energies.size(), 0.0);
+  const std::optional<Ratio> ratio = normalisation(m_area, m_norm, weights, nullptr);
+  if (!ratio) return result;
+  for (std::size_t j = 0; j < m_energies.size(); ++j) {
+    if (!m_inside[j]) continue;
+    result[j] = dot(m_at.data() + j * m_entries, weights.data(), 0, m_entries) * ratio->value;
+  }
+  return result;
+}
+
+std::vector<double> ForwardModel::derivative(const std::vector<double>& weights,
+                                             const std::vector<double>& dWeights) const {
+  std::vector<double> result(m_energies.size(), 0.0);
+  const std::optional<Ratio> ratio = normalisation(m_area, m_norm, weights, &dWeights);
+  if (!ratio) return result;
+  for (std::size_t j = 0; j < m_energies.size(); ++j) {
+    if (!m_inside[j]) continue;
+    const double* at = m_at.data() + j * m_entries;
+    const double value = dot(at, weights.data(), 0, m_entries);
+    const double dValue = dot(at, dWeights.data(), 0, m_entries);
+    result[j] = dValue * ratio->value + value * ratio->derivative;
+  }
+  return result;
+}
+
+std::vector<double> ForwardModel::shiftDerivative(const std::vector<double>& weights) const {
+  std::vector<double> result(m_energies.size(), 0.0);
+  const std::optional<Ratio> ratio = normalisation(m_area, m_norm, weights, nullptr);
+  if (!ratio) return result;
+  for (std::size_t j = 0; j < m_energies.size(); ++j) {
+    if (!m_inside[j]) continue;
+    result[j] = dot(m_slope.data() + j * m_entries, weights.data(), 0, m_entries) * ratio->value;
+  }
+  return result;
+}

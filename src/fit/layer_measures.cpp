@@ -1,0 +1,32 @@
+#include "fit/layer_measures.h"
+
+#include <cmath>
+
+LayerMeasures layerMeasures(const LayerRendering& rendering, const LayerModel& layer) {
+  const DepthProfile& profile = rendering.value;
+  const double h = profile.step;
+  double sum = 0.0;
+  double moment = 0.0;
+  std::array<double, kLayerParameterCount> dSum{};
+  std::array<double, kLayerParameterCount> dMoment{};
+  for (std::size_t i = 0; i < profile.values.size(); ++i) {
+    const double z = static_cast<double>(i) * h;
+    sum += profile.values[i];
+    moment += z * profile.values[i];
+    for (int p = 0; p < kLayerParameterCount; ++p) {
+      dSum[p] += rendering.derivative[p][i];
+      dMoment[p] += z * rendering.derivative[p][i];
+    }
+  }
+  LayerMeasures m;
+  m.amount.value = sum * h;
+  m.centroid.value = sum != 0.0 ? moment / sum : NAN;
+  for (int p = 0; p < kLayerParameterCount; ++p) {
+    m.amount.gradient[p] = dSum[p] * h;
+    m.centroid.gradient[p] = sum != 0.0 ? (dMoment[p] - m.centroid.value * dSum[p]) / sum : NAN;
+  }
+  m.thickness.value = layer.to.value - layer.from.value;
+  m.thickness.gradient[kFrom] = -1.0;
+  m.thickness.gradient[kTo] = 1.0;
+  return m;
+}

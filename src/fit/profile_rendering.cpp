@@ -1,0 +1,208 @@
+#include "fit/profile_rendering.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Beyond 8.5 widths from its position an edge differs from 0 or 1 by less than 1e-17.
+constexpr double kEdgeReach = 8.5;
+
+double normalCdf(double x) {
+  return 0.5 * std::erfc(-x / std::sqrt(2.0));
+}
+double normalDensity(double x) {
+  return std::exp(-0.5 * x * x) / std::sqrt(2.0 * M_PI);
+}
+// The antiderivative of normalCdf.
+double normalCdfIntegral(double x) {
+  return x * normalCdf(x) + normalDensity(x);
+}
+
+// One factor of a layer's shape: Phi(sense*(z - position)/width), a rising
+// (sense +1) or falling (sense -1) edge; width 0 is a step worth 1/2 at the edge.
+struct Edge {
+  double position = 0.0;
+  double width = 0.0;
+  double sense = 1.0;
+
+  // A width too small to move the edge's reach off its position in double
+  // precision is a step too.
+  bool sharp() const {
+    return !(width > 0.0) || position - kEdgeReach * width == position ||
+           position + kEdgeReach * width == position;
+  }
+  double reach() const { return sharp() ? 0.0 : kEdgeReach * width; }
+  double value(double z) const {
+    const double x = sense * (z - position);
+    if (sharp()) return x > 0.0 ? 1.0 : (x < 0.0 ? 0.0 : 0.5);
+    return normalCdf(x / width);
+  }
+  // True when the edge is constant on the open piece (p0, p1): a sharp edge
+  // is, between breakpoints, and so is a smooth one outside its reach.
+  bool constantOn(double p0, double p1) const {
+    return sharp() || p1 <= position - reach() || p0 >= position + reach();
+  }
+};
+
+// Integrals over one piece of the shape and of its derivatives by the two
+// positions and the two widths (per unit concentration).
+struct PieceIntegrals {
+  double value = 0.0;
+  double dPosition[2] = {0.0, 0.0};
+  double dWidth[2] = {0.0, 0.0};
+};
+
+// Closed form of the integral of a smooth edge over [p0, p1], times `scale`.
+void addSmoothEdge(const Edge& e, int which, double p0, double p1, double scale,
+                   PieceIntegrals& out) {
+  const double x0 = e.sense * (p0 - e.position) / e.width;
+  const double x1 = e.sense * (p1 - e.position) / e.width;
+  out.value += scale * e.sense * e.width * (normalCdfIntegral(x1) - normalCdfIntegral(x0));
+  out.dPosition[which] += scale * -(normalCdf(x1) - normalCdf(x0));
+  out.dWidth[which] += scale * e.sense * (normalDensity(x1) - normalDensity(x0));
+}
+
+// Gauss-Legendre, 8 nodes on [-1, 1].
+constexpr double kNodes[4] = {0.1834346424956498, 0.5255324099163290, 0.7966664774136267,
+                              0.9602898564975363};
+constexpr double kWeights[4] = {0.3626837833783620, 0.3137066458778873, 0.2223810344533745,
+                                0.1012285362903763};
+
+// Both edges smooth and varying: quadrature on sub-pieces half the narrower width long.
+void addOverlap(const Edge (&edges)[2], double p0, double p1, PieceIntegrals& out) {
+  const double narrower = std::min(edges[0].width, edges[1].width);
+  const int parts = std::max(1, static_cast<int>(std::ceil((p1 - p0) / (0.5 * narrower))));
+  const double length = (p1 - p0) / parts;
+  for (int part = 0; part < parts; ++part) {
+    const double centre = p0 + (part + 0.5) * length;
+    for (int node = 0; node < 8; ++node) {
+      const double t = node < 4 ? kNodes[node] : -kNodes[node - 4];
+      const double w = kWeights[node % 4] * 0.5 * length;
+      const double z = centre + 0.5 * length * t;
+      double v[2];
+      double dv[2];
+      double dw[2];
+      for (int k = 0; k < 2; ++k) {
+        const Edge& e = edges[k];
+        const double x = e.sense * (z - e.position) / e.width;
+        v[k] = normalCdf(x);
+        dv[k] = -e.sense * normalDensity(x) / e.width;
+        dw[k] = -x * normalDensity(x) / e.width;
+      }
+      out.value += w * v[0] * v[1];
+      out.dPosition[0] += w * dv[0] * v[1];
+      out.dPosition[1] += w * v[0] * dv[1];
+      out.dWidth[0] += w * dw[0] * v[1];
+      out.dWidth[1] += w * v[0] * dw[1];
+    }
+  }
+}
+
+// The integral of edges[0]*edges[1] and its derivatives over the cell [z0, z1).
+PieceIntegrals cellIntegrals(const Edge (&edges)[2], double z0, double z1) {
+  double breaks[6];
+  int count = 0;
+  breaks[count++] = z0;
+  for (const Edge& e : edges) {
+    for (double b : {e.position - e.reach(), e.position + e.reach()}) {
+      if (b > z0 && b < z1) breaks[count++] = b;
+      if (e.sharp()) break;
+    }
+  }
+  for (int i = 2; i < count; ++i) {
+    for (int j = i; j > 1 && breaks[j] < breaks[j - 1]; --j) std::swap(breaks[j], breaks[j - 1]);
+  }
+  breaks[count++] = z1;
+
+  PieceIntegrals out;
+  for (int piece = 0; piece + 1 < count; ++piece) {
+    const double p0 = breaks[piece];
+    const double p1 = breaks[piece + 1];
+    if (!(p1 > p0)) continue;
+    const double mid = 0.5 * (p0 + p1);
+    const bool constant0 = edges[0].constantOn(p0, p1);
+    const bool constant1 = edges[1].constantOn(p0, p1);
+    if (constant0 && constant1) {
+      out.value += (p1 - p0) * edges[0].value(mid) * edges[1].value(mid);
+    } else if (constant1) {
+      addSmoothEdge(edges[0], 0, p0, p1, edges[1].value(mid), out);
+    } else if (constant0) {
+      addSmoothEdge(edges[1], 1, p0, p1, edges[0].value(mid), out);
+    } else {
+      addOverlap(edges, p0, p1, out);
+    }
+  }
+  // A sharp edge moves its jump, valued by the other edge there, through its cell.
+  for (int k = 0; k < 2; ++k) {
+    const Edge& e = edges[k];
+    if (e.sharp() && e.position >= z0 && e.position < z1) {
+      out.dPosition[k] += -e.sense * edges[1 - k].value(e.position);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+int firstUncontaminatedPoint(const SampleModel& model) {
+  return static_cast<int>(std::ceil(model.contamination / model.step));
+}
+
+LayerRendering renderLayerWithDerivatives(const SampleModel& model, int layer) {
+  const LayerModel& l = model.layers.at(static_cast<std::size_t>(layer));
+  LayerRendering r;
+  r.value = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
+  r.value.contaminationDepth = model.contamination;
+  const std::size_t n = r.value.values.size();
+  for (std::vector<double>& d : r.derivative) d.assign(n, 0.0);
+
+  const Edge edges[2] = {{l.from.value, l.topWidth.value, 1.0},
+                         {l.to.value, l.bottomWidth.value, -1.0}};
+  const double h = model.step;
+  const double c = l.concentration.value;
+  // Only cells that reach past the top edge and before the bottom edge hold anything.
+  const double first = edges[0].position - edges[0].reach();
+  const double last = edges[1].position + edges[1].reach();
+  const int begin =
+      std::max(firstUncontaminatedPoint(model), static_cast<int>(std::floor(first / h - 0.5)));
+  const int end = std::min(static_cast<long>(n), static_cast<long>(std::ceil(last / h + 0.5)) + 1);
+  for (int i = std::max(begin, 0); i < end; ++i) {
+    const double z0 = (i - 0.5) * h;
+    const double z1 = (i + 0.5) * h;
+    const PieceIntegrals cell = cellIntegrals(edges, z0, z1);
+    r.value.values[i] = c * cell.value / h;
+    r.derivative[kFrom][i] = c * cell.dPosition[0] / h;
+    r.derivative[kTo][i] = c * cell.dPosition[1] / h;
+    r.derivative[kConcentration][i] = cell.value / h;
+    r.derivative[kTopWidth][i] = c * cell.dWidth[0] / h;
+    r.derivative[kBottomWidth][i] = c * cell.dWidth[1] / h;
+  }
+  return r;
+}
+
+DepthProfile renderLayer(const SampleModel& model, int layer) {
+  return renderLayerWithDerivatives(model, layer).value;
+}
+
+DepthProfile renderProfile(const SampleModel& model) {
+  DepthProfile profile = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
+  profile.contaminationDepth = model.contamination;
+  for (std::size_t k = 0; k < model.layers.size(); ++k) {
+    const DepthProfile layer = renderLayer(model, static_cast<int>(k));
+    for (std::size_t i = 0; i < profile.values.size(); ++i) profile.values[i] += layer.values[i];
+  }
+  return profile;
+}
+
+DepthProfile renderProfileDerivative(const SampleModel& model, int index) {
+  const int layer = index / kLayerParameterCount;
+  if (index < 0 || layer >= static_cast<int>(model.layers.size())) {
+    DepthProfile zero = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
+    zero.contaminationDepth = model.contamination;
+    return zero;
+  }
+  LayerRendering r = renderLayerWithDerivatives(model, layer);
+  r.value.values = std::move(r.derivative[index % kLayerParameterCount]);
+  return r.value;
+}
