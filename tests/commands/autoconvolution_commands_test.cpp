@@ -2,19 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <sstream>
 #include <thread>
 
 #include "commands/calculation_parameters_commands.h"
 #include "commands/command_error.h"
 #include "files/windows1252.h"
+#include "fit/layer_fit.h"
+#include "model/mean_collision_loss.h"
 #include "model/single_collision_density.h"
 #include "scripted_user_interface.h"
 #include "support/reference_kernels.h"
+#include "support/start_up_inputs.h"
 
 namespace {
 
@@ -423,25 +430,21 @@ TEST(StartCalculation, MemoryGuardsRefuseOneByteOverHalfTheMachineOrWhatIsAvaila
   }
 }
 
-// Stop answers within half a second at any point of a run of a million
-// collisions, a set that would take about 8 GB.
-class StopDuringAHugeCalculation : public testing::TestWithParam<int> {};
+// A long job started on a thread: `run` returns whether it ended cancelled.
+using StoppableJob = std::function<std::function<bool(const std::atomic<bool>*)>()>;
 
-TEST_P(StopDuringAHugeCalculation, AnswersWithinHalfASecond) {
-  CommandFixture f;
-  f.texts.calculationParameters.nc = "1000000";
-  f.texts.calculationParameters.saveAutos = false;
-  f.ui.answers = {false};  // "Save results?"
-  std::optional<PreparedCalculation> prepared = prepareAutoconvolutionCalculation(f.context);
-  ASSERT_TRUE(prepared);
+// Seconds from setting the cancel flag, delayMs after the start, to the job's
+// end, and whether it ended cancelled.
+std::pair<double, bool> secondsToStop(const std::function<bool(const std::atomic<bool>*)>& run,
+                                      int delayMs) {
   std::atomic<bool> cancel{false};
   std::atomic<bool> done{false};
-  std::optional<AutoconvolutionResult> result;
+  bool cancelled = false;
   std::thread worker([&] {
-    result = runAutoconvolutionCalculation(*prepared, nullptr, &cancel);
+    cancelled = run(&cancel);
     done = true;
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(GetParam()));
+  std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
   const auto stop = std::chrono::steady_clock::now();
   cancel = true;
   while (!done && std::chrono::steady_clock::now() - stop < std::chrono::seconds(30)) {
@@ -450,8 +453,79 @@ TEST_P(StopDuringAHugeCalculation, AnswersWithinHalfASecond) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - stop).count();
   worker.join();
-  EXPECT_FALSE(result);
+  return {seconds, cancelled};
+}
+
+// A run of a million collisions, a set that would take about 8 GB.
+std::function<bool(const std::atomic<bool>*)> hugeCalculation() {
+  auto f = std::make_shared<CommandFixture>();
+  f->texts.calculationParameters.nc = "1000000";
+  f->texts.calculationParameters.saveAutos = false;
+  f->ui.answers = {false};  // "Save results?"
+  auto prepared = std::make_shared<std::optional<PreparedCalculation>>(
+      prepareAutoconvolutionCalculation(f->context));
+  EXPECT_TRUE(*prepared);
+  return [f, prepared](const std::atomic<bool>* cancel) {
+    return !runAutoconvolutionCalculation(**prepared, nullptr, cancel);
+  };
+}
+
+// A fit of two layers and the widths on the start-up grid (2000 depth points,
+// a set of 1000 points and 100 collisions) to 1000 measured points.
+std::function<bool(const std::atomic<bool>*)> largeFit() {
+  static const AutoconvolutionSet set =
+      calculateAutoconvolutions(startUpAutoconvolutionInputs(), nullptr, nullptr)->set;
+  FitProblem problem;
+  problem.set = &set;
+  problem.beamEnergyKev = 151.0;
+  problem.collisionRate = 548.56 / meanCollisionLoss(5.7571335f, 328.94867f);
+  for (int j = 0; j < 1000; ++j) {
+    const float counts = 50.0f + static_cast<float>(j % 40);
+    problem.points.push_back({static_cast<float>(150.9 + j * 0.004), counts, std::sqrt(counts)});
+  }
+  SampleModel model;
+  for (const auto& [from, to] : {std::pair{0.5, 3.0}, std::pair{5.0, 8.0}}) {
+    LayerModel layer;
+    layer.from = {from, true, 0.0, 10.0};
+    layer.to = {to, true, 0.0, 10.0};
+    layer.concentration = {0.5, true, 0.0, 2.0};
+    model.layers.push_back(layer);
+  }
+  model.lorentzianWidth = {100.0, true, 1.0, 1000.0};
+  model.gaussianWidth = {100.0, true, 1.0, 1000.0};
+  model.multiplier = {1.0, true, 0.0, 1e6};
+  return [model, problem](const std::atomic<bool>* cancel) {
+    FitControl control;
+    control.cancel = cancel;
+    return fitSampleModel(model, problem, control).cancelled;
+  };
+}
+
+struct StopCase {
+  const char* job;
+  StoppableJob start;
+  int delayMs;
+};
+
+void PrintTo(const StopCase& c, std::ostream* out) {
+  *out << c.job << " after " << c.delayMs << " ms";
+}
+
+// Stop answers within half a second at any point of a long job.
+class StopDuringALongJob : public testing::TestWithParam<StopCase> {};
+
+TEST_P(StopDuringALongJob, AnswersWithinHalfASecond) {
+  const auto [seconds, cancelled] = secondsToStop(GetParam().start(), GetParam().delayMs);
+  EXPECT_TRUE(cancelled);
   EXPECT_LT(seconds, 0.5);
 }
 
-INSTANTIATE_TEST_SUITE_P(Delays, StopDuringAHugeCalculation, testing::Values(0, 20, 300));
+INSTANTIATE_TEST_SUITE_P(
+    Delays, StopDuringALongJob,
+    testing::Values(StopCase{"calculation", hugeCalculation, 0},
+                    StopCase{"calculation", hugeCalculation, 20},
+                    StopCase{"calculation", hugeCalculation, 300}, StopCase{"fit", largeFit, 0},
+                    StopCase{"fit", largeFit, 20}, StopCase{"fit", largeFit, 300}),
+    [](const auto& info) {
+      return std::string(info.param.job) + std::to_string(info.param.delayMs) + "ms";
+    });
