@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "commands/command_error.h"
 #include "commands/excitation_commands.h"
@@ -45,6 +46,22 @@ void applyWidthsAndFlag(CommandContext& context) {
   parameters.lorentzianWidth = lorentzian;
 }
 
+// Applies an edit to a copy of the current profile; the copy replaces the
+// profile only when every concentration in it is still a finite number.
+template <class Edit>
+DepthProfile editedProfile(const CommandContext& context, Edit edit) {
+  DepthProfile edited = context.state.currentProfile;
+  edit(edited);
+  for (const double value : edited.values) {
+    if (!std::isfinite(value)) {
+      throw CommandError(
+          "The profile would hold a concentration beyond the largest number: it is left as it "
+          "was.");
+    }
+  }
+  return edited;
+}
+
 struct ErfcEdge {
   double max;
   double sigma;
@@ -59,10 +76,11 @@ ErfcEdge parseErfcEdge(CommandContext& context) {
 
 void tryErfc(CommandContext& context, bool add) {
   ProgramState& state = context.state;
-  const DepthProfile kept = state.currentProfile;
   const ErfcEdge edge = parseErfcEdge(context);
-  add ? addErfc(state.currentProfile, edge.max, edge.sigma)
-      : subtractErfc(state.currentProfile, edge.max, edge.sigma);
+  DepthProfile trial = editedProfile(context, [&edge, add](DepthProfile& profile) {
+    add ? addErfc(profile, edge.max, edge.sigma) : subtractErfc(profile, edge.max, edge.sigma);
+  });
+  const DepthProfile kept = std::exchange(state.currentProfile, std::move(trial));
   try {
     calculateExcitation(context);
   } catch (...) {
@@ -114,19 +132,22 @@ void previewProfileParameters(CommandContext& context) {
 
 void smoothProfileButton(CommandContext& context) {
   const std::int32_t passes = parseFieldInteger(context.texts.profileParameters.smoothCount);
-  smoothProfile(context.state.currentProfile, passes);
+  context.state.currentProfile =
+      editedProfile(context, [passes](DepthProfile& profile) { smoothProfile(profile, passes); });
   plotProfile(context);
 }
 
 void addErfcButton(CommandContext& context) {
   const ErfcEdge edge = parseErfcEdge(context);
-  addErfc(context.state.currentProfile, edge.max, edge.sigma);
+  context.state.currentProfile = editedProfile(
+      context, [&edge](DepthProfile& profile) { addErfc(profile, edge.max, edge.sigma); });
   plotProfile(context);
 }
 
 void subtractErfcButton(CommandContext& context) {
   const ErfcEdge edge = parseErfcEdge(context);
-  subtractErfc(context.state.currentProfile, edge.max, edge.sigma);
+  context.state.currentProfile = editedProfile(
+      context, [&edge](DepthProfile& profile) { subtractErfc(profile, edge.max, edge.sigma); });
   plotProfile(context);
 }
 
@@ -144,7 +165,8 @@ void drawLineButton(CommandContext& context) {
   const double x2 = parseFieldDouble(fields.lineX2, context.decimal);
   const double c1 = parseFieldDouble(fields.lineC1, context.decimal);
   const double c2 = parseFieldDouble(fields.lineC2, context.decimal);
-  drawProfileLine(context.state.currentProfile, x1, c1, x2, c2);
+  context.state.currentProfile = editedProfile(
+      context, [&](DepthProfile& profile) { drawProfileLine(profile, x1, c1, x2, c2); });
   plotProfile(context);
 }
 

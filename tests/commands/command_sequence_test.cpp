@@ -170,6 +170,13 @@ INSTANTIATE_TEST_SUITE_P(
                      Sequence{writeFile("a.flt", cutsFile(0, 5)), writeFile("a.log", "log"),
                               run(SequenceOp::LoadConvolutions, "a.flt")},
                      ""},
+        // Found: an edge added to concentrations near the largest double
+        // left infinities in the profile and, tried, in the curve.
+        SequenceCase{"EdgeOverflowingAHugeProfile",
+                     smallSet() + Sequence{type("Line C1", "1e308"), type("Line C2", "1e308"),
+                                           run(SequenceOp::DrawLine), type("Erfc max", "1e308"),
+                                           run(SequenceOp::TryAddErfc), run(SequenceOp::AddErfc)},
+                     ""},
         // Found: broadening widths of 1e10 eV asked for a curve of hundreds of gigabytes.
         SequenceCase{"LewisPlotOfWideLines",
                      smallSet() + Sequence{toggle("Show Convolve"), type("Show Gaussian", "1e10"),
