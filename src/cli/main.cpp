@@ -8,6 +8,7 @@
 
 #include "cli/cli_session.h"
 #include "cli/fit_subcommand.h"
+#include "cli/invert_subcommand.h"
 #include "cli/profile_subcommand.h"
 #include "commands/autoconvolution_commands.h"
 #include "commands/calculation_parameters_commands.h"
@@ -204,6 +205,9 @@ int main(int argc, char** argv) {
   FitOptions fitOptions;
   CLI::App* fit = addFitSubcommand(app, fitOptions);
 
+  InvertOptions invertOptions;
+  CLI::App* invert = addInvertSubcommand(app, invertOptions);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -219,6 +223,7 @@ int main(int argc, char** argv) {
     if (*kn) return runKn(knOptions);
     if (*profile) return runProfileSubcommand(profileOptions);
     if (*fit) return runFitSubcommand(fitOptions);
+    if (*invert) return runInvertSubcommand(invertOptions);
   } catch (const std::exception& error) {
     std::cerr << error.what() << '\n';
     return 1;

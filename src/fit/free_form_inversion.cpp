@@ -30,8 +30,9 @@ namespace {
 constexpr double kCurveTolerance = 1e-8;
 constexpr int kMostIterations = 100;
 // A node the data see with less than this fraction of the best-seen node's
-// response is beyond the data's reach; the profile is 0 from there on.
-constexpr double kReach = 1e-6;
+// largest response is beyond the data's reach: smoothness alone would decide
+// its value. The profile is 0 from the last node seen better on.
+constexpr double kReach = 1e-2;
 constexpr int kMostNodes = 400;
 // GCV's search: a grid of alpha in decades, then a golden-section refinement.
 constexpr double kLowestLogAlpha = -8.0;
@@ -152,8 +153,11 @@ Inversion::Inversion(const SampleModel& model, const FitProblem& problem,
   m_floor = poissonYieldFloor(m_yields);
   m_freeBackground = model.background.free;
 
-  // Node spacing: the depth between neighbouring measured energies, or half
-  // the broadening's width in depth if that is finer, in whole grid steps.
+  // Node spacing: a quarter of the depth resolution at the surface, the
+  // broadening's combined width over the stopping power (straggling only
+  // widens it deeper down), in whole grid steps; the points themselves
+  // cannot resolve more. Without broadening, the depth between neighbouring
+  // measured energies.
   const double stopping =
       problem.collisionRate * meanLossPerCollision(*problem.set);  // eV/(ug/cm2)
   std::vector<double> sorted;
@@ -164,11 +168,12 @@ Inversion::Inversion(const SampleModel& model, const FitProblem& problem,
     if (sorted[k] > sorted[k - 1]) gaps.push_back(sorted[k] - sorted[k - 1]);
   }
   double spacing = model.step;
-  if (stopping > 0.0 && !gaps.empty()) {
-    spacing = percentile(gaps, 0.5) * 1000.0 / stopping;
+  if (stopping > 0.0) {
     if (model.convolve) {
-      const double width = std::hypot(model.lorentzianWidth.value, model.gaussianWidth.value);
-      spacing = std::min(spacing, 0.5 * width / stopping);
+      spacing =
+          0.25 * std::hypot(model.lorentzianWidth.value, model.gaussianWidth.value) / stopping;
+    } else if (!gaps.empty()) {
+      spacing = percentile(gaps, 0.5) * 1000.0 / stopping;
     }
   }
   const DepthProfile grid = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
