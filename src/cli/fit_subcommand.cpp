@@ -38,7 +38,7 @@ namespace fs = std::filesystem;
 // only on a terminal, so that logs and pipes get the summaries alone.
 class ProgressLine {
  public:
-  ProgressLine(const std::vector<std::string>& files)
+  explicit ProgressLine(const std::vector<std::string>& files)
       : m_files(files), m_enabled(::isatty(STDERR_FILENO) != 0) {}
   ~ProgressLine() {
     if (m_enabled) std::cerr << "\r\33[K" << std::flush;
