@@ -8,11 +8,9 @@
 
 #include "fit/forward_model.h"
 #include "fit/nonnegative_least_squares.h"
-#include "model/autoconvolution_calculation.h"
-#include "model/mean_collision_loss.h"
 #include "model/profile_editing.h"
 #include "model/profile_smoothing.h"
-#include "support/start_up_inputs.h"
+#include "support/small_start_up_set.h"
 
 namespace {
 
@@ -22,17 +20,11 @@ constexpr double kContamination = 0.1;
 // The start-up spectrum on 400 points of 4.03 eV and 60 collisions, measured to 152.4 keV: depths
 // to about 2.5 ug/cm2.
 const AutoconvolutionSet& smallSet() {
-  static const AutoconvolutionSet set = [] {
-    AutoconvolutionInputs inputs = startUpAutoconvolutionInputs();
-    inputs.pointCount = 400;
-    inputs.nc = 60;
-    return calculateAutoconvolutions(inputs, nullptr, nullptr)->set;
-  }();
-  return set;
+  return smallStartUpSet(60);
 }
 
 double rate() {
-  return 548.56 / meanCollisionLoss(5.7571335f, 328.94867f);
+  return startUpCollisionRate();
 }
 
 SampleModel invertingModel() {
