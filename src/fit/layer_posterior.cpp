@@ -178,7 +178,8 @@ LayerPosterior sampleLayerPosterior(const FitResult& fit, const FitProblem& prob
     spread[k] = kBallScale *
                 (p.error && *p.error > 0.0 ? *p.error : 1e-3 * std::max(std::fabs(p.value), 1e-3));
   }
-  if (!std::isfinite(likelihood(optimum))) {
+  const double atOptimum = likelihood(optimum);
+  if (!std::isfinite(atOptimum)) {
     throw FitError("The fitted model lies where the posterior is 0: it cannot be sampled.");
   }
   int walkers =
@@ -207,6 +208,7 @@ LayerPosterior sampleLayerPosterior(const FitResult& fit, const FitProblem& prob
   posterior.walkers = walkers;
   posterior.steps = chain.steps;
   posterior.acceptance = chain.acceptance;
+  posterior.optimumChi2 = -2.0 * atOptimum;
   if (chain.cancelled) {
     posterior.cancelled = true;
     return posterior;

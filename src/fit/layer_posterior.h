@@ -33,6 +33,9 @@ struct LayerPosterior {
   int steps = 0;
   int walkers = 0;
   double acceptance = 0.0;
+  // chi2 at the fit's optimum as the sampler's likelihood forms it: the fit's
+  // own chi2 to about 1e-12 of its size (the weights are summed differently).
+  double optimumChi2 = 0.0;
   // Every free parameter in namedParameters order, then every layer's amount,
   // centroid and thickness.
   std::vector<PosteriorInterval> intervals;

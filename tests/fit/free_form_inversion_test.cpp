@@ -99,6 +99,18 @@ TEST_P(FreeFormRecovery, AmountCentroidAndChi2AsTheTruthWithoutNegativeValues) {
       EXPECT_EQ(result.profile.values[i], 0.0) << "inside the contamination";
     }
   }
+  // The fitted yield is the forward model's curve of the profile written out.
+  ForwardModelSettings settings;
+  settings.beamEnergyKev = kBeamKev;
+  settings.collisionRate = rate();
+  std::vector<double> energies;
+  for (const FitResult::Residual& r : result.residuals) energies.push_back(r.energy);
+  const std::vector<double> curve =
+      ForwardModel(smallSet(), settings, energies).values(result.profile);
+  for (std::size_t j = 0; j < curve.size(); ++j) {
+    EXPECT_NEAR(result.residuals[j].fitted, model.multiplier.value * curve[j] + result.background,
+                1e-9 * 3000.0);
+  }
   ASSERT_EQ(result.band.median.size(), result.profile.values.size());
   for (std::size_t i = 0; i < result.band.median.size(); ++i) {
     EXPECT_LE(result.band.low[i], result.band.median[i]);

@@ -59,6 +59,7 @@ TEST(LayerPosterior, IntervalsHoldTheTruthAndAgreeWithTheFitsErrors) {
   PosteriorSettings posteriorSettings;
   posteriorSettings.steps = 1500;
   const LayerPosterior posterior = sampleLayerPosterior(fit, problem, posteriorSettings, generator);
+  EXPECT_NEAR(posterior.optimumChi2, fit.chi2, 1e-10 * fit.chi2);
   EXPECT_GT(posterior.acceptance, 0.2);
   const std::vector<std::pair<std::string, double>> truths = {
       {"layer1.from", 0.5}, {"layer1.to", 1.0}, {"background", 5.0}, {"layer1.thickness", 0.5}};
