@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -15,7 +16,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // A layer of concentration 1 from 0.3 to 0.6 ug/cm2 under 0.1 of contamination,
-// made and calculated by tervane-cli, every fourth point as whole counts.
+// made and calculated by tervane-cli, every fourth point as whole counts; the
+// posterior of "fit --mcmc" is tested here too, on the same measurement.
 class InvertSubcommandTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -94,6 +96,39 @@ TEST_F(InvertSubcommandTest, RefusesABadAlphaAndWritesNothing) {
   EXPECT_NE(run.err.find("--alpha"), std::string::npos) << run.err;
   EXPECT_FALSE(fs::exists(path("bad.json")));
   EXPECT_FALSE(fs::exists(path("bad.band")));
+}
+
+TEST_F(InvertSubcommandTest, FitWithMcmcAddsThePosteriorAndWritesItsBand) {
+  std::ofstream(path("layer.json"))
+      << R"({"max_depth": 1.5, "contamination": 0.1, "multiplier": 100000,
+             "layers": [{"from": {"value": 0.35, "free": true, "min": 0.1, "max": 1},
+                         "to": {"value": 0.7, "free": true, "min": 0.1, "max": 1.4}}],
+             "background": {"value": 2, "free": true, "min": 0}})";
+  const std::string command = "fit --autos " + path("set.flt") + " --data " + path("a.dat") +
+                              " --model " + path("layer.json") + " --mcmc 200 --seed 3";
+  const RunResult run = runCli(command + " --json " + path("m.json") + " --band " + path("m.band"));
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find(": posterior of 200 steps"), std::string::npos) << run.out;
+  const nlohmann::json result = nlohmann::json::parse(readBytes(path("m.json")));
+  const double acceptance = result["acceptance"].get<double>();
+  EXPECT_GT(acceptance, 0.1);
+  EXPECT_LT(acceptance, 1.0);
+  std::set<std::string> names;
+  for (const auto& [name, interval] : result["posterior"].items()) {
+    names.insert(name);
+    EXPECT_LE(interval["low"].get<double>(), interval["median"].get<double>()) << name;
+    EXPECT_LE(interval["median"].get<double>(), interval["high"].get<double>()) << name;
+  }
+  EXPECT_EQ(names, (std::set<std::string>{"layer1.from", "layer1.to", "background", "layer1.amount",
+                                          "layer1.centroid", "layer1.thickness"}));
+  EXPECT_NEAR(result["posterior"]["layer1.amount"]["median"].get<double>(), 0.3, 0.01);
+  const std::string band = readBytes(path("m.band"));
+  EXPECT_EQ(std::count(band.begin(), band.end(), '\n'), 300);
+  // --band means nothing without a posterior.
+  EXPECT_EQ(runCli("fit --autos " + path("set.flt") + " --data " + path("a.dat") + " --model " +
+                   path("layer.json") + " --band " + path("x.band"))
+                .exitCode,
+            2);
 }
 
 }  // namespace
