@@ -62,6 +62,10 @@ CLI::App* addInvertSubcommand(CLI::App& app, InvertOptions& options) {
 }
 
 int runInvertSubcommand(const InvertOptions& options) {
+  if (!options.band.empty() && options.replicas < 2) {
+    std::cerr << "--band needs at least 2 replicas: the band is their spread.\n";
+    return 2;
+  }
   try {
     CliSession session;
     session.loadAutoconvolutions(options.autos);

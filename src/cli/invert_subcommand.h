@@ -24,6 +24,6 @@ struct InvertOptions {
 
 CLI::App* addInvertSubcommand(CLI::App& app, InvertOptions& options);
 
-// Returns the exit status: 0, or 1 when a file cannot be used or written (the
-// message on standard error, nothing written).
+// Returns the exit status: 0, 1 when a file cannot be used or written (the
+// message on standard error, nothing written), 2 for a usage error.
 int runInvertSubcommand(const InvertOptions& options);
