@@ -8,6 +8,7 @@
 #include "fit/fit_error.h"
 #include "fit/fit_statistic.h"
 #include "fit/forward_model.h"
+#include "fit/layer_fit_evaluator.h"
 #include "fit/layer_measures.h"
 #include "fit/profile_rendering.h"
 
@@ -37,13 +38,8 @@ class LayerLikelihood {
       : m_model(optimum), m_problem(problem) {
     std::vector<double> energies;
     std::vector<MeasuredYield> yields;
-    for (const ExperimentalPoint& p : problem.points) {
-      const double e = p.energy;
-      if (optimum.energyRange &&
-          (e < optimum.energyRange->first || e > optimum.energyRange->second)) {
-        continue;
-      }
-      energies.push_back(e);
+    for (const ExperimentalPoint& p : pointsInRange(optimum, problem)) {
+      energies.push_back(p.energy);
       yields.push_back({p.yield, p.error});
     }
     const ForwardModel all(*problem.set, forwardSettings(optimum, problem), energies);
