@@ -160,6 +160,11 @@ InversionResult invertProfile(const SampleModel& model, const FitProblem& proble
         "The reweighted least squares did not settle within 100 iterations; the profile may "
         "not be the optimum.");
   }
+  if (!best.boundSolved) {
+    result.warnings.push_back(
+        "A non-negative least-squares solve stopped at its iteration limit; the profile may "
+        "not be the optimum.");
+  }
 
   result.points = points;
   result.background = best.background;

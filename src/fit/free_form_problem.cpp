@@ -258,6 +258,7 @@ FreeFormSolution FreeFormProblem::solve(const std::vector<MeasuredYield>& yields
     }
     a.block(dataRows, 0, m_d2.rows(), nodes) = std::sqrt(lambda) * m_d2;
     const NonNegativeSolution step = solveNonNegativeLeastSquares(a, b, s.passive);
+    s.boundSolved = s.boundSolved && step.converged;
 
     Eigen::VectorXd c = step.x.head(nodes);
     double background = m_freeBackground ? step.x(nodes) : fixedBackground;

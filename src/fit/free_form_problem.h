@@ -36,7 +36,8 @@ struct FreeFormSolution {
   double chi2 = 0.0;             // the statistic
   double weightedSquares = 0.0;  // sum w (y - f)^2 with the final weights
   double trace = 0.0;            // of the influence matrix
-  bool converged = false;
+  bool converged = false;        // the reweighting settled
+  bool boundSolved = true;       // every non-negative solve ended within its iteration limit
 };
 
 class FreeFormProblem {
