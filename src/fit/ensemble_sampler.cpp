@@ -74,8 +74,7 @@ EnsembleChain sampleEnsemble(const LogDensity& logDensity,
   const std::size_t half = count / 2;
   // A helper thread per half-step pays only when the densities are costly.
   const auto perDensity = (std::chrono::steady_clock::now() - started) / count;
-  const bool twoCores =
-      std::thread::hardware_concurrency() > 1 && perDensity > kWorthAThread;
+  const bool twoCores = std::thread::hardware_concurrency() > 1 && perDensity > kWorthAThread;
 
   for (int step = 0; step < steps; ++step) {
     if (control.cancel && control.cancel->load()) {
