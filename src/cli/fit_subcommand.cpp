@@ -10,6 +10,7 @@
 #include <iostream>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -23,9 +24,11 @@
 #include "files/atomic_file.h"
 #include "files/experimental_data_file.h"
 #include "files/fit_result_file.h"
+#include "files/inversion_result_file.h"
 #include "files/profile_file.h"
 #include "files/sample_model_file.h"
 #include "fit/fit_error.h"
+#include "fit/layer_posterior.h"
 
 namespace {
 
@@ -146,6 +149,37 @@ DepthProfile asLoadedFromFile(const DepthProfile& profile, const std::string& na
   return readProfileStream(bytes, name, defaultProfileMemoryLimit()).profile;
 }
 
+// The posterior of every fit, one file after the other (the sampler uses both
+// cores itself) from one generator, so that a seed fixes every chain.
+std::vector<LayerPosterior> sampleAll(const std::vector<FitResult>& results,
+                                      const std::vector<FitProblem>& problems,
+                                      const std::vector<std::string>& files,
+                                      const FitOptions& options) {
+  std::mt19937_64 generator(options.seed);
+  PosteriorSettings settings;
+  settings.steps = options.mcmc;
+  std::vector<LayerPosterior> posteriors;
+  for (std::size_t k = 0; k < results.size(); ++k) {
+    try {
+      posteriors.push_back(sampleLayerPosterior(results[k], problems[k], settings, generator));
+    } catch (const FitError& error) {
+      throw FitError(files[k] + ": " + error.what());
+    }
+  }
+  return posteriors;
+}
+
+std::string posteriorLine(const std::string& file, const LayerPosterior& posterior) {
+  std::string line = file + ": posterior of " + std::to_string(posterior.steps) + " steps of " +
+                     std::to_string(posterior.walkers) + " walkers, acceptance " +
+                     formatTextFileNumber(posterior.acceptance, 3);
+  for (const PosteriorInterval& p : posterior.intervals) {
+    line += "; " + p.name + " " + formatTextFileNumber(p.median) + " [" +
+            formatTextFileNumber(p.low) + ", " + formatTextFileNumber(p.high) + "]";
+  }
+  return line;
+}
+
 void writeOutputs(CliSession& session, const FitResult& result, const std::string& profilePath,
                   const std::string& curvePath, int digits) {
   adoptFittedModel(session.context, result.model, result.profile);
@@ -173,12 +207,22 @@ CLI::App* addFitSubcommand(CLI::App& app, FitOptions& options) {
                   "name gets the file's stem");
   fit->add_option("--digits", options.digits, "Significant digits of the curve's numbers")
       ->check(CLI::Range(1, 17));
+  CLI::Option* mcmc =
+      fit->add_option("--mcmc", options.mcmc,
+                      "Then sample the posterior with this many steps of an ensemble sampler")
+          ->check(CLI::Range(2, 10000000));
+  fit->add_option("--seed", options.seed, "Seed of the sampler's random numbers")->needs(mcmc);
+  fit->add_option("--band", options.band,
+                  "The profile's 16/50/84% posterior band: depth low median high; with several "
+                  "data files each name gets the file's stem")
+      ->needs(mcmc);
   return fit;
 }
 
 int runFitSubcommand(const FitOptions& options) {
   const bool several = options.data.size() > 1;
-  if (several && (!options.outProfile.empty() || !options.outCurve.empty())) {
+  if (several &&
+      (!options.outProfile.empty() || !options.outCurve.empty() || !options.band.empty())) {
     std::set<std::string> stems;
     for (const std::string& file : options.data) {
       if (!stems.insert(fs::path(file).stem().string()).second) {
@@ -213,10 +257,23 @@ int runFitSubcommand(const FitOptions& options) {
       }
     }
     std::cout << std::flush;
+    std::vector<LayerPosterior> posteriors;
+    if (options.mcmc > 0) {
+      posteriors = sampleAll(results, problems, options.data, options);
+      for (std::size_t k = 0; k < posteriors.size(); ++k) {
+        std::cout << posteriorLine(options.data[k], posteriors[k]) << '\n';
+        for (const std::string& warning : posteriors[k].warnings) {
+          std::cerr << options.data[k] << ": " << warning << '\n';
+        }
+      }
+      std::cout << std::flush;
+    }
+    const std::vector<LayerPosterior>* sampled = posteriors.empty() ? nullptr : &posteriors;
 
     if (!options.json.empty()) {
       const std::string text =
-          several ? fitResultsJson(options.data, results) : fitResultJson(results.front());
+          several ? fitResultsJson(options.data, results, sampled)
+                  : fitResultJson(results.front(), sampled ? &posteriors.front() : nullptr);
       if (!writeFileAtomically(options.json, text)) {
         throw CommandError("Cannot create file " + options.json);
       }
@@ -224,6 +281,11 @@ int runFitSubcommand(const FitOptions& options) {
     for (std::size_t k = 0; k < results.size(); ++k) {
       writeOutputs(session, results[k], outputName(options.outProfile, options.data[k], several),
                    outputName(options.outCurve, options.data[k], several), options.digits);
+      const std::string band = outputName(options.band, options.data[k], several);
+      if (sampled && !band.empty() &&
+          !writeFileAtomically(band, profileBandText(posteriors[k].band))) {
+        throw CommandError("Cannot create file " + band);
+      }
     }
   } catch (const std::exception& error) {
     std::cerr << error.what() << '\n';

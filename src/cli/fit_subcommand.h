@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ struct FitOptions {
   std::string outProfile;
   std::string outCurve;
   int digits = kTextFileDigits;
+  int mcmc = 0;  // steps of the posterior sampler; 0 for none
+  std::uint64_t seed = 1;
+  std::string band;
 };
 
 // Adds the subcommand and its options to the program's command line.

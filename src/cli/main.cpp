@@ -8,6 +8,7 @@
 
 #include "cli/cli_session.h"
 #include "cli/fit_subcommand.h"
+#include "cli/invert_subcommand.h"
 #include "cli/profile_subcommand.h"
 #include "cli/target_subcommands.h"
 #include "commands/autoconvolution_commands.h"
@@ -207,6 +208,9 @@ int main(int argc, char** argv) {
   FitOptions fitOptions;
   CLI::App* fit = addFitSubcommand(app, fitOptions);
 
+  InvertOptions invertOptions;
+  CLI::App* invert = addInvertSubcommand(app, invertOptions);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -223,6 +227,7 @@ int main(int argc, char** argv) {
     if (*profile) return runProfileSubcommand(profileOptions);
     if (const auto status = targetSubcommands.run()) return *status;
     if (*fit) return runFitSubcommand(fitOptions);
+    if (*invert) return runInvertSubcommand(invertOptions);
   } catch (const std::exception& error) {
     std::cerr << error.what() << '\n';
     return 1;

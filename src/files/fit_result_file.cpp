@@ -16,7 +16,7 @@ OrderedJson optionalNumber(const std::optional<double>& value) {
   return value ? OrderedJson(*value) : OrderedJson(nullptr);
 }
 
-OrderedJson resultObject(const FitResult& result) {
+OrderedJson resultObject(const FitResult& result, const LayerPosterior* posterior) {
   OrderedJson object;
   object["converged"] = result.converged;
   object["iterations"] = result.iterations;
@@ -46,22 +46,31 @@ OrderedJson resultObject(const FitResult& result) {
     matrix.push_back(std::move(line));
   }
   object["correlation"] = {{"names", result.correlationNames}, {"matrix", std::move(matrix)}};
+  if (posterior != nullptr) {
+    OrderedJson intervals = OrderedJson::object();
+    for (const PosteriorInterval& p : posterior->intervals) {
+      intervals[p.name] = {{"median", p.median}, {"low", p.low}, {"high", p.high}};
+    }
+    object["posterior"] = std::move(intervals);
+    object["acceptance"] = posterior->acceptance;
+  }
   return object;
 }
 
 }  // namespace
 
-std::string fitResultJson(const FitResult& result) {
-  return text(resultObject(result));
+std::string fitResultJson(const FitResult& result, const LayerPosterior* posterior) {
+  return text(resultObject(result, posterior));
 }
 
 std::string fitResultsJson(const std::vector<std::string>& dataFiles,
-                           const std::vector<FitResult>& results) {
+                           const std::vector<FitResult>& results,
+                           const std::vector<LayerPosterior>* posteriors) {
   OrderedJson list = OrderedJson::array();
   for (std::size_t k = 0; k < results.size(); ++k) {
     OrderedJson object;
     object["data"] = dataFiles.at(k);
-    object.update(resultObject(results[k]));
+    object.update(resultObject(results[k], posteriors ? &posteriors->at(k) : nullptr));
     list.push_back(std::move(object));
   }
   return text(list);

@@ -1,0 +1,109 @@
+#include "cli/invert_subcommand.h"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <optional>
+#include <random>
+
+#include "cli/cli_session.h"
+#include "commands/command_error.h"
+#include "commands/field_numbers.h"
+#include "commands/fit_problem.h"
+#include "commands/profile_file_commands.h"
+#include "files/atomic_file.h"
+#include "files/experimental_data_file.h"
+#include "files/inversion_result_file.h"
+#include "files/sample_model_file.h"
+#include "files/text_numbers.h"
+#include "fit/fit_error.h"
+
+namespace {
+
+std::optional<double> alphaOf(const std::string& text) {
+  if (text == "auto") return std::nullopt;
+  try {
+    return parseFieldDouble(text, DecimalFormat{});
+  } catch (const std::exception&) {
+    throw FitError("--alpha takes a number >= 0 or auto, not '" + text + "'.");
+  }
+}
+
+std::string withError(const char* name, const EstimatedValue& value) {
+  return std::string(name) + " " + formatTextFileNumber(value.value) + " +/- " +
+         (value.error ? formatTextFileNumber(*value.error, 2) : std::string("undetermined"));
+}
+
+void writeText(const std::string& path, const std::string& text) {
+  if (!path.empty() && !writeFileAtomically(path, text)) {
+    throw CommandError("Cannot create file " + path);
+  }
+}
+
+}  // namespace
+
+CLI::App* addInvertSubcommand(CLI::App& app, InvertOptions& options) {
+  CLI::App* invert = app.add_subcommand(
+      "invert", "Free-form profile: the non-negative, smooth profile that explains the data");
+  invert->add_option("--autos", options.autos, "Autoconvolution file (.flt)")->required();
+  invert->add_option("--data", options.data, "Measured-data file")->required();
+  invert
+      ->add_option("--model", options.model,
+                   "Sample model (JSON): grid, constants, broadening, range, statistic")
+      ->required();
+  invert->add_option("--alpha", options.alpha,
+                     "Smoothing weight, or auto for generalised cross-validation");
+  invert->add_option("--json", options.json, "Result JSON");
+  invert->add_option("--out-profile", options.outProfile, "The profile (.pro)");
+  invert->add_option("--band", options.band, "The profile's 16/50/84% band: depth low median high");
+  invert->add_option("--replicas", options.replicas, "Bootstrap replicas")
+      ->check(CLI::Range(0, 100000));
+  invert->add_option("--seed", options.seed, "Seed of the replicas' random numbers");
+  return invert;
+}
+
+int runInvertSubcommand(const InvertOptions& options) {
+  if (!options.band.empty() && options.replicas < 2) {
+    std::cerr << "--band needs at least 2 replicas: the band is their spread.\n";
+    return 2;
+  }
+  try {
+    CliSession session;
+    session.loadAutoconvolutions(options.autos);
+    const SampleModel model = readSampleModelFile(options.model);
+    const FitProblem problem =
+        fitProblemFor(session.context, readExperimentalDataFile(options.data));
+    InversionSettings settings;
+    settings.alpha = alphaOf(options.alpha);
+    settings.replicas = options.replicas;
+    std::mt19937_64 generator(options.seed);
+    InversionResult result;
+    try {
+      result = invertProfile(model, problem, settings, generator);
+    } catch (const FitError& error) {
+      throw FitError(options.data + ": " + error.what());
+    }
+
+    std::cout << options.data << ": chi2/dof " << formatTextFileNumber(result.chi2) << "/"
+              << formatTextFileNumber(result.dof, 4) << " = "
+              << formatTextFileNumber(result.reducedChi2, 4) << ", alpha "
+              << formatTextFileNumber(result.alpha, 3) << "; " << withError("amount", result.amount)
+              << "; " << withError("centroid", result.centroid) << "; background "
+              << formatTextFileNumber(result.background) << std::endl;
+    for (const std::string& warning : result.warnings) {
+      std::cerr << options.data << ": " << warning << '\n';
+    }
+
+    writeText(options.json, inversionResultJson(result));
+    writeText(options.band, profileBandText(result.band));
+    if (!options.outProfile.empty()) {
+      SampleModel adopted = model;
+      adopted.background.value = result.background;
+      adoptFittedModel(session.context, adopted, result.profile);
+      writeProfileTo(session.context, options.outProfile);
+    }
+  } catch (const std::exception& error) {
+    std::cerr << error.what() << '\n';
+    return 1;
+  }
+  return 0;
+}

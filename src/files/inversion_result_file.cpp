@@ -1,0 +1,38 @@
+#include "files/inversion_result_file.h"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "files/text_numbers.h"
+
+namespace {
+
+using OrderedJson = nlohmann::ordered_json;
+
+OrderedJson estimate(const EstimatedValue& value) {
+  return {{"value", std::isfinite(value.value) ? OrderedJson(value.value) : OrderedJson(nullptr)},
+          {"error", value.error ? OrderedJson(*value.error) : OrderedJson(nullptr)}};
+}
+
+}  // namespace
+
+std::string inversionResultJson(const InversionResult& result) {
+  OrderedJson object;
+  object["chi2"] = result.chi2;
+  object["points"] = result.points;
+  object["reduced_chi2"] = result.reducedChi2;
+  object["alpha"] = result.alpha;
+  object["amount"] = estimate(result.amount);
+  object["centroid"] = estimate(result.centroid);
+  return object.dump(2) + "\n";
+}
+
+std::string profileBandText(const ProfileBand& band) {
+  std::string text;
+  for (std::size_t i = 0; i < band.median.size(); ++i) {
+    text += formatTextFileNumber(static_cast<double>(i) * band.step) + "   " +
+            formatTextFileNumber(band.low[i]) + "   " + formatTextFileNumber(band.median[i]) +
+            "   " + formatTextFileNumber(band.high[i]) + "\n";
+  }
+  return text;
+}

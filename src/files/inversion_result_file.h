@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+#include "fit/free_form_inversion.h"
+#include "fit/profile_band.h"
+
+// A free-form inversion's result as JSON, for scripts:
+//   {"chi2", "points", "reduced_chi2", "alpha",
+//    "amount": {"value", "error"}, "centroid": {"value", "error"}}
+// with null for an error the replicas did not give (and for the centroid of a
+// zero profile). Every number in the shortest text that reads back to the same double.
+std::string inversionResultJson(const InversionResult& result);
+
+// A profile's band as text, one line per grid point: depth (ug/cm2, from the
+// surface), low, median, high, separated by three spaces, in the numbers'
+// text-file format.
+std::string profileBandText(const ProfileBand& band);

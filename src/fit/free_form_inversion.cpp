@@ -1,0 +1,257 @@
+#include "fit/free_form_inversion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <thread>
+
+#include "fit/fit_error.h"
+#include "fit/free_form_problem.h"
+#include "fit/profile_rendering.h"
+
+namespace {
+
+// GCV's search: a grid of alpha in decades, then a golden-section refinement.
+constexpr double kLowestLogAlpha = -8.0;
+constexpr double kHighestLogAlpha = 4.0;
+constexpr double kGridDecades = 0.5;
+constexpr double kRefineDecades = 0.02;
+
+struct Measures {
+  double amount = 0.0;
+  double centroid = std::numeric_limits<double>::quiet_NaN();
+};
+
+Measures profileMeasures(const DepthProfile& profile, int firstPoint) {
+  double sum = 0.0;
+  double moment = 0.0;
+  for (int i = firstPoint; i < profile.pointCount; ++i) {
+    const double c = profile.values[static_cast<std::size_t>(i)];
+    sum += c;
+    moment += i * profile.step * c;
+  }
+  Measures m;
+  m.amount = sum * profile.step;
+  if (sum > 0.0) m.centroid = moment / sum;
+  return m;
+}
+
+double standardDeviation(const std::vector<double>& values) {
+  if (values.size() < 2) return std::numeric_limits<double>::quiet_NaN();
+  double mean = 0.0;
+  for (double v : values) mean += v;
+  mean /= static_cast<double>(values.size());
+  double squares = 0.0;
+  for (double v : values) squares += (v - mean) * (v - mean);
+  return std::sqrt(squares / static_cast<double>(values.size() - 1));
+}
+
+bool cancelled(const InversionControl& control) {
+  return control.cancel && control.cancel->load();
+}
+
+}  // namespace
+
+InversionResult invertProfile(const SampleModel& model, const FitProblem& problem,
+                              const InversionSettings& settings, std::mt19937_64& generator,
+                              const InversionControl& control) {
+  if (settings.alpha && !(*settings.alpha >= 0.0 && std::isfinite(*settings.alpha))) {
+    throw FitError("The smoothing weight alpha must be a number >= 0 or auto.");
+  }
+  const FreeFormProblem inversion(model, problem, control.cancel);
+  const int points = inversion.pointCount();
+  InversionResult result;
+  if (inversion.cancelled()) {
+    result.cancelled = true;
+    return result;
+  }
+
+  auto report = [&](InversionProgress::Stage stage, int done, int total) {
+    if (control.progress) control.progress({stage, done, total});
+  };
+
+  // Alpha: the grid runs from the smoothest end, each solve starting from its
+  // neighbour's solution.
+  double logAlpha = 0.0;
+  std::optional<FreeFormSolution> chosen;
+  if (settings.alpha) {
+    chosen =
+        inversion.solve(inversion.yields(), *settings.alpha * inversion.penaltyScale(), nullptr);
+    result.alpha = *settings.alpha;
+  } else {
+    const int gridCount =
+        static_cast<int>(std::lround((kHighestLogAlpha - kLowestLogAlpha) / kGridDecades)) + 1;
+    const int refineCount =
+        static_cast<int>(std::ceil(std::log(2 * kGridDecades / kRefineDecades) / std::log(1.618)));
+    const int total = gridCount + refineCount;
+    std::optional<FreeFormSolution> previous;
+    double bestScore = std::numeric_limits<double>::infinity();
+    int bestIndex = 0;
+    int done = 0;
+    auto evaluate = [&](double logA) {
+      FreeFormSolution s =
+          inversion.solve(inversion.yields(), std::pow(10.0, logA) * inversion.penaltyScale(),
+                          previous ? &*previous : nullptr);
+      const double score = inversion.crossValidation(s);
+      previous = s;
+      report(InversionProgress::Stage::Alpha, ++done, total);
+      return std::make_pair(score, std::move(s));
+    };
+    for (int g = 0; g < gridCount; ++g) {
+      if (cancelled(control)) {
+        result.cancelled = true;
+        return result;
+      }
+      auto [score, s] = evaluate(kHighestLogAlpha - g * kGridDecades);
+      if (score < bestScore) {
+        bestScore = score;
+        bestIndex = g;
+        chosen = std::move(s);
+        logAlpha = kHighestLogAlpha - g * kGridDecades;
+      }
+    }
+    if (bestIndex == 0 || bestIndex == gridCount - 1) {
+      result.warnings.push_back(
+          "Generalised cross-validation found its smallest value at the end of the range of alpha "
+          "searched; give alpha to choose the smoothing yourself.");
+    } else {
+      // Golden section on log alpha within one grid step either side.
+      const double ratio = (std::sqrt(5.0) - 1.0) / 2.0;
+      double low = logAlpha - kGridDecades;
+      double high = logAlpha + kGridDecades;
+      double x1 = high - ratio * (high - low);
+      double x2 = low + ratio * (high - low);
+      previous = chosen;
+      auto [f1, s1] = evaluate(x1);
+      auto [f2, s2] = evaluate(x2);
+      while (high - low > kRefineDecades) {
+        if (cancelled(control)) {
+          result.cancelled = true;
+          return result;
+        }
+        if (f1 < f2) {
+          high = x2;
+          x2 = x1;
+          f2 = f1;
+          s2 = std::move(s1);
+          x1 = high - ratio * (high - low);
+          std::tie(f1, s1) = evaluate(x1);
+        } else {
+          low = x1;
+          x1 = x2;
+          f1 = f2;
+          s1 = std::move(s2);
+          x2 = low + ratio * (high - low);
+          std::tie(f2, s2) = evaluate(x2);
+        }
+      }
+      if (f1 < bestScore || f2 < bestScore) {
+        const bool firstBetter = f1 < f2;
+        logAlpha = firstBetter ? x1 : x2;
+        chosen = firstBetter ? std::move(s1) : std::move(s2);
+      }
+    }
+    result.alpha = std::pow(10.0, logAlpha);
+  }
+  const double lambda = result.alpha * inversion.penaltyScale();
+  const FreeFormSolution& best = *chosen;
+  if (!best.converged) {
+    result.warnings.push_back(
+        "The reweighted least squares did not settle within 100 iterations; the profile may "
+        "not be the optimum.");
+  }
+  if (!best.boundSolved) {
+    result.warnings.push_back(
+        "A non-negative least-squares solve stopped at its iteration limit; the profile may "
+        "not be the optimum.");
+  }
+
+  result.points = points;
+  result.background = best.background;
+  result.nodeSpacing = inversion.nodeSpacing();
+  result.nodes = inversion.nodeDepths();
+  result.profile = inversion.render(best.c);
+  const int firstPoint = firstUncontaminatedPoint(model);
+  const std::vector<double> fitted = inversion.exactCurve(result.profile, best.background);
+  double chi2 = 0.0;
+  for (std::size_t j = 0; j < fitted.size(); ++j) {
+    const double r = statisticResidual(model.statistic, inversion.yields()[j], fitted[j],
+                                       inversion.poissonFloor())
+                         .value;
+    chi2 += r * r;
+  }
+  result.chi2 = chi2;
+  result.dof = points - best.trace;
+  result.reducedChi2 =
+      result.dof > 0.0 ? chi2 / result.dof : std::numeric_limits<double>::quiet_NaN();
+  const double equalSigma = std::sqrt(std::max(result.reducedChi2, 0.0));
+  for (std::size_t j = 0; j < fitted.size(); ++j) {
+    const MeasuredYield& y = inversion.yields()[j];
+    const double sigma =
+        statisticSigma(model.statistic, y, fitted[j], inversion.poissonFloor(), equalSigma);
+    const ExperimentalPoint& point = problem.points[inversion.usedPoints()[j]];
+    result.residuals.push_back({point.energy, y.yield, fitted[j], (y.yield - fitted[j]) / sigma});
+  }
+  const Measures measures = profileMeasures(result.profile, firstPoint);
+  result.amount = {"amount", measures.amount, std::nullopt, false};
+  result.centroid = {"centroid", measures.centroid, std::nullopt, false};
+  if (!(measures.amount > 0.0)) {
+    result.warnings.push_back("The profile that explains the data is zero: it has no centroid.");
+  }
+
+  // Parametric bootstrap: the replicas' counts are drawn here, in order, so
+  // that the result does not depend on how the solves are shared out.
+  const int replicas = std::max(settings.replicas, 0);
+  std::vector<std::vector<MeasuredYield>> data(static_cast<std::size_t>(replicas));
+  for (std::vector<MeasuredYield>& replica : data) {
+    replica = inversion.yields();
+    for (std::size_t j = 0; j < replica.size(); ++j) {
+      const double mean = std::max(best.fitted[j], 0.0);
+      if (model.statistic == FitStatistic::Errors) {
+        replica[j].yield = std::normal_distribution<double>(mean, replica[j].error)(generator);
+      } else {
+        replica[j].yield =
+            mean > 0.0 ? static_cast<double>(std::poisson_distribution<long long>(mean)(generator))
+                       : 0.0;
+      }
+    }
+  }
+  std::vector<DepthProfile> profiles(static_cast<std::size_t>(replicas));
+  std::atomic<int> next{0};
+  std::atomic<int> done{0};
+  auto work = [&](bool reporting) {
+    for (int r = next++; r < replicas; r = next++) {
+      if (cancelled(control)) return;
+      const FreeFormSolution s = inversion.solve(data[static_cast<std::size_t>(r)], lambda, &best);
+      profiles[static_cast<std::size_t>(r)] = inversion.render(s.c);
+      const int count = ++done;
+      if (reporting) report(InversionProgress::Stage::Replicas, count, replicas);
+    }
+  };
+  if (replicas > 0) {
+    const unsigned helpers = std::min<unsigned>(std::thread::hardware_concurrency(), 2) > 1 ? 1 : 0;
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < helpers; ++t) threads.emplace_back(work, false);
+    work(true);
+    for (std::thread& thread : threads) thread.join();
+    if (cancelled(control)) {
+      result.cancelled = true;
+      return result;
+    }
+    std::vector<double> amounts;
+    std::vector<double> centroids;
+    for (const DepthProfile& profile : profiles) {
+      const Measures m = profileMeasures(profile, firstPoint);
+      amounts.push_back(m.amount);
+      if (std::isfinite(m.centroid)) centroids.push_back(m.centroid);
+    }
+    const double amountError = standardDeviation(amounts);
+    const double centroidError = standardDeviation(centroids);
+    if (std::isfinite(amountError)) result.amount.error = amountError;
+    if (std::isfinite(centroidError) && std::isfinite(measures.centroid)) {
+      result.centroid.error = centroidError;
+    }
+    result.band = profileBand(profiles);
+  }
+  return result;
+}

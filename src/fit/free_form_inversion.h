@@ -1,0 +1,70 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "fit/fit_result.h"
+#include "fit/layer_fit.h"
+#include "fit/profile_band.h"
+#include "fit/sample_model.h"
+#include "state/depth_profile.h"
+
+// A profile without layers: the non-negative, smooth profile whose curve
+// explains the measured points. The model gives the grid, contamination,
+// multiplier (the profile's scale), energy shift, broadening, energy range and
+// statistic; its layers are ignored. A free background is fitted with the
+// profile (>= 0, not smoothed); a fixed one is taken as given.
+//
+// The profile is piecewise linear between nodes a whole number of grid steps
+// apart, from the first point below the contamination layer (0 above it) to
+// the last depth any measured point still sees. It minimises
+//   misfit(statistic) + lambda * ||D2 c||^2,  c >= 0 at every node,
+// D2 the second difference of the node values. lambda = alpha * s, where s =
+// trace(J^T W J) / trace(D2^T D2) at the start, so that alpha is free of the
+// data's scale: alpha = 1 weighs smoothness about as much as the data.
+struct InversionSettings {
+  std::optional<double> alpha;  // nothing: chosen by generalised cross-validation
+  int replicas = 100;           // parametric bootstrap replicas; 0 for none
+};
+
+struct InversionProgress {
+  enum class Stage { Alpha, Replicas } stage = Stage::Alpha;
+  int done = 0;
+  int total = 0;
+};
+
+struct InversionControl {
+  const std::atomic<bool>* cancel = nullptr;  // checked between solves
+  std::function<void(const InversionProgress&)> progress;
+};
+
+struct InversionResult {
+  bool cancelled = false;
+  double alpha = 0.0;
+  double chi2 = 0.0;  // the statistic's value, as a layer fit reports it
+  int points = 0;
+  // points - the effective number of parameters, trace of the influence
+  // matrix over the free nodes and background; reducedChi2 = chi2 / dof.
+  double dof = 0.0;
+  double reducedChi2 = 0.0;
+  double background = 0.0;    // counts
+  double nodeSpacing = 0.0;   // ug/cm2
+  std::vector<double> nodes;  // node depths, ug/cm2
+  DepthProfile profile;       // on the model's grid
+  EstimatedValue amount;      // sum_i c_i*step outside the contamination layer
+  EstimatedValue centroid;    // sum_i z_i*c_i / sum_i c_i, ug/cm2
+  ProfileBand band;           // from the replicas; empty without them
+  std::vector<FitResult::Residual> residuals;
+  std::vector<std::string> warnings;
+};
+
+// Randomness (the replicas' counts) comes from `generator` alone: the same
+// seed gives the same result on any number of cores. Throws FitError when the
+// problem cannot be inverted.
+InversionResult invertProfile(const SampleModel& model, const FitProblem& problem,
+                              const InversionSettings& settings, std::mt19937_64& generator,
+                              const InversionControl& control = {});

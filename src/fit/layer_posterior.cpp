@@ -1,0 +1,273 @@
+#include "fit/layer_posterior.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "fit/fit_error.h"
+#include "fit/fit_statistic.h"
+#include "fit/forward_model.h"
+#include "fit/layer_fit_evaluator.h"
+#include "fit/layer_measures.h"
+#include "fit/profile_rendering.h"
+
+namespace {
+
+constexpr double kBallScale = 0.1;    // of each parameter's error
+constexpr double kShortChain = 50.0;  // autocorrelation times a chain should span
+// Above this many numbers (32 MB) the grid points' weights are not kept.
+constexpr std::size_t kMostKeptWeights = std::size_t{1} << 22;
+
+ForwardModelSettings forwardSettings(const SampleModel& model, const FitProblem& problem) {
+  return {problem.beamEnergyKev,       problem.collisionRate,     model.convolve,
+          model.lorentzianWidth.value, model.gaussianWidth.value, model.energyShift.value};
+}
+
+// -chi2/2 of a model whose free parameters take the values x. The forward
+// model is built once for the optimum's shift and widths; a sample that moves
+// either (when they are free) builds its own, which is slow but exact.
+// The collision weights are linear in the profile, so on grids of moderate
+// size the weights of every grid point are kept and a sample's weights are
+// their sum over its nonzero points: the same weights to about 1e-13 of their
+// size (another order of summation), several times faster than forming them
+// anew, which is what the chain's tens of thousands of samples spend most on.
+class LayerLikelihood {
+ public:
+  LayerLikelihood(const SampleModel& optimum, const FitProblem& problem)
+      : m_model(optimum), m_problem(problem) {
+    std::vector<double> energies;
+    std::vector<MeasuredYield> yields;
+    for (const ExperimentalPoint& p : pointsInRange(optimum, problem)) {
+      energies.push_back(p.energy);
+      yields.push_back({p.yield, p.error});
+    }
+    const ForwardModel all(*problem.set, forwardSettings(optimum, problem), energies);
+    for (std::size_t j = 0; j < energies.size(); ++j) {
+      if (!all.covers(j)) continue;
+      m_energies.push_back(energies[j]);
+      m_yields.push_back(yields[j]);
+    }
+    m_forward.emplace(*problem.set, forwardSettings(optimum, problem), m_energies);
+    m_floor = poissonYieldFloor(m_yields);
+    keepPointWeights();
+    SampleModel copy = optimum;
+    const std::vector<NamedParameter> named = namedParameters(copy);
+    for (std::size_t i = 0; i < named.size(); ++i) {
+      if (!named[i].parameter->free) continue;
+      m_free.push_back(i);
+      m_names.push_back(named[i].name);
+    }
+  }
+
+  const std::vector<std::size_t>& free() const { return m_free; }
+  const std::vector<std::string>& names() const { return m_names; }
+
+  // The model at x, or nothing when x lies outside the bounds or makes no
+  // sample (a layer turned inside out, a negative width).
+  std::optional<SampleModel> modelAt(const std::vector<double>& x) const {
+    SampleModel model = m_model;
+    const std::vector<NamedParameter> named = namedParameters(model);
+    for (std::size_t k = 0; k < m_free.size(); ++k) {
+      FitParameter& p = *named[m_free[k]].parameter;
+      if (!(x[k] >= p.min && x[k] <= p.max)) return std::nullopt;
+      p.value = x[k];
+    }
+    for (const LayerModel& layer : model.layers) {
+      if (layer.from.value < 0.0 || layer.from.value > layer.to.value ||
+          layer.topWidth.value < 0.0 || layer.bottomWidth.value < 0.0) {
+        return std::nullopt;
+      }
+    }
+    if (model.convolve &&
+        (!(model.lorentzianWidth.value > 0.0) || !(model.gaussianWidth.value > 0.0))) {
+      return std::nullopt;
+    }
+    return model;
+  }
+
+  double operator()(const std::vector<double>& x) const {
+    const std::optional<SampleModel> model = modelAt(x);
+    if (!model) return -std::numeric_limits<double>::infinity();
+    const ForwardModelSettings settings = forwardSettings(*model, m_problem);
+    const ForwardModelSettings& base = m_forward->settings();
+    const bool moved = settings.energyShiftKev != base.energyShiftKev ||
+                       settings.lorentzianWidthEv != base.lorentzianWidthEv ||
+                       settings.gaussianWidthEv != base.gaussianWidthEv;
+    std::optional<ForwardModel> own;
+    if (moved) own.emplace(*m_problem.set, settings, m_energies);
+    const ForwardModel& forward = own ? *own : *m_forward;
+    const DepthProfile profile = renderProfile(*model);
+    const std::vector<double> values = forward.values(weightsOf(profile, forward));
+    double chi2 = 0.0;
+    for (std::size_t j = 0; j < values.size(); ++j) {
+      const double f = model->multiplier.value * values[j] + model->background.value;
+      const double r = statisticResidual(model->statistic, m_yields[j], f, m_floor).value;
+      chi2 += r * r;
+    }
+    return std::isfinite(chi2) ? -0.5 * chi2 : -std::numeric_limits<double>::infinity();
+  }
+
+ private:
+  void keepPointWeights() {
+    const DepthProfile grid = renderProfile(m_model);
+    const std::size_t points = grid.values.size();
+    m_entries = m_forward->weights(grid).size();
+    if (points * m_entries > kMostKeptWeights) return;
+    m_pointWeights.assign(points * m_entries, 0.0);
+    DepthProfile unit = grid;
+    std::fill(unit.values.begin(), unit.values.end(), 0.0);
+    for (std::size_t i = 0; i < points; ++i) {
+      unit.values[i] = 1.0;
+      const std::vector<double> w = m_forward->weights(unit);
+      std::copy(w.begin(), w.end(), m_pointWeights.begin() + i * m_entries);
+      unit.values[i] = 0.0;
+    }
+  }
+
+  std::vector<double> weightsOf(const DepthProfile& profile, const ForwardModel& forward) const {
+    if (m_pointWeights.empty()) return forward.weights(profile);
+    std::vector<double> weights(m_entries, 0.0);
+    for (std::size_t i = 0; i < profile.values.size(); ++i) {
+      const double c = profile.values[i];
+      if (c == 0.0) continue;
+      const double* w = m_pointWeights.data() + i * m_entries;
+      for (std::size_t n = 0; n < m_entries; ++n) weights[n] += c * w[n];
+    }
+    return weights;
+  }
+
+  SampleModel m_model;
+  std::size_t m_entries = 0;
+  std::vector<double> m_pointWeights;  // point-major: the weights of a unit at each grid point
+  const FitProblem& m_problem;
+  std::vector<double> m_energies;
+  std::vector<MeasuredYield> m_yields;
+  std::optional<ForwardModel> m_forward;
+  double m_floor = 0.0;
+  std::vector<std::size_t> m_free;
+  std::vector<std::string> m_names;
+};
+
+std::string number(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.3g", value);
+  return buffer;
+}
+
+}  // namespace
+
+LayerPosterior sampleLayerPosterior(const FitResult& fit, const FitProblem& problem,
+                                    const PosteriorSettings& settings, std::mt19937_64& generator,
+                                    const SamplerControl& control) {
+  const LayerLikelihood likelihood(fit.model, problem);
+  const std::size_t dimension = likelihood.free().size();
+  if (dimension == 0) throw FitError("The model has no free parameter to sample.");
+  if (settings.steps < 2) throw FitError("The sampler needs at least 2 steps.");
+
+  // The optimum and the ball's size in every free direction.
+  std::vector<double> optimum(dimension);
+  std::vector<double> spread(dimension);
+  for (std::size_t k = 0; k < dimension; ++k) {
+    const EstimatedValue& p = fit.parameters[likelihood.free()[k]];
+    optimum[k] = p.value;
+    spread[k] = kBallScale *
+                (p.error && *p.error > 0.0 ? *p.error : 1e-3 * std::max(std::fabs(p.value), 1e-3));
+  }
+  const double atOptimum = likelihood(optimum);
+  if (!std::isfinite(atOptimum)) {
+    throw FitError("The fitted model lies where the posterior is 0: it cannot be sampled.");
+  }
+  int walkers =
+      settings.walkers > 0 ? settings.walkers : std::max(16, 4 * static_cast<int>(dimension));
+  walkers = std::max(walkers + walkers % 2, 2 * static_cast<int>(dimension));
+  std::vector<std::vector<double>> start;
+  std::normal_distribution<double> normal;
+  for (int w = 0; w < walkers; ++w) {
+    std::vector<double> x(dimension);
+    bool inside = false;
+    for (int attempt = 0; attempt < 100 && !inside; ++attempt) {
+      for (std::size_t k = 0; k < dimension; ++k) x[k] = optimum[k] + spread[k] * normal(generator);
+      inside = std::isfinite(likelihood(x));
+    }
+    // Against a bound the ball is squeezed to the optimum's side.
+    for (int attempt = 0; !inside && attempt < 30; ++attempt) {
+      for (std::size_t k = 0; k < dimension; ++k) x[k] = 0.5 * (x[k] + optimum[k]);
+      inside = std::isfinite(likelihood(x));
+    }
+    start.push_back(inside ? x : optimum);
+  }
+
+  const LogDensity density = [&likelihood](const std::vector<double>& x) { return likelihood(x); };
+  const EnsembleChain chain = sampleEnsemble(density, start, settings.steps, generator, control);
+  LayerPosterior posterior;
+  posterior.walkers = walkers;
+  posterior.steps = chain.steps;
+  posterior.acceptance = chain.acceptance;
+  posterior.optimumChi2 = -2.0 * atOptimum;
+  if (chain.cancelled) {
+    posterior.cancelled = true;
+    return posterior;
+  }
+  const int first = chain.steps / 2;
+
+  for (std::size_t k = 0; k < dimension; ++k) {
+    std::vector<double> values;
+    for (int s = first; s < chain.steps; ++s) {
+      for (int w = 0; w < walkers; ++w) values.push_back(chain.at(s, w)[k]);
+    }
+    posterior.intervals.push_back({likelihood.names()[k], percentile(values, 0.16),
+                                   percentile(values, 0.5), percentile(values, 0.84)});
+    posterior.autocorrelation.emplace_back(likelihood.names()[k],
+                                           autocorrelationTime(chain, static_cast<int>(k), first));
+  }
+  double longest = 0.0;
+  std::string slowest;
+  for (const auto& [name, tau] : posterior.autocorrelation) {
+    if (std::isfinite(tau) && tau > longest) {
+      longest = tau;
+      slowest = name;
+    }
+  }
+  if (chain.steps < kShortChain * longest) {
+    posterior.warnings.push_back("The chain of " + std::to_string(chain.steps) +
+                                 " steps is shorter than 50 "
+                                 "autocorrelation times (" +
+                                 slowest + ": about " + number(longest) +
+                                 " steps); its percentiles are rough: sample more steps.");
+  }
+
+  // Derived quantities and the band over evenly thinned kept samples.
+  const std::size_t kept = static_cast<std::size_t>(chain.steps - first) * walkers;
+  const std::size_t samples = std::min<std::size_t>(kept, std::max(settings.mostSamples, 1));
+  const std::size_t layers = fit.model.layers.size();
+  std::vector<std::vector<double>> derived(3 * layers);
+  std::vector<DepthProfile> profiles;
+  profiles.reserve(samples);
+  for (std::size_t n = 0; n < samples; ++n) {
+    const std::size_t index = n * kept / samples;
+    const int step = first + static_cast<int>(index / walkers);
+    const int walker = static_cast<int>(index % walkers);
+    const double* at = chain.at(step, walker);
+    const SampleModel model = *likelihood.modelAt(std::vector<double>(at, at + dimension));
+    profiles.push_back(renderProfile(model));
+    for (std::size_t k = 0; k < layers; ++k) {
+      const LayerMeasures m =
+          layerMeasures(renderLayerWithDerivatives(model, static_cast<int>(k)), model.layers[k]);
+      derived[3 * k].push_back(m.amount.value);
+      if (std::isfinite(m.centroid.value)) derived[3 * k + 1].push_back(m.centroid.value);
+      derived[3 * k + 2].push_back(m.thickness.value);
+    }
+  }
+  for (std::size_t k = 0; k < layers; ++k) {
+    const std::string prefix = "layer" + std::to_string(k + 1) + ".";
+    const char* names[] = {"amount", "centroid", "thickness"};
+    for (int q = 0; q < 3; ++q) {
+      const std::vector<double>& values = derived[3 * k + q];
+      posterior.intervals.push_back({prefix + names[q], percentile(values, 0.16),
+                                     percentile(values, 0.5), percentile(values, 0.84)});
+    }
+  }
+  posterior.band = profileBand(profiles);
+  return posterior;
+}

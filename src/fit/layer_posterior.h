@@ -1,0 +1,53 @@
+#pragma once
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "fit/ensemble_sampler.h"
+#include "fit/fit_result.h"
+#include "fit/layer_fit.h"
+#include "fit/profile_band.h"
+
+// The posterior of a fitted layer model: flat priors within the free
+// parameters' bounds, the likelihood exp(-chi2/2) with chi2 the fit's
+// statistic, sampled by the ensemble sampler from a small ball around the
+// optimum (a tenth of each parameter's error across). The first half of the
+// chain is discarded as burn-in.
+struct PosteriorSettings {
+  int steps = 3000;
+  int walkers = 0;         // 0: four per free parameter, at least 16
+  int mostSamples = 2000;  // kept samples, evenly thinned, for derived values and the band
+};
+
+// The 16th, 50th and 84th percentiles of one quantity over the kept samples.
+struct PosteriorInterval {
+  std::string name;
+  double low = 0.0;
+  double median = 0.0;
+  double high = 0.0;
+};
+
+struct LayerPosterior {
+  bool cancelled = false;
+  int steps = 0;
+  int walkers = 0;
+  double acceptance = 0.0;
+  // chi2 at the fit's optimum as the sampler's likelihood forms it: the fit's
+  // own chi2 to about 1e-12 of its size (the weights are summed differently).
+  double optimumChi2 = 0.0;
+  // Every free parameter in namedParameters order, then every layer's amount,
+  // centroid and thickness.
+  std::vector<PosteriorInterval> intervals;
+  // The integrated autocorrelation time of each free parameter, in steps.
+  std::vector<std::pair<std::string, double>> autocorrelation;
+  ProfileBand band;
+  std::vector<std::string> warnings;
+};
+
+// `fit` is a finished fit of `problem` (its model holds the optimum, its
+// parameters the errors). Throws FitError when nothing is free or the
+// optimum lies where the posterior is 0.
+LayerPosterior sampleLayerPosterior(const FitResult& fit, const FitProblem& problem,
+                                    const PosteriorSettings& settings, std::mt19937_64& generator,
+                                    const SamplerControl& control = {});

@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "cli/run_cli.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A layer of concentration 1 from 0.3 to 0.6 ug/cm2 under 0.1 of contamination,
+// made and calculated by tervane-cli, every fourth point as whole counts; the
+// posterior of "fit --mcmc" is tested here too, on the same measurement.
+class InvertSubcommandTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    s_dir = fs::temp_directory_path() / ("tervane-invert-cli-" + std::to_string(::getpid()));
+    fs::create_directories(s_dir);
+    ASSERT_EQ(runCli("autos --nc 30 --points 400 --out " + path("set.flt")).exitCode, 0);
+    ASSERT_EQ(runCli("profile --out " + path("a.pro") +
+                     " max-depth=1.5 contamination=0.1 line=0.3,1,0.6,1 constants=0,5,100000")
+                  .exitCode,
+              0);
+    ASSERT_EQ(runCli("curve --autos " + path("set.flt") + " --profile " + path("a.pro") +
+                     " --digits 17 --out " + path("a.curve"))
+                  .exitCode,
+              0);
+    std::istringstream curve(readBytes(path("a.curve")));
+    std::ofstream data(path("a.dat"));
+    data.precision(17);
+    double energy = 0.0, yield = 0.0;
+    for (int i = 0; curve >> energy >> yield; ++i) {
+      if (i % 4 == 0) data << energy << ' ' << std::round(yield) << '\n';
+    }
+    std::ofstream(path("model.json"))
+        << R"({"max_depth": 1.5, "contamination": 0.1, "multiplier": 100000,
+               "background": {"value": 0, "free": true, "min": 0}})";
+  }
+  static void TearDownTestSuite() { fs::remove_all(s_dir); }
+
+  static std::string path(const std::string& name) { return (s_dir / name).string(); }
+
+  static RunResult invert(const std::string& name, const std::string& more) {
+    return runCli("invert --autos " + path("set.flt") + " --data " + path("a.dat") + " --model " +
+                  path("model.json") + " --replicas 10 --seed 4 --json " + path(name + ".json") +
+                  " --band " + path(name + ".band") + " --out-profile " + path(name + ".pro") +
+                  more);
+  }
+
+  static inline fs::path s_dir;
+};
+
+TEST_F(InvertSubcommandTest, WritesTheResultTheOrderedBandAndTheProfileTheSameForTheSameSeed) {
+  const RunResult run = invert("r", "");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out.rfind(path("a.dat") + ": chi2/dof ", 0), 0u) << run.out;
+
+  const nlohmann::json result = nlohmann::json::parse(readBytes(path("r.json")));
+  std::set<std::string> keys;
+  for (const auto& item : result.items()) keys.insert(item.key());
+  EXPECT_EQ(keys, (std::set<std::string>{"chi2", "points", "reduced_chi2", "alpha", "amount",
+                                         "centroid"}));
+  // The line tool fills the points from 0.3 to 0.595 whole.
+  EXPECT_NEAR(result["amount"]["value"].get<double>(), 0.3, 0.015);
+  EXPECT_NEAR(result["centroid"]["value"].get<double>(), 0.4475, 0.05);
+  EXPECT_GT(result["amount"]["error"].get<double>(), 0.0);
+  EXPECT_GT(result["alpha"].get<double>(), 0.0);
+
+  std::istringstream band(readBytes(path("r.band")));
+  double depth = 0.0, low = 0.0, median = 0.0, high = 0.0;
+  int lines = 0;
+  while (band >> depth >> low >> median >> high) {
+    EXPECT_NEAR(depth, 0.005 * lines, 1e-9);
+    EXPECT_LE(low, median);
+    EXPECT_LE(median, high);
+    ++lines;
+  }
+  EXPECT_EQ(lines, 300);
+  EXPECT_TRUE(fs::exists(path("r.pro")));
+
+  ASSERT_EQ(invert("again", "").exitCode, 0);
+  EXPECT_EQ(readBytes(path("again.band")), readBytes(path("r.band")));
+  EXPECT_EQ(readBytes(path("again.json")), readBytes(path("r.json")));
+}
+
+TEST_F(InvertSubcommandTest, RefusesABadAlphaAndWritesNothing) {
+  const RunResult run = invert("bad", " --alpha smooth");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("--alpha"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(path("bad.json")));
+  EXPECT_FALSE(fs::exists(path("bad.band")));
+}
+
+TEST_F(InvertSubcommandTest, FitWithMcmcAddsThePosteriorAndWritesItsBand) {
+  std::ofstream(path("layer.json"))
+      << R"({"max_depth": 1.5, "contamination": 0.1, "multiplier": 100000,
+             "layers": [{"from": {"value": 0.35, "free": true, "min": 0.1, "max": 1},
+                         "to": {"value": 0.7, "free": true, "min": 0.1, "max": 1.4}}],
+             "background": {"value": 2, "free": true, "min": 0}})";
+  const std::string command = "fit --autos " + path("set.flt") + " --data " + path("a.dat") +
+                              " --model " + path("layer.json") + " --mcmc 200 --seed 3";
+  const RunResult run = runCli(command + " --json " + path("m.json") + " --band " + path("m.band"));
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find(": posterior of 200 steps"), std::string::npos) << run.out;
+  const nlohmann::json result = nlohmann::json::parse(readBytes(path("m.json")));
+  const double acceptance = result["acceptance"].get<double>();
+  EXPECT_GT(acceptance, 0.1);
+  EXPECT_LT(acceptance, 1.0);
+  std::set<std::string> names;
+  for (const auto& [name, interval] : result["posterior"].items()) {
+    names.insert(name);
+    EXPECT_LE(interval["low"].get<double>(), interval["median"].get<double>()) << name;
+    EXPECT_LE(interval["median"].get<double>(), interval["high"].get<double>()) << name;
+  }
+  EXPECT_EQ(names, (std::set<std::string>{"layer1.from", "layer1.to", "background", "layer1.amount",
+                                          "layer1.centroid", "layer1.thickness"}));
+  EXPECT_NEAR(result["posterior"]["layer1.amount"]["median"].get<double>(), 0.3, 0.01);
+  const std::string band = readBytes(path("m.band"));
+  EXPECT_EQ(std::count(band.begin(), band.end(), '\n'), 300);
+  // --band means nothing without a posterior.
+  EXPECT_EQ(runCli("fit --autos " + path("set.flt") + " --data " + path("a.dat") + " --model " +
+                   path("layer.json") + " --band " + path("x.band"))
+                .exitCode,
+            2);
+}
+
+}  // namespace

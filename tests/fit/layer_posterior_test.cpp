@@ -1,0 +1,90 @@
+#include "fit/layer_posterior.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "fit/forward_model.h"
+#include "fit/profile_rendering.h"
+#include "support/small_start_up_set.h"
+
+namespace {
+
+constexpr double kBeamKev = 151.0;
+
+const AutoconvolutionSet& smallSet() {
+  return smallStartUpSet(40);
+}
+
+// A buried layer 0.5-1.0 ug/cm2 under 0.1 of contamination, sharp edges,
+// concentration 1, peak near 2000 counts over a background of 5.
+SampleModel buriedLayer() {
+  SampleModel model;
+  model.maxDepth = 2.0;
+  model.contamination = 0.1;
+  LayerModel layer;
+  layer.from = {0.5, true, 0.1, 1.5};
+  layer.to = {1.0, true, 0.1, 2.0};
+  model.layers.push_back(layer);
+  model.multiplier = {4e4, false};
+  model.background = {5.0, true, 0.0};
+  return model;
+}
+
+TEST(LayerPosterior, IntervalsHoldTheTruthAndAgreeWithTheFitsErrors) {
+  const double rate = startUpCollisionRate();
+  const SampleModel truth = buriedLayer();
+  std::vector<double> energies;
+  for (int k = -10; k <= 60; ++k) energies.push_back(kBeamKev + 0.02 * k);
+  ForwardModelSettings settings;
+  settings.beamEnergyKev = kBeamKev;
+  settings.collisionRate = rate;
+  const std::vector<double> curve =
+      ForwardModel(smallSet(), settings, energies).values(renderProfile(truth));
+  std::mt19937_64 noise(9);
+  FitProblem problem{&smallSet(), kBeamKev, rate, {}};
+  for (std::size_t j = 0; j < energies.size(); ++j) {
+    const double mean = truth.multiplier.value * curve[j] + truth.background.value;
+    problem.points.push_back({static_cast<float>(energies[j]),
+                              static_cast<float>(std::poisson_distribution<int>(mean)(noise))});
+  }
+  SampleModel start = truth;
+  start.layers[0].from.value = 0.6;
+  start.layers[0].to.value = 0.8;
+  const FitResult fit = fitSampleModel(start, problem);
+  ASSERT_TRUE(fit.converged);
+
+  std::mt19937_64 generator(1);
+  PosteriorSettings posteriorSettings;
+  posteriorSettings.steps = 1500;
+  const LayerPosterior posterior = sampleLayerPosterior(fit, problem, posteriorSettings, generator);
+  EXPECT_NEAR(posterior.optimumChi2, fit.chi2, 1e-10 * fit.chi2);
+  EXPECT_GT(posterior.acceptance, 0.2);
+  const std::vector<std::pair<std::string, double>> truths = {
+      {"layer1.from", 0.5}, {"layer1.to", 1.0}, {"background", 5.0}, {"layer1.thickness", 0.5}};
+  for (const auto& [name, value] : truths) {
+    const auto interval = std::find_if(posterior.intervals.begin(), posterior.intervals.end(),
+                                       [&](const PosteriorInterval& p) { return p.name == name; });
+    ASSERT_NE(interval, posterior.intervals.end()) << name;
+    EXPECT_LE(interval->low, interval->median);
+    EXPECT_LE(interval->median, interval->high);
+    // Within 3 half-widths of the 68% interval: the truth, and the fit's own error
+    // within a factor of two of the half-width.
+    const double halfWidth = 0.5 * (interval->high - interval->low);
+    EXPECT_LT(std::fabs(interval->median - value), 3 * halfWidth) << name;
+    std::optional<double> error;
+    for (const EstimatedValue& v : fit.parameters) error = v.name == name ? v.error : error;
+    for (const EstimatedValue& v : fit.derived) error = v.name == name ? v.error : error;
+    ASSERT_TRUE(error) << name;
+    EXPECT_GT(halfWidth, 0.5 * *error) << name;
+    EXPECT_LT(halfWidth, 2.0 * *error) << name;
+  }
+  ASSERT_EQ(posterior.band.median.size(), renderProfile(truth).values.size());
+  for (std::size_t i = 0; i < posterior.band.median.size(); ++i) {
+    EXPECT_LE(posterior.band.low[i], posterior.band.median[i]);
+    EXPECT_LE(posterior.band.median[i], posterior.band.high[i]);
+  }
+}
+
+}  // namespace
