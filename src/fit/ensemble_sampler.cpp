@@ -56,18 +56,24 @@ EnsembleChain sampleEnsemble(const LogDensity& logDensity,
     throw FitError(
         "The sampler needs an even number of walkers, at least twice the free parameters.");
   }
+  // A density may take long: Stop is looked at before and after each.
+  const auto stopped = [&control] { return control.cancel && control.cancel->load(); };
+  EnsembleChain chain;
   std::vector<Walker> walkers(count);
   const auto started = std::chrono::steady_clock::now();
   for (std::size_t k = 0; k < count; ++k) {
     walkers[k].x = start[k];
     walkers[k].random.seed(generator());
-    walkers[k].logDensity = logDensity(start[k]);
+    walkers[k].logDensity = stopped() ? 0.0 : logDensity(start[k]);
+    if (stopped()) {
+      chain.cancelled = true;
+      return chain;
+    }
     if (!std::isfinite(walkers[k].logDensity)) {
       throw FitError("A walker of the sampler starts where the posterior is 0.");
     }
   }
 
-  EnsembleChain chain;
   chain.walkers = static_cast<int>(count);
   chain.dimension = static_cast<int>(dimension);
   chain.positions.reserve(static_cast<std::size_t>(steps) * count * dimension);
@@ -77,7 +83,7 @@ EnsembleChain sampleEnsemble(const LogDensity& logDensity,
   const bool twoCores = std::thread::hardware_concurrency() > 1 && perDensity > kWorthAThread;
 
   for (int step = 0; step < steps; ++step) {
-    if (control.cancel && control.cancel->load()) {
+    if (stopped()) {
       chain.cancelled = true;
       break;
     }
@@ -85,7 +91,7 @@ EnsembleChain sampleEnsemble(const LogDensity& logDensity,
       const std::size_t begin = side == 0 ? 0 : half;
       const std::size_t othersBegin = side == 0 ? half : 0;
       auto move = [&](std::size_t from, std::size_t to) {
-        for (std::size_t k = from; k < to; ++k) {
+        for (std::size_t k = from; k < to && !stopped(); ++k) {
           stretch(walkers[k], walkers, othersBegin, half, logDensity);
         }
       };
@@ -96,6 +102,11 @@ EnsembleChain sampleEnsemble(const LogDensity& logDensity,
       } else {
         move(begin, begin + half);
       }
+    }
+    // A step cut short by Stop is not part of the chain.
+    if (stopped()) {
+      chain.cancelled = true;
+      break;
     }
     for (const Walker& walker : walkers) {
       chain.positions.insert(chain.positions.end(), walker.x.begin(), walker.x.end());

@@ -22,7 +22,7 @@
 using LogDensity = std::function<double(const std::vector<double>& x)>;
 
 struct SamplerControl {
-  const std::atomic<bool>* cancel = nullptr;  // checked between steps
+  const std::atomic<bool>* cancel = nullptr;  // checked around every density
   std::function<void(int step, int steps)> progress;
 };
 

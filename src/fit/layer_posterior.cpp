@@ -1,6 +1,7 @@
 #include "fit/layer_posterior.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -32,23 +33,28 @@ ForwardModelSettings forwardSettings(const SampleModel& model, const FitProblem&
 // their sum over its nonzero points: the same weights to about 1e-13 of their
 // size (another order of summation), several times faster than forming them
 // anew, which is what the chain's tens of thousands of samples spend most on.
+// Every building step stops when `cancel` is set; a likelihood built or
+// evaluated after that says so and gives nothing to use.
 class LayerLikelihood {
  public:
-  LayerLikelihood(const SampleModel& optimum, const FitProblem& problem)
-      : m_model(optimum), m_problem(problem) {
+  LayerLikelihood(const SampleModel& optimum, const FitProblem& problem,
+                  const std::atomic<bool>* cancel)
+      : m_model(optimum), m_problem(problem), m_cancel(cancel) {
     std::vector<double> energies;
     std::vector<MeasuredYield> yields;
     for (const ExperimentalPoint& p : pointsInRange(optimum, problem)) {
       energies.push_back(p.energy);
       yields.push_back({p.yield, p.error});
     }
-    const ForwardModel all(*problem.set, forwardSettings(optimum, problem), energies);
+    const ForwardModel all(*problem.set, forwardSettings(optimum, problem), energies, cancel);
+    if (all.cancelled()) return;
     for (std::size_t j = 0; j < energies.size(); ++j) {
       if (!all.covers(j)) continue;
       m_energies.push_back(energies[j]);
       m_yields.push_back(yields[j]);
     }
-    m_forward.emplace(*problem.set, forwardSettings(optimum, problem), m_energies);
+    m_forward.emplace(*problem.set, forwardSettings(optimum, problem), m_energies, cancel);
+    if (m_forward->cancelled()) return;
     m_floor = poissonYieldFloor(m_yields);
     keepPointWeights();
     SampleModel copy = optimum;
@@ -62,6 +68,7 @@ class LayerLikelihood {
 
   const std::vector<std::size_t>& free() const { return m_free; }
   const std::vector<std::string>& names() const { return m_names; }
+  bool cancelled() const { return m_cancel != nullptr && m_cancel->load(); }
 
   // The model at x, or nothing when x lies outside the bounds or makes no
   // sample (a layer turned inside out, a negative width).
@@ -95,7 +102,8 @@ class LayerLikelihood {
                        settings.lorentzianWidthEv != base.lorentzianWidthEv ||
                        settings.gaussianWidthEv != base.gaussianWidthEv;
     std::optional<ForwardModel> own;
-    if (moved) own.emplace(*m_problem.set, settings, m_energies);
+    if (moved) own.emplace(*m_problem.set, settings, m_energies, m_cancel);
+    if (own && own->cancelled()) return -std::numeric_limits<double>::infinity();
     const ForwardModel& forward = own ? *own : *m_forward;
     const DepthProfile profile = renderProfile(*model);
     const std::vector<double> values = forward.values(weightsOf(profile, forward));
@@ -118,6 +126,10 @@ class LayerLikelihood {
     DepthProfile unit = grid;
     std::fill(unit.values.begin(), unit.values.end(), 0.0);
     for (std::size_t i = 0; i < points; ++i) {
+      if (cancelled()) {
+        m_pointWeights.clear();
+        return;
+      }
       unit.values[i] = 1.0;
       const std::vector<double> w = m_forward->weights(unit);
       std::copy(w.begin(), w.end(), m_pointWeights.begin() + i * m_entries);
@@ -141,6 +153,7 @@ class LayerLikelihood {
   std::size_t m_entries = 0;
   std::vector<double> m_pointWeights;  // point-major: the weights of a unit at each grid point
   const FitProblem& m_problem;
+  const std::atomic<bool>* m_cancel;
   std::vector<double> m_energies;
   std::vector<MeasuredYield> m_yields;
   std::optional<ForwardModel> m_forward;
@@ -160,7 +173,10 @@ std::string number(double value) {
 LayerPosterior sampleLayerPosterior(const FitResult& fit, const FitProblem& problem,
                                     const PosteriorSettings& settings, std::mt19937_64& generator,
                                     const SamplerControl& control) {
-  const LayerLikelihood likelihood(fit.model, problem);
+  LayerPosterior cancelled;
+  cancelled.cancelled = true;
+  const LayerLikelihood likelihood(fit.model, problem, control.cancel);
+  if (likelihood.cancelled()) return cancelled;
   const std::size_t dimension = likelihood.free().size();
   if (dimension == 0) throw FitError("The model has no free parameter to sample.");
   if (settings.steps < 2) throw FitError("The sampler needs at least 2 steps.");
@@ -175,6 +191,7 @@ LayerPosterior sampleLayerPosterior(const FitResult& fit, const FitProblem& prob
                 (p.error && *p.error > 0.0 ? *p.error : 1e-3 * std::max(std::fabs(p.value), 1e-3));
   }
   const double atOptimum = likelihood(optimum);
+  if (likelihood.cancelled()) return cancelled;
   if (!std::isfinite(atOptimum)) {
     throw FitError("The fitted model lies where the posterior is 0: it cannot be sampled.");
   }
@@ -184,6 +201,7 @@ LayerPosterior sampleLayerPosterior(const FitResult& fit, const FitProblem& prob
   std::vector<std::vector<double>> start;
   std::normal_distribution<double> normal;
   for (int w = 0; w < walkers; ++w) {
+    if (likelihood.cancelled()) return cancelled;
     std::vector<double> x(dimension);
     bool inside = false;
     for (int attempt = 0; attempt < 100 && !inside; ++attempt) {

@@ -10,13 +10,16 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <thread>
 
 #include "commands/calculation_parameters_commands.h"
 #include "commands/command_error.h"
 #include "files/windows1252.h"
+#include "fit/free_form_inversion.h"
 #include "fit/layer_fit.h"
+#include "fit/layer_posterior.h"
 #include "model/mean_collision_loss.h"
 #include "model/single_collision_density.h"
 #include "scripted_user_interface.h"
@@ -470,19 +473,27 @@ std::function<bool(const std::atomic<bool>*)> hugeCalculation() {
   };
 }
 
-// A fit of two layers and the widths on the start-up grid (2000 depth points,
-// a set of 1000 points and 100 collisions) to 1000 measured points.
-std::function<bool(const std::atomic<bool>*)> largeFit() {
+// 1000 measured points on the start-up grid (2000 depth points, a set of 1000
+// points and 100 collisions).
+const FitProblem& largeProblem() {
   static const AutoconvolutionSet set =
       calculateAutoconvolutions(startUpAutoconvolutionInputs(), nullptr, nullptr)->set;
-  FitProblem problem;
-  problem.set = &set;
-  problem.beamEnergyKev = 151.0;
-  problem.collisionRate = 548.56 / meanCollisionLoss(5.7571335f, 328.94867f);
-  for (int j = 0; j < 1000; ++j) {
-    const float counts = 50.0f + static_cast<float>(j % 40);
-    problem.points.push_back({static_cast<float>(150.9 + j * 0.004), counts, std::sqrt(counts)});
-  }
+  static const FitProblem problem = [] {
+    FitProblem p;
+    p.set = &set;
+    p.beamEnergyKev = 151.0;
+    p.collisionRate = 548.56 / meanCollisionLoss(5.7571335f, 328.94867f);
+    for (int j = 0; j < 1000; ++j) {
+      const float counts = 50.0f + static_cast<float>(j % 40);
+      p.points.push_back({static_cast<float>(150.9 + j * 0.004), counts, std::sqrt(counts)});
+    }
+    return p;
+  }();
+  return problem;
+}
+
+// Two layers, the widths and the multiplier free.
+SampleModel largeModel() {
   SampleModel model;
   for (const auto& [from, to] : {std::pair{0.5, 3.0}, std::pair{5.0, 8.0}}) {
     LayerModel layer;
@@ -494,10 +505,38 @@ std::function<bool(const std::atomic<bool>*)> largeFit() {
   model.lorentzianWidth = {100.0, true, 1.0, 1000.0};
   model.gaussianWidth = {100.0, true, 1.0, 1000.0};
   model.multiplier = {1.0, true, 0.0, 1e6};
-  return [model, problem](const std::atomic<bool>* cancel) {
+  return model;
+}
+
+std::function<bool(const std::atomic<bool>*)> largeFit() {
+  return [](const std::atomic<bool>* cancel) {
     FitControl control;
     control.cancel = cancel;
-    return fitSampleModel(model, problem, control).cancelled;
+    return fitSampleModel(largeModel(), largeProblem(), control).cancelled;
+  };
+}
+
+std::function<bool(const std::atomic<bool>*)> largeInversion() {
+  return [](const std::atomic<bool>* cancel) {
+    SampleModel model = largeModel();
+    model.layers.clear();
+    model.multiplier = {1.0};
+    std::mt19937_64 generator(1);
+    InversionControl control;
+    control.cancel = cancel;
+    return invertProfile(model, largeProblem(), {}, generator, control).cancelled;
+  };
+}
+
+std::function<bool(const std::atomic<bool>*)> largePosterior() {
+  FitControl shortFit;
+  shortFit.maxIterations = 3;
+  auto fit = std::make_shared<FitResult>(fitSampleModel(largeModel(), largeProblem(), shortFit));
+  return [fit](const std::atomic<bool>* cancel) {
+    std::mt19937_64 generator(1);
+    SamplerControl control;
+    control.cancel = cancel;
+    return sampleLayerPosterior(*fit, largeProblem(), {}, generator, control).cancelled;
   };
 }
 
@@ -522,10 +561,13 @@ TEST_P(StopDuringALongJob, AnswersWithinHalfASecond) {
 
 INSTANTIATE_TEST_SUITE_P(
     Delays, StopDuringALongJob,
-    testing::Values(StopCase{"calculation", hugeCalculation, 0},
-                    StopCase{"calculation", hugeCalculation, 20},
-                    StopCase{"calculation", hugeCalculation, 300}, StopCase{"fit", largeFit, 0},
-                    StopCase{"fit", largeFit, 20}, StopCase{"fit", largeFit, 300}),
+    testing::Values(
+        StopCase{"calculation", hugeCalculation, 0}, StopCase{"calculation", hugeCalculation, 20},
+        StopCase{"calculation", hugeCalculation, 300}, StopCase{"fit", largeFit, 0},
+        StopCase{"fit", largeFit, 20}, StopCase{"fit", largeFit, 300},
+        StopCase{"inversion", largeInversion, 0}, StopCase{"inversion", largeInversion, 20},
+        StopCase{"inversion", largeInversion, 300}, StopCase{"posterior", largePosterior, 0},
+        StopCase{"posterior", largePosterior, 20}, StopCase{"posterior", largePosterior, 300}),
     [](const auto& info) {
       return std::string(info.param.job) + std::to_string(info.param.delayMs) + "ms";
     });
