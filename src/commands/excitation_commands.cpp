@@ -32,10 +32,11 @@ double collisionRateFromFields(CommandContext& context, bool requirePositiveStop
 }
 
 void checkBroadeningWidths(double lorentzianWidthEv, double gaussianWidthEv) {
-  if (!(lorentzianWidthEv > 0.0) || !std::isfinite(lorentzianWidthEv)) {
+  // Both line shapes divide by the width squared, which must not round to 0.
+  if (!(lorentzianWidthEv * lorentzianWidthEv > 0.0) || !std::isfinite(lorentzianWidthEv)) {
     throw CommandError("The Lorentzian width must be a positive number of eV.");
   }
-  if (!(gaussianWidthEv > 0.0) || !std::isfinite(gaussianWidthEv)) {
+  if (!(gaussianWidthEv * gaussianWidthEv > 0.0) || !std::isfinite(gaussianWidthEv)) {
     throw CommandError("The Gaussian width must be a positive number of eV.");
   }
 }

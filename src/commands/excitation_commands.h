@@ -16,7 +16,8 @@ void plotExcitation(CommandContext& context);
 // Emax <= Emin (and, with requirePositiveStopping, a stopping power <= 0).
 double collisionRateFromFields(CommandContext& context, bool requirePositiveStopping);
 
-// Refuses broadening widths that are not positive finite numbers.
+// Refuses broadening widths that are not positive finite numbers, or so small
+// that their square rounds to 0.
 void checkBroadeningWidths(double lorentzianWidthEv, double gaussianWidthEv);
 // Refuses widths that would grow a curve of pointCount points at stepEv beyond
 // what the memory guards allow while it is broadened.

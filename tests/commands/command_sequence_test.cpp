@@ -182,6 +182,12 @@ INSTANTIATE_TEST_SUITE_P(
                      smallSet() + Sequence{toggle("Show Convolve"), type("Show Gaussian", "1e10"),
                                            run(SequenceOp::PlotLewis)},
                      ""},
+        // Found: a width whose square rounds to 0 gave a curve of NaNs.
+        SequenceCase{
+            "LewisPlotOfALineNarrowerThanEveryNumber",
+            smallSet() + Sequence{toggle("Show Convolve"), type("Show Gaussian", "4.9e-324"),
+                                  run(SequenceOp::PlotLewis)},
+            ""},
         SequenceCase{"CalculationOfWideLines",
                      smallSet() + Sequence{type("Profile Lorentzian", "1e10"),
                                            run(SequenceOp::ProfileOk), run(SequenceOp::Calculate)},
