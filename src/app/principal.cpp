@@ -2,6 +2,7 @@
 
 #include <qcustomplot.h>
 
+#include <QAction>
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QImage>
@@ -89,6 +90,13 @@ TFTervane2::TFTervane2(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
   TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
   TrayIcon1->setToolTip(QStringLiteral("Tervane 2 comp"));
   connect(TrayIcon1, &QSystemTrayIcon::activated, this, &TFTervane2::TrayIcon1Activated);
+  auto* trayMenu = new QMenu(this);
+  trayMenu->setObjectName(QStringLiteral("TrayMenu"));
+  connect(trayMenu->addAction(QStringLiteral("&Restore")), &QAction::triggered, this,
+          &TFTervane2::restoreFromTray);
+  connect(trayMenu->addAction(QStringLiteral("&Exit")), &QAction::triggered, this,
+          [run](bool) { run(CommandId::Exit); });
+  TrayIcon1->setContextMenu(trayMenu);
 
   setOuterSize(*this, QSize(597, 453));
   FormCreate();
@@ -115,6 +123,7 @@ void TFTervane2::fitAxesToData() {
 
 void TFTervane2::showChart() {
   const MainChartData& data = m_host.context().charts.main;
+  SeriesPrinc->setPen(QPen(data.computedCurveColour == CurveColour::Red ? Qt::red : Qt::black));
   showSeries(*SeriesPrinc, data.computedCurve);
   showSeries(*SeriesExp, data.measuredPoints);
   if (!data.computedCurve.points.empty() || !data.measuredPoints.points.empty()) {
@@ -188,7 +197,14 @@ void TFTervane2::changeEvent(QEvent* event) {
 }
 
 void TFTervane2::TrayIcon1Activated(QSystemTrayIcon::ActivationReason reason) {
-  if (reason != QSystemTrayIcon::DoubleClick) return;
+  // Some notification areas only ever send a single activation: either kind
+  // brings the window back, or it could not be reached at all.
+  if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+    restoreFromTray();
+  }
+}
+
+void TFTervane2::restoreFromTray() {
   showNormal();
   raise();
   activateWindow();

@@ -51,6 +51,7 @@ class TFTervane2 : public QMainWindow {
   void fitAxesToData();
   void FormCloseQuery(QCloseEvent* event);
   void TrayIcon1Activated(QSystemTrayIcon::ActivationReason reason);
+  void restoreFromTray();
   void BtnStopClick();
 
   WindowHost& m_host;

@@ -8,6 +8,7 @@
 
 #include "app/guarded_application.h"
 #include "commands/shell_commands.h"
+#include "ui/program_title.h"
 
 namespace {
 
@@ -133,7 +134,7 @@ void TervaneApplication::popupMainMenu(const QPoint& globalPosition) {
 
 void TervaneApplication::setApplicationTitle(const QString& title) {
   m_applicationTitle = title;
-  QGuiApplication::setApplicationDisplayName(title);
+  setProgramTitle(title);
 }
 
 void TervaneApplication::prepareExit() {

@@ -19,9 +19,12 @@ struct AxisRange {
   bool operator==(const AxisRange&) const = default;
 };
 
+enum class CurveColour { Black, Red };
+
 // Main chart: energy (keV) on the bottom axis, both axes scaled to the data.
 struct MainChartData {
-  ChartSeries computedCurve;   // black line
+  ChartSeries computedCurve;  // a line: black, red for a single autoconvolution
+  CurveColour computedCurveColour = CurveColour::Black;
   ChartSeries measuredPoints;  // red 5x5 circles
 };
 

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 
+#include "ui/program_title.h"
+
 namespace {
 
 QString toQt(const std::string& text) {
@@ -29,15 +31,15 @@ std::optional<std::string> runFileDialog(const FileDialogRequest& request,
 }  // namespace
 
 bool QtDialogProvider::askYesNo(const std::string& question) {
-  QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(), toQt(question),
+  QMessageBox box(QMessageBox::Question, programTitle(), toQt(question),
                   QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
   box.setDefaultButton(QMessageBox::Yes);
   return box.exec() == QMessageBox::Yes;
 }
 
 void QtDialogProvider::showMessage(const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), toQt(text),
-                  QMessageBox::Ok, QApplication::activeWindow());
+  QMessageBox box(QMessageBox::NoIcon, programTitle(), toQt(text), QMessageBox::Ok,
+                  QApplication::activeWindow());
   box.exec();
 }
 

@@ -199,13 +199,22 @@ TEST_F(PrincipalTest, ExitAnsweredYesClosesAndEndsTheProgram) {
   EXPECT_EQ(exits.count(), 1);
 }
 
-TEST_F(PrincipalTest, NotificationIconDoubleClickBringsTheWindowBack) {
+TEST_F(PrincipalTest, NotificationIconBringsTheWindowBackOnAnyActivationOrItsMenu) {
+  QMenu* menu = main().trayIcon().contextMenu();
+  ASSERT_NE(menu, nullptr);
+  ASSERT_EQ(menu->actions().size(), 2);
+  EXPECT_EQ(menu->actions()[0]->text(), "&Restore");
+  EXPECT_EQ(menu->actions()[1]->text(), "&Exit");
+  for (const auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick}) {
+    main().showMinimized();
+    main().hide();
+    emit main().trayIcon().activated(reason);
+    EXPECT_TRUE(main().isVisible()) << reason;
+    EXPECT_FALSE(main().isMinimized()) << reason;
+  }
   main().hide();
-  emit main().trayIcon().activated(QSystemTrayIcon::Trigger);
-  EXPECT_FALSE(main().isVisible());
-  emit main().trayIcon().activated(QSystemTrayIcon::DoubleClick);
+  menu->actions()[0]->trigger();
   EXPECT_TRUE(main().isVisible());
-  EXPECT_FALSE(main().isMinimized());
 }
 
 class ExportBitmapTest : public PrincipalTest {
