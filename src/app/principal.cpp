@@ -65,6 +65,9 @@ TFTervane2::TFTervane2(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
   StatusPrinc->setObjectName(QStringLiteral("StatusPrinc"));
   StatusPanel1 = makeStatusPanel(*StatusPrinc, QStringLiteral("StatusPanel1"));
   StatusPanel2 = makeStatusPanel(*StatusPrinc, QStringLiteral("StatusPanel2"));
+  StatusMessage = new QLabel(StatusPrinc);
+  StatusMessage->setObjectName(QStringLiteral("StatusMessage"));
+  StatusPrinc->addWidget(StatusMessage, 1);
   ProgressCalc = new QProgressBar(StatusPrinc);
   ProgressCalc->setObjectName(QStringLiteral("ProgressCalc"));
   ProgressCalc->setFormat(QStringLiteral("%v of %m"));
@@ -136,6 +139,7 @@ void TFTervane2::showStatusPanels() {
   const auto& panels = m_host.context().texts.mainStatusPanels;
   StatusPanel1->setText(QString::fromStdString(panels[0]));
   StatusPanel2->setText(QString::fromStdString(panels[1]));
+  StatusMessage->setText(QString::fromStdString(m_host.context().texts.mainStatusMessage));
   if (isVisible()) StatusPrinc->repaint();
 }
 

@@ -65,6 +65,7 @@ class TFTervane2 : public QMainWindow {
   QStatusBar* StatusPrinc;
   QLabel* StatusPanel1;
   QLabel* StatusPanel2;
+  QLabel* StatusMessage;
   QProgressBar* ProgressCalc;
   QPushButton* BtnStop;
   QMenu* PopupMenu1;

@@ -21,9 +21,13 @@ void loadExperimentalData(CommandContext& context) {
 }
 
 void loadExperimentalDataFrom(CommandContext& context, const std::string& path) {
-  // A file that cannot be opened leaves the list as it was.
+  // A file that cannot be read leaves the list as it was.
   context.state.experimentalData = readExperimentalDataFile(path);
   plotData(context);
+  const std::size_t count = context.state.experimentalData.size() - 1;
+  context.texts.mainStatusMessage =
+      std::to_string(count) + (count == 1 ? " point" : " points") + " read from " + path;
+  context.ui.redraw(View::MainStatus);
 }
 
 void clearExperimentalData(CommandContext& context) {

@@ -72,6 +72,7 @@ struct WindowTexts {
   CalculationParametersTexts calculationParameters;
   std::string log;  // the Log window's text, UTF-8
   std::array<std::string, 2> mainStatusPanels;
+  std::string mainStatusMessage;  // what the last command reports, beside the panels
   ShowTexts show;
   DrawProfileTexts drawProfile;
   ProfileParametersTexts profileParameters;

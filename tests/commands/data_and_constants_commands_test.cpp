@@ -27,6 +27,7 @@ TEST(MeasuredData, LoadDrawsAllButTheSpareEntryAndRemembersTheName) {
   EXPECT_EQ(f.state.experimentalData.size(), 3u);
   EXPECT_EQ(f.charts.main.measuredPoints.points, (std::vector<ChartPoint>{{1, 2}, {3, 4}}));
   EXPECT_EQ(f.texts.dialogNames.measuredData, path);
+  EXPECT_EQ(f.texts.mainStatusMessage, "2 points read from " + path);
   EXPECT_EQ(f.ui.openRequests[0].defaultExtension, "ahk");
   EXPECT_EQ(f.ui.openRequests[0].filter.rfind("Common Profile Files (*.dat; *.pak; *.profile)|", 0),
             0u);
