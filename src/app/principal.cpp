@@ -18,6 +18,7 @@
 #include "commands/shell_commands.h"
 #include "files/atomic_file.h"
 #include "ui/chart_series_view.h"
+#include "ui/figure_file.h"
 #include "ui/popup_menu_forwarder.h"
 #include "ui/program_icon.h"
 #include "ui/rectangle_zoom.h"
@@ -162,18 +163,7 @@ void TFTervane2::showCalculationProgress(int n) {
 }
 
 bool TFTervane2::saveChartBitmap(const std::string& path) const {
-  // Rendered as the chart's own BMP export renders it (96 dpi), but written
-  // aside and renamed into place, so a failed write leaves no broken image.
-  constexpr int kDotsPerMeter = static_cast<int>(96 / 0.0254);
-  QImage image = ChartPrinc->toPixmap().toImage();
-  if (image.isNull()) return false;
-  image.setDotsPerMeterX(kDotsPerMeter);
-  image.setDotsPerMeterY(kDotsPerMeter);
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  if (!image.save(&buffer, "BMP")) return false;
-  return writeFileAtomically(path, std::string_view(bytes.constData(), bytes.size()));
+  return writeFigure({ChartPrinc}, path, {ChartPrinc->size(), 96});
 }
 
 void TFTervane2::closeEvent(QCloseEvent* event) {

@@ -34,7 +34,8 @@ class TFTervane2 : public QMainWindow {
   void showCalculationProgress(int n);
 
   // Writes the chart, at its size on screen and with everything it shows, to
-  // a BMP file; false when the file cannot be written.
+  // a figure file whose format follows the extension; false when the file
+  // cannot be written.
   bool saveChartBitmap(const std::string& path) const;
 
   QMenu& popupMenu() const { return *PopupMenu1; }

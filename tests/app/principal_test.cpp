@@ -231,8 +231,7 @@ TEST_F(ExportBitmapTest, WritesTheChartAtItsSizeOnScreen) {
   dialogs.files.push_back(path);
   exportBitmap();
   ASSERT_EQ(dialogs.fileRequests.size(), 1u);
-  EXPECT_EQ(dialogs.fileRequests[0].filter,
-            "Imagens Bitmap (*.bmp)|*.bmp|Todos os Arquivos (*.*)|*.*");
+  EXPECT_EQ(dialogs.fileRequests[0].filter.rfind("Imagens Bitmap (*.bmp)|*.bmp|", 0), 0u);
   EXPECT_EQ(dialogs.fileRequests[0].initialPath, "");
   QImage image;
   ASSERT_TRUE(image.load(QString::fromStdString(path), "BMP"));
@@ -268,6 +267,27 @@ TEST_F(ExportBitmapTest, ImageIsTheChartAsShownAtItsCurrentSize) {
   EXPECT_EQ(image.convertToFormat(QImage::Format_RGB32),
             chart->toPixmap().toImage().convertToFormat(QImage::Format_RGB32));
   EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files), QStringList({"resized.bmp"}));
+}
+
+TEST_F(ExportBitmapTest, TheFormatFollowsTheExtension) {
+  program->charts().main.computedCurve.points = {{150.0, 0.0}, {151.0, 40.0}};
+  program->redraw(View::MainChart);
+  const std::pair<const char*, QByteArray> expected[] = {{"chart.png", "\x89PNG"},
+                                                         {"chart.JPG", "\xFF\xD8\xFF"},
+                                                         {"chart.bmp", "BM"},
+                                                         {"chart.pdf", "%PDF-"},
+                                                         {"chart.svg", "<?xml"}};
+  for (const auto& [name, magic] : expected) {
+    const QString path = QDir(directory.path()).filePath(QString::fromLatin1(name));
+    dialogs.files.push_back(path.toStdString());
+    exportBitmap();
+    QFile written(path);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly)) << name;
+    const QByteArray bytes = written.readAll();
+    EXPECT_TRUE(bytes.startsWith(magic)) << name;
+    if (magic == "<?xml") EXPECT_TRUE(bytes.contains("<svg")) << name;
+  }
+  EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(ExportBitmapTest, UnwritablePathIsReported) {
