@@ -46,6 +46,16 @@ bool writeRaster(const std::vector<QCustomPlot*>& charts, const FigureLayout& la
   return image.save(&out, format);
 }
 
+bool drawVectors(QPaintDevice& device, const std::vector<QCustomPlot*>& charts,
+                 const FigureLayout& layout) {
+  QCPPainter painter;
+  if (!painter.begin(&device)) return false;
+  painter.setMode(QCPPainter::pmVectorized);
+  painter.setMode(QCPPainter::pmNoCaching);
+  drawCharts(painter, charts, layout);
+  return painter.end();
+}
+
 bool writePdf(const std::vector<QCustomPlot*>& charts, const FigureLayout& layout, QBuffer& out) {
   // As the chart's own PDF export: one page the size of the figure, in points.
   QPdfWriter writer(&out);
@@ -56,12 +66,7 @@ bool writePdf(const std::vector<QCustomPlot*>& charts, const FigureLayout& layou
   writer.setPageSize(QPageSize(
       QSizeF(size.width() * 72.0 / kScreenDotsPerInch, size.height() * 72.0 / kScreenDotsPerInch),
       QPageSize::Point));
-  QCPPainter painter;
-  if (!painter.begin(&writer)) return false;
-  painter.setMode(QCPPainter::pmVectorized);
-  painter.setMode(QCPPainter::pmNoCaching);
-  drawCharts(painter, charts, layout);
-  return painter.end();
+  return drawVectors(writer, charts, layout);
 }
 
 bool writeSvg(const std::vector<QCustomPlot*>& charts, const FigureLayout& layout, QBuffer& out) {
@@ -72,12 +77,7 @@ bool writeSvg(const std::vector<QCustomPlot*>& charts, const FigureLayout& layou
   generator.setViewBox(QRect(QPoint(0, 0), size));
   generator.setResolution(static_cast<int>(kScreenDotsPerInch));
   generator.setTitle(QStringLiteral("Tervane"));
-  QCPPainter painter;
-  if (!painter.begin(&generator)) return false;
-  painter.setMode(QCPPainter::pmVectorized);
-  painter.setMode(QCPPainter::pmNoCaching);
-  drawCharts(painter, charts, layout);
-  return painter.end();
+  return drawVectors(generator, charts, layout);
 }
 
 }  // namespace
