@@ -17,7 +17,7 @@
 
 #include "commands/shell_commands.h"
 #include "files/atomic_file.h"
-#include "ui/chart_series_view.h"
+#include "ui/chart_figures.h"
 #include "ui/figure_file.h"
 #include "ui/popup_menu_forwarder.h"
 #include "ui/program_icon.h"
@@ -48,16 +48,7 @@ TFTervane2::TFTervane2(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
 
   ChartPrinc = new QCustomPlot(this);
   ChartPrinc->setObjectName(QStringLiteral("ChartPrinc"));
-  ChartPrinc->setBackground(Qt::white);
-  ChartPrinc->legend->setVisible(false);
-  ChartPrinc->xAxis->setLabel(QStringLiteral("Energy (keV)"));
-  SeriesPrinc = ChartPrinc->addGraph();
-  SeriesPrinc->setObjectName(QStringLiteral("SeriesPrinc"));
-  SeriesPrinc->setPen(QPen(Qt::black));
-  SeriesExp = ChartPrinc->addGraph();
-  SeriesExp->setObjectName(QStringLiteral("SeriesExp"));
-  SeriesExp->setLineStyle(QCPGraph::lsNone);
-  SeriesExp->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, Qt::red, Qt::red, 5));
+  m_graphs = setUpMainChart(*ChartPrinc);
   m_zoom = new RectangleZoom(*ChartPrinc, 4, [this] { fitAxesToData(); });
   m_zoom->setEnabled(true);
   setCentralWidget(ChartPrinc);
@@ -69,6 +60,13 @@ TFTervane2::TFTervane2(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
   StatusMessage = new QLabel(StatusPrinc);
   StatusMessage->setObjectName(QStringLiteral("StatusMessage"));
   StatusPrinc->addWidget(StatusMessage, 1);
+  StatusReadout = new QLabel(StatusPrinc);
+  StatusReadout->setObjectName(QStringLiteral("StatusReadout"));
+  StatusPrinc->addPermanentWidget(StatusReadout);
+  ChartPrinc->setMouseTracking(true);
+  connect(ChartPrinc, &QCustomPlot::mouseMove, this, [this](QMouseEvent* event) {
+    StatusReadout->setText(mainChartReadout(*ChartPrinc, event->position()));
+  });
   ProgressCalc = new QProgressBar(StatusPrinc);
   ProgressCalc->setObjectName(QStringLiteral("ProgressCalc"));
   ProgressCalc->setFormat(QStringLiteral("%v of %m"));
@@ -118,18 +116,12 @@ void TFTervane2::FormCreate() {
 }
 
 void TFTervane2::fitAxesToData() {
-  ChartPrinc->rescaleAxes();
-  // A little room above and below, so that the highest and lowest points are
-  // drawn whole rather than cut by the chart's edge.
-  QCPAxis* values = ChartPrinc->yAxis;
-  values->scaleRange(1.06, values->range().center());
+  fitMainChartAxes(*ChartPrinc);
 }
 
 void TFTervane2::showChart() {
   const MainChartData& data = m_host.context().charts.main;
-  SeriesPrinc->setPen(QPen(data.computedCurveColour == CurveColour::Red ? Qt::red : Qt::black));
-  showSeries(*SeriesPrinc, data.computedCurve);
-  showSeries(*SeriesExp, data.measuredPoints);
+  showMainChartData(*ChartPrinc, m_graphs, data);
   if (!data.computedCurve.points.empty() || !data.measuredPoints.points.empty()) {
     fitAxesToData();
   }

@@ -4,6 +4,7 @@
 #include <QSystemTrayIcon>
 #include <string>
 
+#include "ui/chart_figures.h"
 #include "ui/command_actions.h"
 
 class QCPGraph;
@@ -60,13 +61,13 @@ class TFTervane2 : public QMainWindow {
   CommandActions m_popupActions;
 
   QCustomPlot* ChartPrinc;
-  QCPGraph* SeriesPrinc;
-  QCPGraph* SeriesExp;
+  MainChartGraphs m_graphs;  // SeriesPrinc and SeriesExp
   RectangleZoom* m_zoom;
   QStatusBar* StatusPrinc;
   QLabel* StatusPanel1;
   QLabel* StatusPanel2;
   QLabel* StatusMessage;
+  QLabel* StatusReadout;  // the pointer's energy and yield
   QProgressBar* ProgressCalc;
   QPushButton* BtnStop;
   QMenu* PopupMenu1;

@@ -34,6 +34,7 @@ struct DrawProfileChartData {
   ChartSeries reference;  // black line
   AxisRange depthAxis{0.0, 10.0};
   AxisRange concentrationAxis{0.0, 1.0};
+  double contaminationDepth = 0.0;  // ug/cm2, shaded from the surface
 };
 
 struct ChartData {

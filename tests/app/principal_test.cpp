@@ -113,6 +113,7 @@ TEST_F(PrincipalTest, ChartAndStatusBarAreSetUpAsDrawn) {
   auto* chart = find<QCustomPlot>(main(), "ChartPrinc");
   EXPECT_EQ(chart->toPixmap().toImage().pixelColor(1, 1), QColor(Qt::white));
   EXPECT_EQ(chart->xAxis->label(), "Energy (keV)");
+  EXPECT_EQ(chart->yAxis->label(), "Yield (counts)");
   EXPECT_FALSE(chart->legend->visible());
   ASSERT_EQ(chart->graphCount(), 2);
   const QCPGraph* line = chart->graph(0);
@@ -140,11 +141,21 @@ TEST_F(PrincipalTest, ChartShowsTheChartDataScaledToIt) {
   EXPECT_EQ(chart->graph(0)->dataCount(), 3);
   EXPECT_EQ(chart->graph(1)->dataCount(), 2);
   EXPECT_DOUBLE_EQ(chart->graph(0)->data()->at(1)->value, 40.0);
-  EXPECT_DOUBLE_EQ(chart->xAxis->range().lower, 150.0);
-  EXPECT_DOUBLE_EQ(chart->xAxis->range().upper, 152.0);
-  // The value axis leaves 3% of the data's span free above and below.
+  // Both axes leave 3% of the data's span free on each side: no point is cut.
+  EXPECT_NEAR(chart->xAxis->range().lower, 150.0 - 0.03 * 2.0, 1e-9);
+  EXPECT_NEAR(chart->xAxis->range().upper, 152.0 + 0.03 * 2.0, 1e-9);
   EXPECT_NEAR(chart->yAxis->range().upper, 40.0 + 0.03 * 40.0, 1e-9);
   EXPECT_NEAR(chart->yAxis->range().lower, 0.0 - 0.03 * 40.0, 1e-9);
+  EXPECT_TRUE(chart->legend->visible());  // two series hold points
+
+  // The pointer's energy and yield follow it in the status bar.
+  QTest::mouseMove(chart, QPoint(qRound(chart->xAxis->coordToPixel(151.5)),
+                                 qRound(chart->yAxis->coordToPixel(20.0))));
+  const QStringList readout =
+      find<QLabel>(main(), "StatusReadout")->text().split(QRegularExpression(" keV, | counts"));
+  ASSERT_EQ(readout.size(), 3);
+  EXPECT_NEAR(readout[0].toDouble(), 151.5, 0.01);
+  EXPECT_NEAR(readout[1].toDouble(), 20.0, 0.2);
 
   // Measured points may come in any order; the chart keeps them by energy.
   program->charts().main.measuredPoints.points = {{151.5, 35.0}, {149.0, 5.0}, {150.5, 20.0}};
@@ -152,7 +163,11 @@ TEST_F(PrincipalTest, ChartShowsTheChartDataScaledToIt) {
   ASSERT_EQ(chart->graph(1)->dataCount(), 3);
   EXPECT_EQ(chart->graph(1)->data()->at(0)->key, 149.0);
   EXPECT_EQ(chart->graph(1)->data()->at(2)->key, 151.5);
-  EXPECT_DOUBLE_EQ(chart->xAxis->range().lower, 149.0);
+  EXPECT_NEAR(chart->xAxis->range().lower, 149.0 - 0.03 * 3.0, 1e-9);
+
+  program->charts().main.computedCurve.points.clear();
+  program->redraw(View::MainChart);
+  EXPECT_FALSE(chart->legend->visible());
 }
 
 TEST_F(PrincipalTest, RightClickOnStatusBarOpensPopupMenu) {
