@@ -8,6 +8,9 @@
 
 #include "cli/cli_session.h"
 #include "cli/profile_subcommand.h"
+#ifdef TERVANE_CLI_PLOT
+#include "cli/plot_subcommand.h"
+#endif
 #include "commands/autoconvolution_commands.h"
 #include "commands/calculation_parameters_commands.h"
 #include "commands/excitation_commands.h"
@@ -200,6 +203,11 @@ int main(int argc, char** argv) {
                       "max-depth=D contamination=C add-erfc=MAX,SIGMA subtract-erfc=MAX,SIGMA "
                       "line=X1,C1,X2,C2 smooth=K clear constants=SHIFT,BACKGROUND,MULTIPLIER");
 
+#ifdef TERVANE_CLI_PLOT
+  PlotOptions plotOptions;
+  CLI::App* plot = addPlotSubcommand(app, plotOptions);
+#endif
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -214,6 +222,9 @@ int main(int argc, char** argv) {
     if (*single) return runSingle(singleOptions);
     if (*kn) return runKn(knOptions);
     if (*profile) return runProfileSubcommand(profileOptions);
+#ifdef TERVANE_CLI_PLOT
+    if (*plot) return runPlotSubcommand(plotOptions);
+#endif
   } catch (const std::exception& error) {
     std::cerr << error.what() << '\n';
     return 1;
