@@ -40,6 +40,7 @@ class TFTervane2 : public QMainWindow {
   bool saveChartBitmap(const std::string& path) const;
 
   QMenu& popupMenu() const { return *PopupMenu1; }
+  QCustomPlot& chart() const { return *ChartPrinc; }
   const CommandActions& menuActions() const { return m_menuActions; }
   const CommandActions& popupActions() const { return m_popupActions; }
   QSystemTrayIcon& trayIcon() const { return *TrayIcon1; }

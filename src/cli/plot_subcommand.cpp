@@ -134,10 +134,7 @@ CLI::App* addPlotSubcommand(CLI::App& app, PlotOptions& options) {
 }
 
 int runPlotSubcommand(const PlotOptions& options) {
-  if (!figureFormatOf(options.out)) {
-    throw CommandError("Cannot create file " + options.out + ": a figure is written as " +
-                       std::string(kFigureExtensions) + ".");
-  }
+  requireFigureFormat(options.out);
   const bool withProfile = !options.profile.empty();
   QSize size(kDefaultChartWidth * (withProfile ? 2 : 1), kDefaultChartHeight);
   if (!options.size.empty()) size = figureSize(options.size);

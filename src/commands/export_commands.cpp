@@ -99,9 +99,6 @@ void exportBitmap(CommandContext& context) {
       context.ui.chooseFileToSave(bitmapSaveDialog(names.bitmap));
   if (!path) return;
   names.bitmap = *path;
-  if (!figureFormatOf(*path)) {
-    throw CommandError("Cannot create file " + *path + ": a figure is written as " +
-                       std::string(kFigureExtensions) + ".");
-  }
+  requireFigureFormat(*path);
   if (!context.ui.saveMainChartBitmap(*path)) throw CommandError("Cannot create file " + *path);
 }

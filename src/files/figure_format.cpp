@@ -3,6 +3,8 @@
 #include <cctype>
 #include <string>
 
+#include "files/file_error.h"
+
 std::optional<FigureFormat> figureFormatOf(std::string_view path) {
   const std::size_t dot = path.rfind('.');
   const std::size_t slash = path.rfind('/');
@@ -17,4 +19,13 @@ std::optional<FigureFormat> figureFormatOf(std::string_view path) {
   if (extension == "pdf") return FigureFormat::Pdf;
   if (extension == "svg") return FigureFormat::Svg;
   return std::nullopt;
+}
+
+FigureFormat requireFigureFormat(const std::string& path) {
+  const std::optional<FigureFormat> format = figureFormatOf(path);
+  if (!format) {
+    throw FileError("Cannot create file " + path +
+                    ": a figure is written as .png, .jpg, .bmp, .pdf or .svg.");
+  }
+  return *format;
 }

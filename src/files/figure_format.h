@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 // The kinds of figure file a chart is written as.
@@ -11,5 +12,6 @@ enum class FigureFormat { Png, Jpeg, Bmp, Pdf, Svg };
 // figure is written to rather than one whose contents contradict its name.
 std::optional<FigureFormat> figureFormatOf(std::string_view path);
 
-// The extensions a figure may have, as the messages list them.
-inline constexpr std::string_view kFigureExtensions = ".png, .jpg, .bmp, .pdf or .svg";
+// As figureFormatOf, but a name without a figure extension throws FileError
+// "Cannot create file PATH: a figure is written as .png, .jpg, .bmp, .pdf or .svg."
+FigureFormat requireFigureFormat(const std::string& path);

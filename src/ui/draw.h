@@ -35,6 +35,7 @@ class TFDraw : public QMainWindow {
   void setCalculationRunning(bool running);
 
   const CommandActions& actions() const { return m_actions; }
+  QCustomPlot& chart() const { return *Chart3; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

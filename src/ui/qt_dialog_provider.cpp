@@ -80,3 +80,9 @@ QString qtDefaultSuffix(const std::string& extension) {
   if (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
   return suffix;
 }
+
+std::optional<FigureOptions> QtDialogProvider::chooseFigureOptions(const FigureOptions& start) {
+  FigureOptionsDialog dialog(start, QApplication::activeWindow());
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.options();
+}

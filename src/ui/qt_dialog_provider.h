@@ -12,6 +12,7 @@ class QtDialogProvider : public DialogProvider {
   void showMessage(const std::string& text) override;
   std::optional<std::string> chooseFileToSave(const FileDialogRequest& request) override;
   std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request) override;
+  std::optional<FigureOptions> chooseFigureOptions(const FigureOptions& start) override;
 };
 
 // "Desc|*.a;*.b|Desc|*.c" -> {"Desc (*.a *.b)", "Desc (*.c)"}: the file dialog

@@ -57,6 +57,7 @@ TEST_F(PrincipalTest, MainMenuHasTheCommandTable) {
       "  -",
       "  &Save Everything",
       "  &Export bitmap",
+      "  Export &figure…",
       "&Simulate>",
       "  &Draw Profile",
       "  E&xtra",
@@ -302,6 +303,35 @@ TEST_F(ExportBitmapTest, TheFormatFollowsTheExtension) {
     EXPECT_TRUE(bytes.startsWith(magic)) << name;
     if (magic == "<?xml") EXPECT_TRUE(bytes.contains("<svg")) << name;
   }
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(ExportBitmapTest, ExportFigureDrawsOneOrBothChartsAtTheChosenSizeAndResolution) {
+  FigureOptions both;
+  both.bothCharts = true;
+  both.layout = {QSize(300, 200), 192};
+  FigureOptions mainOnly;
+  mainOnly.layout = {QSize(320, 240), 96};
+  dialogs.figureOptions = {both, both, mainOnly};
+  const QString png = QDir(directory.path()).filePath("both.png");
+  const QString svg = QDir(directory.path()).filePath("main.svg");
+  dialogs.files = {png.toStdString(), std::nullopt, svg.toStdString()};
+  const auto exportFigure = [&] {
+    tervane_test::actionAt(*main().menuBar(), {"&Data", "Export &figure…"})->trigger();
+  };
+  exportFigure();
+  QImage image;
+  ASSERT_TRUE(image.load(png, "PNG"));
+  EXPECT_EQ(image.size(), QSize(2 * 300 * 2, 200 * 2));  // two charts at twice 96 dpi
+  EXPECT_EQ(dialogs.fileRequests.back().filter.rfind("PNG images (*.png)|*.png|", 0), 0u);
+
+  exportFigure();  // options kept, name cancelled: nothing written
+  exportFigure();
+  QFile written(svg);
+  ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(written.readAll().contains("viewBox=\"0 0 320 240\""));
+  EXPECT_EQ(dialogs.fileRequests.back().initialPath, png.toStdString());
+  EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files), QStringList({"both.png", "main.svg"}));
   EXPECT_TRUE(dialogs.messages.empty());
 }
 
