@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "commands/recent_files.h"
 #include "commands/shell_commands.h"
 #include "files/atomic_file.h"
 #include "ui/chart_figures.h"
@@ -82,6 +83,14 @@ TFTervane2::TFTervane2(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
 
   const CommandActions::Trigger run = [this](CommandId command) { m_host.runCommand(command); };
   m_menuActions.build(*menuBar(), mainMenu(), run);
+  addRecentFilesMenu();
+  // Calculate, as in the Draw Profile window, without going there first.
+  auto* calculate = new QAction(this);
+  calculate->setObjectName(QStringLiteral("CalculateShortcut"));
+  calculate->setShortcut(QKeySequence(Qt::Key_F5));
+  connect(calculate, &QAction::triggered, this,
+          [run](bool) { run(CommandId::CalculateExcitation); });
+  addAction(calculate);
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
   m_popupActions.build(*PopupMenu1, ::popupMenu(), run);
@@ -102,6 +111,27 @@ TFTervane2::TFTervane2(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
 
   setOuterSize(*this, QSize(597, 453));
   FormCreate();
+}
+
+void TFTervane2::addRecentFilesMenu() {
+  QMenu* data = nullptr;
+  for (QAction* action : menuBar()->actions()) {
+    if (action->text() == QStringLiteral("&Data")) data = action->menu();
+  }
+  if (!data) return;
+  QMenu* recent = data->addMenu(QStringLiteral("&Recent files"));
+  recent->setObjectName(QStringLiteral("RecentFilesMenu"));
+  // Built when opened, from the list the commands keep.
+  connect(recent, &QMenu::aboutToShow, this, [this, recent] {
+    recent->clear();
+    for (const RecentFile& file : m_host.context().texts.recentFiles) {
+      connect(recent->addAction(QString::fromStdString(file.path)), &QAction::triggered, this,
+              [this, file](bool) {
+                m_host.runGuarded([&] { openRecentFile(m_host.context(), file); });
+              });
+    }
+    if (recent->isEmpty()) recent->addAction(QStringLiteral("(none)"))->setEnabled(false);
+  });
 }
 
 void TFTervane2::FormCreate() {

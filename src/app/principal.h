@@ -51,6 +51,7 @@ class TFTervane2 : public QMainWindow {
 
  private:
   void FormCreate();
+  void addRecentFilesMenu();
   void fitAxesToData();
   void FormCloseQuery(QCloseEvent* event);
   void TrayIcon1Activated(QSystemTrayIcon::ActivationReason reason);

@@ -58,6 +58,7 @@ TEST_F(PrincipalTest, MainMenuHasTheCommandTable) {
       "  &Save Everything",
       "  &Export bitmap",
       "  Export &figure…",
+      "  &Recent files>",
       "&Simulate>",
       "  &Draw Profile",
       "  E&xtra",
@@ -169,6 +170,37 @@ TEST_F(PrincipalTest, ChartShowsTheChartDataScaledToIt) {
   program->charts().main.computedCurve.points.clear();
   program->redraw(View::MainChart);
   EXPECT_FALSE(chart->legend->visible());
+}
+
+TEST_F(PrincipalTest, F5CalculatesFromTheMainWindowToo) {
+  main().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&main()));
+  QTest::keyClick(&main(), Qt::Key_F5);
+  EXPECT_EQ(dialogs.messages,
+            std::vector<std::string>{"There are no autoconvolutions yet: calculate or load them "
+                                     "first (Convolutions menu)."});
+}
+
+TEST_F(PrincipalTest, RecentFilesReopenWhatWasLoaded) {
+  QTemporaryDir directory;
+  const QString data = QDir(directory.path()).filePath("run.dat");
+  QFile file(data);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("151 10\n152 12\n");
+  file.close();
+  dialogs.files.push_back(data.toStdString());
+  tervane_test::actionAt(*main().menuBar(), {"&Data", "&Load experimental data"})->trigger();
+  EXPECT_EQ(find<QLabel>(main(), "StatusMessage")->text(), "2 points read from " + data);
+  program->charts().main.measuredPoints.points.clear();
+
+  auto* recent = main().findChild<QMenu*>("RecentFilesMenu");
+  ASSERT_NE(recent, nullptr);
+  emit recent->aboutToShow();
+  ASSERT_EQ(recent->actions().size(), 1);
+  EXPECT_EQ(recent->actions()[0]->text(), data);
+  recent->actions()[0]->trigger();
+  EXPECT_EQ(program->charts().main.measuredPoints.points.size(), 2u);
+  EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(PrincipalTest, RightClickOnStatusBarOpensPopupMenu) {
