@@ -20,5 +20,9 @@ class QtDialogProvider : public DialogProvider {
 // empty entries and repeats in a pattern list are dropped, and a pattern list
 // already shown in the description is replaced by the one that applies.
 QStringList qtNameFilters(const std::string& filter);
+// Where a file dialog starts: a proposed path with a folder as it is; a bare
+// name, or none, in the folder this kind of file was last chosen in.
+QString startingPath(const std::string& proposed, const QString& rememberedFolder);
+
 // "*.flt", ".flt" and "flt" all mean the suffix "flt".
 QString qtDefaultSuffix(const std::string& extension);
