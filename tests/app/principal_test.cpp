@@ -333,7 +333,9 @@ TEST_F(ExportBitmapTest, TheFormatFollowsTheExtension) {
     ASSERT_TRUE(written.open(QIODevice::ReadOnly)) << name;
     const QByteArray bytes = written.readAll();
     EXPECT_TRUE(bytes.startsWith(magic)) << name;
-    if (magic == "<?xml") EXPECT_TRUE(bytes.contains("<svg")) << name;
+    if (magic == "<?xml") {
+      EXPECT_TRUE(bytes.contains("<svg")) << name;
+    }
   }
   EXPECT_TRUE(dialogs.messages.empty());
 }
