@@ -7,7 +7,11 @@
 #include <exception>
 
 #include "app/guarded_application.h"
+#include "commands/command_error.h"
 #include "commands/shell_commands.h"
+#include "files/figure_format.h"
+#include "ui/figure_file.h"
+#include "ui/program_title.h"
 
 namespace {
 
@@ -104,6 +108,9 @@ void TervaneApplication::runCommand(CommandId command) {
       case CommandId::About:
         showWindow(WindowId::About);
         return;
+      case CommandId::ExportFigure:
+        exportFigure();
+        return;
       default:
         runCoreCommand(m_context, command);
         return;
@@ -133,7 +140,7 @@ void TervaneApplication::popupMainMenu(const QPoint& globalPosition) {
 
 void TervaneApplication::setApplicationTitle(const QString& title) {
   m_applicationTitle = title;
-  QGuiApplication::setApplicationDisplayName(title);
+  setProgramTitle(title);
 }
 
 void TervaneApplication::prepareExit() {
@@ -196,6 +203,24 @@ void TervaneApplication::hideWindow(WindowId id) {
 
 bool TervaneApplication::saveMainChartBitmap(const std::string& path) {
   return FTervane2->saveChartBitmap(path);
+}
+
+void TervaneApplication::exportFigure() {
+  const std::optional<FigureOptions> options =
+      m_ui.dialogProvider().chooseFigureOptions(m_figureOptions);
+  if (!options) return;
+  m_figureOptions = *options;
+  const std::optional<std::string> path = m_ui.chooseFileToSave(
+      {"PNG images (*.png)|*.png|PDF documents (*.pdf)|*.pdf|SVG drawings (*.svg)|*.svg", "png",
+       m_figureName});
+  if (!path) return;
+  m_figureName = *path;
+  requireFigureFormat(*path);
+  std::vector<QCustomPlot*> charts{&FTervane2->chart()};
+  if (options->bothCharts) charts.push_back(&FDraw->chart());
+  if (!writeFigure(charts, *path, options->layout)) {
+    throw CommandError("Cannot create file " + *path);
+  }
 }
 
 void TervaneApplication::calculationRunningChanged(bool running, int nc) {

@@ -63,6 +63,8 @@ class TervaneApplication : public QObject, public WindowHost, public WindowPrese
 
  private:
   void calculationRunningChanged(bool running, int nc);
+  // "Export figure...": the options, then the file, then the charts as shown.
+  void exportFigure();
   void reportError(const std::string& text);
 
   ProgramState m_state;
@@ -71,6 +73,8 @@ class TervaneApplication : public QObject, public WindowHost, public WindowPrese
   QtUserInterface m_ui;
   CommandContext m_context;
   QString m_applicationTitle;
+  FigureOptions m_figureOptions;
+  std::string m_figureName;
   std::unique_ptr<CalculationController> m_calculation;
 
  public:

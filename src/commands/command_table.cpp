@@ -44,6 +44,7 @@ const std::vector<MenuEntry>& mainMenu() {
                   item("&Clear experimental data", CommandId::ClearExperimentalData, true),
                   item("&Save Everything", CommandId::SaveEverything),
                   item("&Export bitmap", CommandId::ExportBitmap),
+                  item("Export &figure…", CommandId::ExportFigure),
               }),
       submenu("&Simulate",
               {

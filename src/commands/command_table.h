@@ -17,6 +17,7 @@ enum class CommandId {
   ClearExperimentalData,
   SaveEverything,
   ExportBitmap,
+  ExportFigure,
   ShowDrawProfile,
   ShowExtra,
   OpenConstants,

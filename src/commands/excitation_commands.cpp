@@ -1,6 +1,8 @@
 #include "commands/excitation_commands.h"
 
 #include <cmath>
+#include <exception>
+#include <string>
 
 #include "commands/command_error.h"
 #include "model/curve_measures.h"
@@ -10,10 +12,12 @@
 
 namespace {
 
-void showDrawStatus(CommandContext& context, const char* text) {
+void showDrawStatus(CommandContext& context, const std::string& text) {
   context.texts.drawProfile.status = text;
   context.ui.redraw(View::DrawProfileStatus);
 }
+
+void calculateFromFields(CommandContext& context);
 
 }  // namespace
 
@@ -49,7 +53,20 @@ void calculateExcitation(CommandContext& context) {
 
   state.undoProfile = state.currentProfile;
   showDrawStatus(context, "Calculating the excitation curve...");
+  try {
+    calculateFromFields(context);
+  } catch (const std::exception& error) {
+    // The status must not go on claiming a calculation that never ran.
+    showDrawStatus(context, std::string("Not calculated: ") + error.what());
+    throw;
+  }
+  showDrawStatus(context, "Ready!");
+}
 
+namespace {
+
+void calculateFromFields(CommandContext& context) {
+  ProgramState& state = context.state;
   const double collisionRate = collisionRateFromFields(context, true);
   const ParameterBlock& parameters = state.parameterBlock;
   const bool convolve = context.texts.drawProfile.convolve;
@@ -67,13 +84,15 @@ void calculateExcitation(CommandContext& context) {
   }
   state.excitationCurve = std::move(curve);
   plotExcitation(context);
-  showDrawStatus(context, "Ready!");
 }
+
+}  // namespace
 
 void plotExcitation(CommandContext& context) {
   const ProgramState& state = context.state;
   const SampledCurve& curve = state.excitationCurve;
   const ParameterBlock& parameters = state.parameterBlock;
+  context.charts.main.computedCurveColour = CurveColour::Black;
   std::vector<ChartPoint>& points = context.charts.main.computedCurve.points;
   points.clear();
   points.reserve(curve.size());

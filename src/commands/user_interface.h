@@ -54,7 +54,7 @@ class UserInterface {
   virtual void redraw(View view) = 0;
   virtual void showWindow(WindowId window) = 0;
   virtual void hideWindow(WindowId) {}
-  // Draws the main chart at its on-screen size into a BMP file; false when the
-  // file cannot be written. Front ends without a chart cannot export one.
+  // Draws the main chart at its on-screen size into a figure file whose format
+  // follows the extension; false when the file cannot be written. Front ends without a chart cannot export one.
   virtual bool saveMainChartBitmap(const std::string& /*path*/) { return false; }
 };

@@ -53,6 +53,7 @@ TEST(CommandTable, MainMenu) {
                              {"&Data/&Clear experimental data", C::ClearExperimentalData, true},
                              {"&Data/&Save Everything", C::SaveEverything, false},
                              {"&Data/&Export bitmap", C::ExportBitmap, false},
+                             {"&Data/Export &figure…", C::ExportFigure, false},
                              {"&Simulate", C::None, false},
                              {"&Simulate/&Draw Profile", C::ShowDrawProfile, false},
                              {"&Simulate/E&xtra", C::ShowExtra, true},
