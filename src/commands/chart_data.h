@@ -33,7 +33,13 @@ struct DrawProfileChartData {
   AxisRange concentrationAxis{0.0, 1.0};
 };
 
+// Fit window: (y - f)/sigma of the last fit against the measured energy (keV).
+struct FitChartData {
+  ChartSeries residuals;
+};
+
 struct ChartData {
   MainChartData main;
   DrawProfileChartData drawProfile;
+  FitChartData fit;
 };

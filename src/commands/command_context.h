@@ -16,6 +16,8 @@ struct CommandContext {
   DecimalFormat decimal{};
   // True while an autoconvolution calculation runs off the user-interface thread.
   bool calculationRunning = false;
+  // True while a layer fit runs off the user-interface thread.
+  bool fitRunning = false;
 };
 
 // Commands that read or change the autoconvolution set or the Calculation

@@ -3,6 +3,8 @@
 #include <array>
 #include <string>
 
+#include "commands/fit_texts.h"
+
 // The texts of the Calculation Parameters dialog's fields, as the user typed them.
 struct CalculationParametersTexts {
   std::string beamEnergy = "151";
@@ -77,4 +79,5 @@ struct WindowTexts {
   ProfileParametersTexts profileParameters;
   ConstantsTexts constants;
   DialogNames dialogNames;
+  FitTexts fit;
 };
