@@ -157,7 +157,7 @@ TEST_F(StartUpTest, EveryMenuActionRuns) {
   std::vector<QAction*> actions;
   tervane_test::collectCommandActions(*program->FTervane2->menuBar(), actions);
   tervane_test::collectCommandActions(program->FTervane2->popupMenu(), actions);
-  ASSERT_EQ(actions.size(), 15u + 24u);
+  ASSERT_EQ(actions.size(), 16u + 25u);
   for (QAction* action : actions) {
     SCOPED_TRACE(action->text().toStdString());
     action->trigger();
