@@ -14,8 +14,8 @@ class FitWorker : public QObject {
   Q_OBJECT
 
  public:
-  // The live curve goes to the screen at most this often: a fit iterates far
-  // faster than a chart can usefully be redrawn.
+  // The live curve goes to the screen at most this often (or less often when
+  // it is dear to compute): a fit iterates faster than a chart is worth redrawing.
   static constexpr int kCurveIntervalMs = 80;
 
   explicit FitWorker(const std::atomic<bool>& cancel) : m_cancel(cancel) {}
