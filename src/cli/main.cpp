@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/cli_session.h"
+#include "cli/fit_subcommand.h"
 #include "cli/profile_subcommand.h"
 #include "commands/autoconvolution_commands.h"
 #include "commands/calculation_parameters_commands.h"
@@ -200,6 +201,9 @@ int main(int argc, char** argv) {
                       "max-depth=D contamination=C add-erfc=MAX,SIGMA subtract-erfc=MAX,SIGMA "
                       "line=X1,C1,X2,C2 smooth=K clear constants=SHIFT,BACKGROUND,MULTIPLIER");
 
+  FitOptions fitOptions;
+  CLI::App* fit = addFitSubcommand(app, fitOptions);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -214,6 +218,7 @@ int main(int argc, char** argv) {
     if (*single) return runSingle(singleOptions);
     if (*kn) return runKn(knOptions);
     if (*profile) return runProfileSubcommand(profileOptions);
+    if (*fit) return runFitSubcommand(fitOptions);
   } catch (const std::exception& error) {
     std::cerr << error.what() << '\n';
     return 1;

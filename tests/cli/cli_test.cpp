@@ -10,6 +10,7 @@
 #include <string>
 
 #include "../commands/scripted_user_interface.h"
+#include "cli/run_cli.h"
 #include "commands/autoconvolution_commands.h"
 #include "commands/calculation_parameters_commands.h"
 #include "commands/excitation_commands.h"
@@ -22,42 +23,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-struct RunResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs tervane-cli with the given arguments (already shell-quoted where needed).
-RunResult runCli(const std::string& arguments) {
-  const fs::path errFile =
-      fs::temp_directory_path() / ("tervane-cli-err-" + std::to_string(::getpid()));
-  const std::string command =
-      std::string(TERVANE_CLI_PATH) + " " + arguments + " 2>" + errFile.string();
-  RunResult result;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  std::array<char, 4096> buffer{};
-  std::size_t n = 0;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-    result.out.append(buffer.data(), n);
-  const int status = ::pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::ifstream err(errFile);
-  std::ostringstream text;
-  text << err.rdbuf();
-  result.err = text.str();
-  fs::remove(errFile);
-  return result;
-}
-
-std::string readBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
 
 class CliTest : public ::testing::Test {
  protected:

@@ -1,0 +1,233 @@
+#include "cli/fit_subcommand.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "cli/cli_session.h"
+#include "commands/command_error.h"
+#include "commands/excitation_commands.h"
+#include "commands/export_commands.h"
+#include "commands/fit_problem.h"
+#include "commands/profile_file_commands.h"
+#include "files/atomic_file.h"
+#include "files/experimental_data_file.h"
+#include "files/fit_result_file.h"
+#include "files/profile_file.h"
+#include "files/sample_model_file.h"
+#include "fit/fit_error.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// One line on standard error that shows how the fits go, rewritten in place;
+// only on a terminal, so that logs and pipes get the summaries alone.
+class ProgressLine {
+ public:
+  explicit ProgressLine(const std::vector<std::string>& files)
+      : m_files(files), m_enabled(::isatty(STDERR_FILENO) != 0) {}
+  ~ProgressLine() {
+    if (m_enabled) std::cerr << "\r\33[K" << std::flush;
+  }
+
+  void iteration(std::size_t file, const FitProgress& progress) {
+    if (!m_enabled) return;
+    std::lock_guard lock(m_mutex);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_shown < std::chrono::milliseconds(100)) return;
+    m_shown = now;
+    m_current = m_files[file] + ": iteration " + std::to_string(progress.iteration) +
+                ", chi2/dof " + formatTextFileNumber(progress.reducedChi2, 4);
+    show();
+  }
+
+  void fileDone() {
+    if (!m_enabled) return;
+    std::lock_guard lock(m_mutex);
+    ++m_done;
+    show();
+  }
+
+ private:
+  void show() const {
+    std::cerr << "\rfit: " << m_done << " of " << m_files.size() << " done; " << m_current
+              << "\33[K" << std::flush;
+  }
+
+  const std::vector<std::string>& m_files;
+  bool m_enabled;
+  std::mutex m_mutex;
+  std::size_t m_done = 0;
+  std::string m_current;
+  std::chrono::steady_clock::time_point m_shown{};
+};
+
+// Fits every problem, as many at once as the machine has cores; the results
+// come in the order of the problems. The first file whose fit fails stops the
+// run with its message.
+std::vector<FitResult> fitAll(const SampleModel& model, const std::vector<FitProblem>& problems,
+                              const std::vector<std::string>& files) {
+  const std::size_t count = problems.size();
+  std::vector<FitResult> results(count);
+  std::vector<std::optional<std::string>> failures(count);
+  std::atomic<std::size_t> next{0};
+  ProgressLine progress(files);
+  const auto work = [&] {
+    for (std::size_t k = next++; k < count; k = next++) {
+      FitControl control;
+      control.progress = [&progress, k](const FitProgress& p) { progress.iteration(k, p); };
+      try {
+        results[k] = fitSampleModel(model, problems[k], control);
+      } catch (const std::exception& error) {
+        failures[k] = files[k] + ": " + error.what();
+      }
+      progress.fileDone();
+    }
+  };
+  const std::size_t threads =
+      std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, count);
+  std::vector<std::thread> pool;
+  for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(work);
+  work();
+  for (std::thread& thread : pool) thread.join();
+  for (const auto& failure : failures) {
+    if (failure) throw FitError(*failure);
+  }
+  return results;
+}
+
+std::string withError(const EstimatedValue& value) {
+  return value.name + " " + formatTextFileNumber(value.value) + " +/- " +
+         (value.error ? formatTextFileNumber(*value.error, 2) : std::string("undetermined"));
+}
+
+// One line per file: whether it converged, chi2 per degree of freedom, every
+// layer's amount and centroid and the free parameters that are not a layer's.
+std::string summaryLine(const std::string& file, const FitResult& result) {
+  std::string line = file + ": " + (result.converged ? "converged" : "NOT converged") + " after " +
+                     std::to_string(result.iterations) + " iterations, chi2/dof " +
+                     formatTextFileNumber(result.chi2) + "/" + std::to_string(result.dof) + " = " +
+                     formatTextFileNumber(result.reducedChi2, 4);
+  for (const EstimatedValue& d : result.derived) {
+    if (d.name.ends_with(".amount") || d.name.ends_with(".centroid")) line += "; " + withError(d);
+  }
+  for (const EstimatedValue& p : result.parameters) {
+    if (p.free && !p.name.starts_with("layer")) line += "; " + withError(p);
+  }
+  return line;
+}
+
+// With several data files, each output name gets the data file's stem:
+// fit.pro and a.dat give fit-a.pro beside fit.pro.
+std::string outputName(const std::string& out, const std::string& dataFile, bool several) {
+  if (out.empty() || !several) return out;
+  const fs::path path(out);
+  return (path.parent_path() / (path.stem().string() + "-" + fs::path(dataFile).stem().string() +
+                                path.extension().string()))
+      .string();
+}
+
+// The profile as loading its .pro builds it (values in single precision, the
+// point count from the stored maximum depth), so that the curve written from
+// it is the one Calculate gives after loading the written file.
+DepthProfile asLoadedFromFile(const DepthProfile& profile, const std::string& name) {
+  std::istringstream bytes(profileFileBytes(profile, {}));
+  return readProfileStream(bytes, name, defaultProfileMemoryLimit()).profile;
+}
+
+void writeOutputs(CliSession& session, const FitResult& result, const std::string& profilePath,
+                  const std::string& curvePath, int digits) {
+  adoptFittedModel(session.context, result.model, result.profile);
+  if (!profilePath.empty()) writeProfileTo(session.context, profilePath);
+  if (!curvePath.empty()) {
+    session.state.currentProfile = asLoadedFromFile(result.profile, curvePath);
+    calculateExcitation(session.context);
+    writeCalculationTo(session.context, curvePath, digits);
+  }
+}
+
+}  // namespace
+
+CLI::App* addFitSubcommand(CLI::App& app, FitOptions& options) {
+  CLI::App* fit = app.add_subcommand(
+      "fit", "Fit a sample model (JSON) to measured data files and write the results");
+  fit->add_option("--autos", options.autos, "Autoconvolution file (.flt)")->required();
+  fit->add_option("--data", options.data, "Measured-data files, fitted in parallel")->required();
+  fit->add_option("--model", options.model, "Sample model (JSON)")->required();
+  fit->add_option("--json", options.json, "Result JSON (an array for several data files)");
+  fit->add_option("--out-profile", options.outProfile,
+                  "Fitted profile (.pro); with several data files each name gets the file's stem");
+  fit->add_option("--out-curve", options.outCurve,
+                  "Fitted curve as Save Calculation writes it; with several data files each "
+                  "name gets the file's stem");
+  fit->add_option("--digits", options.digits, "Significant digits of the curve's numbers")
+      ->check(CLI::Range(1, 17));
+  return fit;
+}
+
+int runFitSubcommand(const FitOptions& options) {
+  const bool several = options.data.size() > 1;
+  if (several && (!options.outProfile.empty() || !options.outCurve.empty())) {
+    std::set<std::string> stems;
+    for (const std::string& file : options.data) {
+      if (!stems.insert(fs::path(file).stem().string()).second) {
+        std::cerr << "Two data files are named " << fs::path(file).stem()
+                  << ": their --out-profile and --out-curve files would be the same. Fit them "
+                     "in separate runs.\n";
+        return 2;
+      }
+    }
+  }
+
+  try {
+    CliSession session;
+    session.loadAutoconvolutions(options.autos);
+    const SampleModel model = readSampleModelFile(options.model);
+    // Every file is checked before any fit starts, so a fault costs no time and writes nothing.
+    std::vector<FitProblem> problems;
+    for (const std::string& file : options.data) {
+      problems.push_back(fitProblemFor(session.context, readExperimentalDataFile(file)));
+      try {
+        checkFitProblem(model, problems.back());
+      } catch (const FitError& error) {
+        throw FitError(file + ": " + error.what());
+      }
+    }
+
+    const std::vector<FitResult> results = fitAll(model, problems, options.data);
+    for (std::size_t k = 0; k < results.size(); ++k) {
+      std::cout << summaryLine(options.data[k], results[k]) << '\n';
+      for (const std::string& warning : results[k].warnings) {
+        std::cerr << options.data[k] << ": " << warning << '\n';
+      }
+    }
+    std::cout << std::flush;
+
+    if (!options.json.empty()) {
+      const std::string text =
+          several ? fitResultsJson(options.data, results) : fitResultJson(results.front());
+      if (!writeFileAtomically(options.json, text)) {
+        throw CommandError("Cannot create file " + options.json);
+      }
+    }
+    for (std::size_t k = 0; k < results.size(); ++k) {
+      writeOutputs(session, results[k], outputName(options.outProfile, options.data[k], several),
+                   outputName(options.outCurve, options.data[k], several), options.digits);
+    }
+  } catch (const std::exception& error) {
+    std::cerr << error.what() << '\n';
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/run_cli.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+// One free layer and the background on a small grid; the multiplier is known.
+const char* const kModel = R"({
+  "max_depth": 1.5, "contamination": 0.1,
+  "layers": [{"from": {"value": 0.4, "free": true, "min": 0.1, "max": 1.2},
+              "to": {"value": 0.8, "free": true, "min": 0.1, "max": 1.4}}],
+  "multiplier": 100000,
+  "background": {"value": 2, "free": true, "min": 0}
+})";
+
+std::vector<std::pair<double, double>> curvePoints(const std::string& text) {
+  std::vector<std::pair<double, double>> points;
+  std::istringstream in(text);
+  double x = 0.0, y = 0.0;
+  while (in >> x >> y) points.emplace_back(x, y);
+  return points;
+}
+
+// Measured data from two layers of concentration 1 under 0.1 ug/cm2 of
+// contamination, made and calculated by tervane-cli itself: every fourth
+// point of the curve, as whole counts.
+class FitSubcommandTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    s_dir = fs::temp_directory_path() / ("tervane-fit-cli-" + std::to_string(::getpid()));
+    fs::create_directories(s_dir);
+    ASSERT_EQ(runCli("autos --nc 30 --points 400 --out " + path("set.flt")).exitCode, 0);
+    std::ofstream(path("model.json")) << kModel;
+    makeData("a", "0.3,1,0.6,1");
+    makeData("b", "0.5,1,0.9,1");
+  }
+  static void TearDownTestSuite() { fs::remove_all(s_dir); }
+
+  static std::string path(const std::string& name) { return (s_dir / name).string(); }
+
+  static void makeData(const std::string& name, const std::string& line) {
+    ASSERT_EQ(runCli("profile --out " + path(name + ".pro") +
+                     " max-depth=1.5 contamination=0.1 line=" + line + " constants=0,5,100000")
+                  .exitCode,
+              0);
+    ASSERT_EQ(runCli("curve --autos " + path("set.flt") + " --profile " + path(name + ".pro") +
+                     " --digits 17 --out " + path(name + ".curve"))
+                  .exitCode,
+              0);
+    std::ofstream data(path(name + ".dat"));
+    data.precision(17);
+    const auto points = curvePoints(readBytes(path(name + ".curve")));
+    for (std::size_t i = 0; i < points.size(); i += 4) {
+      data << points[i].first << ' ' << std::round(points[i].second) << '\n';
+    }
+  }
+
+  std::string fitArguments(const std::string& data) const {
+    return "fit --autos " + path("set.flt") + " --model " + path("model.json") + " --data " + data;
+  }
+
+  static double parameter(const Json& result, const char* name) {
+    return result.at("parameters").at(name).at("value").get<double>();
+  }
+
+  static inline fs::path s_dir;
+};
+
+TEST_F(FitSubcommandTest, FitsWritesTheResultAndTheCurveThatCalculateGives) {
+  const RunResult run =
+      runCli(fitArguments(path("a.dat")) + " --json " + path("a.json") + " --out-profile " +
+             path("fit.pro") + " --out-curve " + path("fit.curve") + " --digits 17");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out.rfind(path("a.dat") + ": converged", 0), 0u) << run.out;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
+
+  const Json result = Json::parse(readBytes(path("a.json")));
+  std::set<std::string> keys;
+  for (const auto& item : result.items()) keys.insert(item.key());
+  EXPECT_EQ(keys, (std::set<std::string>{"converged", "iterations", "chi2", "points",
+                                         "free_parameters", "dof", "reduced_chi2", "warnings",
+                                         "parameters", "derived", "correlation"}));
+  EXPECT_TRUE(result["converged"].get<bool>());
+  EXPECT_EQ(result["free_parameters"], 3);
+  EXPECT_EQ(result["dof"].get<int>(), result["points"].get<int>() - 3);
+  // The line tool fills the points from 0.3 to 0.595 whole: the edges lie half a step outside.
+  EXPECT_NEAR(parameter(result, "layer1.from"), 0.2975, 0.005);
+  EXPECT_NEAR(parameter(result, "layer1.to"), 0.5975, 0.005);
+  EXPECT_NEAR(parameter(result, "background"), 5, 0.5);
+  const Json& from = result["parameters"]["layer1.from"];
+  EXPECT_TRUE(from["free"].get<bool>());
+  EXPECT_GT(from["error"].get<double>(), 0.0);
+  EXPECT_TRUE(result["parameters"]["multiplier"]["error"].is_null());  // fixed
+  EXPECT_NEAR(result["derived"]["layer1.amount"]["value"].get<double>(), 0.3, 0.005);
+  EXPECT_EQ(result["correlation"]["names"].size(), 3u);
+  EXPECT_EQ(result["correlation"]["matrix"].size(), 3u);
+  EXPECT_NEAR(result["correlation"]["matrix"][1][1].get<double>(), 1.0, 1e-9);
+
+  // The written curve is what "curve" (Calculate, then Save Calculation) makes of the written
+  // profile, to 1e-9 of its peak.
+  ASSERT_EQ(runCli("curve --autos " + path("set.flt") + " --profile " + path("fit.pro") +
+                   " --digits 17 --out " + path("calculate.curve"))
+                .exitCode,
+            0);
+  const auto fitted = curvePoints(readBytes(path("fit.curve")));
+  const auto calculated = curvePoints(readBytes(path("calculate.curve")));
+  ASSERT_EQ(fitted.size(), calculated.size());
+  ASSERT_GT(fitted.size(), 100u);
+  double peak = 0.0;
+  for (const auto& point : calculated) peak = std::max(peak, std::abs(point.second));
+  for (std::size_t i = 0; i < fitted.size(); ++i) {
+    ASSERT_EQ(fitted[i].first, calculated[i].first);
+    ASSERT_NEAR(fitted[i].second, calculated[i].second, 1e-9 * peak) << i;
+  }
+}
+
+TEST_F(FitSubcommandTest, SeveralFilesComeInTheOrderGivenAndEachGetsItsOwnProfile) {
+  const RunResult run = runCli(fitArguments(path("b.dat") + " " + path("a.dat")) + " --json " +
+                               path("both.json") + " --out-profile " + path("fit.pro"));
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_LT(run.out.find(path("b.dat")), run.out.find(path("a.dat")));
+  const Json results = Json::parse(readBytes(path("both.json")));
+  ASSERT_EQ(results.size(), 2u);
+  EXPECT_EQ(results[0]["data"], path("b.dat"));
+  EXPECT_NEAR(parameter(results[0], "layer1.from"), 0.4975, 0.005);
+  EXPECT_EQ(results[1]["data"], path("a.dat"));
+  EXPECT_NEAR(parameter(results[1], "layer1.from"), 0.2975, 0.005);
+  EXPECT_TRUE(fs::exists(path("fit-b.pro")));
+  EXPECT_TRUE(fs::exists(path("fit-a.pro")));
+}
+
+TEST_F(FitSubcommandTest, AModelThatCannotBeUsedStopsBeforeAnythingIsWritten) {
+  std::ofstream(path("bad.json")) << R"({"layers": [{"from": 0.5, "to": 0.2}]})";
+  const std::string outputs = " --json " + path("bad-out.json") + " --out-profile " +
+                              path("bad.pro") + " --out-curve " + path("bad.curve");
+  const RunResult run = runCli("fit --autos " + path("set.flt") + " --model " + path("bad.json") +
+                               " --data " + path("a.dat") + outputs);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find(path("bad.json") + ": layer1.from (0.5) lies after"), std::string::npos)
+      << run.err;
+  EXPECT_FALSE(fs::exists(path("bad-out.json")) || fs::exists(path("bad.pro")) ||
+               fs::exists(path("bad.curve")));
+  EXPECT_EQ(runCli("fit --autos " + path("set.flt") + " --data " + path("a.dat")).exitCode, 2);
+}
+
+}  // namespace
