@@ -88,7 +88,17 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
                                               QStringLiteral("Free"), QStringLiteral("Min"),
                                               QStringLiteral("Max"), QStringLiteral("Result")});
   TableParameters->verticalHeader()->setVisible(false);
-  TableParameters->horizontalHeader()->setSectionResizeMode(kResult, QHeaderView::Stretch);
+  TableParameters->verticalHeader()->setDefaultSectionSize(TableParameters->fontMetrics().height() +
+                                                           6);
+  TableParameters->setWordWrap(false);
+  TableParameters->setTextElideMode(Qt::ElideRight);
+  QHeaderView* header = TableParameters->horizontalHeader();
+  header->setSectionResizeMode(kName, QHeaderView::ResizeToContents);
+  header->setSectionResizeMode(kFree, QHeaderView::ResizeToContents);
+  header->setSectionResizeMode(kResult, QHeaderView::Stretch);
+  header->resizeSection(kValue, 90);
+  header->resizeSection(kMin, 55);
+  header->resizeSection(kMax, 55);
   TableParameters->setSelectionBehavior(QAbstractItemView::SelectRows);
 
   auto* addLayer = makeButton(*this, QStringLiteral("BtnAddLayer"), QStringLiteral("Add layer"));
@@ -115,6 +125,7 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   LabelWarnings = new QLabel(this);
   LabelWarnings->setObjectName(QStringLiteral("LabelWarnings"));
   LabelWarnings->setWordWrap(true);
+  LabelWarnings->setMaximumWidth(220);
   LabelWarnings->setStyleSheet(QStringLiteral("color: #b00000"));
   EditResults = new QPlainTextEdit(this);
   EditResults->setObjectName(QStringLiteral("EditResults"));
@@ -222,7 +233,6 @@ void FitWindow::showFields() {
     TableParameters->setItem(row, kResult, result);
   }
   m_showing = false;
-  TableParameters->resizeColumnToContents(kName);
 }
 
 void FitWindow::showStatus() {
