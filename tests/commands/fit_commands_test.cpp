@@ -7,6 +7,7 @@
 #include "commands/autoconvolution_commands.h"
 #include "commands/excitation_commands.h"
 #include "commands/profile_editor_commands.h"
+#include "files/temporary_directory.h"
 #include "fit/profile_rendering.h"
 #include "scripted_user_interface.h"
 
@@ -221,6 +222,32 @@ TEST(FitCommands, LayersAreAddedAndRemovedWithTheirNames) {
   EXPECT_EQ(result.layers[0].from.value, 3.0);
   EXPECT_EQ(f.texts.fit.parameters[5].name, "layer2.from");
   EXPECT_EQ(f.texts.fit.parameters[10].name, "multiplier");
+}
+
+TEST(FitCommands, ASavedModelAndResultLoadBackAsTheTableWas) {
+  MeasuredFixture f;
+  TemporaryDirectory directory;
+  SampleModel model = f.startModel();
+  model.energyRange = std::make_pair(150.5, 152.5);
+  model.statistic = FitStatistic::Neyman;
+  model.layers[0].bottomWidth = {0.05, true, 0.01, 0.2};
+  showSampleModel(f.texts.fit, model, f.context.decimal);
+  const FitTexts saved = f.texts.fit;
+  f.ui.saveChoices = {directory.path("start.json"), directory.path("result.json")};
+  saveFitModel(f.context);
+  EXPECT_EQ(commandMessage([&] { saveFitResults(f.context); }),
+            "There is no fit result yet: press Fit first.");
+  fitSampleModelCommand(f.context);
+  saveFitResults(f.context);
+  EXPECT_EQ(directory.names(), (std::vector<std::string>{"result.json", "start.json"}));
+
+  f.ui.openChoices = {directory.path("start.json")};
+  loadFitModel(f.context);
+  EXPECT_EQ(sampleModelFromTexts(f.texts.fit, f.context.decimal), model);
+  for (std::size_t i = 0; i < saved.parameters.size(); ++i) {
+    EXPECT_EQ(f.texts.fit.parameters[i].value, saved.parameters[i].value);
+    EXPECT_EQ(f.texts.fit.parameters[i].result, "");
+  }
 }
 
 }  // namespace
