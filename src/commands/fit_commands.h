@@ -7,6 +7,7 @@
 
 #include "commands/command_context.h"
 #include "commands/command_table.h"
+#include "commands/fit_table.h"
 #include "fit/layer_fit.h"
 
 // The Fit window's buttons. Each reads the window's texts at the moment it
@@ -17,17 +18,8 @@
 // profile (or, when that is empty, with one layer) when it is still empty.
 void openFit(CommandContext& context);
 
-// The table's texts as a sample model; throws CommandError naming the field.
-SampleModel sampleModelFromTexts(const FitTexts& texts, DecimalFormat decimal);
-// The model into the fields and the table; results and warnings are cleared.
-void showSampleModel(FitTexts& texts, const SampleModel& model, DecimalFormat decimal);
-
-// "Use current profile": a start model from the current profile. A layer
-// stands wherever the concentration lies at or above half the profile's
-// maximum, from the depth where it rises through that level to the depth where
-// it falls through it again, with the mean concentration between them; grid,
-// contamination, display constants, widths and Convolve come from the program.
-SampleModel proposeSampleModel(const CommandContext& context);
+// "Use current profile": a start model proposed from the current profile
+// (proposeSampleModel) into the table; the range and statistic stay.
 void useCurrentProfile(CommandContext& context);
 
 // "Add layer" appends a layer below the last one; "Remove layer" removes
@@ -69,9 +61,6 @@ void finishFit(CommandContext& context, const PreparedFit& prepared, FitResult r
 void abandonFit(CommandContext& context, const PreparedFit& prepared);
 // All three phases on the calling thread.
 void fitSampleModelCommand(CommandContext& context);
-
-// The last fit as a plain-text table (what "Copy results" puts on the clipboard).
-std::string fitResultsTable(const FitResult& result);
 
 // "Save model" / "Load model": the model JSON through the file dialogs.
 // "Save results": the last fit's result JSON.
