@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <set>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -35,6 +37,42 @@ std::string formatCorrelation(double value) {
   return std::string(buffer, result.ptr);
 }
 
+std::string formatRatio(double value) {
+  char buffer[32];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 2);
+  return std::string(buffer, result.ptr);
+}
+
+// The ratio given to an error wider than the parameter's bounds allow.
+constexpr double kBeyondRoom = 1e300;
+
+// How far chi2 departs from the covariance's parabola along `step` (one error
+// of a parameter): the rise of chi2 over the predicted rise, the worse of the
+// two directions; the step is shortened to stay within the bounds.
+double parabolaRatio(const CovarianceInput& input, const std::vector<double>& step) {
+  double worst = 1.0;
+  for (double sign : {1.0, -1.0}) {
+    double t = 1.0;
+    for (std::size_t i = 0; i < step.size(); ++i) {
+      const double move = sign * step[i];
+      if (move > 0.0 && input.values[i] + move > input.max[i]) {
+        t = std::min(t, (input.max[i] - input.values[i]) / move);
+      } else if (move < 0.0 && input.values[i] + move < input.min[i]) {
+        t = std::min(t, (input.min[i] - input.values[i]) / move);
+      }
+    }
+    // Too close to a bound to tell.
+    if (!(t > 1e-3)) continue;
+    std::vector<double> x = input.values;
+    for (std::size_t i = 0; i < step.size(); ++i) x[i] += sign * t * step[i];
+    const double rise = input.chi2At(x) - input.chi2;
+    const double ratio = std::isfinite(rise) ? std::max(rise, 1e-300) / (t * t) : kBeyondRoom;
+    if (std::fabs(std::log(ratio)) > std::fabs(std::log(worst))) worst = ratio;
+  }
+  return worst;
+}
+
 std::string joinNames(const std::vector<std::string>& names) {
   std::string text;
   for (std::size_t i = 0; i < names.size(); ++i) {
@@ -46,13 +84,20 @@ std::string joinNames(const std::vector<std::string>& names) {
 
 std::string undeterminedWarning(const std::vector<std::size_t>& group,
                                 const std::vector<std::string>& names,
-                                const Eigen::MatrixXd& inverse) {
+                                const Eigen::MatrixXd& inverse, const std::vector<bool>& toFix) {
+  if (group.size() == 1) {
+    return "The data do not determine " + names[group[0]] + ": its error is undetermined; fix it.";
+  }
   std::vector<std::string> groupNames;
-  for (std::size_t i : group) groupNames.push_back(names[i]);
+  std::vector<std::string> fixNames;
+  for (std::size_t i : group) {
+    groupNames.push_back(names[i]);
+    if (toFix[i]) fixNames.push_back(names[i]);
+  }
   // The strongest correlation within the group.
   double strongest = 0.0;
   std::size_t a = group[0];
-  std::size_t b = group.size() > 1 ? group[1] : group[0];
+  std::size_t b = group[1];
   for (std::size_t x = 0; x < group.size(); ++x) {
     for (std::size_t y = x + 1; y < group.size(); ++y) {
       const std::size_t i = group[x];
@@ -65,19 +110,54 @@ std::string undeterminedWarning(const std::vector<std::size_t>& group,
       }
     }
   }
-  // Keep the one a physicist wants most, suggest fixing the rest.
-  std::vector<std::size_t> byPreference = group;
-  std::stable_sort(byPreference.begin(), byPreference.end(), [&](std::size_t x, std::size_t y) {
-    return keepPreference(names[x]) > keepPreference(names[y]);
-  });
-  std::vector<std::string> toFix;
-  for (std::size_t k = 1; k < byPreference.size(); ++k) toFix.push_back(names[byPreference[k]]);
-  if (group.size() == 1) {
-    return "The data do not determine " + names[group[0]] + ": its error is undetermined; fix it.";
-  }
   return "The data cannot tell apart " + joinNames(groupNames) + " (correlation " +
          formatCorrelation(strongest) + " between " + names[a] + " and " + names[b] +
-         "): their errors are undetermined; fix " + joinNames(toFix) + ".";
+         "): their errors are undetermined; fix " + joinNames(fixNames) + ".";
+}
+
+// The smallest eigenvalue of S restricted to `kept`, relative to the
+// largest, with its eigenvector over all parameters.
+std::pair<double, Eigen::VectorXd> weakestDirection(const Eigen::MatrixXd& S,
+                                                    const std::vector<bool>& kept) {
+  std::vector<Eigen::Index> index;
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    if (kept[i]) index.push_back(static_cast<Eigen::Index>(i));
+  }
+  const Eigen::Index m = static_cast<Eigen::Index>(index.size());
+  Eigen::MatrixXd sub(m, m);
+  for (Eigen::Index x = 0; x < m; ++x) {
+    for (Eigen::Index y = 0; y < m; ++y) sub(x, y) = S(index[x], index[y]);
+  }
+  const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(sub);
+  Eigen::VectorXd v = Eigen::VectorXd::Zero(S.rows());
+  for (Eigen::Index x = 0; x < m; ++x) v(index[x]) = eigen.eigenvectors()(x, 0);
+  const double largest = eigen.eigenvalues()(m - 1);
+  return {largest > 0.0 ? eigen.eigenvalues()(0) / largest : 0.0, v};
+}
+
+// What to fix: the least wanted parameter of the weakest direction, one at a
+// time, until what is left is determined.
+std::vector<bool> parametersToFix(const Eigen::MatrixXd& S, const std::vector<bool>& usable,
+                                  const std::vector<std::string>& names) {
+  std::vector<bool> kept = usable;
+  std::vector<bool> toFix(usable.size(), false);
+  while (std::count(kept.begin(), kept.end(), true) > 1) {
+    const auto [ratio, v] = weakestDirection(S, kept);
+    if (!(ratio < kIdentifiabilityThreshold)) break;
+    std::size_t pick = kept.size();
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+      if (!kept[i] || std::fabs(v(i)) < kParticipation) continue;
+      if (pick == kept.size() || keepPreference(names[i]) < keepPreference(names[pick]) ||
+          (keepPreference(names[i]) == keepPreference(names[pick]) &&
+           std::fabs(v(i)) > std::fabs(v(pick)))) {
+        pick = i;
+      }
+    }
+    if (pick == kept.size()) break;
+    kept[pick] = false;
+    toFix[pick] = true;
+  }
+  return toFix;
 }
 
 }  // namespace
@@ -115,8 +195,8 @@ CovarianceEstimate estimateCovariance(const CovarianceInput& input) {
     scale(i) = d > 0.0 && std::isfinite(d) ? 1.0 / std::sqrt(d) : 0.0;
     if (scale(i) == 0.0) {
       estimate.undetermined[i] = true;
-      estimate.warnings.push_back(
-          undeterminedWarning({i}, input.names, Eigen::MatrixXd::Identity(p, p)));
+      estimate.warnings.push_back("The data do not determine " + input.names[i] +
+                                  ": its error is undetermined; fix it.");
     }
   }
   const Eigen::MatrixXd S = scale.asDiagonal() * A * scale.asDiagonal();
@@ -124,6 +204,10 @@ CovarianceEstimate estimateCovariance(const CovarianceInput& input) {
   const Eigen::VectorXd& lambda = eigen.eigenvalues();  // ascending
   const Eigen::MatrixXd& V = eigen.eigenvectors();
   const double largest = std::max(lambda(static_cast<Eigen::Index>(p) - 1), 0.0);
+  if (std::getenv("FITCORE_DEBUG")) {
+    for (std::size_t k = 0; k < p; ++k) std::fprintf(stderr, "%.3g ", lambda(k) / largest);
+    std::fprintf(stderr, "\n");
+  }
   // The inverse with every direction, its smallest eigenvalues held off zero,
   // for the correlations that the warnings quote.
   Eigen::VectorXd inverseLambda(p);
@@ -132,31 +216,109 @@ CovarianceEstimate estimateCovariance(const CovarianceInput& input) {
   }
   const Eigen::MatrixXd fullInverse = V * inverseLambda.asDiagonal() * V.transpose();
 
-  std::set<std::vector<std::size_t>> groups;
+  // Parameters that share an undetermined direction form one group (merged
+  // while they overlap), named in one warning.
+  std::vector<std::size_t> groupOf(p);
+  for (std::size_t i = 0; i < p; ++i) groupOf[i] = i;
+  const auto root = [&](std::size_t i) {
+    while (groupOf[i] != i) i = groupOf[i];
+    return i;
+  };
   for (std::size_t k = 0; k < p; ++k) {
     if (!(lambda(k) < kIdentifiabilityThreshold * largest)) break;
+    std::size_t first = p;
+    for (std::size_t i = 0; i < p; ++i) {
+      if (scale(i) == 0.0 || std::fabs(V(i, k)) < kParticipation) continue;
+      estimate.undetermined[i] = true;
+      if (first == p) first = i;
+      groupOf[root(i)] = root(first);
+    }
+  }
+  std::vector<bool> usable(p);
+  for (std::size_t i = 0; i < p; ++i) usable[i] = scale(i) != 0.0;
+  const std::vector<bool> toFix = parametersToFix(S, usable, input.names);
+  for (std::size_t r = 0; r < p; ++r) {
     std::vector<std::size_t> group;
     for (std::size_t i = 0; i < p; ++i) {
-      if (scale(i) != 0.0 && std::fabs(V(i, k)) >= kParticipation) group.push_back(i);
+      if (scale(i) != 0.0 && estimate.undetermined[i] && root(i) == r) group.push_back(i);
     }
-    if (group.empty()) continue;
-    for (std::size_t i : group) estimate.undetermined[i] = true;
-    if (groups.insert(group).second) {
-      estimate.warnings.push_back(undeterminedWarning(group, input.names, fullInverse));
+    if (!group.empty()) {
+      estimate.warnings.push_back(undeterminedWarning(group, input.names, fullInverse, toFix));
     }
   }
 
-  // The determined parameters' covariance, the undetermined held fixed.
+  // The determined parameters' covariance in scaled units, the undetermined held fixed.
   std::vector<std::size_t> kept;
-  for (std::size_t i = 0; i < p; ++i) {
-    if (!estimate.undetermined[i]) kept.push_back(i);
+  Eigen::MatrixXd subInverse;
+  Eigen::VectorXd subCurvature;
+  const auto invertKept = [&] {
+    kept.clear();
+    for (std::size_t i = 0; i < p; ++i) {
+      if (!estimate.undetermined[i]) kept.push_back(i);
+    }
+    const Eigen::Index m = static_cast<Eigen::Index>(kept.size());
+    Eigen::MatrixXd sub(m, m);
+    for (Eigen::Index x = 0; x < m; ++x) {
+      for (Eigen::Index y = 0; y < m; ++y) sub(x, y) = S(kept[x], kept[y]);
+    }
+    subInverse = sub.ldlt().solve(Eigen::MatrixXd::Identity(m, m));
+    subCurvature = sub.diagonal();
+  };
+  invertKept();
+
+  // Where chi2 is not the parabola that the covariance assumes over one
+  // error, that error only looks like one: hold the worst such parameter and
+  // look again at the others.
+  while (input.chi2At && !kept.empty()) {
+    const Eigen::Index m = static_cast<Eigen::Index>(kept.size());
+    std::size_t worst = p;
+    double worstRatio = 1.0;
+    Eigen::Index worstAt = 0;
+    for (Eigen::Index x = 0; x < m; ++x) {
+      // Parameter x alone moved by its error with the others held: chi2 must
+      // rise by 1 along its own axis, however the others correlate with it.
+      std::vector<double> step(p, 0.0);
+      step[kept[x]] = scale(kept[x]) / std::sqrt(subCurvature(x));
+      // An error wider than the room the bounds give is none.
+      const std::size_t i = kept[x];
+      const double room = input.max[i] - input.min[i];
+      const double marginal = scale(i) * std::sqrt(subInverse(x, x));
+      const double ratio =
+          step[i] > room || marginal > room ? kBeyondRoom : parabolaRatio(input, step);
+      if (std::fabs(std::log(ratio)) > std::fabs(std::log(worstRatio))) {
+        worstRatio = ratio;
+        worst = kept[x];
+        worstAt = x;
+      }
+    }
+    if (!(std::fabs(std::log(worstRatio)) > std::log(kParabolaTolerance))) break;
+    // Its strongest partner, for the warning.
+    std::size_t partner = p;
+    double strongest = 0.0;
+    for (Eigen::Index y = 0; y < m; ++y) {
+      if (y == worstAt) continue;
+      const double c =
+          subInverse(worstAt, y) / std::sqrt(subInverse(worstAt, worstAt) * subInverse(y, y));
+      if (std::fabs(c) > std::fabs(strongest)) {
+        strongest = c;
+        partner = kept[y];
+      }
+    }
+    estimate.undetermined[worst] = true;
+    std::string text = "The data do not determine " + input.names[worst];
+    if (partner < p) {
+      text += " apart from " + input.names[partner] + " (correlation " +
+              formatCorrelation(strongest) + ")";
+    }
+    text += worstRatio == kBeyondRoom ? ": its apparent error exceeds the room its bounds give"
+                                      : ": over its apparent error chi2 changes by " +
+                                            formatRatio(worstRatio) + " instead of 1";
+    text += "; its error is undetermined; fix " + input.names[worst] + ".";
+    estimate.warnings.push_back(text);
+    invertKept();
   }
+
   const Eigen::Index m = static_cast<Eigen::Index>(kept.size());
-  Eigen::MatrixXd sub(m, m);
-  for (Eigen::Index x = 0; x < m; ++x) {
-    for (Eigen::Index y = 0; y < m; ++y) sub(x, y) = S(kept[x], kept[y]);
-  }
-  const Eigen::MatrixXd subInverse = sub.ldlt().solve(Eigen::MatrixXd::Identity(m, m));
   const double reduced = input.dof > 0 ? input.chi2 / input.dof : 0.0;
   const double inflation = reduced > 1.0 ? reduced : 1.0;
   for (Eigen::Index x = 0; x < m; ++x) {

@@ -12,8 +12,8 @@ struct Floored {
 };
 Floored floored(double f, double floor) {
   if (f >= floor) return {f, 1.0};
-  const double v = floor * std::exp(f / floor - 1.0);
-  return {v, v / floor};
+  const double d = 2.0 * floor - f;
+  return {floor * floor / d, floor * floor / (d * d)};
 }
 
 // 2[f - y + y ln(y/f)] for y > 0, written as 2y[t - ln(1 + t)], t = (f - y)/y,

@@ -19,9 +19,10 @@ struct StatisticResidual {
 
 // The Poisson deviance needs f > 0, but a model may well reach 0 or below
 // (no background, a curve that is exactly 0 before the resonance) and a trial
-// step may overshoot. Below this floor the deviance sees the smooth stand-in
-// floor*exp(f/floor - 1), equal in value and slope at f = floor, positive
-// everywhere; above it, f itself. The floor is 1e-6 of the largest measured
+// step may overshoot. Below this floor the deviance sees the stand-in
+// floor^2/(2 floor - f), equal in value and slope at f = floor and positive
+// for every f, however far below (an exponential would underflow to 0);
+// above it, f itself. The floor is 1e-6 of the largest measured
 // yield (at least 1e-6 counts): a point of y = 0 at the floor adds 2e-6 of
 // its size to chi2, and a point of y > 0 there is far outside any sensible fit.
 double poissonYieldFloor(const std::vector<MeasuredYield>& points);

@@ -9,21 +9,19 @@
 #include "fit/fit_error.h"
 #include "fit/fit_statistic.h"
 #include "fit/forward_model.h"
+#include "fit/layer_fit_evaluator.h"
 #include "fit/layer_measures.h"
 #include "fit/least_squares.h"
 #include "fit/profile_rendering.h"
 
 namespace {
 
-// Relative step of the broadening widths' finite differences: the forward
-// model holds about 1e-12 of the curve, so the derivative carries about 1e-6.
-constexpr double kWidthStep = 1e-6;
-
-enum GlobalParameter { kMultiplier, kBackground, kEnergyShift, kLorentzianWidth, kGaussianWidth };
-
-std::string number(double value) {
+// Shortest form, or `digits` significant digits (a single-precision reading).
+std::string number(double value, int digits = 0) {
   char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  const auto result = digits > 0 ? std::to_chars(buffer, buffer + sizeof buffer, value,
+                                                 std::chars_format::general, digits)
+                                 : std::to_chars(buffer, buffer + sizeof buffer, value);
   return std::string(buffer, result.ptr);
 }
 
@@ -79,19 +77,6 @@ int freeCount(const SampleModel& model) {
   return count;
 }
 
-// The measured points inside the energy range.
-std::vector<ExperimentalPoint> pointsInRange(const SampleModel& model, const FitProblem& problem) {
-  std::vector<ExperimentalPoint> points;
-  for (const ExperimentalPoint& p : problem.points) {
-    const double e = p.energy;
-    if (model.energyRange && (e < model.energyRange->first || e > model.energyRange->second)) {
-      continue;
-    }
-    points.push_back(p);
-  }
-  return points;
-}
-
 void checkPointCount(std::size_t points, int free, const char* where) {
   if (points == 0) throw FitError(std::string("No measured point lies ") + where + ".");
   if (static_cast<int>(points) < free) {
@@ -100,192 +85,6 @@ void checkPointCount(std::size_t points, int free, const char* where) {
   }
 }
 
-ForwardModelSettings settingsOf(const SampleModel& model, const FitProblem& problem) {
-  ForwardModelSettings s;
-  s.beamEnergyKev = problem.beamEnergyKev;
-  s.collisionRate = problem.collisionRate;
-  s.convolve = model.convolve;
-  s.lorentzianWidthEv = model.lorentzianWidth.value;
-  s.gaussianWidthEv = model.gaussianWidth.value;
-  s.energyShiftKev = model.energyShift.value;
-  return s;
-}
-
-bool sameSettings(const ForwardModelSettings& a, const ForwardModelSettings& b) {
-  return a.convolve == b.convolve && a.lorentzianWidthEv == b.lorentzianWidthEv &&
-         a.gaussianWidthEv == b.gaussianWidthEv && a.energyShiftKev == b.energyShiftKev;
-}
-
-struct Cancelled {};
-
-// The model's yield at the used points and its derivatives by the free
-// parameters. The forward model is rebuilt only when the shift or a
-// broadening width moves.
-class LayerFitEvaluator {
- public:
-  LayerFitEvaluator(const SampleModel& start, const FitProblem& problem,
-                    const std::atomic<bool>* cancel)
-      : m_start(start), m_problem(problem), m_cancel(cancel) {
-    if (problem.set == nullptr || problem.set->size() < 2) {
-      throw FitError("There are no autoconvolutions to fit with: calculate or load them first.");
-    }
-    if (!(problem.collisionRate > 0.0) || !std::isfinite(problem.collisionRate)) {
-      throw FitError("The collision rate must be a positive number.");
-    }
-    // Points outside the curve at the start are left out; the set used stays
-    // fixed during the fit, and a point the shift moves off the curve sees 0.
-    const std::vector<ExperimentalPoint> inRange = pointsInRange(start, problem);
-    std::vector<double> energies;
-    for (const ExperimentalPoint& p : inRange) energies.push_back(p.energy);
-    const ForwardModel& all = modelFor(settingsOf(start, problem), energies);
-    std::vector<double> used;
-    for (std::size_t j = 0; j < inRange.size(); ++j) {
-      if (!all.covers(j)) continue;
-      m_points.push_back(inRange[j]);
-      m_yields.push_back({inRange[j].yield, inRange[j].error});
-      used.push_back(energies[j]);
-    }
-    // The model built for the range serves when every point in it is used.
-    if (used.size() != energies.size()) m_cached.reset();
-    m_energies = std::move(used);
-    m_floor = poissonYieldFloor(m_yields);
-
-    SampleModel copy = start;
-    const std::vector<NamedParameter> named = namedParameters(copy);
-    for (std::size_t i = 0; i < named.size(); ++i) {
-      if (named[i].parameter->free) {
-        m_free.push_back(static_cast<int>(i));
-        m_freeNames.push_back(named[i].name);
-      }
-    }
-  }
-
-  const std::vector<ExperimentalPoint>& points() const { return m_points; }
-  const std::vector<MeasuredYield>& yields() const { return m_yields; }
-  const std::vector<int>& freeIndices() const { return m_free; }
-  const std::vector<std::string>& freeNames() const { return m_freeNames; }
-  double poissonFloor() const { return m_floor; }
-
-  SampleModel modelAt(const std::vector<double>& x) const {
-    SampleModel model = m_start;
-    const std::vector<NamedParameter> named = namedParameters(model);
-    for (std::size_t k = 0; k < m_free.size(); ++k) named[m_free[k]].parameter->value = x[k];
-    return model;
-  }
-
-  // The fitted yield at every used point.
-  std::vector<double> yieldOf(const SampleModel& model) {
-    const ForwardModel& fm = current(model);
-    const std::vector<double> values = fm.values(renderProfile(model));
-    std::vector<double> f(values.size());
-    for (std::size_t j = 0; j < f.size(); ++j) {
-      f[j] = model.multiplier.value * values[j] + model.background.value;
-    }
-    return f;
-  }
-
-  void residuals(const std::vector<double>& x, std::vector<double>& r) {
-    const std::vector<double> f = yieldOf(modelAt(x));
-    for (std::size_t j = 0; j < f.size(); ++j) {
-      r[j] = statisticResidual(m_start.statistic, m_yields[j], f[j], m_floor).value;
-    }
-  }
-
-  // dr/dx, row-major points x free parameters.
-  void jacobian(const std::vector<double>& x, std::vector<double>& J) {
-    const SampleModel model = modelAt(x);
-    const ForwardModel& fm = current(model);
-    const std::size_t n = m_energies.size();
-    const std::size_t p = m_free.size();
-    const double m = model.multiplier.value;
-
-    std::vector<std::optional<LayerRendering>> layers(model.layers.size());
-    DepthProfile profile = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
-    profile.contaminationDepth = model.contamination;
-    for (std::size_t k = 0; k < model.layers.size(); ++k) {
-      layers[k] = renderLayerWithDerivatives(model, static_cast<int>(k));
-      for (std::size_t i = 0; i < profile.values.size(); ++i) {
-        profile.values[i] += layers[k]->value.values[i];
-      }
-    }
-    const std::vector<double> weights = fm.weights(profile);
-    const std::vector<double> values = fm.values(weights);
-
-    std::vector<double> slope(n);
-    for (std::size_t j = 0; j < n; ++j) {
-      const double f = m * values[j] + model.background.value;
-      slope[j] = statisticResidual(m_start.statistic, m_yields[j], f, m_floor).slope;
-    }
-    const int layerParameters = static_cast<int>(model.layers.size()) * kLayerParameterCount;
-    for (std::size_t k = 0; k < p; ++k) {
-      const int index = m_free[k];
-      std::vector<double> df(n);
-      if (index < layerParameters) {
-        LayerRendering& layer = *layers[index / kLayerParameterCount];
-        DepthProfile derivative = layer.value;
-        derivative.values = layer.derivative[index % kLayerParameterCount];
-        const std::vector<double> dv = fm.derivative(weights, fm.weights(derivative));
-        for (std::size_t j = 0; j < n; ++j) df[j] = m * dv[j];
-      } else {
-        switch (index - layerParameters) {
-          case kMultiplier:
-            df = values;
-            break;
-          case kBackground:
-            df.assign(n, 1.0);
-            break;
-          case kEnergyShift: {
-            const std::vector<double> dv = fm.shiftDerivative(weights);
-            for (std::size_t j = 0; j < n; ++j) df[j] = m * dv[j];
-            break;
-          }
-          default: {
-            ForwardModelSettings s = fm.settings();
-            double& width = index - layerParameters == kLorentzianWidth ? s.lorentzianWidthEv
-                                                                        : s.gaussianWidthEv;
-            const double h = kWidthStep * width;
-            width += h;
-            const ForwardModel moved = build(s, m_energies);
-            const std::vector<double> shifted = moved.values(weights);
-            for (std::size_t j = 0; j < n; ++j) df[j] = m * (shifted[j] - values[j]) / h;
-          }
-        }
-      }
-      for (std::size_t j = 0; j < n; ++j) J[j * p + k] = slope[j] * df[j];
-    }
-  }
-
- private:
-  ForwardModel build(const ForwardModelSettings& settings, const std::vector<double>& energies) {
-    ForwardModel fm(*m_problem.set, settings, energies, m_cancel);
-    if (fm.cancelled()) throw Cancelled{};
-    return fm;
-  }
-
-  const ForwardModel& modelFor(const ForwardModelSettings& settings,
-                               const std::vector<double>& energies) {
-    if (!m_cached || !sameSettings(m_cached->settings(), settings)) {
-      m_cached.reset();
-      m_cached.emplace(build(settings, energies));
-    }
-    return *m_cached;
-  }
-  const ForwardModel& current(const SampleModel& model) {
-    return modelFor(settingsOf(model, m_problem), m_energies);
-  }
-
-  const SampleModel& m_start;
-  const FitProblem& m_problem;
-  const std::atomic<bool>* m_cancel;
-  std::vector<ExperimentalPoint> m_points;
-  std::vector<MeasuredYield> m_yields;
-  std::vector<double> m_energies;
-  std::vector<int> m_free;
-  std::vector<std::string> m_freeNames;
-  double m_floor = 0.0;
-  std::optional<ForwardModel> m_cached;
-};
-
 void checkErrorsPresent(const SampleModel& model, const std::vector<ExperimentalPoint>& points) {
   if (model.statistic != FitStatistic::Errors) return;
   for (const ExperimentalPoint& p : points) {
@@ -293,7 +92,7 @@ void checkErrorsPresent(const SampleModel& model, const std::vector<Experimental
       throw FitError(
           "The statistic \"errors\" needs a positive error (a third column) for every "
           "measured point; the point at " +
-          number(p.energy) + " keV has none.");
+          number(p.energy, 7) + " keV has none.");
     }
   }
 }
@@ -364,18 +163,21 @@ FitResult assemble(LayerFitEvaluator& evaluator, const SampleModel& model,
   return result;
 }
 
-// A free parameter that ends within its error of a bound has a one-sided error.
+// A free parameter that ends on a bound (within a hundredth of its error) has
+// a one-sided error at best.
 void warnAtBounds(FitResult& result) {
   for (const EstimatedValue& v : result.parameters) {
     if (!v.free || !v.error) continue;
     SampleModel copy = result.model;
     for (const NamedParameter& p : namedParameters(copy)) {
       if (p.name != v.name) continue;
-      for (double bound : {p.parameter->min, p.parameter->max}) {
-        if (std::isfinite(bound) && std::fabs(v.value - bound) < *v.error) {
-          result.warnings.push_back(v.name + " ends within its error of its bound " +
-                                    number(bound) + ": the error there is one-sided.");
-        }
+      const double bound =
+          std::fabs(v.value - p.parameter->min) <= std::fabs(v.value - p.parameter->max)
+              ? p.parameter->min
+              : p.parameter->max;
+      if (std::isfinite(bound) && std::fabs(v.value - bound) < 0.01 * *v.error) {
+        result.warnings.push_back(v.name + " ends on its bound " + number(bound) +
+                                  ": its error holds on one side only.");
       }
     }
   }
@@ -438,7 +240,7 @@ FitResult fitSampleModel(const SampleModel& model, const FitProblem& problem,
     } else {
       outcome.converged = true;
     }
-    if (outcome.cancelled) throw Cancelled{};
+    if (outcome.cancelled) throw FitCancelled{};
 
     const SampleModel fitted = evaluator.modelAt(outcome.x);
     CovarianceInput input;
@@ -449,6 +251,17 @@ FitResult fitSampleModel(const SampleModel& model, const FitProblem& problem,
     std::vector<double> r(lsq.residualCount);
     evaluator.residuals(outcome.x, r);
     for (double v : r) input.chi2 += v * v;
+    input.values = outcome.x;
+    for (const BoundedParameter& b : lsq.parameters) {
+      input.min.push_back(b.min);
+      input.max.push_back(b.max);
+    }
+    input.chi2At = [&](const std::vector<double>& x) {
+      evaluator.residuals(x, r);
+      double chi2 = 0.0;
+      for (double v : r) chi2 += v * v;
+      return chi2;
+    };
     const CovarianceEstimate estimate = estimateCovariance(input);
 
     FitResult result = assemble(evaluator, fitted, &estimate);
@@ -460,7 +273,7 @@ FitResult fitSampleModel(const SampleModel& model, const FitProblem& problem,
     }
     warnAtBounds(result);
     return result;
-  } catch (const Cancelled&) {
+  } catch (const FitCancelled&) {
     FitResult result = evaluateSampleModel(model, problem);
     result.cancelled = true;
     return result;

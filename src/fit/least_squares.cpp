@@ -13,45 +13,108 @@
 namespace {
 
 // How far inside a bound a start on it begins, in the unbounded coordinate.
-constexpr double kOneSidedNudge = 0.1;
-constexpr double kTwoSidedNudge = 0.05;
+constexpr double kNudge = 0.1;
+// A parameter whose unbounded coordinate stays this close to a bound's for
+// kPressedIterations iterations is pressed against it and held there.
+constexpr double kPressed = 1e-2;
+constexpr int kPressedIterations = 3;
+// Rounds of holding and releasing parameters at bounds.
+constexpr int kMaxRounds = 10;
+// Two bounds share the sine only when their distance is at most this many
+// times the start's distance from the nearer one; the sine would otherwise
+// leave a start near a bound too little room to move.
+constexpr double kSineRange = 1e3;
 
-double fromUnbounded(const BoundedParameter& p, double u) {
-  const bool low = std::isfinite(p.min);
-  const bool high = std::isfinite(p.max);
-  if (low && high) return p.min + (p.max - p.min) * 0.5 * (1.0 + std::sin(u));
-  if (low) return p.min - 1.0 + std::sqrt(u * u + 1.0);
-  if (high) return p.max + 1.0 - std::sqrt(u * u + 1.0);
-  return u;
-}
+// One parameter's change of variables for one run, x(u).
+struct Transform {
+  enum Kind { Unbounded, FromMin, FromMax, Sine } kind = Unbounded;
+  double min = 0.0;
+  double max = 0.0;
+  double scale = 1.0;  // the size of the parameter's moves, so that u is of order 1
 
-double slopeOfUnbounded(const BoundedParameter& p, double u) {
-  const bool low = std::isfinite(p.min);
-  const bool high = std::isfinite(p.max);
-  if (low && high) return (p.max - p.min) * 0.5 * std::cos(u);
-  if (low) return u / std::sqrt(u * u + 1.0);
-  if (high) return -u / std::sqrt(u * u + 1.0);
-  return 1.0;
-}
-
-double toUnbounded(const BoundedParameter& p, double x) {
-  const bool low = std::isfinite(p.min);
-  const bool high = std::isfinite(p.max);
-  if (low && high) {
-    const double s = std::clamp(2.0 * (x - p.min) / (p.max - p.min) - 1.0, -1.0, 1.0);
-    const double u = std::asin(s);
-    const double limit = 0.5 * M_PI - kTwoSidedNudge;
-    return std::clamp(u, -limit, limit);
+  Transform(const BoundedParameter& p, double start) : min(p.min), max(p.max) {
+    const bool low = std::isfinite(p.min);
+    const bool high = std::isfinite(p.max);
+    const double fromMin = start - p.min;
+    const double fromMax = p.max - start;
+    double distance = std::fabs(start);
+    if (low && high && p.max - p.min <= kSineRange * std::min(fromMin, fromMax)) {
+      kind = Sine;
+    } else if (low && (!high || fromMin <= fromMax)) {
+      kind = FromMin;
+      distance = fromMin;
+    } else if (high) {
+      kind = FromMax;
+      distance = fromMax;
+    }
+    const double size = std::max(std::fabs(distance), std::fabs(start));
+    scale = size > 0.0 && std::isfinite(size) ? size : 1.0;
   }
-  if (low || high) {
-    const double d = (low ? x - p.min : p.max - x) + 1.0;
-    return std::max(std::sqrt(std::max(d * d - 1.0, 0.0)), kOneSidedNudge);
-  }
-  return x;
-}
 
+  // A one-sided change of variables keeps the other bound by projection.
+  double x(double u) const {
+    switch (kind) {
+      case Sine:
+        return min + (max - min) * 0.5 * (1.0 + std::sin(u));
+      case FromMin:
+        return std::min(min + scale * (std::sqrt(u * u + 1.0) - 1.0), max);
+      case FromMax:
+        return std::max(max - scale * (std::sqrt(u * u + 1.0) - 1.0), min);
+      case Unbounded:
+        break;
+    }
+    return scale * u;
+  }
+  double slope(double u) const {
+    switch (kind) {
+      case Sine:
+        return (max - min) * 0.5 * std::cos(u);
+      case FromMin:
+        return x(u) < max ? scale * u / std::sqrt(u * u + 1.0) : 0.0;
+      case FromMax:
+        return x(u) > min ? -scale * u / std::sqrt(u * u + 1.0) : 0.0;
+      case Unbounded:
+        break;
+    }
+    return scale;
+  }
+  double u(double x) const {
+    switch (kind) {
+      case Sine:
+        return std::asin(std::clamp(2.0 * (x - min) / (max - min) - 1.0, -1.0, 1.0));
+      case FromMin:
+      case FromMax: {
+        const double d = (kind == FromMin ? x - min : max - x) / scale + 1.0;
+        return std::max(std::sqrt(std::max(d * d - 1.0, 0.0)), kNudge);
+      }
+      case Unbounded:
+        break;
+    }
+    return x / scale;
+  }
+  // The bound that u presses against, if any: -1 the minimum, +1 the maximum.
+  int pressed(double u) const {
+    switch (kind) {
+      case Sine:
+        if (std::fabs(u + 0.5 * M_PI) < kPressed) return -1;
+        return std::fabs(u - 0.5 * M_PI) < kPressed ? 1 : 0;
+      case FromMin:
+        return std::fabs(u) < kPressed ? -1 : (x(u) >= max ? 1 : 0);
+      case FromMax:
+        return std::fabs(u) < kPressed ? 1 : (x(u) <= min ? -1 : 0);
+      case Unbounded:
+        break;
+    }
+    return 0;
+  }
+};
+
+// The residual function in the unbounded coordinates of the parameters not
+// held at a bound; x holds every parameter.
 struct Callbacks {
   const LeastSquaresProblem* problem;
+  std::vector<Transform> transforms;  // of the active parameters
+  std::vector<std::size_t> active;
   std::vector<double> x;
   std::vector<double> r;
   std::vector<double> jacobian;
@@ -59,8 +122,8 @@ struct Callbacks {
   std::exception_ptr failure;
 
   void setX(const gsl_vector* u) {
-    for (std::size_t k = 0; k < x.size(); ++k) {
-      x[k] = fromUnbounded(problem->parameters[k], gsl_vector_get(u, k));
+    for (std::size_t a = 0; a < active.size(); ++a) {
+      x[active[a]] = transforms[a].x(gsl_vector_get(u, a));
     }
   }
 };
@@ -93,11 +156,12 @@ int jacobianOf(const gsl_vector* u, void* data, gsl_matrix* J) {
     return GSL_EBADFUNC;
   }
   const std::size_t p = c.x.size();
-  for (std::size_t k = 0; k < p; ++k) {
-    const double slope = slopeOfUnbounded(c.problem->parameters[k], gsl_vector_get(u, k));
+  for (std::size_t a = 0; a < c.active.size(); ++a) {
+    const std::size_t k = c.active[a];
+    const double slope = c.transforms[a].slope(gsl_vector_get(u, a));
     for (std::size_t j = 0; j < c.r.size(); ++j) {
       const double v = c.jacobian[j * p + k] * slope;
-      gsl_matrix_set(J, j, k, std::isfinite(v) ? v : 0.0);
+      gsl_matrix_set(J, j, a, std::isfinite(v) ? v : 0.0);
     }
   }
   return GSL_SUCCESS;
@@ -116,18 +180,22 @@ double sumOfSquares(const gsl_vector* f) {
   return norm;
 }
 
-}  // namespace
+enum class RunEnd { Converged, Pressed, Exhausted, Cancelled, Failed };
 
-LeastSquaresOutcome minimiseLeastSquares(const LeastSquaresProblem& problem,
-                                         const LeastSquaresControl& control) {
-  // GSL's default handler aborts the process; its status codes are checked here instead.
-  static std::once_flag handlerOff;
-  std::call_once(handlerOff, [] { gsl_set_error_handler_off(); });
-
+// One trust-region run over the parameters not held; x is updated in place.
+// Ends early when a parameter presses against a bound (it is then held there).
+RunEnd runTrustRegion(const LeastSquaresProblem& problem, const LeastSquaresControl& control,
+                      std::vector<double>& x, std::vector<int>& held, int& iterations) {
   const std::size_t n = problem.residualCount;
-  const std::size_t p = problem.parameters.size();
-  Callbacks callbacks{&problem, std::vector<double>(p), std::vector<double>(n),
-                      std::vector<double>(n * p), nullptr};
+  Callbacks callbacks{
+      &problem, {}, {}, x, std::vector<double>(n), std::vector<double>(n * x.size()), nullptr};
+  for (std::size_t k = 0; k < x.size(); ++k) {
+    if (held[k] != 0) continue;
+    callbacks.active.push_back(k);
+    callbacks.transforms.emplace_back(problem.parameters[k], x[k]);
+  }
+  const std::size_t p = callbacks.active.size();
+  if (p == 0) return RunEnd::Converged;
 
   gsl_multifit_nlinear_fdf fdf{};
   fdf.f = residualsOf;
@@ -136,7 +204,6 @@ LeastSquaresOutcome minimiseLeastSquares(const LeastSquaresProblem& problem,
   fdf.n = n;
   fdf.p = p;
   fdf.params = &callbacks;
-
   gsl_multifit_nlinear_parameters parameters = gsl_multifit_nlinear_default_parameters();
   parameters.trs = gsl_multifit_nlinear_trs_lm;
   parameters.scale = gsl_multifit_nlinear_scale_more;
@@ -144,48 +211,129 @@ LeastSquaresOutcome minimiseLeastSquares(const LeastSquaresProblem& problem,
   std::unique_ptr<gsl_multifit_nlinear_workspace, WorkspaceDeleter> w(
       gsl_multifit_nlinear_alloc(gsl_multifit_nlinear_trust, &parameters, n, p));
   std::unique_ptr<gsl_vector, VectorDeleter> u0(gsl_vector_alloc(p));
-  for (std::size_t k = 0; k < p; ++k) {
-    gsl_vector_set(u0.get(), k, toUnbounded(problem.parameters[k], problem.parameters[k].start));
+  for (std::size_t a = 0; a < p; ++a) {
+    const std::size_t k = callbacks.active[a];
+    gsl_vector_set(u0.get(), a, callbacks.transforms[a].u(x[k]));
   }
   gsl_multifit_nlinear_init(u0.get(), &fdf, w.get());
   if (callbacks.failure) std::rethrow_exception(callbacks.failure);
 
-  LeastSquaresOutcome outcome;
+  std::vector<int> pressedFor(p, 0);
   double chi2 = sumOfSquares(gsl_multifit_nlinear_residual(w.get()));
   int quietIterations = 0;
-  while (outcome.iterations < control.maxIterations) {
+  RunEnd end = RunEnd::Exhausted;
+  while (iterations < control.maxIterations) {
     if (control.cancel != nullptr && control.cancel->load()) {
-      outcome.cancelled = true;
+      end = RunEnd::Cancelled;
       break;
     }
     const int status = gsl_multifit_nlinear_iterate(w.get());
     if (callbacks.failure) std::rethrow_exception(callbacks.failure);
     if (status == GSL_ENOPROG) {
       // No step lowers chi2 any more: the minimum within the arithmetic's reach.
-      outcome.converged = true;
+      end = RunEnd::Converged;
       break;
     }
-    if (status != GSL_SUCCESS) break;
-    ++outcome.iterations;
+    if (status != GSL_SUCCESS) {
+      end = RunEnd::Failed;
+      break;
+    }
+    ++iterations;
     const double previous = chi2;
     chi2 = sumOfSquares(gsl_multifit_nlinear_residual(w.get()));
-    if (control.progress) {
-      callbacks.setX(gsl_multifit_nlinear_position(w.get()));
-      control.progress(outcome.iterations, callbacks.x, chi2);
+    const gsl_vector* u = gsl_multifit_nlinear_position(w.get());
+    callbacks.setX(u);
+    if (control.progress) control.progress(iterations, callbacks.x, chi2);
+
+    bool pressed = false;
+    for (std::size_t a = 0; a < p; ++a) {
+      const std::size_t k = callbacks.active[a];
+      const int bound = callbacks.transforms[a].pressed(gsl_vector_get(u, a));
+      pressedFor[a] = bound != 0 ? pressedFor[a] + 1 : 0;
+      if (pressedFor[a] >= kPressedIterations) {
+        held[k] = bound;
+        callbacks.x[k] = bound < 0 ? problem.parameters[k].min : problem.parameters[k].max;
+        pressed = true;
+      }
+    }
+    if (pressed) {
+      end = RunEnd::Pressed;
+      break;
     }
     int info = 0;
     if (gsl_multifit_nlinear_test(1e-8, 1e-10, 0.0, &info, w.get()) == GSL_SUCCESS) {
-      outcome.converged = true;
+      end = RunEnd::Converged;
       break;
     }
-    quietIterations = previous - chi2 <= 1e-10 * chi2 ? quietIterations + 1 : 0;
+    // A change of chi2 by 1e-6 moves a determined parameter by 1e-3 of its error.
+    const bool quiet = previous - chi2 <= std::max(1e-10 * chi2, 1e-6);
+    quietIterations = quiet ? quietIterations + 1 : 0;
     if (quietIterations >= 2) {
-      outcome.converged = true;
+      end = RunEnd::Converged;
       break;
     }
   }
-  callbacks.setX(gsl_multifit_nlinear_position(w.get()));
-  outcome.x = callbacks.x;
-  outcome.chi2 = sumOfSquares(gsl_multifit_nlinear_residual(w.get()));
+  if (end != RunEnd::Pressed) callbacks.setX(gsl_multifit_nlinear_position(w.get()));
+  x = callbacks.x;
+  return end;
+}
+
+// Releases the held parameters that chi2 would pull back inside their bounds;
+// true when any is released.
+bool releaseHeld(const LeastSquaresProblem& problem, const std::vector<double>& x,
+                 std::vector<int>& held) {
+  if (std::none_of(held.begin(), held.end(), [](int h) { return h != 0; })) return false;
+  const std::size_t n = problem.residualCount;
+  const std::size_t p = x.size();
+  std::vector<double> r(n);
+  std::vector<double> J(n * p);
+  problem.residuals(x, r);
+  problem.jacobian(x, J);
+  bool released = false;
+  for (std::size_t k = 0; k < p; ++k) {
+    if (held[k] == 0) continue;
+    double gradient = 0.0;  // d chi2/dx / 2
+    for (std::size_t j = 0; j < n; ++j) gradient += r[j] * J[j * p + k];
+    // Inside lies above a minimum and below a maximum.
+    if ((held[k] < 0 && gradient < 0.0) || (held[k] > 0 && gradient > 0.0)) {
+      held[k] = 0;
+      released = true;
+    }
+  }
+  return released;
+}
+
+}  // namespace
+
+LeastSquaresOutcome minimiseLeastSquares(const LeastSquaresProblem& problem,
+                                         const LeastSquaresControl& control) {
+  // GSL's default handler aborts the process; its status codes are checked here instead.
+  static std::once_flag handlerOff;
+  std::call_once(handlerOff, [] { gsl_set_error_handler_off(); });
+
+  LeastSquaresOutcome outcome;
+  std::vector<double> x;
+  for (const BoundedParameter& p : problem.parameters) x.push_back(p.start);
+  std::vector<int> held(x.size(), 0);
+  for (int round = 0;; ++round) {
+    const RunEnd end = runTrustRegion(problem, control, x, held, outcome.iterations);
+    if (end == RunEnd::Cancelled) {
+      outcome.cancelled = true;
+      break;
+    }
+    if (end == RunEnd::Pressed && round < kMaxRounds) continue;
+    if (end == RunEnd::Converged) {
+      if (round < kMaxRounds && outcome.iterations < control.maxIterations &&
+          releaseHeld(problem, x, held)) {
+        continue;
+      }
+      outcome.converged = true;
+    }
+    break;
+  }
+  outcome.x = x;
+  std::vector<double> r(problem.residualCount);
+  problem.residuals(x, r);
+  for (double v : r) outcome.chi2 += v * v;
   return outcome;
 }

@@ -40,11 +40,18 @@ struct LeastSquaresOutcome {
 
 // Trust region with Levenberg-Marquardt steps. Bounds are kept by a smooth
 // change of variables, so the steps are taken in unbounded coordinates u:
-// x = min + (max - min)(1 + sin u)/2 with both bounds, x = min - 1 + sqrt(u^2 + 1)
-// (or max + 1 - sqrt(u^2 + 1)) with one; a start on a bound begins a little
-// inside, where the change of variables still has a slope. Converged when the
-// step (relative 1e-8), the gradient, or chi2 (relative 1e-10 on two
-// successive iterations) stops changing. An exception of a callback ends the
-// minimisation and reaches the caller.
+// x = min + (max - min)(1 + sin u)/2 with both bounds,
+// x = min + s(sqrt(u^2 + 1) - 1) (or max - s(...)) with one, x = s*u with
+// none, s the start's distance from its bound or its size; a start on a bound
+// begins a little inside, where the change of variables still has a slope. The change of
+// variables flattens at a bound, and a parameter that the data press against
+// one would crawl there for hundreds of iterations: such a parameter (three
+// iterations in a row within 1e-2 of the bound in u) is held on the bound and
+// the others go on; at convergence a held parameter that chi2 pulls back
+// inside is released and the fit goes on again. Converged when the step
+// (relative 1e-8) or the gradient vanishes, or when chi2 changes by less than
+// 1e-6 (or 1e-10 of itself) on two successive iterations: a parameter then
+// moves by less than a thousandth of its error. An exception of a callback
+// ends the minimisation and reaches the caller.
 LeastSquaresOutcome minimiseLeastSquares(const LeastSquaresProblem& problem,
                                          const LeastSquaresControl& control);

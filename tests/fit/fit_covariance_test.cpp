@@ -1,0 +1,59 @@
+#include "fit/fit_covariance.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+// A straight line a + b*x through points of unit error at x = 0..n-1: the
+// covariance is the inverse of [[n, sum x], [sum x, sum x^2]].
+CovarianceInput straightLine(int n, double chi2, bool duplicateSlope) {
+  CovarianceInput input;
+  input.names = {"a", "b"};
+  if (duplicateSlope) input.names.push_back("c");
+  const std::size_t p = input.names.size();
+  for (int j = 0; j < n; ++j) {
+    input.jacobian.push_back(-1.0);
+    for (std::size_t k = 1; k < p; ++k) input.jacobian.push_back(-static_cast<double>(j));
+  }
+  input.chi2 = chi2;
+  input.dof = n - static_cast<int>(p);
+  return input;
+}
+
+TEST(FitCovariance, StraightLineErrorsScaledOnlyWhenTheFitIsWorseThanTheErrors) {
+  const int n = 10;
+  const double sx = 45.0;
+  const double sxx = 285.0;
+  const double det = n * sxx - sx * sx;
+  for (double reduced : {0.5, 4.0}) {
+    const CovarianceEstimate e = estimateCovariance(straightLine(n, reduced * (n - 2), false));
+    const double scale = reduced > 1.0 ? 2.0 : 1.0;
+    ASSERT_TRUE(e.errors[0] && e.errors[1]);
+    EXPECT_NEAR(*e.errors[0], scale * std::sqrt(sxx / det), 1e-12);
+    EXPECT_NEAR(*e.errors[1], scale * std::sqrt(n / det), 1e-12);
+    EXPECT_NEAR(*e.correlation[0][1], -sx / std::sqrt(n * sxx), 1e-12);
+    EXPECT_TRUE(e.warnings.empty());
+    // a + 2b at x = 2: the delta method's variance.
+    const double variance = (sxx - 4 * sx + 4 * n) / det;
+    EXPECT_NEAR(*e.propagate({1.0, 2.0}), scale * std::sqrt(variance), 1e-12);
+  }
+}
+
+TEST(FitCovariance, ParametersTheDataCannotTellApartHaveNoErrorsAndAWarning) {
+  const CovarianceEstimate e = estimateCovariance(straightLine(10, 3.0, true));
+  ASSERT_EQ(e.warnings.size(), 1u);
+  EXPECT_NE(e.warnings[0].find("b and c"), std::string::npos) << e.warnings[0];
+  EXPECT_NE(e.warnings[0].find("correlation"), std::string::npos) << e.warnings[0];
+  EXPECT_FALSE(e.errors[1]);
+  EXPECT_FALSE(e.errors[2]);
+  EXPECT_FALSE(e.correlation[0][1]);
+  // With the slope held, the intercept's error is that of a mean of ten points.
+  ASSERT_TRUE(e.errors[0]);
+  EXPECT_NEAR(*e.errors[0], 1.0 / std::sqrt(10.0), 1e-12);
+  EXPECT_TRUE(e.propagate({2.0, 0.0, 0.0}));
+  EXPECT_FALSE(e.propagate({1.0, 1.0, 0.0}));
+}
+
+}  // namespace

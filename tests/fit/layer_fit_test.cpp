@@ -1,0 +1,413 @@
+#include "fit/layer_fit.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include "fit/fit_error.h"
+#include "fit/layer_fit_evaluator.h"
+#include "fit/layer_measures.h"
+#include "fit/profile_rendering.h"
+#include "model/autoconvolution_calculation.h"
+#include "model/collision_weights.h"
+#include "model/excitation_calculation.h"
+#include "model/lewis_broadening.h"
+#include "model/mean_collision_loss.h"
+#include "model/profile_editing.h"
+#include "model/profile_smoothing.h"
+#include "support/start_up_inputs.h"
+
+namespace {
+
+constexpr double kBeamKev = 151.0;
+constexpr double kWidthEv = 100.0;
+constexpr double kStep = 0.005;
+constexpr double kMaxDepth = 1.5;
+
+// The start-up spectrum cut to 400 points of 4.03 eV and 60 collisions:
+// enough for depths to about 1.5 ug/cm2.
+const AutoconvolutionSet& smallSet() {
+  static const AutoconvolutionSet set = [] {
+    AutoconvolutionInputs inputs = startUpAutoconvolutionInputs();
+    inputs.pointCount = 400;
+    inputs.nc = 60;
+    return calculateAutoconvolutions(inputs, nullptr, nullptr)->set;
+  }();
+  return set;
+}
+
+double rate() {
+  return 548.56 / meanCollisionLoss(5.7571335f, 328.94867f);
+}
+
+std::vector<double> measuredEnergies() {
+  std::vector<double> energies;
+  for (int j = 0; j < 80; ++j) energies.push_back(150.85 + j * 0.0125);
+  return energies;
+}
+
+// Calculate's curve of the profile, as the main chart draws it, at the energies.
+std::vector<double> calculatedCurve(const DepthProfile& profile,
+                                    const std::vector<double>& energies) {
+  const AutoconvolutionSet& set = smallSet();
+  SampledCurve curve = weightedAutoconvolutionSum(
+      set, collisionWeights(profile, static_cast<int>(set.size()), rate()));
+  convolveLorentzian(curve, kWidthEv);
+  convolveGaussian(curve, kWidthEv);
+  std::vector<double> values;
+  for (double e : energies) {
+    const double x = (e - kBeamKev) * 1000.0 + curve.origin;  // eV on the curve's grid
+    const std::size_t i = static_cast<std::size_t>(x / curve.step);
+    const double t = x / curve.step - static_cast<double>(i);
+    values.push_back((1 - t) * curve.values[i] + t * curve.values[i + 1]);
+  }
+  return values;
+}
+
+FitProblem problemOf(std::vector<ExperimentalPoint> points) {
+  FitProblem problem;
+  problem.set = &smallSet();
+  problem.beamEnergyKev = kBeamKev;
+  problem.collisionRate = rate();
+  problem.points = std::move(points);
+  return problem;
+}
+
+// Counts of a measurement: Poisson around multiplier*curve + background.
+std::vector<ExperimentalPoint> measure(const std::vector<double>& curve, double multiplier,
+                                       double background, std::uint64_t seed) {
+  std::mt19937_64 rng(seed);
+  std::vector<ExperimentalPoint> points;
+  const std::vector<double> energies = measuredEnergies();
+  for (std::size_t j = 0; j < energies.size(); ++j) {
+    std::poisson_distribution<int> counts(multiplier * curve[j] + background);
+    const float y = static_cast<float>(counts(rng));
+    points.push_back({static_cast<float>(energies[j]), y, std::sqrt(std::max(y, 1.0f))});
+  }
+  return points;
+}
+
+FitParameter freeWithin(double value, double min, double max) {
+  return {value, true, min, max};
+}
+
+SampleModel baseModel(double contamination) {
+  SampleModel model;
+  model.maxDepth = kMaxDepth;
+  model.step = kStep;
+  model.contamination = contamination;
+  model.lorentzianWidth = {kWidthEv};
+  model.gaussianWidth = {kWidthEv};
+  return model;
+}
+
+TEST(LayerFit, JacobianMatchesDifferencesForEveryKindOfParameter) {
+  SampleModel model = baseModel(0.05);
+  model.layers = {{freeWithin(0.2, 0, 1), freeWithin(0.45, 0, 1), freeWithin(0.8, 0, 5),
+                   freeWithin(0.03, 0, 1), freeWithin(0.05, 0, 1)},
+                  {freeWithin(0.7012, 0, 2), freeWithin(0.9537, 0, 2), {0.5}, {0.0}, {0.0}}};
+  model.multiplier = freeWithin(2000, 0, 1e9);
+  model.background = freeWithin(3, 0, 100);
+  model.energyShift = freeWithin(0.01, -1, 1);
+  model.lorentzianWidth = freeWithin(90, 1, 500);
+  model.gaussianWidth = freeWithin(110, 1, 500);
+  std::vector<double> truth = calculatedCurve(renderProfile(model), measuredEnergies());
+  LayerFitEvaluator evaluator(model, problemOf(measure(truth, 2200, 2, 1)));
+  const std::vector<double> x = evaluator.startValues();
+  const std::size_t n = evaluator.points().size();
+  const std::size_t p = x.size();
+  ASSERT_EQ(p, 12u);
+  ASSERT_EQ(n, 80u);
+  std::vector<double> J(n * p);
+  evaluator.jacobian(x, J);
+  for (std::size_t k = 0; k < p; ++k) {
+    // Sharp edges' cell means are linear in the position within a cell.
+    const double h = 1e-5 * std::max(std::fabs(x[k]), 0.01);
+    std::vector<double> up = x;
+    std::vector<double> down = x;
+    up[k] += h;
+    down[k] -= h;
+    std::vector<double> rUp(n);
+    std::vector<double> rDown(n);
+    evaluator.residuals(up, rUp);
+    evaluator.residuals(down, rDown);
+    double scale = 0.0;
+    for (std::size_t j = 0; j < n; ++j) scale = std::max(scale, std::fabs(J[j * p + k]));
+    ASSERT_GT(scale, 0.0) << evaluator.freeNames()[k];
+    for (std::size_t j = 0; j < n; ++j) {
+      EXPECT_NEAR(J[j * p + k], (rUp[j] - rDown[j]) / (2 * h), 1e-4 * scale)
+          << evaluator.freeNames()[k] << " at point " << j;
+    }
+  }
+
+  // The derived quantities' gradients, by the first layer's parameters.
+  const LayerMeasures at = layerMeasures(renderLayerWithDerivatives(model, 0), model.layers[0]);
+  for (int q = 0; q < kLayerParameterCount; ++q) {
+    const double h = 1e-6;
+    SampleModel moved = model;
+    FitParameter* parameters[] = {&moved.layers[0].from, &moved.layers[0].to,
+                                  &moved.layers[0].concentration, &moved.layers[0].topWidth,
+                                  &moved.layers[0].bottomWidth};
+    parameters[q]->value += h;
+    const LayerMeasures up = layerMeasures(renderLayerWithDerivatives(moved, 0), moved.layers[0]);
+    parameters[q]->value -= 2 * h;
+    const LayerMeasures down = layerMeasures(renderLayerWithDerivatives(moved, 0), moved.layers[0]);
+    EXPECT_NEAR(at.amount.gradient[q], (up.amount.value - down.amount.value) / (2 * h), 1e-6);
+    EXPECT_NEAR(at.centroid.gradient[q], (up.centroid.value - down.centroid.value) / (2 * h), 1e-6);
+  }
+}
+
+// A synthetic measurement made with the profile tools: each layer drawn as a
+// line of constant concentration and smoothed once with nine points.
+struct DrawnLayer {
+  double from, to, concentration;
+};
+struct RecoveryCase {
+  const char* what;
+  double contamination;
+  std::vector<DrawnLayer> layers;
+};
+
+DepthProfile drawn(const DrawnLayer& l, double contamination) {
+  DepthProfile profile = DepthProfile::forMaximumDepth(kMaxDepth, kStep);
+  setContaminationDepth(profile, contamination);
+  profile.values.assign(profile.values.size(), 0.0);
+  profile.pointCount = static_cast<std::int32_t>(profile.values.size());
+  drawProfileLine(profile, l.from, l.concentration, l.to, l.concentration);
+  smoothProfile(profile, 0);
+  return profile;
+}
+
+struct Truth {
+  double amount, centroid;
+};
+Truth truthOf(const DepthProfile& profile) {
+  const int first = static_cast<int>(std::ceil(profile.contaminationDepth / profile.step));
+  double sum = 0.0;
+  double moment = 0.0;
+  for (int i = first; i < profile.pointCount; ++i) {
+    sum += profile.values[i];
+    moment += i * profile.step * profile.values[i];
+  }
+  return {sum * profile.step, moment / sum};
+}
+
+// Peak counts of about 3000 over the curve.
+constexpr double kPeakCounts = 3000.0;
+constexpr double kBackground = 2.0;
+
+struct Synthetic {
+  std::vector<Truth> truths;
+  std::vector<double> curve;
+  double multiplier;
+};
+Synthetic synthesise(const RecoveryCase& c) {
+  Synthetic s;
+  DepthProfile total = DepthProfile::forMaximumDepth(kMaxDepth, kStep);
+  for (const DrawnLayer& l : c.layers) {
+    const DepthProfile layer = drawn(l, c.contamination);
+    s.truths.push_back(truthOf(layer));
+    total.values.resize(layer.values.size(), 0.0);
+    for (std::size_t i = 0; i < layer.values.size(); ++i) total.values[i] += layer.values[i];
+  }
+  total.pointCount = static_cast<std::int32_t>(total.values.size());
+  s.curve = calculatedCurve(total, measuredEnergies());
+  s.multiplier = kPeakCounts / *std::max_element(s.curve.begin(), s.curve.end());
+  return s;
+}
+
+// The start model: positions deeper and concentrations lower by `off` (the
+// other way round for every second layer), interface widths fixed at the
+// smoothing's spread, the multiplier known.
+SampleModel startModel(const RecoveryCase& c, double multiplier, double off) {
+  SampleModel model = baseModel(c.contamination);
+  model.maxDepth = kMaxDepth + c.contamination;
+  double sign = 1.0;
+  for (const DrawnLayer& l : c.layers) {
+    LayerModel layer;
+    layer.from = l.from <= c.contamination ? FitParameter{l.from}
+                                           : freeWithin(l.from * (1 + sign * off), 0, 1.5);
+    layer.to = freeWithin(l.to * (1 + sign * off), 0, 1.5);
+    layer.concentration = freeWithin(l.concentration * (1 - sign * off), 0, 10);
+    layer.topWidth = {0.013};
+    layer.bottomWidth = {0.013};
+    model.layers.push_back(layer);
+    sign = -sign;
+  }
+  model.multiplier = {multiplier};
+  model.background = freeWithin(kBackground * 2, 0, 100);
+  return model;
+}
+
+class Recovery : public testing::TestWithParam<RecoveryCase> {};
+
+TEST_P(Recovery, FindsEveryLayerWithinThreeSigmaAndHonestErrors) {
+  const RecoveryCase& c = GetParam();
+  const Synthetic s = synthesise(c);
+  const FitProblem problem = problemOf(measure(s.curve, s.multiplier, kBackground, 7));
+  const FitResult result = fitSampleModel(startModel(c, s.multiplier, 0.3), problem);
+  EXPECT_TRUE(result.converged);
+  EXPECT_TRUE(result.warnings.empty()) << result.warnings.front();
+  EXPECT_GT(result.reducedChi2, 0.6);
+  EXPECT_LT(result.reducedChi2, 1.6);
+  for (std::size_t k = 0; k < c.layers.size(); ++k) {
+    for (int q = 0; q < 2; ++q) {
+      const EstimatedValue& v = result.derived[3 * k + q];
+      const double truth = q == 0 ? s.truths[k].amount : s.truths[k].centroid;
+      ASSERT_TRUE(v.error) << v.name;
+      std::printf("%-28s %-18s %.5f +- %.5f (truth %.5f)\n", c.what, v.name.c_str(), v.value,
+                  *v.error, truth);
+      EXPECT_NEAR(v.value, truth, 3 * *v.error) << v.name;
+      EXPECT_LT(*v.error, 0.08 * v.value) << v.name;
+      EXPECT_GT(*v.error, 1e-4 * v.value) << v.name;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Profiles, Recovery,
+    testing::Values(RecoveryCase{"buried under contamination", 0.1, {{0.35, 0.6, 1.0}}},
+                    RecoveryCase{"thick deep layer", 0.0, {{0.4, 1.1, 0.6}}},
+                    RecoveryCase{"two concentrations", 0.0, {{0.05, 0.35, 1.0}, {0.75, 1.2, 0.4}}},
+                    RecoveryCase{"at the surface", 0.0, {{0.0, 0.3, 1.0}}}));
+
+TEST(LayerFit, OneSigmaIntervalsHoldTheTruthInAboutTwoThirdsOfReplicas) {
+  const RecoveryCase c{"buried", 0.1, {{0.35, 0.6, 1.0}}};
+  const Synthetic s = synthesise(c);
+  int held = 0;
+  int intervals = 0;
+  for (std::uint64_t seed = 100; seed < 140; ++seed) {
+    const FitResult result = fitSampleModel(startModel(c, s.multiplier, 0.2),
+                                            problemOf(measure(s.curve, s.multiplier, 2, seed)));
+    ASSERT_TRUE(result.converged) << seed << " after " << result.iterations;
+    for (int q = 0; q < 2; ++q) {
+      const EstimatedValue& v = result.derived[q];
+      ASSERT_TRUE(v.error);
+      const double truth = q == 0 ? s.truths[0].amount : s.truths[0].centroid;
+      held += std::fabs(v.value - truth) <= *v.error;
+      ++intervals;
+    }
+  }
+  const double fraction = static_cast<double>(held) / intervals;
+  std::printf("1-sigma intervals holding the truth: %d of %d (%.0f%%)\n", held, intervals,
+              100 * fraction);
+  EXPECT_GT(fraction, 0.5);
+  EXPECT_LT(fraction, 0.85);
+}
+
+// A layer thinner than the resolution, its interface widths freed far below
+// it with the multiplier: the data fix only multiplier x amount and the
+// centroid. Whatever error is given must be one (within the bounds, below the
+// value); the widths have none, and a warning names them.
+TEST(LayerFit, WidthsBelowTheResolutionFreedWithTheMultiplierAreUndetermined) {
+  const RecoveryCase c{"thin", 0.0, {{0.45, 0.55, 1.0}}};
+  const Synthetic s = synthesise(c);
+  SampleModel model = startModel(c, s.multiplier, 0.0);
+  model.layers[0].concentration = {1.0};
+  model.layers[0].topWidth = freeWithin(0.002, 0, 1);
+  model.layers[0].bottomWidth = freeWithin(0.002, 0, 1);
+  model.multiplier = freeWithin(s.multiplier * 0.8, 0, 1e12);
+  const FitResult result = fitSampleModel(model, problemOf(measure(s.curve, s.multiplier, 2, 3)));
+  std::string warnings;
+  for (const std::string& w : result.warnings) warnings += w + "\n";
+  std::printf("%s", warnings.c_str());
+  EXPECT_NE(warnings.find("layer1.top_width"), std::string::npos);
+  EXPECT_NE(warnings.find("layer1.bottom_width"), std::string::npos);
+  SampleModel fitted = result.model;
+  const std::vector<NamedParameter> named = namedParameters(fitted);
+  for (std::size_t i = 0; i < named.size(); ++i) {
+    const EstimatedValue& v = result.parameters[i];
+    if (v.name == "layer1.top_width" || v.name == "layer1.bottom_width") {
+      EXPECT_FALSE(v.error) << v.name;
+    }
+    if (!v.error) continue;
+    EXPECT_LT(*v.error, named[i].parameter->max - named[i].parameter->min) << v.name;
+    if (v.name != "background") {
+      EXPECT_LT(*v.error, std::fabs(v.value)) << v.name;
+    }
+  }
+  for (const EstimatedValue& v : result.derived) {
+    if (v.error) {
+      EXPECT_LT(*v.error, std::fabs(v.value)) << v.name;
+    }
+  }
+}
+
+TEST(LayerFit, CancelledBetweenIterationsKeepsTheStartModel) {
+  const RecoveryCase c{"buried", 0.1, {{0.35, 0.6, 1.0}}};
+  const Synthetic s = synthesise(c);
+  const SampleModel start = startModel(c, s.multiplier, 0.3);
+  std::atomic<bool> cancel{false};
+  std::vector<double> reported;
+  FitControl control;
+  control.cancel = &cancel;
+  control.progress = [&](const FitProgress& progress) {
+    EXPECT_EQ(progress.iteration, static_cast<int>(reported.size()) + 1);
+    EXPECT_NE(*progress.model, start);
+    reported.push_back(progress.chi2);
+    if (progress.iteration == 2) cancel = true;
+  };
+  const FitResult result =
+      fitSampleModel(start, problemOf(measure(s.curve, s.multiplier, 2, 5)), control);
+  EXPECT_TRUE(result.cancelled);
+  EXPECT_EQ(result.model, start);
+  ASSERT_EQ(reported.size(), 2u);
+  EXPECT_LT(reported[1], reported[0]);
+}
+
+struct Refusal {
+  const char* message;
+  void (*spoil)(SampleModel&, FitProblem&);
+};
+
+class Refusals : public testing::TestWithParam<Refusal> {};
+
+TEST_P(Refusals, SayWhatIsWrong) {
+  const RecoveryCase c{"buried", 0.1, {{0.35, 0.6, 1.0}}};
+  const Synthetic s = synthesise(c);
+  SampleModel model = startModel(c, s.multiplier, 0.1);
+  FitProblem problem = problemOf(measure(s.curve, s.multiplier, 2, 9));
+  checkFitProblem(model, problem);
+  GetParam().spoil(model, problem);
+  try {
+    checkFitProblem(model, problem);
+    FAIL() << "accepted; expected: " << GetParam().message;
+  } catch (const FitError& e) {
+    EXPECT_STREQ(e.what(), GetParam().message);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Problems, Refusals,
+    testing::Values(
+        Refusal{"layer1.from lies above the surface (below 0).",
+                [](SampleModel& m, FitProblem&) {
+                  m.layers[0].from = {-0.1, true, -1, 1};
+                }},
+        Refusal{"layer1.from lies after layer1.to.",
+                [](SampleModel& m, FitProblem&) { m.layers[0].from.value = 0.7; }},
+        Refusal{"The bounds of layer1.to [0, 0.5] exclude its start value 0.66.",
+                [](SampleModel& m, FitProblem&) { m.layers[0].to.max = 0.5; }},
+        Refusal{"No measured point lies in the energy range.",
+                [](SampleModel& m, FitProblem&) {
+                  m.energyRange = {{160.0, 161.0}};
+                }},
+        Refusal{"Only 3 measured points lie in the energy range, fewer than the 4 free "
+                "parameters.",
+                [](SampleModel&, FitProblem& p) { p.points.resize(3); }},
+        Refusal{"There are no autoconvolutions to fit with: calculate or load them first.",
+                [](SampleModel&, FitProblem& p) { p.set = nullptr; }},
+        Refusal{"The Lorentzian and Gaussian widths must be greater than 0 eV.",
+                [](SampleModel& m, FitProblem&) { m.gaussianWidth = {0.0}; }},
+        Refusal{"The statistic \"errors\" needs a positive error (a third column) for every "
+                "measured point; the point at 150.9 keV has none.",
+                [](SampleModel& m, FitProblem& p) {
+                  m.statistic = FitStatistic::Errors;
+                  p.points[4].error = 0.0f;
+                }}));
+
+}  // namespace
