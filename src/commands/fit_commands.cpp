@@ -1,10 +1,7 @@
 #include "commands/fit_commands.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <limits>
 
 #include "commands/command_error.h"
 #include "commands/excitation_commands.h"
