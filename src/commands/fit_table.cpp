@@ -122,6 +122,9 @@ SampleModel sampleModelFromTexts(const FitTexts& texts, DecimalFormat decimal) {
     parameter.free = row.free;
     parameter.min = boundNumber(row.min, name + " min", -kInfinity, decimal);
     parameter.max = boundNumber(row.max, name + " max", kInfinity, decimal);
+    // A negative width turns an edge over: a freed width without a lower
+    // bound stops at a sharp edge instead.
+    if (parameter.free && name.ends_with("_width")) parameter.min = std::max(parameter.min, 0.0);
   }
   return model;
 }

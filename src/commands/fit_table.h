@@ -7,7 +7,8 @@
 // stand for, both ways.
 
 // The texts as a sample model; a field that is not a number throws
-// CommandError naming it ("layer1.to: '0,4x' is not ...").
+// CommandError naming it ("layer1.to: '0,4x' is not ..."). A free width
+// (interface or broadening) is never let below 0, whatever its Min says.
 SampleModel sampleModelFromTexts(const FitTexts& texts, DecimalFormat decimal);
 // The model into the fields and the table; results and warnings are cleared.
 void showSampleModel(FitTexts& texts, const SampleModel& model, DecimalFormat decimal);

@@ -253,6 +253,8 @@ void FitWindow::showResults() {
   LabelWarnings->setVisible(!warnings.isEmpty());
   showSeries(*SeriesResiduals, context.charts.fit.residuals);
   ChartResiduals->rescaleAxes();
+  // Room above and below, so that the largest residuals are drawn whole.
+  ChartResiduals->yAxis->scaleRange(1.15, 0.0);
   ChartResiduals->replot();
 }
 

@@ -67,6 +67,14 @@ TEST(FitTable, EveryFieldReadsBackAsShown) {
   EXPECT_EQ(f.texts.fit.parameters[1].value, "1,25");
   EXPECT_EQ(f.texts.fit.parameters[3].max, "");
   EXPECT_EQ(sampleModelFromTexts(f.texts.fit, f.context.decimal), model);
+
+  // A freed width without a lower bound stops at a sharp edge, not below it.
+  f.texts.fit.parameters[3].min = "";
+  f.texts.fit.parameters[4].free = true;
+  const SampleModel freed = sampleModelFromTexts(f.texts.fit, f.context.decimal);
+  EXPECT_EQ(freed.layers[0].topWidth.min, 0.0);
+  EXPECT_EQ(freed.layers[0].bottomWidth.min, 0.0);
+  EXPECT_EQ(freed.background.min, -1.0);
 }
 
 }  // namespace
