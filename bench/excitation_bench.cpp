@@ -17,14 +17,15 @@
 #include <string>
 
 #include "model/autoconvolution_calculation.h"
-#include "model/collision_parameters.h"
 #include "model/curve_arithmetic.h"
 #include "model/curve_measures.h"
 #include "model/excitation_calculation.h"
 #include "model/lewis_broadening.h"
 #include "model/mean_collision_loss.h"
+#include "recording_reporter.h"
 #include "support/reference_kernels.h"
 #include "support/start_up_inputs.h"
+#include "support/thick_film_inputs.h"
 
 namespace {
 
@@ -64,17 +65,7 @@ const Case& startUpCase() {
 
 const Case& thickFilmCase() {
   static const Case c = [] {
-    // The fields as Refresh fills them, read back in single precision.
-    AutoconvolutionInputs inputs;
-    inputs.beamEnergy = 1683.3f;
-    inputs.stoppingPower = 123.0f;
-    inputs.straggling = 8.6856f;
-    inputs.emax = static_cast<float>(maximumCollisionEnergy(inputs.beamEnergy));
-    inputs.emin = static_cast<float>(
-        minimumCollisionEnergy(inputs.emax, inputs.stoppingPower, inputs.straggling));
-    inputs.step = static_cast<float>(0.7 * inputs.emin);
-    inputs.pointCount = 4800;
-    inputs.nc = 1100;
+    const AutoconvolutionInputs inputs = thickFilmAutoconvolutionInputs();
     return makeCase(inputs, layer(264.6, 0.0, 264.6));
   }();
   return c;
@@ -119,23 +110,6 @@ void registerRuns(const std::string& name, const Case& (*caseOf)(), int literalI
     if (calculate == &literalCalculation && literalIterations > 0) b->Iterations(literalIterations);
   }
 }
-
-// Keeps the wall-clock time per iteration of every run it prints.
-class RecordingReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration) {
-        // The name without the iteration count.
-        const std::string name = run.benchmark_name();
-        seconds[name.substr(0, name.find("/iterations:"))] =
-            run.real_accumulated_time / static_cast<double>(run.iterations);
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> seconds;
-};
 
 // Largest difference between the curves relative to the literal curve's peak.
 double relativeDifference(const SampledCurve& fast, const SampledCurve& literal) {

@@ -13,9 +13,10 @@
 #include <optional>
 #include <string>
 
-#include "model/single_collision_density.h"
 #include "model/curve_convolution.h"
 #include "model/lewis_broadening.h"
+#include "model/single_collision_density.h"
+#include "recording_reporter.h"
 #include "support/reference_kernels.h"
 
 namespace {
@@ -99,21 +100,6 @@ BENCHMARK(chainLiteral)->Name("autoconvolution_chain_8000/literal")->Unit(benchm
 BENCHMARK(chainFast)->Name("autoconvolution_chain_8000/fast")->Unit(benchmark::kMillisecond);
 BENCHMARK(lineShapesLiteral)->Name("line_shapes_5000/literal")->Unit(benchmark::kMillisecond);
 BENCHMARK(lineShapesFast)->Name("line_shapes_5000/fast")->Unit(benchmark::kMillisecond);
-
-// Keeps the wall-clock time per iteration of every run it prints.
-class RecordingReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration) {
-        seconds[run.benchmark_name()] =
-            run.real_accumulated_time / static_cast<double>(run.iterations);
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> seconds;
-};
 
 void compare(const RecordingReporter& reporter, const std::string& name, const char* key) {
   const auto literal = reporter.seconds.find(name + "/literal");

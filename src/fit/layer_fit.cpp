@@ -274,8 +274,11 @@ FitResult fitSampleModel(const SampleModel& model, const FitProblem& problem,
     warnAtBounds(result);
     return result;
   } catch (const FitCancelled&) {
-    FitResult result = evaluateSampleModel(model, problem);
+    // Nothing more is computed: a stopped fit leaves everything as it was.
+    FitResult result;
     result.cancelled = true;
+    result.model = model;
+    result.profile = renderProfile(model);
     return result;
   }
 }

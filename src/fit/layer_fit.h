@@ -35,11 +35,14 @@ struct FitControl {
 // Checks the model against the problem; throws FitError with the user's message.
 void checkFitProblem(const SampleModel& model, const FitProblem& problem);
 
-// Fits the free parameters; a cancelled fit returns with cancelled = true and
-// the start model. Throws FitError when the problem cannot be fitted.
+// Fits the free parameters; a cancelled fit returns at once with cancelled =
+// true, the start model and its profile, and nothing else. Throws FitError
+// when the problem cannot be fitted. Parameters that the data cannot
+// determine have no error and a warning in the result (see fit_covariance.h).
 FitResult fitSampleModel(const SampleModel& model, const FitProblem& problem,
                          const FitControl& control = {});
 
 // The model's profile, curve values and statistic without fitting (errors
-// absent): what "Apply" and the start of a fit show.
+// absent): what "Apply" and the start of a fit show. Needs the set; throws
+// FitError when the model cannot be used.
 FitResult evaluateSampleModel(const SampleModel& model, const FitProblem& problem);

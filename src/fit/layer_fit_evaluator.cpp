@@ -95,9 +95,29 @@ SampleModel LayerFitEvaluator::modelAt(const std::vector<double>& x) const {
   return model;
 }
 
+const std::vector<double>& LayerFitEvaluator::weightsOf(const SampleModel& model) {
+  if (!m_weightsValid || m_weightsLayers != model.layers) {
+    const ForwardModel& fm = current(model);
+    m_layerWeights.clear();
+    m_weights.clear();
+    for (std::size_t k = 0; k < model.layers.size(); ++k) {
+      m_layerWeights.push_back(fm.weights(renderLayer(model, static_cast<int>(k))));
+      const std::vector<double>& w = m_layerWeights.back();
+      m_weights.resize(w.size(), 0.0);
+      for (std::size_t n = 0; n < w.size(); ++n) m_weights[n] += w[n];
+    }
+    if (model.layers.empty()) {
+      m_weights = fm.weights(renderProfile(model));
+    }
+    m_weightsLayers = model.layers;
+    m_weightsValid = true;
+  }
+  return m_weights;
+}
+
 std::vector<double> LayerFitEvaluator::yieldOf(const SampleModel& model) {
-  const ForwardModel& fm = current(model);
-  const std::vector<double> values = fm.values(renderProfile(model));
+  const std::vector<double>& weights = weightsOf(model);
+  const std::vector<double> values = current(model).values(weights);
   std::vector<double> f(values.size());
   for (std::size_t j = 0; j < f.size(); ++j) {
     f[j] = model.multiplier.value * values[j] + model.background.value;
@@ -119,17 +139,9 @@ void LayerFitEvaluator::jacobian(const std::vector<double>& x, std::vector<doubl
   const std::size_t p = m_free.size();
   const double m = model.multiplier.value;
 
-  std::vector<std::optional<LayerRendering>> layers(model.layers.size());
-  DepthProfile profile = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
-  profile.contaminationDepth = model.contamination;
-  for (std::size_t k = 0; k < model.layers.size(); ++k) {
-    layers[k] = renderLayerWithDerivatives(model, static_cast<int>(k));
-    for (std::size_t i = 0; i < profile.values.size(); ++i) {
-      profile.values[i] += layers[k]->value.values[i];
-    }
-  }
-  const std::vector<double> weights = fm.weights(profile);
+  const std::vector<double> weights = weightsOf(model);
   const std::vector<double> values = fm.values(weights);
+  std::vector<std::optional<LayerRendering>> layers(model.layers.size());
 
   std::vector<double> slope(n);
   for (std::size_t j = 0; j < n; ++j) {
@@ -141,10 +153,21 @@ void LayerFitEvaluator::jacobian(const std::vector<double>& x, std::vector<doubl
     const int index = m_free[k];
     std::vector<double> df(n);
     if (index < layerParameters) {
-      LayerRendering& layer = *layers[index / kLayerParameterCount];
-      DepthProfile derivative = layer.value;
-      derivative.values = layer.derivative[index % kLayerParameterCount];
-      const std::vector<double> dv = fm.derivative(weights, fm.weights(derivative));
+      const int k = index / kLayerParameterCount;
+      const int q = index % kLayerParameterCount;
+      const double c = model.layers[k].concentration.value;
+      std::vector<double> dWeights;
+      if (q == kConcentration && c != 0.0) {
+        // The layer is linear in its concentration.
+        dWeights = m_layerWeights[k];
+        for (double& w : dWeights) w /= c;
+      } else {
+        if (!layers[k]) layers[k] = renderLayerWithDerivatives(model, k);
+        DepthProfile derivative = layers[k]->value;
+        derivative.values = layers[k]->derivative[q];
+        dWeights = fm.weights(derivative);
+      }
+      const std::vector<double> dv = fm.derivative(weights, dWeights);
       for (std::size_t j = 0; j < n; ++j) df[j] = m * dv[j];
     } else {
       switch (index - layerParameters) {

@@ -52,6 +52,9 @@ class LayerFitEvaluator {
   const ForwardModel& modelFor(const ForwardModelSettings& settings,
                                const std::vector<double>& energies);
   const ForwardModel& current(const SampleModel& model);
+  // The collision weights of the model's profile, as the sum of its layers'
+  // (the weights are linear in the profile); kept for the last layers asked.
+  const std::vector<double>& weightsOf(const SampleModel& model);
 
   SampleModel m_start;
   FitProblem m_problem;
@@ -63,4 +66,8 @@ class LayerFitEvaluator {
   std::vector<std::string> m_freeNames;
   double m_floor = 0.0;
   std::optional<ForwardModel> m_cached;
+  bool m_weightsValid = false;
+  std::vector<LayerModel> m_weightsLayers;
+  std::vector<std::vector<double>> m_layerWeights;
+  std::vector<double> m_weights;
 };

@@ -12,25 +12,41 @@
 
 namespace {
 
-// How far inside a bound a start on it begins, in the unbounded coordinate.
-constexpr double kNudge = 0.1;
-// A parameter whose unbounded coordinate stays this close to a bound's for
-// kPressedIterations iterations is pressed against it and held there.
+// A start on a bound begins this far inside, in units of its scale.
+constexpr double kNudge = 1e-2;
+// A parameter within this fraction of its start's distance from a bound,
+// while chi2 falls towards the bound, for kPressedIterations iterations in a
+// row is pressed against it and held there.
 constexpr double kPressed = 1e-2;
-constexpr int kPressedIterations = 3;
+constexpr int kPressedIterations = 2;
 // Rounds of holding and releasing parameters at bounds.
 constexpr int kMaxRounds = 10;
-// Two bounds share the sine only when their distance is at most this many
-// times the start's distance from the nearer one; the sine would otherwise
-// leave a start near a bound too little room to move.
-constexpr double kSineRange = 1e3;
+// Two bounds share the logistic only when their distance is at most this
+// many times the start's distance from the nearer one; otherwise the nearer
+// bound alone shapes the change of variables and the far one is projected.
+constexpr double kLogisticRange = 1e3;
 
-// One parameter's change of variables for one run, x(u).
+double logistic(double u) {
+  return u >= 0.0 ? 1.0 / (1.0 + std::exp(-u)) : std::exp(u) / (1.0 + std::exp(u));
+}
+// log(1 + e^u) without overflow.
+double softplus(double u) {
+  return u > 0.0 ? u + std::log1p(std::exp(-u)) : std::log1p(std::exp(u));
+}
+// Its inverse for y > 0: log(e^y - 1).
+double inverseSoftplus(double y) {
+  return y + std::log(-std::expm1(-y));
+}
+
+// One parameter's change of variables for one run, x(u): monotonic, so that
+// a step never folds back at a bound, and linear in u far from the bounds.
 struct Transform {
-  enum Kind { Unbounded, FromMin, FromMax, Sine } kind = Unbounded;
+  enum Kind { Unbounded, AboveMin, BelowMax, Between } kind = Unbounded;
   double min = 0.0;
   double max = 0.0;
-  double scale = 1.0;  // the size of the parameter's moves, so that u is of order 1
+  double scale = 1.0;    // the size of the parameter's moves, so that u is of order 1
+  double nearMin = 0.0;  // how close to a bound counts as pressed against it
+  double nearMax = 0.0;
 
   Transform(const BoundedParameter& p, double start) : min(p.min), max(p.max) {
     const bool low = std::isfinite(p.min);
@@ -38,28 +54,30 @@ struct Transform {
     const double fromMin = start - p.min;
     const double fromMax = p.max - start;
     double distance = std::fabs(start);
-    if (low && high && p.max - p.min <= kSineRange * std::min(fromMin, fromMax)) {
-      kind = Sine;
+    if (low && high && p.max - p.min <= kLogisticRange * std::min(fromMin, fromMax)) {
+      kind = Between;
     } else if (low && (!high || fromMin <= fromMax)) {
-      kind = FromMin;
+      kind = AboveMin;
       distance = fromMin;
     } else if (high) {
-      kind = FromMax;
+      kind = BelowMax;
       distance = fromMax;
     }
     const double size = std::max(std::fabs(distance), std::fabs(start));
     scale = size > 0.0 && std::isfinite(size) ? size : 1.0;
+    nearMin = kPressed * std::max(fromMin, kNudge * scale);
+    nearMax = kPressed * std::max(fromMax, kNudge * scale);
   }
 
-  // A one-sided change of variables keeps the other bound by projection.
+  // x(u); a one-sided change of variables keeps the other bound by projection.
   double x(double u) const {
     switch (kind) {
-      case Sine:
-        return min + (max - min) * 0.5 * (1.0 + std::sin(u));
-      case FromMin:
-        return std::min(min + scale * (std::sqrt(u * u + 1.0) - 1.0), max);
-      case FromMax:
-        return std::max(max - scale * (std::sqrt(u * u + 1.0) - 1.0), min);
+      case Between:
+        return min + (max - min) * logistic(u);
+      case AboveMin:
+        return std::min(min + scale * softplus(u), max);
+      case BelowMax:
+        return std::max(max - scale * softplus(u), min);
       case Unbounded:
         break;
     }
@@ -67,12 +85,12 @@ struct Transform {
   }
   double slope(double u) const {
     switch (kind) {
-      case Sine:
-        return (max - min) * 0.5 * std::cos(u);
-      case FromMin:
-        return x(u) < max ? scale * u / std::sqrt(u * u + 1.0) : 0.0;
-      case FromMax:
-        return x(u) > min ? -scale * u / std::sqrt(u * u + 1.0) : 0.0;
+      case Between:
+        return (max - min) * logistic(u) * logistic(-u);
+      case AboveMin:
+        return x(u) < max ? scale * logistic(u) : 0.0;
+      case BelowMax:
+        return x(u) > min ? -scale * logistic(u) : 0.0;
       case Unbounded:
         break;
     }
@@ -80,31 +98,25 @@ struct Transform {
   }
   double u(double x) const {
     switch (kind) {
-      case Sine:
-        return std::asin(std::clamp(2.0 * (x - min) / (max - min) - 1.0, -1.0, 1.0));
-      case FromMin:
-      case FromMax: {
-        const double d = (kind == FromMin ? x - min : max - x) / scale + 1.0;
-        return std::max(std::sqrt(std::max(d * d - 1.0, 0.0)), kNudge);
+      case Between: {
+        const double q = std::clamp((x - min) / (max - min), 1e-12, 1.0 - 1e-12);
+        return std::log(q / (1.0 - q));
+      }
+      case AboveMin:
+      case BelowMax: {
+        const double y = (kind == AboveMin ? x - min : max - x) / scale;
+        return inverseSoftplus(std::max(y, kNudge));
       }
       case Unbounded:
         break;
     }
     return x / scale;
   }
-  // The bound that u presses against, if any: -1 the minimum, +1 the maximum.
-  int pressed(double u) const {
-    switch (kind) {
-      case Sine:
-        if (std::fabs(u + 0.5 * M_PI) < kPressed) return -1;
-        return std::fabs(u - 0.5 * M_PI) < kPressed ? 1 : 0;
-      case FromMin:
-        return std::fabs(u) < kPressed ? -1 : (x(u) >= max ? 1 : 0);
-      case FromMax:
-        return std::fabs(u) < kPressed ? 1 : (x(u) <= min ? -1 : 0);
-      case Unbounded:
-        break;
-    }
+  // The bound that x(u) lies close to, if any: -1 the minimum, +1 the maximum.
+  int nearBound(double u) const {
+    const double at = x(u);
+    if (std::isfinite(min) && at - min <= nearMin) return -1;
+    if (std::isfinite(max) && max - at <= nearMax) return 1;
     return 0;
   }
 };
@@ -245,11 +257,23 @@ RunEnd runTrustRegion(const LeastSquaresProblem& problem, const LeastSquaresCont
     callbacks.setX(u);
     if (control.progress) control.progress(iterations, callbacks.x, chi2);
 
+    // d chi2/du / 2 = J^T f; its sign by x follows through the slope.
+    const gsl_matrix* J = gsl_multifit_nlinear_jac(w.get());
+    const gsl_vector* f = gsl_multifit_nlinear_residual(w.get());
     bool pressed = false;
     for (std::size_t a = 0; a < p; ++a) {
       const std::size_t k = callbacks.active[a];
-      const int bound = callbacks.transforms[a].pressed(gsl_vector_get(u, a));
-      pressedFor[a] = bound != 0 ? pressedFor[a] + 1 : 0;
+      const Transform& t = callbacks.transforms[a];
+      const double ua = gsl_vector_get(u, a);
+      const int bound = t.nearBound(ua);
+      double gradient = 0.0;
+      for (std::size_t j = 0; j < n; ++j)
+        gradient += gsl_matrix_get(J, j, a) * gsl_vector_get(f, j);
+      const double slope = t.slope(ua);
+      // Towards the bound: chi2 grows with x at a minimum, falls at a maximum.
+      const bool towards =
+          slope == 0.0 || (bound < 0 ? gradient * slope > 0.0 : gradient * slope < 0.0);
+      pressedFor[a] = bound != 0 && towards ? pressedFor[a] + 1 : 0;
       if (pressedFor[a] >= kPressedIterations) {
         held[k] = bound;
         callbacks.x[k] = bound < 0 ? problem.parameters[k].min : problem.parameters[k].max;

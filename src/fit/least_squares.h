@@ -38,20 +38,26 @@ struct LeastSquaresOutcome {
   bool cancelled = false;
 };
 
-// Trust region with Levenberg-Marquardt steps. Bounds are kept by a smooth
-// change of variables, so the steps are taken in unbounded coordinates u:
-// x = min + (max - min)(1 + sin u)/2 with both bounds,
-// x = min + s(sqrt(u^2 + 1) - 1) (or max - s(...)) with one, x = s*u with
-// none, s the start's distance from its bound or its size; a start on a bound
-// begins a little inside, where the change of variables still has a slope. The change of
-// variables flattens at a bound, and a parameter that the data press against
-// one would crawl there for hundreds of iterations: such a parameter (three
-// iterations in a row within 1e-2 of the bound in u) is held on the bound and
-// the others go on; at convergence a held parameter that chi2 pulls back
-// inside is released and the fit goes on again. Converged when the step
-// (relative 1e-8) or the gradient vanishes, or when chi2 changes by less than
-// 1e-6 (or 1e-10 of itself) on two successive iterations: a parameter then
-// moves by less than a thousandth of its error. An exception of a callback
-// ends the minimisation and reaches the caller.
+// Trust region with Levenberg-Marquardt steps (GSL's multifit_nlinear, QR,
+// More scaling). Bounds are kept by a smooth, monotonic change of variables,
+// so the steps are taken in unbounded coordinates u of order 1 and never
+// fold back at a bound:
+//   two bounds:  x = min + (max - min)/(1 + e^-u), when max - min is at most
+//                1e3 times the start's distance from the nearer bound;
+//   otherwise, from the nearer (or only) bound:
+//                x = min + s*log(1 + e^u)  (max - s*log(...) from above),
+//                the far bound, if any, kept by projection;
+//   no bound:    x = s*u;
+// s the start's distance from that bound, or its size (1 when both are 0);
+// a start on a bound begins 1e-2*s inside. Near a bound x approaches it only
+// exponentially in u, so a parameter that the data press against a bound is
+// held on it (two iterations in a row within 1e-2 of its start's distance
+// from the bound, chi2 falling towards it) and the others go on; at
+// convergence a held parameter that chi2 pulls back inside is released and
+// the fit goes on again. Converged when the step (relative 1e-8) or the
+// gradient vanishes, or when chi2 changes by less than 1e-6 (or 1e-10 of
+// itself) on two successive iterations: a parameter then moves by less than
+// a thousandth of its error. At most control.maxIterations iterations in all.
+// An exception of a callback ends the minimisation and reaches the caller.
 LeastSquaresOutcome minimiseLeastSquares(const LeastSquaresProblem& problem,
                                          const LeastSquaresControl& control);

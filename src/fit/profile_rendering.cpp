@@ -26,7 +26,12 @@ struct Edge {
   double width = 0.0;
   double sense = 1.0;
 
-  bool sharp() const { return !(width > 0.0); }
+  // A width too small to move the edge's reach off its position in double
+  // precision is a step too.
+  bool sharp() const {
+    return !(width > 0.0) || position - kEdgeReach * width == position ||
+           position + kEdgeReach * width == position;
+  }
   double reach() const { return sharp() ? 0.0 : kEdgeReach * width; }
   double value(double z) const {
     const double x = sense * (z - position);

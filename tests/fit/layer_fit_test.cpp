@@ -46,7 +46,8 @@ double rate() {
 
 std::vector<double> measuredEnergies() {
   std::vector<double> energies;
-  for (int j = 0; j < 80; ++j) energies.push_back(150.85 + j * 0.0125);
+  // As a data file holds them, in single precision.
+  for (int j = 0; j < 80; ++j) energies.push_back(static_cast<float>(150.85 + j * 0.0125));
   return energies;
 }
 
@@ -357,6 +358,23 @@ TEST(LayerFit, CancelledBetweenIterationsKeepsTheStartModel) {
   EXPECT_EQ(result.model, start);
   ASSERT_EQ(reported.size(), 2u);
   EXPECT_LT(reported[1], reported[0]);
+}
+
+TEST(LayerFit, EvaluatedYieldIsCalculatesCurveOfTheRenderedProfile) {
+  SampleModel model = baseModel(0.05);
+  model.layers = {{{0.2}, {0.45}, {0.8}, {0.03}, {0.0}}, {{0.6}, {0.9}, {0.3}, {0.0}, {0.02}}};
+  model.multiplier = {5e6};
+  model.background = {4.0};
+  const std::vector<double> curve = calculatedCurve(renderProfile(model), measuredEnergies());
+  const FitResult result = evaluateSampleModel(model, problemOf(measure(curve, 5e6, 4.0, 2)));
+  ASSERT_EQ(result.residuals.size(), curve.size());
+  const double peak = 5e6 * *std::max_element(curve.begin(), curve.end());
+  for (std::size_t j = 0; j < curve.size(); ++j) {
+    EXPECT_NEAR(result.residuals[j].fitted, 5e6 * curve[j] + 4.0, 1e-9 * peak) << j;
+  }
+  EXPECT_EQ(result.profile, renderProfile(model));
+  EXPECT_GT(result.reducedChi2, 0.7);
+  EXPECT_LT(result.reducedChi2, 1.4);
 }
 
 struct Refusal {
