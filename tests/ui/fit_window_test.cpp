@@ -114,7 +114,13 @@ TEST_F(FitWindowTest, FitFollowsLiveStopChangesNothingAndCtrlZUndoesTheFit) {
   EXPECT_TRUE(program->FDraw->isVisible());
   EXPECT_TRUE(dialogs.messages.size() == 1u);  // only the refusal above
 
-  undo->trigger();
+  // Ctrl+Z as the user presses it in the Draw Profile window.
+  ASSERT_EQ(undo->shortcut(), QKeySequence(QStringLiteral("Ctrl+Z")));
+  QWidget& draw = *program->FDraw;
+  draw.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&draw));
+  ASSERT_NE(state.currentProfile, before);
+  QTest::keyClick(&draw, Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(state.currentProfile, before);
 }
 
