@@ -16,6 +16,7 @@
 #include <algorithm>
 
 #include "commands/recent_files.h"
+#include "commands/fit_commands.h"
 #include "commands/shell_commands.h"
 #include "files/atomic_file.h"
 #include "ui/chart_figures.h"
@@ -182,6 +183,18 @@ void TFTervane2::setCalculationRunning(bool running, int nc) {
 
 void TFTervane2::showCalculationProgress(int n) {
   ProgressCalc->setValue(n);
+}
+
+void TFTervane2::setFitRunning(bool running) {
+  for (CommandId command : fitReadCommands()) {
+    m_menuActions.setEnabled(command, !running);
+    m_popupActions.setEnabled(command, !running);
+  }
+}
+
+std::pair<double, double> TFTervane2::visibleEnergyRange() const {
+  const QCPRange range = ChartPrinc->xAxis->range();
+  return {range.lower, range.upper};
 }
 
 bool TFTervane2::saveChartBitmap(const std::string& path) const {

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QSystemTrayIcon>
 #include <string>
+#include <utility>
 
 #include "ui/chart_figures.h"
 #include "ui/command_actions.h"
@@ -33,6 +34,10 @@ class TFTervane2 : public QMainWindow {
   // then the number of each finished autoconvolution.
   void setCalculationRunning(bool running, int nc);
   void showCalculationProgress(int n);
+  // While a fit runs, the entries that would change what it reads are off.
+  void setFitRunning(bool running);
+  // The energy range (keV) the chart shows, zoomed or not.
+  std::pair<double, double> visibleEnergyRange() const;
 
   // Writes the chart, at its size on screen and with everything it shows, to
   // a figure file whose format follows the extension; false when the file

@@ -4,10 +4,12 @@
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMenu>
+#include <algorithm>
 #include <exception>
 
 #include "app/guarded_application.h"
 #include "commands/command_error.h"
+#include "commands/fit_commands.h"
 #include "commands/shell_commands.h"
 #include "files/figure_format.h"
 #include "ui/figure_file.h"
@@ -47,12 +49,16 @@ TervaneApplication::TervaneApplication(DialogProvider& dialogs)
   FPocket = std::make_unique<TFPocket>();
   FDrawOpts = std::make_unique<TFDrawOpts>(*this);
   AboutBox = std::make_unique<TAboutBox>(*this);
+  FFit = std::make_unique<FitWindow>(*this, [this] { return FTervane2->visibleEnergyRange(); });
 
   m_calculation = std::make_unique<CalculationController>(*this);
   connect(m_calculation.get(), &CalculationController::runningChanged, this,
           &TervaneApplication::calculationRunningChanged);
   connect(m_calculation.get(), &CalculationController::progressed, FTervane2.get(),
           &TFTervane2::showCalculationProgress);
+  m_fit = std::make_unique<FitController>(*this);
+  connect(m_fit.get(), &FitController::runningChanged, this,
+          &TervaneApplication::fitRunningChanged);
   connect(FDrawOpts.get(), &TFDrawOpts::scaleChanged, FDraw.get(), &TFDraw::showFullScale);
 
   FTervane2->show();
@@ -60,6 +66,7 @@ TervaneApplication::TervaneApplication(DialogProvider& dialogs)
 }
 
 TervaneApplication::~TervaneApplication() {
+  m_fit->stopAndWait();
   m_calculation->stopAndWait();
   if (GuardedApplication* application = guardedApplication()) application->setErrorReporter({});
 }
@@ -89,18 +96,30 @@ QWidget* TervaneApplication::window(WindowId id) const {
       return FDrawOpts.get();
     case WindowId::About:
       return AboutBox.get();
+    case WindowId::Fit:
+      return FFit.get();
   }
   return nullptr;
 }
 
 void TervaneApplication::runCommand(CommandId command) {
   runGuarded([this, command] {
+    const std::vector<CommandId>& fitReads = fitReadCommands();
+    if (std::find(fitReads.begin(), fitReads.end(), command) != fitReads.end()) {
+      refuseWhileFitting(m_context);
+    }
     switch (command) {
       case CommandId::StartCalculation:
         m_calculation->start();
         return;
       case CommandId::StopCalculation:
         m_calculation->stop();
+        return;
+      case CommandId::StartFit:
+        m_fit->start();
+        return;
+      case CommandId::StopFit:
+        m_fit->stop();
         return;
       case CommandId::Exit:
         FTervane2->close();
@@ -144,6 +163,7 @@ void TervaneApplication::setApplicationTitle(const QString& title) {
 }
 
 void TervaneApplication::prepareExit() {
+  m_fit->stopAndWait();
   m_calculation->stopAndWait();
   emit exitConfirmed();
 }
@@ -177,6 +197,15 @@ void TervaneApplication::redraw(View view) {
       return;
     case View::ConstantsFields:
       if (FConst) FConst->showTexts();
+      return;
+    case View::FitFields:
+      if (FFit) FFit->showFields();
+      return;
+    case View::FitStatus:
+      if (FFit) FFit->showStatus();
+      return;
+    case View::FitResults:
+      if (FFit) FFit->showResults();
       return;
   }
 }
@@ -228,4 +257,19 @@ void TervaneApplication::calculationRunningChanged(bool running, int nc) {
   FCalcPar->setCalculationRunning(running);
   FDraw->setCalculationRunning(running);
   FLog->setCalculationRunning(running);
+}
+
+void TervaneApplication::fitRunningChanged(bool running) {
+  FFit->setFitRunning(running);
+  FTervane2->setFitRunning(running);
+  // The profile, the constants and the calculation's fields stay as the fit
+  // found them until it ends.
+  for (CommandId command : fitReadCommands()) {
+    for (QAction* action : FDraw->actions().actions(command)) action->setEnabled(!running);
+  }
+  FDraw->centralWidget()->setEnabled(!running);
+  FCalcPar->setCalculationRunning(running);
+  FConst->setEnabled(!running);
+  FDrawOpts->setEnabled(!running);
+  FShow->setEnabled(!running);
 }

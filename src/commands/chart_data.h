@@ -37,7 +37,13 @@ struct DrawProfileChartData {
   double contaminationDepth = 0.0;  // ug/cm2, shaded from the surface
 };
 
+// Fit window: (y - f)/sigma of the last fit against the measured energy (keV).
+struct FitChartData {
+  ChartSeries residuals;
+};
+
 struct ChartData {
   MainChartData main;
   DrawProfileChartData drawProfile;
+  FitChartData fit;
 };

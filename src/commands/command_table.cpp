@@ -49,6 +49,7 @@ const std::vector<MenuEntry>& mainMenu() {
       submenu("&Simulate",
               {
                   item("&Draw Profile", CommandId::ShowDrawProfile),
+                  item("&Fit...", CommandId::ShowFit),
                   item("E&xtra", CommandId::ShowExtra, true),
                   item("&Constants", CommandId::OpenConstants),
                   item("&Save Calculation", CommandId::SaveCalculation),
@@ -78,6 +79,7 @@ const std::vector<MenuEntry>& popupMenu() {
       submenu("&Simulate",
               {
                   item("Draw Profile", CommandId::ShowDrawProfile),
+                  item("&Fit...", CommandId::ShowFit),
                   item("More", CommandId::ShowExtra, true),
                   item("Constants", CommandId::OpenConstants),
                   item("Show Kn", CommandId::ShowKn),

@@ -2,10 +2,12 @@
 
 #include <cmath>
 #include <exception>
+#include <functional>
 #include <string>
 
 #include "commands/command_error.h"
 #include "model/curve_measures.h"
+#include "model/collision_weights.h"
 #include "model/excitation_calculation.h"
 #include "model/lewis_broadening.h"
 #include "model/mean_collision_loss.h"
@@ -72,33 +74,45 @@ void calculateFromFields(CommandContext& context) {
   const bool convolve = context.texts.drawProfile.convolve;
   if (convolve) checkBroadeningWidths(parameters.lorentzianWidth, parameters.gaussianWidth);
 
-  const AutoconvolutionSet& set = state.autoconvolutionSet;
-  const std::vector<double> weights =
-      collisionWeights(state.currentProfile, static_cast<int>(set.size()), collisionRate);
-  SampledCurve curve = weightedAutoconvolutionSum(set, weights);
-
-  if (convolve && curveIntegral(curve) != 0.0) {
-    showDrawStatus(context, "Convolving...");
-    convolveLorentzian(curve, parameters.lorentzianWidth);
-    convolveGaussian(curve, parameters.gaussianWidth);
-  }
-  state.excitationCurve = std::move(curve);
+  state.excitationCurve =
+      excitationCurveOf(state.autoconvolutionSet, state.currentProfile, collisionRate, convolve,
+                        parameters.lorentzianWidth, parameters.gaussianWidth,
+                        [&context] { showDrawStatus(context, "Convolving..."); });
   plotExcitation(context);
 }
 
 }  // namespace
 
-void plotExcitation(CommandContext& context) {
-  const ProgramState& state = context.state;
-  const SampledCurve& curve = state.excitationCurve;
-  const ParameterBlock& parameters = state.parameterBlock;
-  context.charts.main.computedCurveColour = CurveColour::Black;
-  std::vector<ChartPoint>& points = context.charts.main.computedCurve.points;
+SampledCurve excitationCurveOf(const AutoconvolutionSet& set, const DepthProfile& profile,
+                               double collisionRate, bool convolve, double lorentzianWidthEv,
+                               double gaussianWidthEv,
+                               const std::function<void()>& beforeBroadening) {
+  const std::vector<double> weights =
+      collisionWeights(profile, static_cast<int>(set.size()), collisionRate);
+  SampledCurve curve = weightedAutoconvolutionSum(set, weights);
+  if (convolve && curveIntegral(curve) != 0.0) {
+    if (beforeBroadening) beforeBroadening();
+    convolveLorentzian(curve, lorentzianWidthEv);
+    convolveGaussian(curve, gaussianWidthEv);
+  }
+  return curve;
+}
+
+void fillCurveSeries(ChartSeries& series, const SampledCurve& curve, double beamEnergyKev,
+                     double multiplier, double background) {
+  std::vector<ChartPoint>& points = series.points;
   points.clear();
   points.reserve(curve.size());
   for (std::size_t i = 0; i < curve.size(); ++i) {
-    points.push_back({parameters.beamEnergy + (i * curve.step - curve.origin) * 0.001,
-                      curve.values[i] * parameters.multiplier + parameters.background});
+    points.push_back({beamEnergyKev + (i * curve.step - curve.origin) * 0.001,
+                      curve.values[i] * multiplier + background});
   }
+}
+
+void plotExcitation(CommandContext& context) {
+  const ParameterBlock& parameters = context.state.parameterBlock;
+  context.charts.main.computedCurveColour = CurveColour::Black;
+  fillCurveSeries(context.charts.main.computedCurve, context.state.excitationCurve,
+                  parameters.beamEnergy, parameters.multiplier, parameters.background);
   context.ui.redraw(View::MainChart);
 }

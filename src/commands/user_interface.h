@@ -13,7 +13,8 @@ enum class WindowId {
   DrawProfile,
   Pocket,
   ProfileParameters,
-  About
+  About,
+  Fit
 };
 
 // What a command changed, so that the front end can repaint it.
@@ -27,6 +28,9 @@ enum class View {
   ShowFields,
   ProfileParametersFields,
   ConstantsFields,
+  FitFields,   // the Fit window's settings and table
+  FitStatus,   // its progress line
+  FitResults,  // its results text and residual plot
 };
 
 // An open or save dialog. The filter is "Description|pattern|Description|pattern".

@@ -6,6 +6,8 @@
 
 #include "commands/recent_file.h"
 
+#include "commands/fit_texts.h"
+
 // The texts of the Calculation Parameters dialog's fields, as the user typed them.
 struct CalculationParametersTexts {
   std::string beamEnergy = "151";
@@ -82,4 +84,5 @@ struct WindowTexts {
   ProfileParametersTexts profileParameters;
   ConstantsTexts constants;
   DialogNames dialogNames;
+  FitTexts fit;
 };

@@ -173,7 +173,7 @@ TEST_F(StartUpTest, EveryMenuActionRuns) {
   std::vector<QAction*> actions;
   tervane_test::collectCommandActions(*program->FTervane2->menuBar(), actions);
   tervane_test::collectCommandActions(program->FTervane2->popupMenu(), actions);
-  ASSERT_EQ(actions.size(), 16u + 24u);
+  ASSERT_EQ(actions.size(), 17u + 25u);
   for (QAction* action : actions) {
     SCOPED_TRACE(action->text().toStdString());
     action->trigger();
