@@ -45,8 +45,8 @@ core_thread_tests=(
   model_excitation_calculation_test
   commands_autoconvolution_commands_test
 )
-# The calculation worker on its QThread, with Stop.
-qt_thread_tests=(app_calculation_controller_test)
+# The calculation and fit workers on their QThreads, with Stop.
+qt_thread_tests=(app_calculation_controller_test ui_fit_window_test)
 
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTERVANE_SANITIZE=thread -DTERVANE_BUILD_BENCH=OFF

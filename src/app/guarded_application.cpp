@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <exception>
 
+#include "ui/program_title.h"
+
 GuardedApplication::GuardedApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool GuardedApplication::notify(QObject* receiver, QEvent* event) {
@@ -20,6 +22,6 @@ void GuardedApplication::report(const std::string& text) {
   if (m_report) {
     m_report(text);
   } else {
-    QMessageBox::critical(nullptr, applicationDisplayName(), QString::fromStdString(text));
+    QMessageBox::critical(nullptr, programTitle(), QString::fromStdString(text));
   }
 }

@@ -3,6 +3,7 @@
 
 #include "app/guarded_application.h"
 #include "app/tervane_application.h"
+#include "ui/program_title.h"
 #include "ui/qt_dialog_provider.h"
 
 int main(int argc, char** argv) {
@@ -17,8 +18,7 @@ int main(int argc, char** argv) {
                      [] { QCoreApplication::exit(0); });
     return application.exec();
   } catch (const std::exception& error) {
-    QMessageBox::critical(nullptr, QGuiApplication::applicationDisplayName(),
-                          QString::fromStdString(error.what()));
+    QMessageBox::critical(nullptr, programTitle(), QString::fromStdString(error.what()));
     return 1;
   }
 }

@@ -2,6 +2,7 @@
 
 #include <qcustomplot.h>
 
+#include <QAction>
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QImage>
@@ -14,9 +15,12 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "commands/recent_files.h"
+#include "commands/fit_commands.h"
 #include "commands/shell_commands.h"
 #include "files/atomic_file.h"
-#include "ui/chart_series_view.h"
+#include "ui/chart_figures.h"
+#include "ui/figure_file.h"
 #include "ui/popup_menu_forwarder.h"
 #include "ui/program_icon.h"
 #include "ui/rectangle_zoom.h"
@@ -46,16 +50,7 @@ TFTervane2::TFTervane2(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
 
   ChartPrinc = new QCustomPlot(this);
   ChartPrinc->setObjectName(QStringLiteral("ChartPrinc"));
-  ChartPrinc->setBackground(Qt::white);
-  ChartPrinc->legend->setVisible(false);
-  ChartPrinc->xAxis->setLabel(QStringLiteral("Energy (keV)"));
-  SeriesPrinc = ChartPrinc->addGraph();
-  SeriesPrinc->setObjectName(QStringLiteral("SeriesPrinc"));
-  SeriesPrinc->setPen(QPen(Qt::black));
-  SeriesExp = ChartPrinc->addGraph();
-  SeriesExp->setObjectName(QStringLiteral("SeriesExp"));
-  SeriesExp->setLineStyle(QCPGraph::lsNone);
-  SeriesExp->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, Qt::red, Qt::red, 5));
+  m_graphs = setUpMainChart(*ChartPrinc);
   m_zoom = new RectangleZoom(*ChartPrinc, 4, [this] { fitAxesToData(); });
   m_zoom->setEnabled(true);
   setCentralWidget(ChartPrinc);
@@ -64,6 +59,16 @@ TFTervane2::TFTervane2(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
   StatusPrinc->setObjectName(QStringLiteral("StatusPrinc"));
   StatusPanel1 = makeStatusPanel(*StatusPrinc, QStringLiteral("StatusPanel1"));
   StatusPanel2 = makeStatusPanel(*StatusPrinc, QStringLiteral("StatusPanel2"));
+  StatusMessage = new QLabel(StatusPrinc);
+  StatusMessage->setObjectName(QStringLiteral("StatusMessage"));
+  StatusPrinc->addWidget(StatusMessage, 1);
+  StatusReadout = new QLabel(StatusPrinc);
+  StatusReadout->setObjectName(QStringLiteral("StatusReadout"));
+  StatusPrinc->addPermanentWidget(StatusReadout);
+  ChartPrinc->setMouseTracking(true);
+  connect(ChartPrinc, &QCustomPlot::mouseMove, this, [this](QMouseEvent* event) {
+    StatusReadout->setText(mainChartReadout(*ChartPrinc, event->position()));
+  });
   ProgressCalc = new QProgressBar(StatusPrinc);
   ProgressCalc->setObjectName(QStringLiteral("ProgressCalc"));
   ProgressCalc->setFormat(QStringLiteral("%v of %m"));
@@ -79,6 +84,14 @@ TFTervane2::TFTervane2(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
 
   const CommandActions::Trigger run = [this](CommandId command) { m_host.runCommand(command); };
   m_menuActions.build(*menuBar(), mainMenu(), run);
+  addRecentFilesMenu();
+  // Calculate, as in the Draw Profile window, without going there first.
+  auto* calculate = new QAction(this);
+  calculate->setObjectName(QStringLiteral("CalculateShortcut"));
+  calculate->setShortcut(QKeySequence(Qt::Key_F5));
+  connect(calculate, &QAction::triggered, this,
+          [run](bool) { run(CommandId::CalculateExcitation); });
+  addAction(calculate);
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
   m_popupActions.build(*PopupMenu1, ::popupMenu(), run);
@@ -89,9 +102,37 @@ TFTervane2::TFTervane2(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
   TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
   TrayIcon1->setToolTip(QStringLiteral("Tervane 2 comp"));
   connect(TrayIcon1, &QSystemTrayIcon::activated, this, &TFTervane2::TrayIcon1Activated);
+  auto* trayMenu = new QMenu(this);
+  trayMenu->setObjectName(QStringLiteral("TrayMenu"));
+  connect(trayMenu->addAction(QStringLiteral("&Restore")), &QAction::triggered, this,
+          &TFTervane2::restoreFromTray);
+  connect(trayMenu->addAction(QStringLiteral("&Exit")), &QAction::triggered, this,
+          [run](bool) { run(CommandId::Exit); });
+  TrayIcon1->setContextMenu(trayMenu);
 
   setOuterSize(*this, QSize(597, 453));
   FormCreate();
+}
+
+void TFTervane2::addRecentFilesMenu() {
+  QMenu* data = nullptr;
+  for (QAction* action : menuBar()->actions()) {
+    if (action->text() == QStringLiteral("&Data")) data = action->menu();
+  }
+  if (!data) return;
+  QMenu* recent = data->addMenu(QStringLiteral("&Recent files"));
+  recent->setObjectName(QStringLiteral("RecentFilesMenu"));
+  // Built when opened, from the list the commands keep.
+  connect(recent, &QMenu::aboutToShow, this, [this, recent] {
+    recent->clear();
+    for (const RecentFile& file : m_host.context().texts.recentFiles) {
+      connect(recent->addAction(QString::fromStdString(file.path)), &QAction::triggered, this,
+              [this, file](bool) {
+                m_host.runGuarded([&] { openRecentFile(m_host.context(), file); });
+              });
+    }
+    if (recent->isEmpty()) recent->addAction(QStringLiteral("(none)"))->setEnabled(false);
+  });
 }
 
 void TFTervane2::FormCreate() {
@@ -106,17 +147,12 @@ void TFTervane2::FormCreate() {
 }
 
 void TFTervane2::fitAxesToData() {
-  ChartPrinc->rescaleAxes();
-  // A little room above and below, so that the highest and lowest points are
-  // drawn whole rather than cut by the chart's edge.
-  QCPAxis* values = ChartPrinc->yAxis;
-  values->scaleRange(1.06, values->range().center());
+  fitMainChartAxes(*ChartPrinc);
 }
 
 void TFTervane2::showChart() {
   const MainChartData& data = m_host.context().charts.main;
-  showSeries(*SeriesPrinc, data.computedCurve);
-  showSeries(*SeriesExp, data.measuredPoints);
+  showMainChartData(*ChartPrinc, m_graphs, data);
   if (!data.computedCurve.points.empty() || !data.measuredPoints.points.empty()) {
     fitAxesToData();
   }
@@ -127,6 +163,7 @@ void TFTervane2::showStatusPanels() {
   const auto& panels = m_host.context().texts.mainStatusPanels;
   StatusPanel1->setText(QString::fromStdString(panels[0]));
   StatusPanel2->setText(QString::fromStdString(panels[1]));
+  StatusMessage->setText(QString::fromStdString(m_host.context().texts.mainStatusMessage));
   if (isVisible()) StatusPrinc->repaint();
 }
 
@@ -148,19 +185,20 @@ void TFTervane2::showCalculationProgress(int n) {
   ProgressCalc->setValue(n);
 }
 
+void TFTervane2::setFitRunning(bool running) {
+  for (CommandId command : fitReadCommands()) {
+    m_menuActions.setEnabled(command, !running);
+    m_popupActions.setEnabled(command, !running);
+  }
+}
+
+std::pair<double, double> TFTervane2::visibleEnergyRange() const {
+  const QCPRange range = ChartPrinc->xAxis->range();
+  return {range.lower, range.upper};
+}
+
 bool TFTervane2::saveChartBitmap(const std::string& path) const {
-  // Rendered as the chart's own BMP export renders it (96 dpi), but written
-  // aside and renamed into place, so a failed write leaves no broken image.
-  constexpr int kDotsPerMeter = static_cast<int>(96 / 0.0254);
-  QImage image = ChartPrinc->toPixmap().toImage();
-  if (image.isNull()) return false;
-  image.setDotsPerMeterX(kDotsPerMeter);
-  image.setDotsPerMeterY(kDotsPerMeter);
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  if (!image.save(&buffer, "BMP")) return false;
-  return writeFileAtomically(path, std::string_view(bytes.constData(), bytes.size()));
+  return writeFigure({ChartPrinc}, path, {ChartPrinc->size(), 96});
 }
 
 void TFTervane2::closeEvent(QCloseEvent* event) {
@@ -188,7 +226,14 @@ void TFTervane2::changeEvent(QEvent* event) {
 }
 
 void TFTervane2::TrayIcon1Activated(QSystemTrayIcon::ActivationReason reason) {
-  if (reason != QSystemTrayIcon::DoubleClick) return;
+  // Some notification areas only ever send a single activation: either kind
+  // brings the window back, or it could not be reached at all.
+  if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+    restoreFromTray();
+  }
+}
+
+void TFTervane2::restoreFromTray() {
   showNormal();
   raise();
   activateWindow();

@@ -3,7 +3,9 @@
 #include <QMainWindow>
 #include <QSystemTrayIcon>
 #include <string>
+#include <utility>
 
+#include "ui/chart_figures.h"
 #include "ui/command_actions.h"
 
 class QCPGraph;
@@ -32,12 +34,18 @@ class TFTervane2 : public QMainWindow {
   // then the number of each finished autoconvolution.
   void setCalculationRunning(bool running, int nc);
   void showCalculationProgress(int n);
+  // While a fit runs, the entries that would change what it reads are off.
+  void setFitRunning(bool running);
+  // The energy range (keV) the chart shows, zoomed or not.
+  std::pair<double, double> visibleEnergyRange() const;
 
   // Writes the chart, at its size on screen and with everything it shows, to
-  // a BMP file; false when the file cannot be written.
+  // a figure file whose format follows the extension; false when the file
+  // cannot be written.
   bool saveChartBitmap(const std::string& path) const;
 
   QMenu& popupMenu() const { return *PopupMenu1; }
+  QCustomPlot& chart() const { return *ChartPrinc; }
   const CommandActions& menuActions() const { return m_menuActions; }
   const CommandActions& popupActions() const { return m_popupActions; }
   QSystemTrayIcon& trayIcon() const { return *TrayIcon1; }
@@ -48,9 +56,11 @@ class TFTervane2 : public QMainWindow {
 
  private:
   void FormCreate();
+  void addRecentFilesMenu();
   void fitAxesToData();
   void FormCloseQuery(QCloseEvent* event);
   void TrayIcon1Activated(QSystemTrayIcon::ActivationReason reason);
+  void restoreFromTray();
   void BtnStopClick();
 
   WindowHost& m_host;
@@ -58,12 +68,13 @@ class TFTervane2 : public QMainWindow {
   CommandActions m_popupActions;
 
   QCustomPlot* ChartPrinc;
-  QCPGraph* SeriesPrinc;
-  QCPGraph* SeriesExp;
+  MainChartGraphs m_graphs;  // SeriesPrinc and SeriesExp
   RectangleZoom* m_zoom;
   QStatusBar* StatusPrinc;
   QLabel* StatusPanel1;
   QLabel* StatusPanel2;
+  QLabel* StatusMessage;
+  QLabel* StatusReadout;  // the pointer's energy and yield
   QProgressBar* ProgressCalc;
   QPushButton* BtnStop;
   QMenu* PopupMenu1;

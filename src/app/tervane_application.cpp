@@ -4,10 +4,16 @@
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMenu>
+#include <algorithm>
 #include <exception>
 
 #include "app/guarded_application.h"
+#include "commands/command_error.h"
+#include "commands/fit_commands.h"
 #include "commands/shell_commands.h"
+#include "files/figure_format.h"
+#include "ui/figure_file.h"
+#include "ui/program_title.h"
 
 namespace {
 
@@ -43,12 +49,16 @@ TervaneApplication::TervaneApplication(DialogProvider& dialogs)
   FPocket = std::make_unique<TFPocket>();
   FDrawOpts = std::make_unique<TFDrawOpts>(*this);
   AboutBox = std::make_unique<TAboutBox>(*this);
+  FFit = std::make_unique<FitWindow>(*this, [this] { return FTervane2->visibleEnergyRange(); });
 
   m_calculation = std::make_unique<CalculationController>(*this);
   connect(m_calculation.get(), &CalculationController::runningChanged, this,
           &TervaneApplication::calculationRunningChanged);
   connect(m_calculation.get(), &CalculationController::progressed, FTervane2.get(),
           &TFTervane2::showCalculationProgress);
+  m_fit = std::make_unique<FitController>(*this);
+  connect(m_fit.get(), &FitController::runningChanged, this,
+          &TervaneApplication::fitRunningChanged);
   connect(FDrawOpts.get(), &TFDrawOpts::scaleChanged, FDraw.get(), &TFDraw::showFullScale);
 
   FTervane2->show();
@@ -56,6 +66,7 @@ TervaneApplication::TervaneApplication(DialogProvider& dialogs)
 }
 
 TervaneApplication::~TervaneApplication() {
+  m_fit->stopAndWait();
   m_calculation->stopAndWait();
   if (GuardedApplication* application = guardedApplication()) application->setErrorReporter({});
 }
@@ -85,12 +96,18 @@ QWidget* TervaneApplication::window(WindowId id) const {
       return FDrawOpts.get();
     case WindowId::About:
       return AboutBox.get();
+    case WindowId::Fit:
+      return FFit.get();
   }
   return nullptr;
 }
 
 void TervaneApplication::runCommand(CommandId command) {
   runGuarded([this, command] {
+    const std::vector<CommandId>& fitReads = fitReadCommands();
+    if (std::find(fitReads.begin(), fitReads.end(), command) != fitReads.end()) {
+      refuseWhileFitting(m_context);
+    }
     switch (command) {
       case CommandId::StartCalculation:
         m_calculation->start();
@@ -98,11 +115,20 @@ void TervaneApplication::runCommand(CommandId command) {
       case CommandId::StopCalculation:
         m_calculation->stop();
         return;
+      case CommandId::StartFit:
+        m_fit->start();
+        return;
+      case CommandId::StopFit:
+        m_fit->stop();
+        return;
       case CommandId::Exit:
         FTervane2->close();
         return;
       case CommandId::About:
         showWindow(WindowId::About);
+        return;
+      case CommandId::ExportFigure:
+        exportFigure();
         return;
       default:
         runCoreCommand(m_context, command);
@@ -133,10 +159,11 @@ void TervaneApplication::popupMainMenu(const QPoint& globalPosition) {
 
 void TervaneApplication::setApplicationTitle(const QString& title) {
   m_applicationTitle = title;
-  QGuiApplication::setApplicationDisplayName(title);
+  setProgramTitle(title);
 }
 
 void TervaneApplication::prepareExit() {
+  m_fit->stopAndWait();
   m_calculation->stopAndWait();
   emit exitConfirmed();
 }
@@ -171,6 +198,15 @@ void TervaneApplication::redraw(View view) {
     case View::ConstantsFields:
       if (FConst) FConst->showTexts();
       return;
+    case View::FitFields:
+      if (FFit) FFit->showFields();
+      return;
+    case View::FitStatus:
+      if (FFit) FFit->showStatus();
+      return;
+    case View::FitResults:
+      if (FFit) FFit->showResults();
+      return;
   }
 }
 
@@ -198,9 +234,42 @@ bool TervaneApplication::saveMainChartBitmap(const std::string& path) {
   return FTervane2->saveChartBitmap(path);
 }
 
+void TervaneApplication::exportFigure() {
+  const std::optional<FigureOptions> options =
+      m_ui.dialogProvider().chooseFigureOptions(m_figureOptions);
+  if (!options) return;
+  m_figureOptions = *options;
+  const std::optional<std::string> path = m_ui.chooseFileToSave(
+      {"PNG images (*.png)|*.png|PDF documents (*.pdf)|*.pdf|SVG drawings (*.svg)|*.svg", "png",
+       m_figureName});
+  if (!path) return;
+  m_figureName = *path;
+  requireFigureFormat(*path);
+  std::vector<QCustomPlot*> charts{&FTervane2->chart()};
+  if (options->bothCharts) charts.push_back(&FDraw->chart());
+  if (!writeFigure(charts, *path, options->layout)) {
+    throw CommandError("Cannot create file " + *path);
+  }
+}
+
 void TervaneApplication::calculationRunningChanged(bool running, int nc) {
   FTervane2->setCalculationRunning(running, nc);
   FCalcPar->setCalculationRunning(running);
   FDraw->setCalculationRunning(running);
   FLog->setCalculationRunning(running);
+}
+
+void TervaneApplication::fitRunningChanged(bool running) {
+  FFit->setFitRunning(running);
+  FTervane2->setFitRunning(running);
+  // The profile, the constants and the calculation's fields stay as the fit
+  // found them until it ends.
+  for (CommandId command : fitReadCommands()) {
+    for (QAction* action : FDraw->actions().actions(command)) action->setEnabled(!running);
+  }
+  FDraw->centralWidget()->setEnabled(!running);
+  FCalcPar->setCalculationRunning(running);
+  FConst->setEnabled(!running);
+  FDrawOpts->setEnabled(!running);
+  FShow->setEnabled(!running);
 }

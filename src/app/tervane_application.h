@@ -7,6 +7,7 @@
 
 #include "app/about.h"
 #include "app/calculation_controller.h"
+#include "app/fit_controller.h"
 #include "app/log.h"
 #include "app/principal.h"
 #include "commands/command_context.h"
@@ -14,6 +15,7 @@
 #include "ui/const.h"
 #include "ui/draw.h"
 #include "ui/drawopts.h"
+#include "ui/fit_window.h"
 #include "ui/pocket.h"
 #include "ui/qt_user_interface.h"
 #include "ui/show.h"
@@ -38,7 +40,8 @@ class TervaneApplication : public QObject, public WindowHost, public WindowPrese
   WindowTexts& texts() { return m_texts; }
   ChartData& charts() { return m_charts; }
   const CalculationController& calculation() const { return *m_calculation; }
-  // In creation order.
+  const FitController& fit() const { return *m_fit; }
+  // In creation order; the Fit window, created last, is reached through window().
   std::vector<QWidget*> windows() const;
   QWidget* window(WindowId id) const;
 
@@ -63,6 +66,9 @@ class TervaneApplication : public QObject, public WindowHost, public WindowPrese
 
  private:
   void calculationRunningChanged(bool running, int nc);
+  // "Export figure...": the options, then the file, then the charts as shown.
+  void exportFigure();
+  void fitRunningChanged(bool running);
   void reportError(const std::string& text);
 
   ProgramState m_state;
@@ -71,7 +77,10 @@ class TervaneApplication : public QObject, public WindowHost, public WindowPrese
   QtUserInterface m_ui;
   CommandContext m_context;
   QString m_applicationTitle;
+  FigureOptions m_figureOptions;
+  std::string m_figureName;
   std::unique_ptr<CalculationController> m_calculation;
+  std::unique_ptr<FitController> m_fit;
 
  public:
   std::unique_ptr<TFTervane2> FTervane2;
@@ -83,4 +92,5 @@ class TervaneApplication : public QObject, public WindowHost, public WindowPrese
   std::unique_ptr<TFPocket> FPocket;
   std::unique_ptr<TFDrawOpts> FDrawOpts;
   std::unique_ptr<TAboutBox> AboutBox;
+  std::unique_ptr<FitWindow> FFit;
 };

@@ -11,6 +11,9 @@
 #include "cli/invert_subcommand.h"
 #include "cli/profile_subcommand.h"
 #include "cli/target_subcommands.h"
+#ifdef TERVANE_CLI_PLOT
+#include "cli/plot_subcommand.h"
+#endif
 #include "commands/autoconvolution_commands.h"
 #include "commands/calculation_parameters_commands.h"
 #include "commands/excitation_commands.h"
@@ -210,6 +213,10 @@ int main(int argc, char** argv) {
 
   InvertOptions invertOptions;
   CLI::App* invert = addInvertSubcommand(app, invertOptions);
+#ifdef TERVANE_CLI_PLOT
+  PlotOptions plotOptions;
+  CLI::App* plot = addPlotSubcommand(app, plotOptions);
+#endif
 
   try {
     app.parse(argc, argv);
@@ -228,6 +235,9 @@ int main(int argc, char** argv) {
     if (const auto status = targetSubcommands.run()) return *status;
     if (*fit) return runFitSubcommand(fitOptions);
     if (*invert) return runInvertSubcommand(invertOptions);
+#ifdef TERVANE_CLI_PLOT
+    if (*plot) return runPlotSubcommand(plotOptions);
+#endif
   } catch (const std::exception& error) {
     std::cerr << error.what() << '\n';
     return 1;

@@ -10,6 +10,7 @@
 #include "files/calculation_log.h"
 #include "files/file_error.h"
 #include "files/file_names.h"
+#include "model/curve_measures.h"
 #include "model/mean_collision_loss.h"
 
 namespace {
@@ -56,6 +57,34 @@ std::string reportText(const EntryReport& report, DecimalFormat decimal) {
   text += formatFieldNumber(report.meanRatio, decimal);
   text += "\n\n";
   return text;
+}
+
+// An entry whose mass runs past the end of the energy grid loses it silently,
+// and every curve made from it is wrong. Entry n's mass lies about n times as
+// far out as the single spectrum's, so the grid that holds entry n-1 is
+// stretched by Nc/(n-1) to suggest one that holds the last entry too.
+void warnAboutLostNorms(CommandContext& context) {
+  constexpr double kLowestNorm = 0.99;
+  const AutoconvolutionSet& set = context.state.autoconvolutionSet;
+  std::size_t first = 0;
+  std::size_t count = 0;
+  for (std::size_t n = 1; n < set.size(); ++n) {
+    if (curveIntegral(set[n]) < kLowestNorm) {
+      if (count++ == 0) first = n;
+    }
+  }
+  if (count == 0) return;
+  const std::size_t nc = set.size() - 1;
+  const std::size_t held = first > 1 ? first - 1 : 1;
+  const double stretched = static_cast<double>(set[first].size()) * nc / held;
+  const auto suggested = static_cast<long long>(std::ceil(stretched / 100.0) * 100.0);
+  context.ui.showMessage(
+      std::to_string(count) + (count == 1 ? " autoconvolution" : " autoconvolutions") +
+      ", from n = " + std::to_string(first) + " on, keep less than " +
+      formatFieldNumber(kLowestNorm, context.decimal) +
+      " of their norm: the energy grid is too short for them, and curves made from them are "
+      "wrong. About " +
+      std::to_string(suggested) + " data points would hold them.");
 }
 
 void restoreBeamParameters(ParameterBlock& target, const ParameterBlock& source) {
@@ -159,6 +188,7 @@ void finishAutoconvolutionCalculation(CommandContext& context, const PreparedCal
   parameters.collisionDensity = result.collisionDensity;
 
   if (prepared.savePath) saveAutos(context, *prepared.savePath);
+  warnAboutLostNorms(context);
 }
 
 void abandonAutoconvolutionCalculation(CommandContext& context,
@@ -271,6 +301,7 @@ void loadAutos(CommandContext& context, const std::string& fltPath) {
 
   // A missing log is reported after everything else has been loaded; the Log
   // window then keeps its text.
+  warnAboutLostNorms(context);
   context.texts.log = readCalculationLog(replaceExtension(fltPath, ".log"));
   context.ui.redraw(View::LogText);
 }

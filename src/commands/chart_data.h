@@ -19,9 +19,12 @@ struct AxisRange {
   bool operator==(const AxisRange&) const = default;
 };
 
+enum class CurveColour { Black, Red };
+
 // Main chart: energy (keV) on the bottom axis, both axes scaled to the data.
 struct MainChartData {
-  ChartSeries computedCurve;   // black line
+  ChartSeries computedCurve;  // a line: black, red for a single autoconvolution
+  CurveColour computedCurveColour = CurveColour::Black;
   ChartSeries measuredPoints;  // red 5x5 circles
 };
 
@@ -31,9 +34,16 @@ struct DrawProfileChartData {
   ChartSeries reference;  // black line
   AxisRange depthAxis{0.0, 10.0};
   AxisRange concentrationAxis{0.0, 1.0};
+  double contaminationDepth = 0.0;  // ug/cm2, shaded from the surface
+};
+
+// Fit window: (y - f)/sigma of the last fit against the measured energy (keV).
+struct FitChartData {
+  ChartSeries residuals;
 };
 
 struct ChartData {
   MainChartData main;
   DrawProfileChartData drawProfile;
+  FitChartData fit;
 };

@@ -20,6 +20,8 @@ struct CommandContext {
   // What the memory guards compare with: the machine's figures unless a test
   // gives smaller ones.
   MemoryLimits memory{};
+  // True while a layer fit runs off the user-interface thread.
+  bool fitRunning = false;
 };
 
 // Commands that read or change the autoconvolution set or the Calculation

@@ -44,10 +44,12 @@ const std::vector<MenuEntry>& mainMenu() {
                   item("&Clear experimental data", CommandId::ClearExperimentalData, true),
                   item("&Save Everything", CommandId::SaveEverything),
                   item("&Export bitmap", CommandId::ExportBitmap),
+                  item("Export &figure…", CommandId::ExportFigure),
               }),
       submenu("&Simulate",
               {
                   item("&Draw Profile", CommandId::ShowDrawProfile),
+                  item("&Fit...", CommandId::ShowFit),
                   item("E&xtra", CommandId::ShowExtra, true),
                   item("&Constants", CommandId::OpenConstants),
                   item("&Save Calculation", CommandId::SaveCalculation),
@@ -77,6 +79,7 @@ const std::vector<MenuEntry>& popupMenu() {
       submenu("&Simulate",
               {
                   item("Draw Profile", CommandId::ShowDrawProfile),
+                  item("&Fit...", CommandId::ShowFit),
                   item("More", CommandId::ShowExtra, true),
                   item("Constants", CommandId::OpenConstants),
                   item("Show Kn", CommandId::ShowKn),

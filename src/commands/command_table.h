@@ -17,6 +17,7 @@ enum class CommandId {
   ClearExperimentalData,
   SaveEverything,
   ExportBitmap,
+  ExportFigure,
   ShowDrawProfile,
   ShowExtra,
   OpenConstants,
@@ -34,6 +35,9 @@ enum class CommandId {
   ProfileClearFromDraw,
   ProfileClearReference,
   CalculateExcitation,
+  ShowFit,
+  StartFit,  // the Fit window's buttons, carried out by the front end
+  StopFit,
 };
 
 // One menu entry: a command or a sub-menu. A separator stands after the entry

@@ -1,5 +1,6 @@
 #include "commands/data_commands.h"
 
+#include "commands/recent_files.h"
 #include "commands/show_commands.h"
 #include "files/experimental_data_file.h"
 
@@ -21,9 +22,14 @@ void loadExperimentalData(CommandContext& context) {
 }
 
 void loadExperimentalDataFrom(CommandContext& context, const std::string& path) {
-  // A file that cannot be opened leaves the list as it was.
+  // A file that cannot be read leaves the list as it was.
   context.state.experimentalData = readExperimentalDataFile(path);
   plotData(context);
+  const std::size_t count = context.state.experimentalData.size() - 1;
+  context.texts.mainStatusMessage =
+      std::to_string(count) + (count == 1 ? " point" : " points") + " read from " + path;
+  rememberRecentFile(context.texts.recentFiles, {RecentKind::MeasuredData, path});
+  context.ui.redraw(View::MainStatus);
 }
 
 void clearExperimentalData(CommandContext& context) {

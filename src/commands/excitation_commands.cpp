@@ -1,9 +1,13 @@
 #include "commands/excitation_commands.h"
 
 #include <cmath>
+#include <exception>
+#include <functional>
+#include <string>
 
 #include "commands/command_error.h"
 #include "commands/machine_memory.h"
+#include "model/collision_weights.h"
 #include "model/curve_measures.h"
 #include "model/excitation_calculation.h"
 #include "model/lewis_broadening.h"
@@ -11,10 +15,12 @@
 
 namespace {
 
-void showDrawStatus(CommandContext& context, const char* text) {
+void showDrawStatus(CommandContext& context, const std::string& text) {
   context.texts.drawProfile.status = text;
   context.ui.redraw(View::DrawProfileStatus);
 }
+
+void calculateFromFields(CommandContext& context);
 
 }  // namespace
 
@@ -64,7 +70,20 @@ void calculateExcitation(CommandContext& context) {
 
   state.undoProfile = state.currentProfile;
   showDrawStatus(context, "Calculating the excitation curve...");
+  try {
+    calculateFromFields(context);
+  } catch (const std::exception& error) {
+    // The status must not go on claiming a calculation that never ran.
+    showDrawStatus(context, std::string("Not calculated: ") + error.what());
+    throw;
+  }
+  showDrawStatus(context, "Ready!");
+}
 
+namespace {
+
+void calculateFromFields(CommandContext& context) {
+  ProgramState& state = context.state;
   const double collisionRate = collisionRateFromFields(context, true);
   const ParameterBlock& parameters = state.parameterBlock;
   const bool convolve = context.texts.drawProfile.convolve;
@@ -75,30 +94,44 @@ void calculateExcitation(CommandContext& context) {
                        set[1].size(), context.memory);
   }
 
-  const std::vector<double> weights =
-      collisionWeights(state.currentProfile, static_cast<int>(set.size()), collisionRate);
-  SampledCurve curve = weightedAutoconvolutionSum(set, weights);
-
-  if (convolve && curveIntegral(curve) != 0.0) {
-    showDrawStatus(context, "Convolving...");
-    convolveLorentzian(curve, parameters.lorentzianWidth);
-    convolveGaussian(curve, parameters.gaussianWidth);
-  }
-  state.excitationCurve = std::move(curve);
+  state.excitationCurve = excitationCurveOf(
+      set, state.currentProfile, collisionRate, convolve, parameters.lorentzianWidth,
+      parameters.gaussianWidth, [&context] { showDrawStatus(context, "Convolving..."); });
   plotExcitation(context);
-  showDrawStatus(context, "Ready!");
 }
 
-void plotExcitation(CommandContext& context) {
-  const ProgramState& state = context.state;
-  const SampledCurve& curve = state.excitationCurve;
-  const ParameterBlock& parameters = state.parameterBlock;
-  std::vector<ChartPoint>& points = context.charts.main.computedCurve.points;
+}  // namespace
+
+SampledCurve excitationCurveOf(const AutoconvolutionSet& set, const DepthProfile& profile,
+                               double collisionRate, bool convolve, double lorentzianWidthEv,
+                               double gaussianWidthEv,
+                               const std::function<void()>& beforeBroadening) {
+  const std::vector<double> weights =
+      collisionWeights(profile, static_cast<int>(set.size()), collisionRate);
+  SampledCurve curve = weightedAutoconvolutionSum(set, weights);
+  if (convolve && curveIntegral(curve) != 0.0) {
+    if (beforeBroadening) beforeBroadening();
+    convolveLorentzian(curve, lorentzianWidthEv);
+    convolveGaussian(curve, gaussianWidthEv);
+  }
+  return curve;
+}
+
+void fillCurveSeries(ChartSeries& series, const SampledCurve& curve, double beamEnergyKev,
+                     double multiplier, double background) {
+  std::vector<ChartPoint>& points = series.points;
   points.clear();
   points.reserve(curve.size());
   for (std::size_t i = 0; i < curve.size(); ++i) {
-    points.push_back({parameters.beamEnergy + (i * curve.step - curve.origin) * 0.001,
-                      curve.values[i] * parameters.multiplier + parameters.background});
+    points.push_back({beamEnergyKev + (i * curve.step - curve.origin) * 0.001,
+                      curve.values[i] * multiplier + background});
   }
+}
+
+void plotExcitation(CommandContext& context) {
+  const ParameterBlock& parameters = context.state.parameterBlock;
+  context.charts.main.computedCurveColour = CurveColour::Black;
+  fillCurveSeries(context.charts.main.computedCurve, context.state.excitationCurve,
+                  parameters.beamEnergy, parameters.multiplier, parameters.background);
   context.ui.redraw(View::MainChart);
 }

@@ -1,11 +1,27 @@
 #pragma once
 
+#include <functional>
+
 #include "commands/command_context.h"
 
 // "Calculate" (F5) of the Draw Profile window: weights every autoconvolution
 // with the collision weight Kn of the current profile, sums them, broadens the
 // sum when "Convolve" is checked, stores it as the excitation curve and draws it.
 void calculateExcitation(CommandContext& context);
+
+// The excitation curve of a profile as Calculate makes it: the autoconvolutions
+// weighted by the profile's collision weights Kn, summed, then broadened
+// (Lorentzian, then Gaussian) when `convolve` is set and the sum is not empty.
+// beforeBroadening runs just before the broadening, when there is one.
+SampledCurve excitationCurveOf(const AutoconvolutionSet& set, const DepthProfile& profile,
+                               double collisionRate, bool convolve, double lorentzianWidthEv,
+                               double gaussianWidthEv,
+                               const std::function<void()>& beforeBroadening = {});
+
+// The curve as the main chart draws it: X = beam energy + (i*step - origin)*0.001 keV,
+// Y = value*multiplier + background.
+void fillCurveSeries(ChartSeries& series, const SampledCurve& curve, double beamEnergyKev,
+                     double multiplier, double background);
 
 // Redraws the computed curve on the main chart from the excitation curve, the
 // beam energy, the multiplier and the background (PlotExcitationExecute).

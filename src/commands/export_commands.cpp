@@ -1,9 +1,12 @@
 #include "commands/export_commands.h"
 
+#include <filesystem>
+
 #include "commands/command_error.h"
 #include "files/atomic_file.h"
 #include "files/excitation_curve_text.h"
 #include "files/experimental_data_file.h"
+#include "files/figure_format.h"
 #include "files/file_names.h"
 #include "files/profile_file.h"
 #include "files/profile_text.h"
@@ -30,8 +33,29 @@ void writeCalculationTo(CommandContext& context, const std::string& path, int si
 }
 
 FileDialogRequest bitmapSaveDialog(const std::string& proposedName) {
-  return {"Imagens Bitmap (*.bmp)|*.bmp|Todos os Arquivos (*.*)|*.*", "bmp", proposedName};
+  return {
+      "Imagens Bitmap (*.bmp)|*.bmp|PNG images (*.png)|*.png|"
+      "JPEG images (*.jpg; *.jpeg)|*.jpg;*.jpeg|PDF documents (*.pdf)|*.pdf|"
+      "SVG drawings (*.svg)|*.svg|Todos os Arquivos (*.*)|*.*",
+      "bmp", proposedName};
 }
+
+namespace {
+
+// The save dialog asks about the chosen file only; the three written beside it
+// would otherwise replace earlier work (an example's .pro) without a word.
+bool confirmReplacingDerivedFiles(CommandContext& context, const std::string& path) {
+  std::string existing;
+  for (const char* extension : {".exp", ".profile", ".pro"}) {
+    const std::string derived = replaceExtension(path, extension);
+    std::error_code ignored;
+    if (derived != path && std::filesystem::exists(derived, ignored)) existing += "\n" + derived;
+  }
+  return existing.empty() || context.ui.askYesNo("These files already exist and will be replaced:" +
+                                                 existing + "\nReplace them?");
+}
+
+}  // namespace
 
 void saveEverything(CommandContext& context) {
   const std::string proposed =
@@ -39,6 +63,7 @@ void saveEverything(CommandContext& context) {
   const std::optional<std::string> path =
       context.ui.chooseFileToSave(calculationSaveDialog(proposed));
   if (!path) return;
+  if (!confirmReplacingDerivedFiles(context, *path)) return;
   writeEverythingTo(context, *path);
 }
 
@@ -79,5 +104,6 @@ void exportBitmap(CommandContext& context) {
       context.ui.chooseFileToSave(bitmapSaveDialog(names.bitmap));
   if (!path) return;
   names.bitmap = *path;
+  requireFigureFormat(*path);
   if (!context.ui.saveMainChartBitmap(*path)) throw CommandError("Cannot create file " + *path);
 }

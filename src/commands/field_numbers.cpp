@@ -21,6 +21,9 @@ std::string_view trimBlanks(std::string_view text) {
 
 // Rewrites a field text into the plain form from_chars reads ("." as the point,
 // no leading '+'), or returns false when the text holds anything but a decimal number.
+// The point is always a decimal point, whatever the desktop's separator: the
+// program's own start texts use it. Two separators, one of each kind, are
+// what a thousands separator looks like and are refused.
 bool toPlainDecimal(std::string_view text, DecimalFormat format, std::string& plain) {
   std::string_view body = trimBlanks(text);
   plain.clear();
@@ -37,7 +40,7 @@ bool toPlainDecimal(std::string_view text, DecimalFormat format, std::string& pl
     if (c >= '0' && c <= '9') {
       plain.push_back(c);
       (exponentSeen ? exponentDigits : digitsSeen) = true;
-    } else if (c == format.separator && !pointSeen && !exponentSeen) {
+    } else if ((c == format.separator || c == '.') && !pointSeen && !exponentSeen) {
       plain.push_back('.');
       pointSeen = true;
     } else if ((c == 'e' || c == 'E') && digitsSeen && !exponentSeen) {

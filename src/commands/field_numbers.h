@@ -10,7 +10,8 @@ struct DecimalFormat {
 };
 
 // Field text -> number, as a field parses it: blanks around the number are
-// ignored, the desktop's separator is the only decimal point, and anything else
+// ignored, the point and the desktop's separator are decimal points (one of
+// them, once: "1.234,5" is refused), and anything else
 // (including infinities, NaN and out-of-range values) stops the command with
 // "'<text>' is not a valid floating point value" / "... integer value".
 double parseFieldDouble(std::string_view text, DecimalFormat format);

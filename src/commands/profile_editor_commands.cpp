@@ -24,6 +24,7 @@ void clearCurrentProfile(CommandContext& context, bool keepForUndo) {
 
 void plotProfile(CommandContext& context) {
   fillSeries(context.charts.drawProfile.profile, context.state.currentProfile);
+  context.charts.drawProfile.contaminationDepth = context.state.currentProfile.contaminationDepth;
   context.ui.redraw(View::DrawProfileChart);
 }
 

@@ -2,6 +2,7 @@
 
 #include "commands/command_error.h"
 #include "commands/profile_editor_commands.h"
+#include "commands/recent_files.h"
 #include "files/profile_file.h"
 
 namespace {
@@ -65,6 +66,7 @@ void loadWithRedraw(CommandContext& context, bool asReference) {
   if (!path) return;
   names.profileOpen = *path;
   loadProfileFrom(context, *path, asReference);
+  if (!asReference) rememberRecentFile(context.texts.recentFiles, {RecentKind::Profile, *path});
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "commands/data_commands.h"
 #include "commands/excitation_commands.h"
 #include "commands/export_commands.h"
+#include "commands/fit_commands.h"
 #include "commands/profile_editor_commands.h"
 #include "commands/profile_file_commands.h"
 #include "commands/show_commands.h"
@@ -86,6 +87,9 @@ bool runCoreCommand(CommandContext& context, CommandId command) {
       return true;
     case CommandId::CalculateExcitation:
       calculateExcitation(context);
+      return true;
+    case CommandId::ShowFit:
+      openFit(context);
       return true;
     case CommandId::None:
       return true;

@@ -49,6 +49,7 @@ void plotSingle(CommandContext& context) {
   const auto count = static_cast<std::uint32_t>(set.size());
   if (entry < count) {
     const SampledCurve& curve = set[entry];
+    context.charts.main.computedCurveColour = CurveColour::Red;
     std::vector<ChartPoint>& points = context.charts.main.computedCurve.points;
     points.clear();
     points.reserve(curve.size());

@@ -13,7 +13,8 @@ enum class WindowId {
   DrawProfile,
   Pocket,
   ProfileParameters,
-  About
+  About,
+  Fit
 };
 
 // What a command changed, so that the front end can repaint it.
@@ -27,6 +28,9 @@ enum class View {
   ShowFields,
   ProfileParametersFields,
   ConstantsFields,
+  FitFields,   // the Fit window's settings and table
+  FitStatus,   // its progress line
+  FitResults,  // its results text and residual plot
 };
 
 // An open or save dialog. The filter is "Description|pattern|Description|pattern".
@@ -54,7 +58,7 @@ class UserInterface {
   virtual void redraw(View view) = 0;
   virtual void showWindow(WindowId window) = 0;
   virtual void hideWindow(WindowId) {}
-  // Draws the main chart at its on-screen size into a BMP file; false when the
-  // file cannot be written. Front ends without a chart cannot export one.
+  // Draws the main chart at its on-screen size into a figure file whose format
+  // follows the extension; false when the file cannot be written. Front ends without a chart cannot export one.
   virtual bool saveMainChartBitmap(const std::string& /*path*/) { return false; }
 };

@@ -2,6 +2,11 @@
 
 #include <array>
 #include <string>
+#include <vector>
+
+#include "commands/recent_file.h"
+
+#include "commands/fit_texts.h"
 
 // The texts of the Calculation Parameters dialog's fields, as the user typed them.
 struct CalculationParametersTexts {
@@ -78,10 +83,13 @@ struct WindowTexts {
   CalculationParametersTexts calculationParameters;
   std::string log;  // the Log window's text, UTF-8
   std::array<std::string, 2> mainStatusPanels;
+  std::string mainStatusMessage;        // what the last command reports, beside the panels
+  std::vector<RecentFile> recentFiles;  // the "Recent files" of the Data menu
   ShowTexts show;
   DrawProfileTexts drawProfile;
   ProfileParametersTexts profileParameters;
   ConstantsTexts constants;
   DialogNames dialogNames;
+  FitTexts fit;
   bool operator==(const WindowTexts&) const = default;
 };

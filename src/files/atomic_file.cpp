@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <filesystem>
 
 namespace {
 
@@ -58,9 +59,19 @@ void syncDirectory(const std::string& directory) {
   ::close(fd);
 }
 
+// A symbolic link is written through: renaming over the link itself would
+// replace it with a plain file and leave the file it names untouched.
+std::string resolvedTarget(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) return path;
+  const std::filesystem::path target = std::filesystem::weakly_canonical(path, error);
+  return error ? path : target.string();
+}
+
 }  // namespace
 
-bool writeFileAtomically(const std::string& path, std::string_view contents) {
+bool writeFileAtomically(const std::string& requestedPath, std::string_view contents) {
+  const std::string path = resolvedTarget(requestedPath);
   const std::string directory = directoryOf(path);
   std::string temporary;
   const int fd = createTemporary(directory, temporary);

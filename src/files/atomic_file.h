@@ -10,5 +10,7 @@
 //
 // Returns false when the file cannot be created or written; the file at path,
 // if there was one, is then left as it was and the temporary is removed.
-// An existing file's permission bits are carried over to the new one.
+// An existing file's permission bits are carried over to the new one. A path
+// that is a symbolic link writes the file the link names (the temporary beside
+// that file), and the link stays a link.
 bool writeFileAtomically(const std::string& path, std::string_view contents);

@@ -88,46 +88,107 @@ float toFloat(std::string_view number) {
   return value;
 }
 
-// Reads numbers one at a time and notices the end of the text only when a
-// read runs into it: the read that takes the text's last character, or one
-// that finds nothing but white space.
-class NumberReader {
- public:
-  explicit NumberReader(std::string_view text) : m_text(text) {}
+enum class Separator { None, Blank, Comma, Semicolon };
 
-  bool endMet() const { return m_endMet; }
-
-  // False, leaving value alone, when the end is met first or when what
-  // follows the white space is not a number.
-  bool read(float& value) {
-    while (m_at < m_text.size() && isWhiteSpace(m_text[m_at])) ++m_at;
-    if (m_at == m_text.size()) {
-      m_endMet = true;
-      return false;
-    }
-    const std::size_t length = numberLength(m_text.substr(m_at));
-    if (length == 0) return false;
-    value = toFloat(m_text.substr(m_at, length));
-    m_at += length;
-    if (m_at == m_text.size()) m_endMet = true;
-    return true;
-  }
-
- private:
-  std::string_view m_text;
-  std::size_t m_at = 0;
-  bool m_endMet = false;
+// One line split into its numbers, or why it is not a line of data.
+struct LineReading {
+  enum class Outcome { Point, NotNumbers, MixedSeparators } outcome = Outcome::NotNumbers;
+  ExperimentalPoint point;
 };
+
+// Two or three numbers separated by blanks (tabs included), or by commas, or
+// by semicolons, one kind in a line; blanks around a comma or semicolon belong
+// to it. A comma beside blanks or semicolons as separators is what a decimal
+// comma looks like ("150,5 10"), so such a line is refused, not misread.
+LineReading readLine(std::string_view line) {
+  LineReading reading;
+  float numbers[3] = {};
+  int count = 0;
+  Separator kind = Separator::None;
+  std::size_t at = 0;
+  while (at < line.size()) {
+    const std::size_t length = numberLength(line.substr(at));
+    if (length == 0 || count == 3) return reading;
+    numbers[count++] = toFloat(line.substr(at, length));
+    at += length;
+    if (at == line.size()) break;
+    Separator separator = Separator::None;
+    while (at < line.size() && isWhiteSpace(line[at])) {
+      ++at;
+      if (separator == Separator::None) separator = Separator::Blank;
+    }
+    if (at < line.size() && (line[at] == ',' || line[at] == ';')) {
+      separator = line[at] == ',' ? Separator::Comma : Separator::Semicolon;
+      ++at;
+      while (at < line.size() && isWhiteSpace(line[at])) ++at;
+    }
+    if (separator == Separator::None) return reading;  // "12abc"
+    if (kind != Separator::None && separator != kind &&
+        (kind == Separator::Comma || separator == Separator::Comma)) {
+      reading.outcome = LineReading::Outcome::MixedSeparators;
+      return reading;
+    }
+    kind = separator;
+  }
+  if (count < 2) return reading;
+  reading.outcome = LineReading::Outcome::Point;
+  reading.point = {numbers[0], numbers[1], count == 3 ? numbers[2] : 0.0f};
+  return reading;
+}
+
+std::string quoted(std::string_view line) {
+  constexpr std::size_t kShown = 40;
+  return "\"" + std::string(line.substr(0, kShown)) + (line.size() > kShown ? "...\"" : "\"");
+}
+
+std::string_view trimmed(std::string_view line) {
+  while (!line.empty() && isWhiteSpace(line.front())) line.remove_prefix(1);
+  while (!line.empty() && isWhiteSpace(line.back())) line.remove_suffix(1);
+  return line;
+}
 
 }  // namespace
 
-ExperimentalData parseExperimentalData(std::string_view text) {
+ExperimentalData parseExperimentalData(std::string_view text, const std::string& fileName) {
   ExperimentalData data;
-  NumberReader reader(text);
-  while (!reader.endMet()) {
-    ExperimentalPoint& point = data.emplace_back();
-    if (!reader.read(point.energy) || !reader.read(point.yield)) break;
+  std::string firstRefused;  // the first line before the data that is not numbers
+  int lineNumber = 0;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", at);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = trimmed(text.substr(at, end - at));
+    at = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
+    ++lineNumber;
+    if (line.empty() || line.front() == '#') continue;
+
+    const LineReading reading = readLine(line);
+    const std::string where = fileName + ", line " + std::to_string(lineNumber);
+    switch (reading.outcome) {
+      case LineReading::Outcome::Point:
+        data.push_back(reading.point);
+        break;
+      case LineReading::Outcome::MixedSeparators:
+        throw FileError(where + ": " + quoted(line) +
+                        " separates its columns with commas and with other marks; the decimal "
+                        "separator is the point (150.5, not 150,5).");
+      case LineReading::Outcome::NotNumbers:
+        if (!data.empty()) {
+          throw FileError(where + ": " + quoted(line) +
+                          " is not two or three numbers (energy, yield, error).");
+        }
+        // Header lines before the data are passed over.
+        if (firstRefused.empty()) firstRefused = where + ": " + quoted(line);
+        break;
+    }
   }
+  if (data.empty()) {
+    throw FileError("No measured point could be read from " + fileName +
+                    (firstRefused.empty()
+                         ? std::string(".")
+                         : "; the first line that is not numbers is " + firstRefused + "."));
+  }
+  data.emplace_back();  // the spare entry
   return data;
 }
 
@@ -137,7 +198,7 @@ ExperimentalData readExperimentalDataFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw FileError::cannotOpen(path);
   const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  return parseExperimentalData(text);
+  return parseExperimentalData(text, path);
 }
 
 std::string measuredDataText(const ExperimentalData& data, double energyShiftKev) {

@@ -39,7 +39,7 @@ TFConst::TFConst(WindowHost& host)
   grid->setHorizontalSpacing(4);
   grid->setVerticalSpacing(3);
   EditShift = addRow(*grid, *this, 0, QStringLiteral("EditShift"), QStringLiteral("Energy Shift:"),
-                     QStringLiteral("eV"));
+                     QStringLiteral("keV"));
   EditBack = addRow(*grid, *this, 1, QStringLiteral("EditBack"), QStringLiteral("Background:"),
                     QStringLiteral("counts"));
   EditMult =

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "commands/user_interface.h"
+#include "ui/figure_options_dialog.h"
 
 // The questions, messages and file choices of the user interface. The desktop
 // answers with real dialogs; tests put a scripted provider in their place.
@@ -15,4 +16,9 @@ class DialogProvider {
   virtual void showMessage(const std::string& text) = 0;
   virtual std::optional<std::string> chooseFileToSave(const FileDialogRequest& request) = 0;
   virtual std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request) = 0;
+  // The options of "Export figure...", starting from those given; nothing
+  // when the user cancelled. Providers without the dialog cancel.
+  virtual std::optional<FigureOptions> chooseFigureOptions(const FigureOptions& /*start*/) {
+    return std::nullopt;
+  }
 };

@@ -9,6 +9,7 @@
 #include <QStatusBar>
 
 #include "commands/profile_editor_commands.h"
+#include "ui/chart_figures.h"
 #include "ui/chart_series_view.h"
 #include "ui/popup_menu_forwarder.h"
 #include "ui/program_icon.h"
@@ -41,11 +42,6 @@ TFDraw::TFDraw(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
 
   Chart3 = new QCustomPlot(this);
   Chart3->setObjectName(QStringLiteral("Chart3"));
-  Chart3->setBackground(Qt::white);
-  Chart3->xAxis->setLabel(QStringLiteral("Depth (ug/cm2)"));
-  Chart3->xAxis->grid()->setVisible(false);
-  Chart3->yAxis->grid()->setVisible(false);
-  Chart3->legend->setVisible(false);
   setCentralWidget(Chart3);
 
   // Drawing redraws the whole profile at every mouse move, and a deep profile
@@ -54,15 +50,9 @@ TFDraw::TFDraw(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
   // filled from a few points per pixel column instead of from every point.
   m_seriesLayer = Chart3->layer(QStringLiteral("main"));
   m_seriesLayer->setMode(QCPLayer::lmBuffered);
-  SeriesAmostra = Chart3->addGraph();
-  SeriesAmostra->setObjectName(QStringLiteral("SeriesAmostra"));
-  SeriesAmostra->setPen(QPen(Qt::red));
-  SeriesAmostra->setBrush(QBrush(Qt::red));
-  SeriesAmostra->setAdaptiveSampling(true);
-  SeriesReference = Chart3->addGraph();
-  SeriesReference->setObjectName(QStringLiteral("SeriesReference"));
-  SeriesReference->setPen(QPen(Qt::black));
-  SeriesReference->setAdaptiveSampling(true);
+  m_graphs = setUpProfileChart(*Chart3);
+  SeriesAmostra = m_graphs.profile;
+  SeriesReference = m_graphs.reference;
 
   const DrawProfileTexts& texts = m_host.context().texts.drawProfile;
   CheckZoom = makeChartCheck(*Chart3, QStringLiteral("CheckZoom"), QStringLiteral("Allow Zoom"),
@@ -86,6 +76,9 @@ TFDraw::TFDraw(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
   m_statusText = new QLabel(StatusDraw);
   m_statusText->setObjectName(QStringLiteral("StatusDrawText"));
   StatusDraw->addWidget(m_statusText, 1);
+  m_readout = new QLabel(StatusDraw);
+  m_readout->setObjectName(QStringLiteral("StatusDrawReadout"));
+  StatusDraw->addPermanentWidget(m_readout);
   setStatusBar(StatusDraw);
 
   m_actions.build(*menuBar(), drawProfileMenu(),
@@ -108,6 +101,11 @@ void TFDraw::showChart() {
   showSeries(*SeriesReference, data.reference);
   if (data.depthAxis != m_shownDepthAxis || data.concentrationAxis != m_shownConcentrationAxis) {
     showFullScale();
+  } else if (data.contaminationDepth != m_shownContaminationDepth) {
+    // The band lies behind the series' own layer: the whole chart repaints.
+    showContaminationLayer(m_graphs, data.contaminationDepth);
+    m_shownContaminationDepth = data.contaminationDepth;
+    Chart3->replot();
   } else {
     // Falls back to a full replot by itself when the chart was resized.
     m_seriesLayer->replot();
@@ -124,6 +122,8 @@ void TFDraw::showHomeView() {
   Chart3->xAxis->setRange(data.depthAxis.minimum, data.depthAxis.maximum);
   Chart3->yAxis->setRange(data.concentrationAxis.minimum, data.concentrationAxis.maximum);
   m_shownDepthAxis = data.depthAxis;
+  showContaminationLayer(m_graphs, data.contaminationDepth);
+  m_shownContaminationDepth = data.contaminationDepth;
   m_shownConcentrationAxis = data.concentrationAxis;
 }
 
@@ -162,6 +162,7 @@ void TFDraw::Chart3MouseMove(QMouseEvent* event) {
   const QPointF position = event->position();
   const double depth = SeriesAmostra->keyAxis()->pixelToCoord(position.x());
   const double concentration = SeriesAmostra->valueAxis()->pixelToCoord(position.y());
+  m_readout->setText(profileChartReadout(depth, concentration));
   const bool leftButton = event->buttons().testFlag(Qt::LeftButton);
   const bool shift = event->modifiers().testFlag(Qt::ShiftModifier);
   m_host.runGuarded(

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 #include "commands/chart_data.h"
+#include "ui/chart_figures.h"
 #include "ui/command_actions.h"
 
 class QCheckBox;
@@ -34,6 +35,7 @@ class TFDraw : public QMainWindow {
   void setCalculationRunning(bool running);
 
   const CommandActions& actions() const { return m_actions; }
+  QCustomPlot& chart() const { return *Chart3; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -51,6 +53,8 @@ class TFDraw : public QMainWindow {
   CommandActions m_actions;
   AxisRange m_shownDepthAxis{-1.0, -1.0};
   AxisRange m_shownConcentrationAxis{-1.0, -1.0};
+  double m_shownContaminationDepth = -1.0;
+  ProfileChartGraphs m_graphs;
 
   QCustomPlot* Chart3;
   QCPGraph* SeriesAmostra;
@@ -60,6 +64,7 @@ class TFDraw : public QMainWindow {
   QCheckBox* CheckConv;
   QStatusBar* StatusDraw;
   QLabel* m_statusText;
+  QLabel* m_readout;  // the pointer's depth and concentration
   RectangleZoom* m_zoom;
   PopupMenuForwarder* m_popup;
 };

@@ -1,15 +1,31 @@
 #include "ui/qt_dialog_provider.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QSettings>
+
+#include "ui/program_title.h"
 
 namespace {
 
 QString toQt(const std::string& text) {
   return QString::fromStdString(text);
+}
+
+// The folder each kind of file (its default extension) was last chosen in,
+// kept between sessions.
+QSettings& folderSettings() {
+  static QSettings settings(QStringLiteral("Tervane"), QStringLiteral("Tervane"));
+  return settings;
+}
+
+QString folderKey(const FileDialogRequest& request) {
+  return QStringLiteral("folders/") + qtDefaultSuffix(request.defaultExtension);
 }
 
 std::optional<std::string> runFileDialog(const FileDialogRequest& request,
@@ -21,23 +37,27 @@ std::optional<std::string> runFileDialog(const FileDialogRequest& request,
   const QStringList filters = qtNameFilters(request.filter);
   if (!filters.isEmpty()) dialog.setNameFilters(filters);
   dialog.setDefaultSuffix(qtDefaultSuffix(request.defaultExtension));
-  if (!request.initialPath.empty()) dialog.selectFile(toQt(request.initialPath));
+  const QString remembered = folderSettings().value(folderKey(request)).toString();
+  const QString start = startingPath(request.initialPath, remembered);
+  if (!start.isEmpty()) dialog.selectFile(start);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().constFirst().toStdString();
+  const QString chosen = dialog.selectedFiles().constFirst();
+  folderSettings().setValue(folderKey(request), QFileInfo(chosen).absolutePath());
+  return chosen.toStdString();
 }
 
 }  // namespace
 
 bool QtDialogProvider::askYesNo(const std::string& question) {
-  QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(), toQt(question),
+  QMessageBox box(QMessageBox::Question, programTitle(), toQt(question),
                   QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
   box.setDefaultButton(QMessageBox::Yes);
   return box.exec() == QMessageBox::Yes;
 }
 
 void QtDialogProvider::showMessage(const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), toQt(text),
-                  QMessageBox::Ok, QApplication::activeWindow());
+  QMessageBox box(QMessageBox::NoIcon, programTitle(), toQt(text), QMessageBox::Ok,
+                  QApplication::activeWindow());
   box.exec();
 }
 
@@ -77,4 +97,17 @@ QString qtDefaultSuffix(const std::string& extension) {
   if (suffix.startsWith(QLatin1Char('*'))) suffix.remove(0, 1);
   if (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
   return suffix;
+}
+
+std::optional<FigureOptions> QtDialogProvider::chooseFigureOptions(const FigureOptions& start) {
+  FigureOptionsDialog dialog(start, QApplication::activeWindow());
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.options();
+}
+
+QString startingPath(const std::string& proposed, const QString& rememberedFolder) {
+  const QString path = toQt(proposed);
+  if (rememberedFolder.isEmpty() || path.contains(QLatin1Char('/'))) return path;
+  return path.isEmpty() ? rememberedFolder + QLatin1Char('/')
+                        : QDir(rememberedFolder).filePath(path);
 }

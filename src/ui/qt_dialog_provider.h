@@ -12,6 +12,7 @@ class QtDialogProvider : public DialogProvider {
   void showMessage(const std::string& text) override;
   std::optional<std::string> chooseFileToSave(const FileDialogRequest& request) override;
   std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request) override;
+  std::optional<FigureOptions> chooseFigureOptions(const FigureOptions& start) override;
 };
 
 // "Desc|*.a;*.b|Desc|*.c" -> {"Desc (*.a *.b)", "Desc (*.c)"}: the file dialog
@@ -19,5 +20,9 @@ class QtDialogProvider : public DialogProvider {
 // empty entries and repeats in a pattern list are dropped, and a pattern list
 // already shown in the description is replaced by the one that applies.
 QStringList qtNameFilters(const std::string& filter);
+// Where a file dialog starts: a proposed path with a folder as it is; a bare
+// name, or none, in the folder this kind of file was last chosen in.
+QString startingPath(const std::string& proposed, const QString& rememberedFolder);
+
 // "*.flt", ".flt" and "flt" all mean the suffix "flt".
 QString qtDefaultSuffix(const std::string& extension);

@@ -57,8 +57,11 @@ TEST_F(PrincipalTest, MainMenuHasTheCommandTable) {
       "  -",
       "  &Save Everything",
       "  &Export bitmap",
+      "  Export &figure…",
+      "  &Recent files>",
       "&Simulate>",
       "  &Draw Profile",
+      "  &Fit...",
       "  E&xtra",
       "  -",
       "  &Constants",
@@ -85,6 +88,7 @@ TEST_F(PrincipalTest, PopupMenuHasTheCommandTable) {
       "  &Unload",
       "&Simulate>",
       "  Draw Profile",
+      "  &Fit...",
       "  More",
       "  -",
       "  Constants",
@@ -113,6 +117,7 @@ TEST_F(PrincipalTest, ChartAndStatusBarAreSetUpAsDrawn) {
   auto* chart = find<QCustomPlot>(main(), "ChartPrinc");
   EXPECT_EQ(chart->toPixmap().toImage().pixelColor(1, 1), QColor(Qt::white));
   EXPECT_EQ(chart->xAxis->label(), "Energy (keV)");
+  EXPECT_EQ(chart->yAxis->label(), "Yield (counts)");
   EXPECT_FALSE(chart->legend->visible());
   ASSERT_EQ(chart->graphCount(), 2);
   const QCPGraph* line = chart->graph(0);
@@ -140,11 +145,21 @@ TEST_F(PrincipalTest, ChartShowsTheChartDataScaledToIt) {
   EXPECT_EQ(chart->graph(0)->dataCount(), 3);
   EXPECT_EQ(chart->graph(1)->dataCount(), 2);
   EXPECT_DOUBLE_EQ(chart->graph(0)->data()->at(1)->value, 40.0);
-  EXPECT_DOUBLE_EQ(chart->xAxis->range().lower, 150.0);
-  EXPECT_DOUBLE_EQ(chart->xAxis->range().upper, 152.0);
-  // The value axis leaves 3% of the data's span free above and below.
+  // Both axes leave 3% of the data's span free on each side: no point is cut.
+  EXPECT_NEAR(chart->xAxis->range().lower, 150.0 - 0.03 * 2.0, 1e-9);
+  EXPECT_NEAR(chart->xAxis->range().upper, 152.0 + 0.03 * 2.0, 1e-9);
   EXPECT_NEAR(chart->yAxis->range().upper, 40.0 + 0.03 * 40.0, 1e-9);
   EXPECT_NEAR(chart->yAxis->range().lower, 0.0 - 0.03 * 40.0, 1e-9);
+  EXPECT_TRUE(chart->legend->visible());  // two series hold points
+
+  // The pointer's energy and yield follow it in the status bar.
+  QTest::mouseMove(chart, QPoint(qRound(chart->xAxis->coordToPixel(151.5)),
+                                 qRound(chart->yAxis->coordToPixel(20.0))));
+  const QStringList readout =
+      find<QLabel>(main(), "StatusReadout")->text().split(QRegularExpression(" keV, | counts"));
+  ASSERT_EQ(readout.size(), 3);
+  EXPECT_NEAR(readout[0].toDouble(), 151.5, 0.01);
+  EXPECT_NEAR(readout[1].toDouble(), 20.0, 0.2);
 
   // Measured points may come in any order; the chart keeps them by energy.
   program->charts().main.measuredPoints.points = {{151.5, 35.0}, {149.0, 5.0}, {150.5, 20.0}};
@@ -152,7 +167,42 @@ TEST_F(PrincipalTest, ChartShowsTheChartDataScaledToIt) {
   ASSERT_EQ(chart->graph(1)->dataCount(), 3);
   EXPECT_EQ(chart->graph(1)->data()->at(0)->key, 149.0);
   EXPECT_EQ(chart->graph(1)->data()->at(2)->key, 151.5);
-  EXPECT_DOUBLE_EQ(chart->xAxis->range().lower, 149.0);
+  EXPECT_NEAR(chart->xAxis->range().lower, 149.0 - 0.03 * 3.0, 1e-9);
+
+  program->charts().main.computedCurve.points.clear();
+  program->redraw(View::MainChart);
+  EXPECT_FALSE(chart->legend->visible());
+}
+
+TEST_F(PrincipalTest, F5CalculatesFromTheMainWindowToo) {
+  main().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&main()));
+  QTest::keyClick(&main(), Qt::Key_F5);
+  EXPECT_EQ(dialogs.messages,
+            std::vector<std::string>{"There are no autoconvolutions yet: calculate or load them "
+                                     "first (Convolutions menu)."});
+}
+
+TEST_F(PrincipalTest, RecentFilesReopenWhatWasLoaded) {
+  QTemporaryDir directory;
+  const QString data = QDir(directory.path()).filePath("run.dat");
+  QFile file(data);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("151 10\n152 12\n");
+  file.close();
+  dialogs.files.push_back(data.toStdString());
+  tervane_test::actionAt(*main().menuBar(), {"&Data", "&Load experimental data"})->trigger();
+  EXPECT_EQ(find<QLabel>(main(), "StatusMessage")->text(), "2 points read from " + data);
+  program->charts().main.measuredPoints.points.clear();
+
+  auto* recent = main().findChild<QMenu*>("RecentFilesMenu");
+  ASSERT_NE(recent, nullptr);
+  emit recent->aboutToShow();
+  ASSERT_EQ(recent->actions().size(), 1);
+  EXPECT_EQ(recent->actions()[0]->text(), data);
+  recent->actions()[0]->trigger();
+  EXPECT_EQ(program->charts().main.measuredPoints.points.size(), 2u);
+  EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(PrincipalTest, RightClickOnStatusBarOpensPopupMenu) {
@@ -199,13 +249,22 @@ TEST_F(PrincipalTest, ExitAnsweredYesClosesAndEndsTheProgram) {
   EXPECT_EQ(exits.count(), 1);
 }
 
-TEST_F(PrincipalTest, NotificationIconDoubleClickBringsTheWindowBack) {
+TEST_F(PrincipalTest, NotificationIconBringsTheWindowBackOnAnyActivationOrItsMenu) {
+  QMenu* menu = main().trayIcon().contextMenu();
+  ASSERT_NE(menu, nullptr);
+  ASSERT_EQ(menu->actions().size(), 2);
+  EXPECT_EQ(menu->actions()[0]->text(), "&Restore");
+  EXPECT_EQ(menu->actions()[1]->text(), "&Exit");
+  for (const auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick}) {
+    main().showMinimized();
+    main().hide();
+    emit main().trayIcon().activated(reason);
+    EXPECT_TRUE(main().isVisible()) << reason;
+    EXPECT_FALSE(main().isMinimized()) << reason;
+  }
   main().hide();
-  emit main().trayIcon().activated(QSystemTrayIcon::Trigger);
-  EXPECT_FALSE(main().isVisible());
-  emit main().trayIcon().activated(QSystemTrayIcon::DoubleClick);
+  menu->actions()[0]->trigger();
   EXPECT_TRUE(main().isVisible());
-  EXPECT_FALSE(main().isMinimized());
 }
 
 class ExportBitmapTest : public PrincipalTest {
@@ -222,8 +281,7 @@ TEST_F(ExportBitmapTest, WritesTheChartAtItsSizeOnScreen) {
   dialogs.files.push_back(path);
   exportBitmap();
   ASSERT_EQ(dialogs.fileRequests.size(), 1u);
-  EXPECT_EQ(dialogs.fileRequests[0].filter,
-            "Imagens Bitmap (*.bmp)|*.bmp|Todos os Arquivos (*.*)|*.*");
+  EXPECT_EQ(dialogs.fileRequests[0].filter.rfind("Imagens Bitmap (*.bmp)|*.bmp|", 0), 0u);
   EXPECT_EQ(dialogs.fileRequests[0].initialPath, "");
   QImage image;
   ASSERT_TRUE(image.load(QString::fromStdString(path), "BMP"));
@@ -259,6 +317,58 @@ TEST_F(ExportBitmapTest, ImageIsTheChartAsShownAtItsCurrentSize) {
   EXPECT_EQ(image.convertToFormat(QImage::Format_RGB32),
             chart->toPixmap().toImage().convertToFormat(QImage::Format_RGB32));
   EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files), QStringList({"resized.bmp"}));
+}
+
+TEST_F(ExportBitmapTest, TheFormatFollowsTheExtension) {
+  program->charts().main.computedCurve.points = {{150.0, 0.0}, {151.0, 40.0}};
+  program->redraw(View::MainChart);
+  const std::pair<const char*, QByteArray> expected[] = {{"chart.png", "\x89PNG"},
+                                                         {"chart.JPG", "\xFF\xD8\xFF"},
+                                                         {"chart.bmp", "BM"},
+                                                         {"chart.pdf", "%PDF-"},
+                                                         {"chart.svg", "<?xml"}};
+  for (const auto& [name, magic] : expected) {
+    const QString path = QDir(directory.path()).filePath(QString::fromLatin1(name));
+    dialogs.files.push_back(path.toStdString());
+    exportBitmap();
+    QFile written(path);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly)) << name;
+    const QByteArray bytes = written.readAll();
+    EXPECT_TRUE(bytes.startsWith(magic)) << name;
+    if (magic == "<?xml") {
+      EXPECT_TRUE(bytes.contains("<svg")) << name;
+    }
+  }
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(ExportBitmapTest, ExportFigureDrawsOneOrBothChartsAtTheChosenSizeAndResolution) {
+  FigureOptions both;
+  both.bothCharts = true;
+  both.layout = {QSize(300, 200), 192};
+  FigureOptions mainOnly;
+  mainOnly.layout = {QSize(320, 240), 96};
+  dialogs.figureOptions = {both, both, mainOnly};
+  const QString png = QDir(directory.path()).filePath("both.png");
+  const QString svg = QDir(directory.path()).filePath("main.svg");
+  dialogs.files = {png.toStdString(), std::nullopt, svg.toStdString()};
+  const auto exportFigure = [&] {
+    tervane_test::actionAt(*main().menuBar(), {"&Data", "Export &figure…"})->trigger();
+  };
+  exportFigure();
+  QImage image;
+  ASSERT_TRUE(image.load(png, "PNG"));
+  EXPECT_EQ(image.size(), QSize(2 * 300 * 2, 200 * 2));  // two charts at twice 96 dpi
+  EXPECT_EQ(dialogs.fileRequests.back().filter.rfind("PNG images (*.png)|*.png|", 0), 0u);
+
+  exportFigure();  // options kept, name cancelled: nothing written
+  exportFigure();
+  QFile written(svg);
+  ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(written.readAll().contains("viewBox=\"0 0 320 240\""));
+  EXPECT_EQ(dialogs.fileRequests.back().initialPath, png.toStdString());
+  EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files), QStringList({"both.png", "main.svg"}));
+  EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(ExportBitmapTest, UnwritablePathIsReported) {

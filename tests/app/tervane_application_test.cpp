@@ -4,6 +4,7 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include "ui/program_title.h"
 #include "ui/ui_test_support.h"
 
 namespace {
@@ -83,9 +84,24 @@ TEST_F(StartUpTest, WindowsAreCreatedInOrderWithCaptionsPlacesAndSizes) {
 
 TEST_F(StartUpTest, TitlesReadTervane21) {
   EXPECT_EQ(program->applicationTitle(), "Tervane 2.1");
-  EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Tervane 2.1");
+  EXPECT_EQ(programTitle(), "Tervane 2.1");  // the title of the message boxes
   EXPECT_EQ(program->FTervane2->trayIcon().toolTip(), "Tervane 2.1");
   EXPECT_EQ(find<QLabel>(*program->AboutBox, "ProductName")->text(), "Tervane 2.1");
+}
+
+// The window system appends an application display name that has been set
+// to every caption it receives ("Log — Tervane 2.1"); unset, it falls back to
+// the application's name and appends nothing.
+TEST_F(StartUpTest, TheWindowSystemReceivesEachCaptionAsSpecified) {
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+  for (const auto& [id, caption] : {std::pair{WindowId::DrawProfile, "Draw Profile"},
+                                    {WindowId::CalculationParameters, "Calculation Parameters"},
+                                    {WindowId::Log, "Log"}}) {
+    program->showWindow(id);
+    QWidget* window = program->window(id);
+    ASSERT_NE(window->windowHandle(), nullptr) << caption;
+    EXPECT_EQ(window->windowHandle()->title(), caption);
+  }
 }
 
 TEST_F(StartUpTest, AboutBoxIsModalAndClosesWithItsDefaultButton) {
@@ -157,7 +173,7 @@ TEST_F(StartUpTest, EveryMenuActionRuns) {
   std::vector<QAction*> actions;
   tervane_test::collectCommandActions(*program->FTervane2->menuBar(), actions);
   tervane_test::collectCommandActions(program->FTervane2->popupMenu(), actions);
-  ASSERT_EQ(actions.size(), 15u + 24u);
+  ASSERT_EQ(actions.size(), 17u + 25u);
   for (QAction* action : actions) {
     SCOPED_TRACE(action->text().toStdString());
     action->trigger();

@@ -245,4 +245,35 @@ TEST_F(CliTest, ProfileBuildsWritesAndRefuses) {
   EXPECT_EQ(bad.err, "'x' is not a valid integer value\n");
 }
 
+#ifdef TERVANE_CLI_PLOT
+TEST_F(CliTest, PlotWritesTheChartsAsTheExtensionSaysWithTheFitSummarised) {
+  const fs::path autos = m_dir / "p.flt";
+  const fs::path profile = m_dir / "p.pro";
+  const fs::path data = m_dir / "p.dat";
+  ASSERT_EQ(runCli("autos --nc 7 --points 1200 --out " + autos.string()).exitCode, 0);
+  ASSERT_EQ(runCli("profile --out " + profile.string() + " line=0.2,1,0.6,1").exitCode, 0);
+  std::ofstream(data) << "Energy Yield\n151.0 3\n151.1 7\n151.2 5";
+  std::ofstream(m_dir / "fit.json")
+      << R"({"converged": true, "chi2": 40.2, "dof": 37, "reduced_chi2": 1.0865, "warnings": [],
+             "derived": {"layer1.amount": {"value": 0.41, "error": 0.02},
+                         "layer1.centroid": {"value": 0.4, "error": null}}})";
+  const std::string inputs = "plot --autos " + autos.string() + " --profile " + profile.string() +
+                             " --data " + data.string() + " --fit " + (m_dir / "fit.json").string();
+  for (const auto& [name, magic] : {std::pair{"f.png", std::string("\x89PNG")},
+                                    {"f.pdf", std::string("%PDF-")},
+                                    {"f.svg", std::string("<?xml")}}) {
+    const RunResult run = runCli(inputs + " --size 900x300 --out " + (m_dir / name).string());
+    EXPECT_EQ(run.exitCode, 0) << name << run.err;
+    EXPECT_EQ(readBytes(m_dir / name).rfind(magic, 0), 0u) << name;
+  }
+  const std::string svg = readBytes(m_dir / "f.svg");
+  EXPECT_NE(svg.find("viewBox=\"0 0 900 300\""), std::string::npos);
+  for (const char* text : {"1.087", "0.41 ± 0.02", "0.4 ± undetermined", "Yield (counts)"}) {
+    EXPECT_NE(svg.find(text), std::string::npos) << text;
+  }
+  EXPECT_EQ(runCli(inputs + " --out " + (m_dir / "f.gif").string()).exitCode, 1);
+  EXPECT_EQ(runCli(inputs + " --size 9 --out " + (m_dir / "g.png").string()).exitCode, 1);
+}
+#endif
+
 }  // namespace

@@ -221,6 +221,31 @@ TEST(StartCalculation, GridTooSmallForTheSpectrumIsRefusedWithTheSizeNeeded) {
   EXPECT_EQ(f.state.autoconvolutionSet.size(), 6u);
 }
 
+TEST(StartCalculation, EntriesThatLostTheirNormAreReportedOnceAfterRunAndLoad) {
+  TempDir dir;
+  CommandFixture f;
+  f.ui.saveChoices = {dir.file("short.flt")};
+  f.texts.calculationParameters.saveAutos = true;
+  f.texts.calculationParameters.dataPoints = "83";
+  startCalculation(f.context);
+  ASSERT_EQ(f.ui.messages.size(), 1u);
+  const std::string& message = f.ui.messages[0];
+  EXPECT_EQ(message.rfind("2 autoconvolutions, from n = 4 on, keep less than 0.99", 0), 0u)
+      << message;
+  EXPECT_NE(message.find("About 200 data points would hold them."), std::string::npos);
+  EXPECT_EQ(f.texts.log.find("would hold"), std::string::npos);  // the log stays as it was
+
+  CommandFixture g;
+  g.ui.openChoices = {dir.file("short.flt")};
+  loadConvolutions(g.context);
+  EXPECT_EQ(g.ui.messages, f.ui.messages);
+
+  CommandFixture held;  // the number suggested holds every entry
+  held.texts.calculationParameters.dataPoints = "200";
+  startCalculation(held.context);
+  EXPECT_TRUE(held.ui.messages.empty());
+}
+
 TEST(StartCalculation, StopLeavesEverythingAsItWas) {
   TempDir dir;
   CommandFixture f;

@@ -7,6 +7,7 @@
 #include "commands/constants_commands.h"
 #include "commands/data_commands.h"
 #include "commands/excitation_commands.h"
+#include "commands/recent_files.h"
 #include "scripted_user_interface.h"
 
 namespace {
@@ -27,6 +28,7 @@ TEST(MeasuredData, LoadDrawsAllButTheSpareEntryAndRemembersTheName) {
   EXPECT_EQ(f.state.experimentalData.size(), 3u);
   EXPECT_EQ(f.charts.main.measuredPoints.points, (std::vector<ChartPoint>{{1, 2}, {3, 4}}));
   EXPECT_EQ(f.texts.dialogNames.measuredData, path);
+  EXPECT_EQ(f.texts.mainStatusMessage, "2 points read from " + path);
   EXPECT_EQ(f.ui.openRequests[0].defaultExtension, "ahk");
   EXPECT_EQ(f.ui.openRequests[0].filter.rfind("Common Profile Files (*.dat; *.pak; *.profile)|", 0),
             0u);
@@ -35,6 +37,26 @@ TEST(MeasuredData, LoadDrawsAllButTheSpareEntryAndRemembersTheName) {
   EXPECT_TRUE(f.state.experimentalData.empty());
   EXPECT_TRUE(f.charts.main.measuredPoints.points.empty());
   fs::remove(path);
+}
+
+TEST(RecentFiles, KeepTheLatestFirstOnceEachAndForgetFilesThatAreGone) {
+  CommandFixture f;
+  std::vector<RecentFile>& recent = f.texts.recentFiles;
+  for (int i = 0; i < 10; ++i) rememberRecentFile(recent, {RecentKind::Profile, std::to_string(i)});
+  rememberRecentFile(recent, {RecentKind::Profile, "5"});
+  ASSERT_EQ(recent.size(), kRecentFilesKept);
+  EXPECT_EQ(recent[0].path, "5");
+  EXPECT_EQ(recent[1].path, "9");
+  EXPECT_EQ(recent.back().path, "2");
+
+  const std::string path = writeTemp("recent.dat", "1 2\n3 4\n5 6\n");
+  openRecentFile(f.context, {RecentKind::MeasuredData, path});
+  EXPECT_EQ(f.charts.main.measuredPoints.points.size(), 3u);
+  EXPECT_EQ(recent[0], (RecentFile{RecentKind::MeasuredData, path}));
+  fs::remove(path);
+  EXPECT_EQ(commandMessage([&] { openRecentFile(f.context, recent[0]); }),
+            "Cannot open file " + path);
+  EXPECT_EQ(recent[0].path, "5");
 }
 
 TEST(MeasuredData, CancelAndMissingFilesChangeNothing) {

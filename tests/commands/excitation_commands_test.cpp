@@ -147,6 +147,7 @@ TEST(CalculateExcitation, RefusesWhatItCannotComputeAndKeepsTheCurve) {
     CalculationParametersTexts saved = f.texts.calculationParameters;
     f.texts.calculationParameters.*c.field = c.text;
     EXPECT_EQ(commandMessage([&] { calculateExcitation(f.context); }), c.message);
+    EXPECT_EQ(f.texts.drawProfile.status, std::string("Not calculated: ") + c.message);
     EXPECT_EQ(f.state.excitationCurve, kept);
     EXPECT_EQ(f.charts.main.computedCurve.points, keptPoints);
     f.texts.calculationParameters = saved;
@@ -163,6 +164,7 @@ TEST(CalculateExcitation, RefusesWhatItCannotComputeAndKeepsTheCurve) {
             "The Gaussian width must be a positive number of eV.");
   f.texts.drawProfile.convolve = false;  // widths only matter when broadening
   calculateExcitation(f.context);
+  EXPECT_EQ(f.texts.drawProfile.status, "Ready!");
 }
 
 }  // namespace

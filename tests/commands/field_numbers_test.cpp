@@ -31,7 +31,13 @@ TEST(FieldNumbers, ParsesWhatAUserTypes) {
 TEST(FieldNumbers, FollowsTheDesktopDecimalSeparator) {
   const DecimalFormat comma{','};
   EXPECT_EQ(parseFieldDouble("6,62", comma), 6.62);
-  EXPECT_THROW(parseFieldDouble("6.62", comma), CommandError);
+  // The point is always read, so that the program's own start texts are.
+  EXPECT_EQ(parseFieldDouble("548.56", comma), 548.56);
+  EXPECT_EQ(parseFieldSingle("6.62", comma), 6.62f);
+  // Both marks in one number, or one of them twice, are a thousands separator.
+  for (const char* text : {"1.234,5", "1,234.5", "1,234,5", "1.234.5"}) {
+    EXPECT_THROW(parseFieldDouble(text, comma), CommandError) << text;
+  }
   EXPECT_EQ(formatFieldNumber(6.62, comma), "6,62");
 }
 

@@ -118,6 +118,25 @@ TEST_F(FileCommands, SaveEverythingWritesFourFilesFromTheDataFilesName) {
   EXPECT_TRUE(fs::exists(file("result.profile")));
 }
 
+TEST_F(FileCommands, SaveEverythingAsksOnceBeforeReplacingTheFilesBesideTheChosenOne) {
+  CommandFixture f;
+  std::ofstream(file("run.pro")) << "kept";
+  std::ofstream(file("run.exp")) << "kept";
+  f.ui.saveChoices = {file("run.simulation"), file("run.simulation")};
+  f.ui.answers = {false, true};
+  saveEverything(f.context);
+  ASSERT_EQ(f.ui.questions.size(), 1u);
+  EXPECT_EQ(f.ui.questions[0], "These files already exist and will be replaced:\n" +
+                                   file("run.exp") + "\n" + file("run.pro") + "\nReplace them?");
+  EXPECT_EQ(readBytes(file("run.pro")), "kept");
+  EXPECT_FALSE(fs::exists(file("run.simulation")));
+
+  saveEverything(f.context);
+  EXPECT_EQ(f.ui.questions.size(), 2u);
+  EXPECT_NE(readBytes(file("run.pro")), "kept");
+  EXPECT_TRUE(fs::exists(file("run.profile")));
+}
+
 TEST_F(FileCommands, WithoutDataTheNamesProposedAreBare) {
   CommandFixture f;
   f.ui.saveChoices = {std::nullopt, std::nullopt};
@@ -180,8 +199,11 @@ TEST_F(FileCommands, ExportBitmapNeedsAFrontEndThatCanDrawTheChart) {
   f.ui.saveChoices = {file("chart.bmp")};
   EXPECT_EQ(commandMessage([&] { exportBitmap(f.context); }),
             "Cannot create file " + file("chart.bmp"));
-  EXPECT_EQ(f.ui.saveRequests[0].filter,
-            "Imagens Bitmap (*.bmp)|*.bmp|Todos os Arquivos (*.*)|*.*");
+  EXPECT_EQ(f.ui.saveRequests[0].filter.rfind("Imagens Bitmap (*.bmp)|*.bmp|", 0), 0u);
+  f.ui.saveChoices = {file("chart.gif")};
+  EXPECT_EQ(commandMessage([&] { exportBitmap(f.context); }),
+            "Cannot create file " + file("chart.gif") +
+                ": a figure is written as .png, .jpg, .bmp, .pdf or .svg.");
 }
 
 }  // namespace

@@ -81,4 +81,15 @@ TEST(WriteFileAtomically, AFailedWriteLeavesTheExistingFileIntact) {
   EXPECT_EQ(dir.names(), Names{"results.flt"});
 }
 
+TEST(WriteFileAtomically, WritesThroughASymbolicLinkAndKeepsTheLink) {
+  TemporaryDirectory dir;
+  std::filesystem::create_directory(dir.path("real"));
+  writeWholeFile(dir.path("real/set.pro"), "old");
+  std::filesystem::create_symlink("real/set.pro", dir.path("link.pro"));
+  ASSERT_TRUE(writeFileAtomically(dir.path("link.pro"), "new"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.path("link.pro")));
+  EXPECT_EQ(readWholeFile(dir.path("real/set.pro")), "new");
+  EXPECT_EQ(dir.names(), (Names{"link.pro", "real"}));
+}
+
 }  // namespace

@@ -15,38 +15,56 @@ using Points = ExperimentalData;
 
 constexpr float kInfinity = std::numeric_limits<float>::infinity();
 
-struct ListCase {
+// Either the points read (the spare entry is appended to them) or the message.
+struct ReaderCase {
   const char* text;
-  Points expected;  // the whole list, spare entry included
+  Points points;
+  const char* message = nullptr;
 };
 
-// Where the list ends decides which entries count: users take all but the last.
-TEST(ParseExperimentalData, TheListEndsWhereAReadRunsIntoTheEndOrIntoNoNumber) {
-  const ListCase cases[] = {
-      {"1 2\n3 4\n", {{1, 2}, {3, 4}, {0, 0}}},  // final line end: an empty spare
-      {"1 2\n3 4", {{1, 2}, {3, 4}}},            // none: the last pair is the spare
-      {"1 2 3\n", {{1, 2}, {3, 0}}},             // odd count: energy alone in the spare
-      {"1 2 3", {{1, 2}, {3, 0}}},
-      {"1 2 3\n4 5 6\n", {{1, 2}, {3, 4}, {5, 6}, {0, 0}}},  // pairs across lines
-      {"\r\n 1\t2\r\n\f3\v4 \r\n\n", {{1, 2}, {3, 4}, {0, 0}}},
-      {"", {{0, 0}}},
-      {" \n\t\n", {{0, 0}}},
-      // A text that is no number ends the list at that read.
-      {"1 2\n3 abc 5 6\n", {{1, 2}, {3, 0}}},
-      {"1 2\nx 3 4\n", {{1, 2}, {0, 0}}},
-      {"Energy Yield\n1 2\n", {{0, 0}}},
-      {"1,5 2,5\n", {{1, 0}}},  // no decimal comma
-      {"1 2\n-\n", {{1, 2}, {0, 0}}},
-      {"1 2\ninf 3\n", {{1, 2}, {0, 0}}},
-      // The longest number is taken and the rest left for the next read.
-      {"1e 5\n", {{1, 0}}},
-      {"1e+ 5\n", {{1, 0}}},
-      {"1-2\n", {{1, -2}, {0, 0}}},
-      {"2.5.5\n", {{2.5f, 0.5f}, {0, 0}}},
-      {"1.5e2 7\n", {{150, 7}, {0, 0}}},
-      {"-1.25E-1 +3.\n.5 1E+2\n0012 -0\n", {{-0.125f, 3}, {0.5f, 100}, {12, 0}, {0, 0}}},
+std::string parsed(const char* text, Points& points) {
+  try {
+    points = parseExperimentalData(text, "run.dat");
+  } catch (const FileError& error) {
+    return error.what();
+  }
+  return {};
+}
+
+TEST(ParseExperimentalData, ReadsOnePointALineOrNamesTheLineThatStopsIt) {
+  const ReaderCase cases[] = {
+      {"1 2\n3 4\n", {{1, 2}, {3, 4}}},
+      {"1 2\n3 4", {{1, 2}, {3, 4}}},  // the last line needs no line end
+      {"\r\n 1\t2\r\n\n3 4 \r5 6", {{1, 2}, {3, 4}, {5, 6}}},
+      {"Energy Yield\nkeV counts\n1 2\n# a comment\n3 4\n", {{1, 2}, {3, 4}}},
+      {"1,2\n3, 4\n5;6\n7 ; 8;\n9\t10\n", {{1, 2}, {3, 4}, {5, 6}, {7, 8}, {9, 10}}},
+      {"150.5,10,3.2\n151 20 4.5\n", {{150.5f, 10, 3.2f}, {151, 20, 4.5f}}},
+      {"1.5e2 7\n-1.25E-1 +3.\n.5 1E+2\n", {{150, 7}, {-0.125f, 3}, {0.5f, 100}}},
+      {"1 2\n3 abc\n", {}, "run.dat, line 2: \"3 abc\" is not two or three numbers"},
+      {"1 2\n3\n", {}, "run.dat, line 2: \"3\" is not two or three numbers"},
+      {"1 2\n1 2 3 4\n", {}, "run.dat, line 2: \"1 2 3 4\" is not two or three"},
+      {"1 2\ninf 3\n", {}, "run.dat, line 2: \"inf 3\" is not"},
+      {"150,5 10\n", {}, "run.dat, line 1: \"150,5 10\" separates its columns with commas"},
+      {"150,5;10\n", {}, "run.dat, line 1: \"150,5;10\" separates its columns with commas"},
+      {"", {}, "No measured point could be read from run.dat."},
+      {"# only\n\n", {}, "No measured point could be read from run.dat."},
+      {"Energy Yield\nnone\n",
+       {},
+       "No measured point could be read from run.dat; the first "
+       "line that is not numbers is run.dat, line 1: \"Energy Yield\"."},
   };
-  for (const ListCase& c : cases) EXPECT_EQ(parseExperimentalData(c.text), c.expected) << c.text;
+  for (const ReaderCase& c : cases) {
+    Points points;
+    const std::string message = parsed(c.text, points);
+    if (c.message) {
+      EXPECT_EQ(message.rfind(c.message, 0), 0u) << c.text << " -> " << message;
+    } else {
+      Points expected = c.points;
+      expected.emplace_back();
+      EXPECT_EQ(message, "") << c.text;
+      EXPECT_EQ(points, expected) << c.text;
+    }
+  }
 }
 
 TEST(ParseExperimentalData, RoundsOnceFromTheTextToSinglePrecision) {
@@ -56,7 +74,8 @@ TEST(ParseExperimentalData, RoundsOnceFromTheTextToSinglePrecision) {
       "1.0000000596046447753906250001 16777217\n"
       "3.4028235e38 0.000000000000000000000000000000000000000000001\n"
       "1e39 -1e-46\n"
-      "-0.00001e99999999999999999999 1e-99999999999999999999\n");
+      "-0.00001e99999999999999999999 1e-99999999999999999999\n",
+      "run.dat");
   ASSERT_EQ(data.size(), 5u);
   EXPECT_EQ(data[0].energy, 1.0f + std::ldexp(1.0f, -23));
   EXPECT_EQ(data[0].yield, 16777216.0f);
@@ -85,10 +104,10 @@ TEST(ReadExperimentalDataFile, ReadsTheFileOrReportsThatItDoesNotOpen) {
 }
 
 TEST(MeasuredDataText, WritesTheUsedEntriesWithTheShiftOnTheEnergyOnly) {
-  const Points data = parseExperimentalData("1000 20\n1000.25 1234567\n1001 0.00001\n");
+  const Points data = parseExperimentalData("1000 20\n1000.25 1234567\n1001 0.00001\n", "run.dat");
   EXPECT_EQ(measuredDataText(data, 0.0), "1000   20\n1000.25   1.23457e+06\n1001   1e-05\n");
   EXPECT_EQ(measuredDataText(data, 0.5), "1000.5   20\n1000.75   1.23457e+06\n1001.5   1e-05\n");
-  EXPECT_EQ(measuredDataText(parseExperimentalData("1 2\n3 4"), 0.0), "1   2\n");
+  EXPECT_EQ(measuredDataText(parseExperimentalData("1 2\n3 4", "run.dat"), 0.0), "1   2\n3   4\n");
   EXPECT_EQ(measuredDataText({{1, 2}}, 0.5), "");
   EXPECT_EQ(measuredDataText({}, 0.5), "");
 }

@@ -61,7 +61,7 @@ TEST_F(ConstTest, OpensModelessWithTheConstantsInItsFields) {
     const char* unit;
     const char* text;
   } expected[] = {
-      {"EditShift", "Energy Shift:", "eV", "0"},
+      {"EditShift", "Energy Shift:", "keV", "0"},
       {"EditBack", "Background:", "counts", "0"},
       {"EditMult", "Multiply:", "", "2.5"},
   };

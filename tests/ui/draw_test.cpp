@@ -25,7 +25,8 @@ class DrawTest : public ProgramFixture {
 
 TEST_F(DrawTest, ChartStartsWithFixedAxesAndTwoSeries) {
   QCustomPlot* plot = chart();
-  EXPECT_EQ(plot->xAxis->label(), "Depth (ug/cm2)");
+  EXPECT_EQ(plot->xAxis->label(), "Depth (µg/cm²)");
+  EXPECT_EQ(plot->yAxis->label(), "Concentration");
   EXPECT_EQ(plot->xAxis->range(), QCPRange(0.0, 10.0));
   EXPECT_EQ(plot->yAxis->range(), QCPRange(0.0, 1.0));
   EXPECT_FALSE(plot->xAxis->grid()->visible());
@@ -70,6 +71,22 @@ TEST_F(DrawTest, ChartAndStatusFollowTheirData) {
   program->redraw(View::DrawProfileChart);
   EXPECT_EQ(chart()->xAxis->range(), QCPRange(0.0, 4.0));
   EXPECT_EQ(chart()->yAxis->range(), QCPRange(0.0, 2.0));
+
+  // The contamination layer is a shaded band from the surface to its depth.
+  auto* band = chart()->findChild<QCPItemRect*>("ContaminationLayer");
+  ASSERT_NE(band, nullptr);
+  EXPECT_FALSE(band->visible());
+  data.contaminationDepth = 0.4;
+  program->redraw(View::DrawProfileChart);
+  EXPECT_TRUE(band->visible());
+  EXPECT_EQ(band->topLeft->coords().x(), 0.0);
+  EXPECT_EQ(band->bottomRight->coords().x(), 0.4);
+  const int inside = chart()->xAxis->coordToPixel(0.2);
+  const int outside = chart()->xAxis->coordToPixel(3.0);
+  const int middle = chart()->yAxis->coordToPixel(1.5);
+  const QImage image = chart()->toPixmap().toImage();
+  EXPECT_NE(image.pixelColor(inside, middle), QColor(Qt::white));
+  EXPECT_EQ(image.pixelColor(outside, middle), QColor(Qt::white));
 
   program->texts().drawProfile.status = "Ready!";
   program->redraw(View::DrawProfileStatus);
@@ -178,6 +195,11 @@ TEST_F(DrawTest, DraggingTheMouseDrawsTheProfile) {
   // The drawn profile is on the chart at once.
   EXPECT_EQ(plot.graph(0)->dataCount(), profile.pointCount);
   EXPECT_NEAR(plot.graph(0)->data()->at(static_cast<int>(2.0 / step))->value, 0.5, 0.01);
+  // The pointer's depth and concentration follow it in the status bar.
+  const QStringList readout = find<QLabel>(draw(), "StatusDrawReadout")->text().split(" µg/cm², ");
+  ASSERT_EQ(readout.size(), 2);
+  EXPECT_NEAR(readout[0].toDouble(), 3.0, 0.03);
+  EXPECT_NEAR(readout[1].toDouble(), 0.5, 0.01);
 }
 
 TEST_F(DrawTest, ZoomModeAndConvolveAreTheTextsCommandsRead) {

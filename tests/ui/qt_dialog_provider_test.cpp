@@ -32,6 +32,13 @@ TEST(QtNameFilters, LooseSeparatorsRepeatsAndShownPatternListsAreCleanedUp) {
   EXPECT_EQ(qtNameFilters("Nothing| ; |Data|*.dat"), QStringList({"Data (*.dat)"}));
 }
 
+TEST(StartingPath, ABareNameOrNoneStartsInTheFolderLastUsedForItsKind) {
+  EXPECT_EQ(startingPath("", "/data/runs"), "/data/runs/");
+  EXPECT_EQ(startingPath("run7.asc", "/data/runs"), "/data/runs/run7.asc");
+  EXPECT_EQ(startingPath("/elsewhere/run7.asc", "/data/runs"), "/elsewhere/run7.asc");
+  EXPECT_EQ(startingPath("run7.asc", ""), "run7.asc");
+}
+
 TEST(QtDefaultSuffix, AnySpellingOfTheExtensionGivesTheBareSuffix) {
   EXPECT_EQ(qtDefaultSuffix("*.bmp"), "bmp");
   EXPECT_EQ(qtDefaultSuffix(".flt"), "flt");

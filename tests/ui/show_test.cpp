@@ -135,12 +135,16 @@ TEST_F(ShowTest, SingleAutoPlotPagesThroughTheSet) {
   EXPECT_EQ(program->state().excitationCurve, entry);
   EXPECT_EQ(computedCurve().dataCount(), static_cast<int>(entry.size()));
   EXPECT_EQ(computedCurve().data()->at(0)->key, 0.0);
+  EXPECT_EQ(computedCurve().pen().color(), QColor(Qt::red));
 
   // A number typed by hand is read when Plot is pressed.
   typeInto(edit("EditC"), "9");
   click(button("BtnPlotSingle"));
   EXPECT_EQ(edit("EditC").text(), "1");
   EXPECT_EQ(program->state().excitationCurve, entry);
+  // Any other curve is black again.
+  click(button("BtnPlotLewis"));
+  EXPECT_EQ(computedCurve().pen().color(), QColor(Qt::black));
 }
 
 TEST_F(ShowTest, FieldsKeepWhatWasTypedWhenShownAgain) {

@@ -53,6 +53,7 @@ class ScriptedDialogProvider : public DialogProvider {
   std::vector<std::string> questions;
   std::vector<std::string> messages;
   std::vector<FileDialogRequest> fileRequests;
+  std::deque<FigureOptions> figureOptions;  // "Export figure..." cancels when empty
 
   bool askYesNo(const std::string& question) override {
     questions.push_back(question);
@@ -67,6 +68,12 @@ class ScriptedDialogProvider : public DialogProvider {
   }
   std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request) override {
     return nextFile(request);
+  }
+  std::optional<FigureOptions> chooseFigureOptions(const FigureOptions&) override {
+    if (figureOptions.empty()) return std::nullopt;
+    const FigureOptions chosen = figureOptions.front();
+    figureOptions.pop_front();
+    return chosen;
   }
 
  private:

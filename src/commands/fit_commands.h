@@ -1,0 +1,75 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "commands/command_context.h"
+#include "commands/command_table.h"
+#include "commands/fit_table.h"
+#include "fit/layer_fit.h"
+
+// The Fit window's buttons. Each reads the window's texts at the moment it
+// runs; a field that is not a number, or a model the fitting core refuses,
+// stops the command with one message before anything changes.
+
+// "&Fit...": shows the Fit window, its table first filled from the current
+// profile (or, when that is empty, with one layer) when it is still empty.
+void openFit(CommandContext& context);
+
+// "Use current profile": a start model proposed from the current profile
+// (proposeSampleModel) into the table; the range and statistic stay.
+void useCurrentProfile(CommandContext& context);
+
+// "Add layer" appends a layer below the last one; "Remove layer" removes
+// layer `layer` (from 0), or the last one when it is out of range.
+void addFitLayer(CommandContext& context);
+void removeFitLayer(CommandContext& context, int layer);
+
+// "Use zoomed range": the energy range from the main chart's visible X range
+// (keV as drawn, so the current energy shift is taken off).
+void useZoomedEnergyRange(CommandContext& context, double chartMinimumKev, double chartMaximumKev);
+
+// "Apply": the table's layers rendered into the current profile without
+// fitting; the profile before goes to the undo copy.
+void applyFitModel(CommandContext& context);
+
+// "Fit" in three phases, as Start Calculation: prepare (UI thread: read and
+// check everything, copy what the fit reads), run (any thread, cancellable),
+// finish or abandon (UI thread). Nothing in the program changes before finish;
+// abandon puts the main chart back as it was.
+struct PreparedFit {
+  SampleModel model;
+  std::shared_ptr<const AutoconvolutionSet> set;  // the problem points into it
+  FitProblem problem;
+  MainChartData mainChartBefore;
+};
+PreparedFit prepareFit(CommandContext& context);
+FitResult runFit(const PreparedFit& prepared, const std::atomic<bool>* cancel,
+                 const std::function<void(const FitProgress&)>& progress);
+// The main chart's curve for a model on the way, as Calculate would draw it.
+ChartSeries fitCurveSeries(const PreparedFit& prepared, const SampleModel& model);
+// One iteration: its number and chi2/nu in the window, the curve when given.
+void showFitProgress(CommandContext& context, int iteration, double reducedChi2,
+                     const ChartSeries* curve);
+// The fitted profile becomes the current one (the one before goes to the undo
+// copy), the display constants and widths take the fitted values, the curve is
+// calculated and drawn as Calculate draws it, and the window shows the results.
+// A cancelled result is abandoned.
+void finishFit(CommandContext& context, const PreparedFit& prepared, FitResult result);
+void abandonFit(CommandContext& context, const PreparedFit& prepared);
+// All three phases on the calling thread.
+void fitSampleModelCommand(CommandContext& context);
+
+// "Save model" / "Load model": the model JSON through the file dialogs.
+// "Save results": the last fit's result JSON.
+void saveFitModel(CommandContext& context);
+void loadFitModel(CommandContext& context);
+void saveFitResults(CommandContext& context);
+
+// Commands that change what a running fit reads, or what its end replaces
+// (the set, the measured points, the profile, the constants and widths, the
+// curve), wait for its end.
+void refuseWhileFitting(const CommandContext& context);
+const std::vector<CommandId>& fitReadCommands();

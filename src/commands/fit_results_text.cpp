@@ -1,0 +1,106 @@
+#include "commands/fit_results_text.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+struct StatisticName {
+  FitStatistic statistic;
+  const char* name;
+};
+constexpr StatisticName kStatisticNames[] = {{FitStatistic::Poisson, "poisson"},
+                                             {FitStatistic::Neyman, "neyman"},
+                                             {FitStatistic::Errors, "errors"},
+                                             {FitStatistic::Equal, "equal"}};
+
+const char* statisticName(FitStatistic statistic) {
+  for (const StatisticName& entry : kStatisticNames) {
+    if (entry.statistic == statistic) return entry.name;
+  }
+  return "?";
+}
+
+std::string padded(std::string text, std::size_t width) {
+  if (text.size() < width) text.append(width - text.size(), ' ');
+  return text;
+}
+
+}  // namespace
+
+bool mentionsParameter(const std::string& text, const std::string& name) {
+  const auto isNamePart = [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
+  };
+  for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + 1)) {
+    const std::size_t end = at + name.size();
+    if ((at == 0 || !isNamePart(text[at - 1])) && (end == text.size() || !isNamePart(text[end]))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string estimateText(double value, const std::optional<double>& error, bool free) {
+  char buffer[96];
+  if (!free) {
+    std::snprintf(buffer, sizeof buffer, "%.6g (fixed)", value);
+  } else if (!error) {
+    std::snprintf(buffer, sizeof buffer, "%.6g ± undetermined", value);
+  } else if (*error > 0.0 && std::isfinite(*error)) {
+    const int decimals = std::clamp(1 - static_cast<int>(std::floor(std::log10(*error))), 0, 12);
+    std::snprintf(buffer, sizeof buffer, "%.*f ± %.*f", decimals, value, decimals, *error);
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%.6g ± %.2g", value, *error);
+  }
+  return buffer;
+}
+
+std::string fitResultsTable(const FitResult& result) {
+  std::size_t width = 10;
+  for (const EstimatedValue& value : result.parameters) width = std::max(width, value.name.size());
+  for (const EstimatedValue& value : result.derived) width = std::max(width, value.name.size());
+  width += 2;
+
+  char line[256];
+  std::string text;
+  std::snprintf(line, sizeof line, "%s after %d iterations, statistic %s\n",
+                result.converged ? "Converged" : "Not converged", result.iterations,
+                statisticName(result.model.statistic));
+  text += line;
+  std::snprintf(line, sizeof line,
+                "chi2 %.6g   points %d   free parameters %d   dof %d   reduced chi2 %.4g\n\n",
+                result.chi2, result.points, result.freeParameters, result.dof, result.reducedChi2);
+  text += line;
+  text += padded("parameter", width) + "value ± error\n";
+  for (const EstimatedValue& value : result.parameters) {
+    text += padded(value.name, width) + estimateText(value.value, value.error, value.free) + '\n';
+  }
+  text += '\n';
+  for (const EstimatedValue& value : result.derived) {
+    text += padded(value.name, width) + estimateText(value.value, value.error, true) + '\n';
+  }
+  if (!result.correlationNames.empty()) {
+    text += "\ncorrelation (--- where undetermined)\n";
+    for (std::size_t i = 0; i < result.correlationNames.size(); ++i) {
+      text += padded(result.correlationNames[i], width);
+      for (std::size_t j = 0; j < result.correlation[i].size(); ++j) {
+        const std::optional<double>& r = result.correlation[i][j];
+        if (r) {
+          std::snprintf(line, sizeof line, "%7.3f", *r);
+        } else {
+          std::snprintf(line, sizeof line, "%7s", "---");
+        }
+        text += line;
+      }
+      text += '\n';
+    }
+  }
+  if (!result.warnings.empty()) {
+    text += "\nwarnings\n";
+    for (const std::string& warning : result.warnings) text += "- " + warning + '\n';
+  }
+  return text;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "fit/fit_result.h"
+
+// A fit's results as text for people: the window's result column and the
+// plain-text table that "Copy results" puts on the clipboard. Numbers are
+// written with "." whatever the desktop's separator, so that they paste alike.
+
+// "value ± error" rounded to the error's second significant digit,
+// "value ± undetermined" without an error, "value (fixed)" for a fixed one.
+std::string estimateText(double value, const std::optional<double>& error, bool free);
+
+// True when `text` names the parameter as a whole word ("layer1.to" is not
+// named by "layer1.top_width").
+bool mentionsParameter(const std::string& text, const std::string& name);
+
+// How the fit ended, chi2 and its degrees of freedom, every parameter and
+// derived quantity, the correlation matrix and the warnings.
+std::string fitResultsTable(const FitResult& result);

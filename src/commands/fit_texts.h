@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fit/fit_result.h"
+#include "fit/sample_model.h"
+
+// One row of the Fit window's table: a parameter of the sample model as typed.
+struct FitParameterTexts {
+  std::string name;  // "layer1.from", ..., "gaussian_width"
+  std::string value;
+  bool free = false;
+  std::string min;  // empty: unbounded
+  std::string max;  // empty: unbounded
+  // After a fit: "value ± error", "value ± undetermined" or "value (fixed)".
+  std::string result;
+  // The warnings of the last fit that name this parameter, one per line.
+  std::string warning;
+  bool operator==(const FitParameterTexts&) const = default;
+};
+
+// The Fit window's fields, table and results. The table lists the model's
+// parameters in namedParameters order: five rows per layer, then the five
+// display and broadening constants.
+struct FitTexts {
+  std::string maxDepth = "10";      // ug/cm2
+  std::string step = "0.005";       // ug/cm2
+  std::string contamination = "0";  // ug/cm2
+  bool convolve = true;
+  FitStatistic statistic = FitStatistic::Poisson;
+  // Measured energies (keV) taken into the fit; both empty: every point.
+  std::string rangeFrom;
+  std::string rangeTo;
+  std::vector<FitParameterTexts> parameters;
+  std::string progress;  // iteration and reduced chi2 of a running fit, or how it ended
+  std::string results;   // the last fit's results as a plain-text table
+  std::shared_ptr<const FitResult> lastResult;
+  // The names the model and results dialogs last confirmed.
+  std::string modelFile;
+  std::string resultsFile;
+  bool operator==(const FitTexts&) const = default;
+};

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QPointF>
+#include <QString>
+#include <string>
+
+#include "commands/chart_data.h"
+#include "ui/figure_file.h"
+
+class QCPGraph;
+class QCPItemRect;
+class QCustomPlot;
+
+// The program's two charts, set up and filled in one place for the windows
+// and for figures drawn without them, so that a figure shows what a window
+// shows.
+
+struct MainChartGraphs {
+  QCPGraph* curve = nullptr;   // the computed curve, "SeriesPrinc"
+  QCPGraph* points = nullptr;  // the measured points, "SeriesExp"
+};
+
+// Energy and yield axes with their titles, the two series and the legend.
+MainChartGraphs setUpMainChart(QCustomPlot& chart);
+// Series and curve colour from the data; the legend shows when both series
+// hold points. The axes are left alone (see fitMainChartAxes).
+void showMainChartData(QCustomPlot& chart, const MainChartGraphs& graphs,
+                       const MainChartData& data);
+// Both axes to the data with 3% of its span free on every side, so that the
+// outermost points are drawn whole rather than cut by the chart's edge.
+void fitMainChartAxes(QCustomPlot& chart);
+
+struct ProfileChartGraphs {
+  QCPGraph* profile = nullptr;    // "SeriesAmostra", a filled red area
+  QCPGraph* reference = nullptr;  // "SeriesReference", a black line
+  QCPItemRect* contamination = nullptr;
+};
+
+// Depth and concentration axes with their titles, the two series, and the
+// shaded band of the contamination layer behind them.
+ProfileChartGraphs setUpProfileChart(QCustomPlot& chart);
+// The contamination band over depths 0 .. depthUgPerCm2; hidden for 0.
+void showContaminationLayer(const ProfileChartGraphs& graphs, double depthUgPerCm2);
+
+// The pointer's place in the chart's coordinates, as the status bars show it:
+// "151.234 keV, 345.6 counts" or "1.234 µg/cm², 0.5".
+QString mainChartReadout(const QCustomPlot& chart, QPointF pixel);
+QString profileChartReadout(double depthUgPerCm2, double concentration);
+
+// What a figure of the chart data holds beside the main chart.
+struct FigureContents {
+  bool withProfile = false;  // the profile chart beside the main one
+  QString note;              // a text box on the main chart; none when empty
+};
+
+// Draws the chart data on charts of its own, off screen, and writes them as
+// writeFigure does. The profile chart shows the data's depth and
+// concentration ranges.
+bool writeChartDataFigure(const ChartData& data, const FigureContents& contents,
+                          const std::string& path, const FigureLayout& layout);

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QSize>
+#include <string>
+#include <vector>
+
+class QCustomPlot;
+
+// How a figure is laid out: each chart at chartSize (pixels at 96 dpi), side
+// by side, and the resolution of a raster figure (its pixels are
+// dotsPerInch / 96 times as many; PDF and SVG are drawn as vectors).
+struct FigureLayout {
+  QSize chartSize{600, 450};
+  int dotsPerInch = 96;
+};
+
+// Writes the charts side by side into one figure file whose format follows
+// the extension (see files/figure_format.h), aside and renamed into place.
+// False when the name has no figure extension or the file cannot be written.
+// The charts are drawn as they are, whether shown on screen or not.
+bool writeFigure(const std::vector<QCustomPlot*>& charts, const std::string& path,
+                 const FigureLayout& layout);

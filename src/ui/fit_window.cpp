@@ -1,0 +1,309 @@
+#include "ui/fit_window.h"
+
+#include <qcustomplot.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "commands/command_error.h"
+#include "commands/fit_commands.h"
+#include "ui/chart_series_view.h"
+#include "ui/dialog_layout.h"
+#include "ui/program_icon.h"
+#include "ui/window_host.h"
+
+namespace {
+
+enum Column { kName, kValue, kFree, kMin, kMax, kResult, kColumnCount };
+
+QTableWidgetItem* fixedItem(const std::string& text) {
+  auto* item = new QTableWidgetItem(QString::fromStdString(text));
+  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+  return item;
+}
+
+QTableWidgetItem* editableItem(const std::string& text) {
+  auto* item = new QTableWidgetItem(QString::fromStdString(text));
+  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
+  return item;
+}
+
+}  // namespace
+
+FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
+    : QWidget(nullptr),
+      m_host(host),
+      m_mainChartRange(std::move(mainChartRange)),
+      m_fields(host.context().texts.fit) {
+  setObjectName(QStringLiteral("FFit"));
+  setWindowTitle(QStringLiteral("Fit"));
+  setWindowIcon(programIcon());
+  useCompactFont(*this);
+
+  auto* settings = makeGroup(*this, QStringLiteral("GroupModel"), QStringLiteral("Model"));
+  EditMaxDepth = addField(*settings, 0, 0, "EditMaxDepth", QStringLiteral("Max depth:"),
+                          QStringLiteral("ug/cm2"));
+  EditStep =
+      addField(*settings, 0, 3, "EditStep", QStringLiteral("Step:"), QStringLiteral("ug/cm2"));
+  EditContamination = addField(*settings, 1, 0, "EditContamination",
+                               QStringLiteral("Contamination:"), QStringLiteral("ug/cm2"));
+  CheckConvolve = new QCheckBox(QStringLiteral("Convolve"), settings);
+  CheckConvolve->setObjectName(QStringLiteral("CheckConvolve"));
+  gridOf(*settings).addWidget(CheckConvolve, 1, 4);
+  ComboStatistic = new QComboBox(settings);
+  ComboStatistic->setObjectName(QStringLiteral("ComboStatistic"));
+  // In FitStatistic order.
+  ComboStatistic->addItems({QStringLiteral("poisson"), QStringLiteral("neyman"),
+                            QStringLiteral("errors"), QStringLiteral("equal")});
+  auto* statisticLabel = new QLabel(QStringLiteral("Statistic:"), settings);
+  statisticLabel->setBuddy(ComboStatistic);
+  gridOf(*settings).addWidget(statisticLabel, 2, 0);
+  gridOf(*settings).addWidget(ComboStatistic, 2, 1);
+
+  auto* range = makeGroup(*this, QStringLiteral("GroupRange"), QStringLiteral("Energy range"),
+                          QStringLiteral("Measured energies taken into the fit; empty: all"));
+  EditRangeFrom =
+      addField(*range, 0, 0, "EditRangeFrom", QStringLiteral("From:"), QStringLiteral("keV"));
+  EditRangeTo = addField(*range, 0, 3, "EditRangeTo", QStringLiteral("To:"), QStringLiteral("keV"));
+  auto* zoomed =
+      makeButton(*range, QStringLiteral("BtnZoomedRange"), QStringLiteral("Use zoomed range"),
+                 QStringLiteral("The energy range shown on the main chart"));
+  gridOf(*range).addWidget(zoomed, 0, 6);
+
+  TableParameters = new QTableWidget(0, kColumnCount, this);
+  TableParameters->setObjectName(QStringLiteral("TableParameters"));
+  TableParameters->setHorizontalHeaderLabels({QStringLiteral("Parameter"), QStringLiteral("Value"),
+                                              QStringLiteral("Free"), QStringLiteral("Min"),
+                                              QStringLiteral("Max"), QStringLiteral("Result")});
+  TableParameters->verticalHeader()->setVisible(false);
+  TableParameters->verticalHeader()->setDefaultSectionSize(TableParameters->fontMetrics().height() +
+                                                           6);
+  TableParameters->setWordWrap(false);
+  TableParameters->setTextElideMode(Qt::ElideRight);
+  QHeaderView* header = TableParameters->horizontalHeader();
+  header->setSectionResizeMode(kName, QHeaderView::ResizeToContents);
+  header->setSectionResizeMode(kFree, QHeaderView::ResizeToContents);
+  header->setSectionResizeMode(kResult, QHeaderView::Stretch);
+  header->resizeSection(kValue, 90);
+  header->resizeSection(kMin, 55);
+  header->resizeSection(kMax, 55);
+  TableParameters->setSelectionBehavior(QAbstractItemView::SelectRows);
+
+  auto* addLayer = makeButton(*this, QStringLiteral("BtnAddLayer"), QStringLiteral("Add layer"));
+  auto* removeLayer =
+      makeButton(*this, QStringLiteral("BtnRemoveLayer"), QStringLiteral("Remove layer"),
+                 QStringLiteral("Removes the selected row's layer, or the last"));
+  auto* useProfile =
+      makeButton(*this, QStringLiteral("BtnUseProfile"), QStringLiteral("Use current profile"),
+                 QStringLiteral("Layers where the drawn profile crosses half its maximum"));
+  auto* apply = makeButton(*this, QStringLiteral("BtnApply"), QStringLiteral("Apply"),
+                           QStringLiteral("The table's layers into the current profile"));
+  auto* loadModel = makeButton(*this, QStringLiteral("BtnLoadModel"), QStringLiteral("Load model"));
+  auto* saveModel = makeButton(*this, QStringLiteral("BtnSaveModel"), QStringLiteral("Save model"));
+  BtnFit = makeButton(*this, QStringLiteral("BtnFit"), QStringLiteral("Fit"));
+  BtnStop = makeButton(*this, QStringLiteral("BtnStop"), QStringLiteral("Stop"));
+  BtnStop->setEnabled(false);
+  auto* copyResults =
+      makeButton(*this, QStringLiteral("BtnCopyResults"), QStringLiteral("Copy results"));
+  auto* saveResults =
+      makeButton(*this, QStringLiteral("BtnSaveResults"), QStringLiteral("Save results"));
+  LabelProgress = new QLabel(this);
+  LabelProgress->setObjectName(QStringLiteral("LabelProgress"));
+
+  LabelWarnings = new QLabel(this);
+  LabelWarnings->setObjectName(QStringLiteral("LabelWarnings"));
+  LabelWarnings->setWordWrap(true);
+  LabelWarnings->setMaximumWidth(220);
+  LabelWarnings->setStyleSheet(QStringLiteral("color: #b00000"));
+  EditResults = new QPlainTextEdit(this);
+  EditResults->setObjectName(QStringLiteral("EditResults"));
+  EditResults->setReadOnly(true);
+  EditResults->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  ChartResiduals = new QCustomPlot(this);
+  ChartResiduals->setObjectName(QStringLiteral("ChartResiduals"));
+  ChartResiduals->setBackground(Qt::white);
+  ChartResiduals->xAxis->setLabel(QStringLiteral("Energy (keV)"));
+  ChartResiduals->yAxis->setLabel(QStringLiteral("(y - f)/σ"));
+  ChartResiduals->setMinimumHeight(120);
+  SeriesResiduals = ChartResiduals->addGraph();
+  SeriesResiduals->setLineStyle(QCPGraph::lsImpulse);
+  SeriesResiduals->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, Qt::blue, 4));
+
+  auto* layout = new QVBoxLayout(this);
+  auto* top = new QHBoxLayout;
+  top->addWidget(settings);
+  top->addWidget(range);
+  layout->addLayout(top);
+  auto* tableButtons = new QHBoxLayout;
+  for (QPushButton* button : {addLayer, removeLayer, useProfile, apply, loadModel, saveModel}) {
+    tableButtons->addWidget(button);
+  }
+  tableButtons->addStretch(1);
+  layout->addLayout(tableButtons);
+  auto* results = new QSplitter(Qt::Vertical, this);
+  auto* tableAndWarnings = new QWidget(results);
+  auto* tableLayout = new QHBoxLayout(tableAndWarnings);
+  tableLayout->setContentsMargins(0, 0, 0, 0);
+  tableLayout->addWidget(TableParameters, 3);
+  tableLayout->addWidget(LabelWarnings, 1);
+  results->addWidget(tableAndWarnings);
+  results->addWidget(ChartResiduals);
+  results->addWidget(EditResults);
+  layout->addWidget(results, 1);
+  auto* fitButtons = new QHBoxLayout;
+  fitButtons->addWidget(BtnFit);
+  fitButtons->addWidget(BtnStop);
+  fitButtons->addWidget(LabelProgress, 1);
+  fitButtons->addWidget(copyResults);
+  fitButtons->addWidget(saveResults);
+  layout->addLayout(fitButtons);
+
+  m_editors = {settings,   range, TableParameters, addLayer, removeLayer,
+               useProfile, apply, loadModel,       BtnFit};
+
+  m_fields.bind(*EditMaxDepth, &FitTexts::maxDepth);
+  m_fields.bind(*EditStep, &FitTexts::step);
+  m_fields.bind(*EditContamination, &FitTexts::contamination);
+  m_fields.bind(*EditRangeFrom, &FitTexts::rangeFrom);
+  m_fields.bind(*EditRangeTo, &FitTexts::rangeTo);
+  m_fields.bind(*CheckConvolve, &FitTexts::convolve);
+  connect(ComboStatistic, &QComboBox::activated, this, &FitWindow::statisticChosen);
+  connect(TableParameters, &QTableWidget::itemChanged, this, &FitWindow::tableItemChanged);
+
+  connect(zoomed, &QPushButton::clicked, this, [this] {
+    const auto [minimum, maximum] = m_mainChartRange();
+    run([=](CommandContext& context) { useZoomedEnergyRange(context, minimum, maximum); });
+  });
+  connect(addLayer, &QPushButton::clicked, this, [this] { run(addFitLayer); });
+  connect(removeLayer, &QPushButton::clicked, this, &FitWindow::removeLayerClick);
+  connect(useProfile, &QPushButton::clicked, this, [this] { run(useCurrentProfile); });
+  connect(apply, &QPushButton::clicked, this, [this] { run(applyFitModel); });
+  connect(loadModel, &QPushButton::clicked, this, [this] { run(loadFitModel); });
+  connect(saveModel, &QPushButton::clicked, this, [this] { run(saveFitModel); });
+  connect(saveResults, &QPushButton::clicked, this, [this] { run(saveFitResults); });
+  connect(copyResults, &QPushButton::clicked, this, &FitWindow::copyResultsClick);
+  connect(BtnFit, &QPushButton::clicked, this, [this] { m_host.runCommand(CommandId::StartFit); });
+  connect(BtnStop, &QPushButton::clicked, this, [this] { m_host.runCommand(CommandId::StopFit); });
+
+  move(120, 80);
+  resize(640, 620);
+  showFields();
+  showStatus();
+  showResults();
+}
+
+void FitWindow::run(const std::function<void(CommandContext&)>& command) {
+  m_host.runGuarded([&] { command(m_host.context()); });
+}
+
+void FitWindow::showFields() {
+  const FitTexts& texts = m_host.context().texts.fit;
+  m_fields.show();
+  ComboStatistic->setCurrentIndex(static_cast<int>(texts.statistic));
+
+  m_showing = true;
+  TableParameters->setRowCount(static_cast<int>(texts.parameters.size()));
+  for (int row = 0; row < TableParameters->rowCount(); ++row) {
+    const FitParameterTexts& parameter = texts.parameters[static_cast<std::size_t>(row)];
+    TableParameters->setItem(row, kName, fixedItem(parameter.name));
+    TableParameters->setItem(row, kValue, editableItem(parameter.value));
+    auto* free = fixedItem("");
+    free->setFlags(free->flags() | Qt::ItemIsUserCheckable);
+    free->setCheckState(parameter.free ? Qt::Checked : Qt::Unchecked);
+    TableParameters->setItem(row, kFree, free);
+    TableParameters->setItem(row, kMin, editableItem(parameter.min));
+    TableParameters->setItem(row, kMax, editableItem(parameter.max));
+    auto* result = fixedItem(parameter.result);
+    if (!parameter.warning.empty()) {
+      result->setToolTip(QString::fromStdString(parameter.warning));
+      result->setBackground(QColor(255, 235, 200));
+    }
+    TableParameters->setItem(row, kResult, result);
+  }
+  m_showing = false;
+}
+
+void FitWindow::showStatus() {
+  LabelProgress->setText(QString::fromStdString(m_host.context().texts.fit.progress));
+}
+
+void FitWindow::showResults() {
+  const CommandContext& context = m_host.context();
+  const FitTexts& texts = context.texts.fit;
+  EditResults->setPlainText(QString::fromStdString(texts.results));
+  QString warnings;
+  if (texts.lastResult) {
+    for (const std::string& warning : texts.lastResult->warnings) {
+      warnings += QString::fromStdString(warning) + QLatin1Char('\n');
+    }
+  }
+  LabelWarnings->setText(warnings.trimmed());
+  LabelWarnings->setVisible(!warnings.isEmpty());
+  showSeries(*SeriesResiduals, context.charts.fit.residuals);
+  ChartResiduals->rescaleAxes();
+  // Room above and below, so that the largest residuals are drawn whole.
+  ChartResiduals->yAxis->scaleRange(1.15, 0.0);
+  ChartResiduals->replot();
+}
+
+void FitWindow::setFitRunning(bool running) {
+  for (QWidget* editor : m_editors) editor->setEnabled(!running);
+  BtnStop->setEnabled(running);
+}
+
+void FitWindow::tableItemChanged(QTableWidgetItem* item) {
+  if (m_showing) return;
+  std::vector<FitParameterTexts>& rows = m_host.context().texts.fit.parameters;
+  const auto row = static_cast<std::size_t>(item->row());
+  if (row >= rows.size()) return;
+  FitParameterTexts& parameter = rows[row];
+  const std::string text = item->text().toStdString();
+  switch (item->column()) {
+    case kValue:
+      parameter.value = text;
+      return;
+    case kFree:
+      parameter.free = item->checkState() == Qt::Checked;
+      return;
+    case kMin:
+      parameter.min = text;
+      return;
+    case kMax:
+      parameter.max = text;
+      return;
+    default:
+      return;
+  }
+}
+
+void FitWindow::statisticChosen(int index) {
+  m_host.context().texts.fit.statistic = static_cast<FitStatistic>(index);
+}
+
+void FitWindow::removeLayerClick() {
+  const int row = TableParameters->currentRow();
+  run([row](CommandContext& context) { removeFitLayer(context, row < 0 ? -1 : row / 5); });
+}
+
+void FitWindow::copyResultsClick() {
+  const FitTexts& texts = m_host.context().texts.fit;
+  if (texts.results.empty()) {
+    run([](CommandContext&) {
+      throw CommandError("There is no fit result yet: press Fit first.");
+    });
+    return;
+  }
+  QApplication::clipboard()->setText(QString::fromStdString(texts.results));
+}

@@ -1,0 +1,208 @@
+#include "commands/fit_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "commands/autoconvolution_commands.h"
+#include "commands/excitation_commands.h"
+#include "commands/profile_editor_commands.h"
+#include "files/temporary_directory.h"
+#include "fit/profile_rendering.h"
+#include "scripted_user_interface.h"
+
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// Points 40..99 at concentration 1: the sharp layer 0.1975 .. 0.4975 ug/cm2
+// as cell means render it. Nc 20 reaches about 0.9 ug/cm2.
+constexpr double kTrueFrom = 0.1975;
+constexpr double kTrueTo = 0.4975;
+constexpr double kTrueMultiplier = 2000.0;
+
+// A calculated set and noiseless measured points of a drawn layer; the
+// current profile is then cleared, as if the user had not drawn it.
+struct MeasuredFixture : CommandFixture {
+  DepthProfile before;
+
+  MeasuredFixture() {
+    texts.calculationParameters.nc = "20";
+    startCalculation(context);
+    for (int i = 40; i < 100; ++i) state.currentProfile.values[i] = 1.0;
+    state.parameterBlock.multiplier = kTrueMultiplier;
+    calculateExcitation(context);
+    const std::vector<ChartPoint>& curve = charts.main.computedCurve.points;
+    for (std::size_t i = 0; i < curve.size(); i += 12) {
+      state.experimentalData.push_back(
+          {static_cast<float>(curve[i].x), static_cast<float>(curve[i].y), 0.0f});
+    }
+    state.experimentalData.push_back({});  // the spare entry a load leaves
+    state.parameterBlock.multiplier = 1.0;
+    state.currentProfile.values.assign(state.currentProfile.values.size(), 0.0);
+    state.currentProfile.values[700] = 0.3;  // something for Ctrl+Z to bring back
+    before = state.currentProfile;
+    state.undoProfile = DepthProfile::forMaximumDepth(1.0, 0.005);
+  }
+
+  // One layer started 20-40% off, its positions and the multiplier free.
+  SampleModel startModel() const {
+    SampleModel model;
+    model.maxDepth = 10.0;
+    model.step = 0.005;
+    LayerModel layer;
+    layer.from = {0.26, true, 0.0, 10.0};
+    layer.to = {0.38, true, 0.0, 10.0};
+    model.layers.push_back(layer);
+    model.multiplier = {1400.0, true, 0.0, kInf};
+    return model;
+  }
+};
+
+TEST(FitCommands, AFitBecomesTheCurrentProfileAndCtrlZBringsTheOldOneBack) {
+  MeasuredFixture f;
+  showSampleModel(f.texts.fit, f.startModel(), f.context.decimal);
+  fitSampleModelCommand(f.context);
+
+  const FitResult& result = *f.texts.fit.lastResult;
+  ASSERT_TRUE(result.converged);
+  EXPECT_NEAR(result.model.layers[0].from.value, kTrueFrom, 0.002);
+  EXPECT_NEAR(result.model.layers[0].to.value, kTrueTo, 0.002);
+  EXPECT_NEAR(result.model.multiplier.value, kTrueMultiplier, 0.01 * kTrueMultiplier);
+  EXPECT_EQ(f.state.currentProfile, result.profile);
+  EXPECT_EQ(f.state.parameterBlock.multiplier, result.model.multiplier.value);
+  // The table now starts from the fitted values and shows the errors.
+  EXPECT_EQ(f.texts.fit.parameters[0].name, "layer1.from");
+  EXPECT_NE(f.texts.fit.parameters[0].result.find(" ± "), std::string::npos);
+  EXPECT_NE(f.texts.fit.parameters[2].result.find("(fixed)"), std::string::npos);
+  EXPECT_EQ(f.charts.fit.residuals.points.size(), static_cast<std::size_t>(result.points));
+  EXPECT_NE(f.texts.fit.results.find("layer1.amount"), std::string::npos);
+
+  // The main chart shows what F5 gives for the fitted profile and constants.
+  const std::vector<ChartPoint> drawn = f.charts.main.computedCurve.points;
+  calculateExcitation(f.context);
+  EXPECT_EQ(f.charts.main.computedCurve.points, drawn);
+
+  f.state.undoProfile = f.before;  // F5 above kept the fitted one for undo
+  undoProfile(f.context);
+  EXPECT_EQ(f.state.currentProfile, f.before);
+}
+
+TEST(FitCommands, UndoAfterAFitGivesTheProfileBeforeIt) {
+  MeasuredFixture f;
+  SampleModel model = f.startModel();
+  model.layers[0].from.free = false;  // a quick fit: two free parameters
+  showSampleModel(f.texts.fit, model, f.context.decimal);
+  fitSampleModelCommand(f.context);
+  ASSERT_NE(f.state.currentProfile, f.before);
+  undoProfile(f.context);
+  EXPECT_EQ(f.state.currentProfile, f.before);
+}
+
+TEST(FitCommands, ApplyRendersTheTableIntoTheProfileAndIsUndone) {
+  MeasuredFixture f;
+  SampleModel model = f.startModel();
+  model.contamination = 0.3;
+  model.layers[0].topWidth.value = 0.02;
+  showSampleModel(f.texts.fit, model, f.context.decimal);
+  applyFitModel(f.context);
+  EXPECT_EQ(f.state.currentProfile, renderProfile(model));
+  EXPECT_EQ(f.state.currentProfile.values[10], 0.0);  // under the contamination
+  EXPECT_GT(f.state.currentProfile.values[70], 0.99);
+  EXPECT_EQ(f.charts.drawProfile.profile.points.size(), f.state.currentProfile.values.size());
+  undoProfile(f.context);
+  EXPECT_EQ(f.state.currentProfile, f.before);
+}
+
+// Each refusal: one message, and the profile, its undo copy, the constants,
+// the main chart and the table's results as they were.
+struct Refusal {
+  const char* what;
+  std::function<void(MeasuredFixture&)> spoil;
+  std::function<void(CommandContext&)> command;
+  const char* message;  // a part of it
+};
+
+class FitRefusals : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(FitRefusals, LeaveEverythingAsItWas) {
+  MeasuredFixture f;
+  showSampleModel(f.texts.fit, f.startModel(), f.context.decimal);
+  GetParam().spoil(f);
+  const DepthProfile undo = f.state.undoProfile;
+  const ParameterBlock parameters = f.state.parameterBlock;
+  const MainChartData chart = f.charts.main;
+  const std::string message = commandMessage([&] { GetParam().command(f.context); });
+  EXPECT_NE(message.find(GetParam().message), std::string::npos) << message;
+  EXPECT_EQ(f.state.currentProfile, f.before);
+  EXPECT_EQ(f.state.undoProfile, undo);
+  EXPECT_EQ(f.state.parameterBlock, parameters);
+  EXPECT_EQ(f.charts.main.computedCurve.points, chart.computedCurve.points);
+  EXPECT_EQ(f.charts.main.measuredPoints.points, chart.measuredPoints.points);
+  EXPECT_EQ(f.texts.fit.lastResult, nullptr);
+}
+
+const auto fit = [](CommandContext& context) { fitSampleModelCommand(context); };
+const auto apply = [](CommandContext& context) { applyFitModel(context); };
+
+INSTANTIATE_TEST_SUITE_P(
+    FitCommands, FitRefusals,
+    ::testing::Values(
+        Refusal{"a value that is not a number",
+                [](MeasuredFixture& f) { f.texts.fit.parameters[1].value = "0,4x"; }, fit,
+                "layer1.to: '0,4x' is not a valid floating point value"},
+        Refusal{"a bound that is not a number",
+                [](MeasuredFixture& f) { f.texts.fit.parameters[0].max = "deep"; }, apply,
+                "layer1.from max"},
+        Refusal{"a start value outside its bounds",
+                [](MeasuredFixture& f) { f.texts.fit.parameters[0].value = "12"; }, fit, "from"},
+        Refusal{"one end of the energy range",
+                [](MeasuredFixture& f) { f.texts.fit.rangeFrom = "151"; }, fit,
+                "both ends of the energy range"},
+        Refusal{"no measured point in the range",
+                [](MeasuredFixture& f) {
+                  f.texts.fit.rangeFrom = "300";
+                  f.texts.fit.rangeTo = "301";
+                },
+                fit, "range"},
+        Refusal{"no measured points", [](MeasuredFixture& f) { f.state.experimentalData.clear(); },
+                fit, "point"},
+        Refusal{"a step of zero", [](MeasuredFixture& f) { f.texts.fit.step = "0"; }, apply,
+                "step"},
+        Refusal{"a running fit", [](MeasuredFixture& f) { f.context.fitRunning = true; }, apply,
+                "A fit is running"}),
+    [](const ::testing::TestParamInfo<Refusal>& info) {
+      std::string name = info.param.what;
+      for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+      }
+      return name;
+    });
+
+TEST(FitCommands, ASavedModelAndResultLoadBackAsTheTableWas) {
+  MeasuredFixture f;
+  TemporaryDirectory directory;
+  SampleModel model = f.startModel();
+  model.energyRange = std::make_pair(150.5, 152.5);
+  model.statistic = FitStatistic::Neyman;
+  model.layers[0].bottomWidth = {0.05, true, 0.01, 0.2};
+  showSampleModel(f.texts.fit, model, f.context.decimal);
+  const FitTexts saved = f.texts.fit;
+  f.ui.saveChoices = {directory.path("start.json"), directory.path("result.json")};
+  saveFitModel(f.context);
+  EXPECT_EQ(commandMessage([&] { saveFitResults(f.context); }),
+            "There is no fit result yet: press Fit first.");
+  fitSampleModelCommand(f.context);
+  saveFitResults(f.context);
+  EXPECT_EQ(directory.names(), (std::vector<std::string>{"result.json", "start.json"}));
+
+  f.ui.openChoices = {directory.path("start.json")};
+  loadFitModel(f.context);
+  EXPECT_EQ(sampleModelFromTexts(f.texts.fit, f.context.decimal), model);
+  for (std::size_t i = 0; i < saved.parameters.size(); ++i) {
+    EXPECT_EQ(f.texts.fit.parameters[i].value, saved.parameters[i].value);
+    EXPECT_EQ(f.texts.fit.parameters[i].result, "");
+  }
+}
+
+}  // namespace

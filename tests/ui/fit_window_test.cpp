@@ -1,0 +1,127 @@
+#include <qcustomplot.h>
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTableWidget>
+
+#include "commands/excitation_commands.h"
+#include "commands/fit_commands.h"
+#include "commands/show_commands.h"
+#include "ui/ui_test_support.h"
+
+namespace {
+
+using tervane_test::ProgramFixture;
+
+constexpr int kTimeoutMs = 60000;
+
+class FitWindowTest : public ProgramFixture {
+ protected:
+  // A calculated set (Nc 20), noiseless measured points of the layer of
+  // points 40..99, and a current profile the fit must not lose.
+  void SetUp() override {
+    program->texts().calculationParameters.nc = "20";
+    program->runCommand(CommandId::StartCalculation);
+    QTRY_VERIFY_WITH_TIMEOUT(!program->calculation().isRunning(), kTimeoutMs);
+    ProgramState& state = program->state();
+    for (int i = 40; i < 100; ++i) state.currentProfile.values[i] = 1.0;
+    state.parameterBlock.multiplier = 2000.0;
+    program->runCommand(CommandId::CalculateExcitation);
+    const std::vector<ChartPoint> curve = program->charts().main.computedCurve.points;
+    for (std::size_t i = 0; i < curve.size(); i += 12) {
+      state.experimentalData.push_back(
+          {static_cast<float>(curve[i].x), static_cast<float>(curve[i].y), 0.0f});
+    }
+    state.experimentalData.push_back({});
+    plotData(program->context());
+    state.parameterBlock.multiplier = 1.0;
+    state.currentProfile.values.assign(state.currentProfile.values.size(), 0.0);
+    state.currentProfile.values[700] = 0.3;
+    state.undoProfile = state.currentProfile;
+    calculateExcitation(program->context());
+  }
+
+  bool running() const { return program->fit().isRunning(); }
+  QWidget& fitWindow() { return *program->window(WindowId::Fit); }
+};
+
+TEST_F(FitWindowTest, FitFollowsLiveStopChangesNothingAndCtrlZUndoesTheFit) {
+  tervane_test::actionAt(*program->FTervane2->menuBar(), {"&Simulate", "&Fit..."})->trigger();
+  ASSERT_TRUE(fitWindow().isVisible());
+  // Nothing was drawn but the dot at 3.5: the proposed start is far off, so
+  // the model is typed instead, the first layer's "to" through the table.
+  SampleModel start;
+  LayerModel layer;
+  layer.from = {0.26, true, 0.0, 10.0};
+  layer.to = {0.45, true, 0.0, 10.0};
+  start.layers.push_back(layer);
+  start.multiplier = {1400.0, true, 0.0, std::numeric_limits<double>::infinity()};
+  showSampleModel(program->texts().fit, start, program->context().decimal);
+  program->redraw(View::FitFields);
+  auto* table = find<QTableWidget>(fitWindow(), "TableParameters");
+  ASSERT_EQ(table->rowCount(), 10);
+  table->item(1, 1)->setText(QStringLiteral("0.38"));
+  ASSERT_EQ(program->texts().fit.parameters[1].value, "0.38");
+
+  const ProgramState& state = program->state();
+  const DepthProfile before = state.currentProfile;
+  const ParameterBlock parametersBefore = state.parameterBlock;
+  const std::vector<ChartPoint> curveBefore = program->charts().main.computedCurve.points;
+  QPushButton* fit = find<QPushButton>(fitWindow(), "BtnFit");
+  QPushButton* stop = find<QPushButton>(fitWindow(), "BtnStop");
+  QAction* calculate = tervane_test::actionAt(*program->FDraw->menuBar(), {"&Calculate"});
+  QAction* undo = tervane_test::actionAt(*program->FDraw->menuBar(), {"&Profile", "&Undo"});
+
+  // Stopped at once: everything stays as before the fit.
+  tervane_test::click(*fit);
+  ASSERT_TRUE(running());
+  EXPECT_FALSE(fit->isEnabled());
+  EXPECT_FALSE(calculate->isEnabled());
+  program->runCommand(CommandId::ProfileUndo);
+  EXPECT_EQ(dialogs.messages.back(), "A fit is running: wait for its end or stop it.");
+  tervane_test::click(*stop);
+  QTRY_VERIFY_WITH_TIMEOUT(!running(), kTimeoutMs);
+  EXPECT_EQ(state.currentProfile, before);
+  EXPECT_EQ(state.parameterBlock, parametersBefore);
+  EXPECT_EQ(program->charts().main.computedCurve.points, curveBefore);
+  EXPECT_TRUE(fit->isEnabled());
+  EXPECT_TRUE(calculate->isEnabled());
+
+  // Run to its end: the progress line and the main chart follow on the way.
+  int iterationsShown = 0;
+  bool chartMovedDuringFit = false;
+  QObject::connect(&program->fit(), &FitController::progressed, &fitWindow(),
+                   [&](int iteration, double) {
+                     ++iterationsShown;
+                     EXPECT_TRUE(find<QLabel>(fitWindow(), "LabelProgress")
+                                     ->text()
+                                     .startsWith(QStringLiteral("Iteration %1").arg(iteration)));
+                     if (program->charts().main.computedCurve.points != curveBefore) {
+                       chartMovedDuringFit = true;
+                     }
+                   });
+  tervane_test::click(*fit);
+  QTRY_VERIFY_WITH_TIMEOUT(!running(), kTimeoutMs);
+  EXPECT_GT(iterationsShown, 0);
+  EXPECT_TRUE(chartMovedDuringFit);
+  ASSERT_NE(program->texts().fit.lastResult, nullptr);
+  const FitResult& result = *program->texts().fit.lastResult;
+  EXPECT_NEAR(result.model.layers[0].to.value, 0.4975, 0.002);
+  EXPECT_EQ(state.currentProfile, result.profile);
+  EXPECT_EQ(table->item(1, 1)->text().toStdString(), program->texts().fit.parameters[1].value);
+  EXPECT_FALSE(find<QPlainTextEdit>(fitWindow(), "EditResults")->toPlainText().isEmpty());
+  EXPECT_EQ(find<QCustomPlot>(fitWindow(), "ChartResiduals")->graph(0)->dataCount(), result.points);
+  EXPECT_TRUE(program->FDraw->isVisible());
+  EXPECT_TRUE(dialogs.messages.size() == 1u);  // only the refusal above
+
+  // Ctrl+Z as the user presses it in the Draw Profile window.
+  ASSERT_EQ(undo->shortcut(), QKeySequence(QStringLiteral("Ctrl+Z")));
+  QWidget& draw = *program->FDraw;
+  draw.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&draw));
+  ASSERT_NE(state.currentProfile, before);
+  QTest::keyClick(&draw, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(state.currentProfile, before);
+}
+
+}  // namespace
