@@ -69,6 +69,15 @@ std::string cutsFile(double eminEv, double emaxEv) {
   return autoconvolutionFileBytes(header, set);
 }
 
+// A measured excitation curve of 30 points from 150.9 keV.
+std::string measuredPoints() {
+  std::string text;
+  for (int j = 0; j < 30; ++j) {
+    text += std::to_string(150.9 + j * 0.02) + " " + std::to_string(20 + (j * 7) % 11) + "\n";
+  }
+  return text;
+}
+
 using Sequence = std::vector<SequenceStep>;
 
 // A set small enough to calculate at once.
@@ -138,6 +147,19 @@ INSTANTIATE_TEST_SUITE_P(
                                   run(SequenceOp::PlotLewis),
                                   run(SequenceOp::ExportBitmap, "a.dat")},
             ""},
+        SequenceCase{
+            "FitOnATinyProblem",
+            smallSet() + Sequence{writeFile("a.dat", measuredPoints()),
+                                  run(SequenceOp::LoadExperimentalData, "a.dat"),
+                                  run(SequenceOp::DrawLine), run(SequenceOp::OpenFit),
+                                  run(SequenceOp::UseCurrentProfile), type("Fit Max Depth", "0.5"),
+                                  type("Fit Step", "0.05"), run(SequenceOp::ApplyFit),
+                                  run(SequenceOp::Fit), run(SequenceOp::AddFitLayer),
+                                  run(SequenceOp::RemoveFitLayer),
+                                  run(SequenceOp::SaveFitModel, "c.asc"),
+                                  run(SequenceOp::LoadFitModel, "c.asc"),
+                                  run(SequenceOp::SaveFitResults, "c.simulation")},
+            "c.asc"},
         // Found: the .flt chosen under a ".log" name was overwritten by its own log.
         SequenceCase{"ConvolutionsSavedUnderTheirLogName",
                      smallSet() + Sequence{run(SequenceOp::SaveConvolutions, "b.log")}, ""},

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "commands/field_numbers.h"
+#include "commands/fit_table.h"
 #include "files/autoconvolution_file.h"
 #include "files/calculation_log.h"
 #include "files/experimental_data_file.h"
@@ -11,6 +12,7 @@
 #include "files/file_names.h"
 #include "files/profile_file.h"
 #include "files/profile_text.h"
+#include "files/sample_model_file.h"
 
 namespace {
 
@@ -495,6 +497,10 @@ std::string checkWrittenFiles(SequenceOp save, const std::string& path,
         return checkCurveText(path, after.state);
       case SequenceOp::SaveEverything:
         return checkEverything(path, after.state);
+      case SequenceOp::SaveFitModel:
+        return readSampleModelFile(path) == sampleModelFromTexts(after.texts.fit, DecimalFormat{})
+                   ? std::string()
+                   : path + " reads back another model";
       default:
         return {};
     }

@@ -1,6 +1,9 @@
 #include "support/command_sequence.h"
 
 #include <array>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <utility>
@@ -12,6 +15,7 @@
 #include "commands/data_commands.h"
 #include "commands/excitation_commands.h"
 #include "commands/export_commands.h"
+#include "commands/fit_commands.h"
 #include "commands/profile_editor_commands.h"
 #include "commands/profile_file_commands.h"
 #include "commands/profile_tools_commands.h"
@@ -31,6 +35,8 @@ constexpr MemoryLimits kSequenceMemory{1u << 20, 1u << 19};
 constexpr std::int32_t kMostCalculationPoints = 20000;
 constexpr std::int32_t kMostDataPoints = 2000;
 constexpr std::int32_t kMostSmoothingPasses = 30;
+constexpr double kMostFitDepthPoints = 2000;
+constexpr int kMostFitIterations = 5;
 constexpr std::size_t kMostSteps = 64;
 
 const std::array<const char*, 46> kTexts = {
@@ -110,7 +116,17 @@ const char* opName(SequenceOp op) {
       "ShowKn",
       "SaveEverything",
       "SaveCalculation",
-      "ExportBitmap"};
+      "ExportBitmap",
+      "SetFitCell",
+      "OpenFit",
+      "UseCurrentProfile",
+      "AddFitLayer",
+      "RemoveFitLayer",
+      "ApplyFit",
+      "Fit",
+      "SaveFitModel",
+      "LoadFitModel",
+      "SaveFitResults"};
   return kNames[static_cast<std::size_t>(op)];
 }
 
@@ -135,9 +151,46 @@ void keepRunsShort(SequenceOp op, WindowTexts& texts) {
     }
     clampIntegerField(fields.nc, kMostCalculationPoints / points - 1);
   }
+  if (op == SequenceOp::Fit || op == SequenceOp::ApplyFit) {
+    FitTexts& fit = texts.fit;
+    try {
+      const double depth = parseFieldDouble(fit.maxDepth, DecimalFormat{});
+      const double step = parseFieldDouble(fit.step, DecimalFormat{});
+      if (depth / step > kMostFitDepthPoints) {
+        fit.step = formatFieldNumber(depth / kMostFitDepthPoints, DecimalFormat{});
+      }
+    } catch (const CommandError&) {
+    }
+  }
   if (op == SequenceOp::Smooth) {
     clampIntegerField(texts.profileParameters.smoothCount, kMostSmoothingPasses);
   }
+}
+
+// A fit run to its end when it ends within a few iterations, and otherwise
+// stopped there as the user would press Stop.
+void shortFit(CommandContext& context) {
+  const PreparedFit prepared = prepareFit(context);
+  std::atomic<bool> cancel{false};
+  FitResult result;
+  try {
+    result = runFit(prepared, &cancel, [&cancel](const FitProgress& progress) {
+      if (progress.iteration >= kMostFitIterations) cancel = true;
+    });
+  } catch (...) {
+    abandonFit(context, prepared);
+    throw;
+  }
+  finishFit(context, prepared, std::move(result));
+}
+
+void setFitCell(CommandContext& context, const SequenceStep& step) {
+  std::vector<FitParameterTexts>& rows = context.texts.fit.parameters;
+  if (rows.empty()) return;
+  FitParameterTexts& row = rows[static_cast<std::size_t>(step.field) % rows.size()];
+  std::string* const cells[] = {&row.value, &row.min, &row.max};
+  *cells[(static_cast<std::size_t>(step.field) / rows.size()) % 3] = step.text;
+  row.free = (step.field & 1) != 0;
 }
 
 void play(CommandContext& context, const SequenceStep& step) {
@@ -217,9 +270,28 @@ void play(CommandContext& context, const SequenceStep& step) {
       return saveCalculation(context);
     case SequenceOp::ExportBitmap:
       return exportBitmap(context);
+    case SequenceOp::OpenFit:
+      return openFit(context);
+    case SequenceOp::UseCurrentProfile:
+      return useCurrentProfile(context);
+    case SequenceOp::AddFitLayer:
+      return addFitLayer(context);
+    case SequenceOp::RemoveFitLayer:
+      return removeFitLayer(context, step.file);
+    case SequenceOp::ApplyFit:
+      return applyFitModel(context);
+    case SequenceOp::Fit:
+      return shortFit(context);
+    case SequenceOp::SaveFitModel:
+      return saveFitModel(context);
+    case SequenceOp::LoadFitModel:
+      return loadFitModel(context);
+    case SequenceOp::SaveFitResults:
+      return saveFitResults(context);
     case SequenceOp::SetText:
     case SequenceOp::Toggle:
     case SequenceOp::WriteFile:
+    case SequenceOp::SetFitCell:
     case SequenceOp::Count:
       return;
   }
@@ -269,6 +341,11 @@ const std::vector<SequenceField>& sequenceFields() {
       {"Energy shift", [](WindowTexts& t) -> std::string& { return t.constants.energyShift; }},
       {"Background", [](WindowTexts& t) -> std::string& { return t.constants.background; }},
       {"Multiplier", [](WindowTexts& t) -> std::string& { return t.constants.multiplier; }},
+      {"Fit Max Depth", [](WindowTexts& t) -> std::string& { return t.fit.maxDepth; }},
+      {"Fit Step", [](WindowTexts& t) -> std::string& { return t.fit.step; }},
+      {"Fit Contamination", [](WindowTexts& t) -> std::string& { return t.fit.contamination; }},
+      {"Fit range from", [](WindowTexts& t) -> std::string& { return t.fit.rangeFrom; }},
+      {"Fit range to", [](WindowTexts& t) -> std::string& { return t.fit.rangeTo; }},
   };
   return fields;
 }
@@ -282,6 +359,7 @@ const std::vector<SequenceSwitch>& sequenceSwitches() {
       {"Draw Convolve", [](WindowTexts& t) -> bool& { return t.drawProfile.convolve; }},
       {"Include contamination",
        [](WindowTexts& t) -> bool& { return t.profileParameters.includeContamination; }},
+      {"Fit Convolve", [](WindowTexts& t) -> bool& { return t.fit.convolve; }},
   };
   return switches;
 }
@@ -306,6 +384,10 @@ std::vector<SequenceStep> decodeSequence(const std::uint8_t* data, std::size_t s
         break;
       case SequenceOp::Toggle:
         step.field = in.next() % static_cast<int>(sequenceSwitches().size());
+        break;
+      case SequenceOp::SetFitCell:
+        step.field = in.next();
+        step.text = in.text();
         break;
       case SequenceOp::WriteFile: {
         step.file = in.next();
@@ -350,6 +432,8 @@ std::string SequenceRunner::run(const std::vector<SequenceStep>& steps) {
   CommandContext& context = fixture.context;
   context.memory = kSequenceMemory;
   ScriptedUserInterface& ui = fixture.ui;
+  // Set TERVANE_SEQUENCE_TRACE to see how each command ended.
+  const bool trace = std::getenv("TERVANE_SEQUENCE_TRACE") != nullptr;
   // Set while the state holds a NaN or an infinity that a loaded file held.
   bool nonFiniteFromFile = false;
 
@@ -372,6 +456,9 @@ std::string SequenceRunner::run(const std::vector<SequenceStep>& steps) {
         checked = !checked;
         continue;
       }
+      case SequenceOp::SetFitCell:
+        setFitCell(context, step);
+        continue;
       case SequenceOp::WriteFile:
         if (path && step.file >= 2) {
           std::ofstream(*path, std::ios::binary | std::ios::trunc) << step.text;
@@ -398,6 +485,10 @@ std::string SequenceRunner::run(const std::vector<SequenceStep>& steps) {
       refusal = error.what();
     }
 
+    if (trace) {
+      std::fprintf(stderr, "step %zu %s: %s\n", index, opName(step.op),
+                   refusal ? refusal->c_str() : "done");
+    }
     if (refusal) {
       const std::string changed =
           checkRefusal(step.op, *refusal, before, CommandSnapshot{fixture.state, fixture.texts});

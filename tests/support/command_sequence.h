@@ -53,6 +53,16 @@ enum class SequenceOp : std::uint8_t {
   SaveEverything,
   SaveCalculation,
   ExportBitmap,
+  SetFitCell,  // types `text` into a value, min or max cell of the Fit table (`field`)
+  OpenFit,
+  UseCurrentProfile,
+  AddFitLayer,
+  RemoveFitLayer,  // the layer is `file`
+  ApplyFit,
+  Fit,  // stopped after a few iterations, so that a fit stays short
+  SaveFitModel,
+  LoadFitModel,
+  SaveFitResults,
   Count
 };
 
