@@ -160,6 +160,11 @@ INSTANTIATE_TEST_SUITE_P(
                                   run(SequenceOp::LoadFitModel, "c.asc"),
                                   run(SequenceOp::SaveFitResults, "c.simulation")},
             "c.asc"},
+        SequenceCase{
+            "FitFilesThatCannotBeRead",
+            {run(SequenceOp::OpenFit), writeFile("b.pro", "{"),
+             run(SequenceOp::LoadFitModel, "b.pro"), run(SequenceOp::LoadFitModel, "a.exp")},
+            ""},
         // Found: the .flt chosen under a ".log" name was overwritten by its own log.
         SequenceCase{"ConvolutionsSavedUnderTheirLogName",
                      smallSet() + Sequence{run(SequenceOp::SaveConvolutions, "b.log")}, ""},

@@ -122,6 +122,18 @@ const std::vector<PartialWrite> kPartialWrites = {
      [](const CommandSnapshot& after, const std::string&, CommandSnapshot& expected) {
        expected.texts.dialogNames.profileOpen = after.texts.dialogNames.profileOpen;
      }},
+    {SequenceOp::SaveFitModel, "Save model keeps the chosen name before writing the file",
+     [](const CommandSnapshot& after, const std::string&, CommandSnapshot& expected) {
+       expected.texts.fit.modelFile = after.texts.fit.modelFile;
+     }},
+    {SequenceOp::LoadFitModel, "Load model keeps the chosen name before reading the file",
+     [](const CommandSnapshot& after, const std::string&, CommandSnapshot& expected) {
+       expected.texts.fit.modelFile = after.texts.fit.modelFile;
+     }},
+    {SequenceOp::SaveFitResults, "Save results keeps the chosen name before writing the file",
+     [](const CommandSnapshot& after, const std::string&, CommandSnapshot& expected) {
+       expected.texts.fit.resultsFile = after.texts.fit.resultsFile;
+     }},
     {SequenceOp::ExportBitmap, "Export bitmap keeps the chosen name before drawing the file",
      [](const CommandSnapshot& after, const std::string&, CommandSnapshot& expected) {
        expected.texts.dialogNames.bitmap = after.texts.dialogNames.bitmap;
@@ -250,6 +262,9 @@ std::string differences(const CommandSnapshot& a, const CommandSnapshot& b) {
   note("texts.profileParameters", s.profileParameters == t.profileParameters);
   note("texts.constants", s.constants == t.constants);
   note("texts.dialogNames", s.dialogNames == t.dialogNames);
+  note("texts.fit", s.fit == t.fit);
+  // Whatever texts a window gains later are compared too.
+  if (found.find("texts.") == std::string::npos) note("texts", s == t);
   return found;
 }
 
