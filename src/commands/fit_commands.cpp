@@ -245,6 +245,8 @@ void fitSampleModelCommand(CommandContext& context) {
 
 void saveFitModel(CommandContext& context) {
   const SampleModel model = sampleModelFromTexts(context.texts.fit, context.decimal);
+  // A model is only saved as Load model takes it back.
+  parseSampleModel(sampleModelJson(model), "The model");
   std::string& name = context.texts.fit.modelFile;
   const std::optional<std::string> path = context.ui.chooseFileToSave(modelDialog(name));
   if (!path) return;

@@ -78,6 +78,14 @@ std::string measuredPoints() {
   return text;
 }
 
+SequenceStep fitCell(int cell, const std::string& text) {
+  SequenceStep step;
+  step.op = SequenceOp::SetFitCell;
+  step.field = cell;
+  step.text = text;
+  return step;
+}
+
 using Sequence = std::vector<SequenceStep>;
 
 // A set small enough to calculate at once.
@@ -160,6 +168,11 @@ INSTANTIATE_TEST_SUITE_P(
                                   run(SequenceOp::LoadFitModel, "c.asc"),
                                   run(SequenceOp::SaveFitResults, "c.simulation")},
             "c.asc"},
+        // Found: a model Load model refuses (a layer ending before it starts) was saved.
+        SequenceCase{
+            "FitModelSavedInsideOut",
+            {run(SequenceOp::OpenFit), fitCell(0, "1000"), run(SequenceOp::SaveFitModel, "c.asc")},
+            ""},
         SequenceCase{
             "FitFilesThatCannotBeRead",
             {run(SequenceOp::OpenFit), writeFile("b.pro", "{"),

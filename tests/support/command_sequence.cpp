@@ -473,6 +473,9 @@ std::string SequenceRunner::run(const std::vector<SequenceStep>& steps) {
     ui.saveChoices = {path};
     ui.openChoices = {path};
     const std::size_t saveRequestsBefore = ui.saveRequests.size();
+    // A save the user declines (as replacing existing files) writes nothing to read back.
+    std::error_code noTime;
+    const auto writtenBefore = path ? fs::last_write_time(*path, noTime) : fs::file_time_type{};
     const CommandSnapshot before{fixture.state, fixture.texts};
     std::optional<std::string> refusal;
     try {
@@ -497,7 +500,10 @@ std::string SequenceRunner::run(const std::vector<SequenceStep>& steps) {
       }
     } else if (path) {
       if (isLoad(step.op) && fileHoldsNonFinite(step.op, *path)) nonFiniteFromFile = true;
-      if (ui.saveRequests.size() > saveRequestsBefore) {
+      std::error_code notWritten;
+      const auto writtenAfter = fs::last_write_time(*path, notWritten);
+      if (ui.saveRequests.size() > saveRequestsBefore && !notWritten &&
+          writtenAfter != writtenBefore) {
         const SequenceOp save =
             step.op == SequenceOp::StartCalculation ? SequenceOp::SaveConvolutions : step.op;
         const std::string unequal =
