@@ -4,6 +4,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "commands/command_error.h"
 #include "commands/machine_memory.h"
@@ -94,9 +95,19 @@ void calculateFromFields(CommandContext& context) {
                        set[1].size(), context.memory);
   }
 
-  state.excitationCurve = excitationCurveOf(
-      set, state.currentProfile, collisionRate, convolve, parameters.lorentzianWidth,
-      parameters.gaussianWidth, [&context] { showDrawStatus(context, "Convolving..."); });
+  SampledCurve curve = excitationCurveOf(set, state.currentProfile, collisionRate, convolve,
+                                         parameters.lorentzianWidth, parameters.gaussianWidth,
+                                         [&context] { showDrawStatus(context, "Convolving..."); });
+  // Collision rates or concentrations near the ends of the doubles can make
+  // weights that are not numbers; such a curve is not kept.
+  for (const double value : curve.values) {
+    if (!std::isfinite(value)) {
+      throw CommandError(
+          "The excitation curve cannot be calculated: with this collision rate and profile it "
+          "would hold values beyond the largest number.");
+    }
+  }
+  state.excitationCurve = std::move(curve);
   plotExcitation(context);
 }
 

@@ -234,6 +234,22 @@ INSTANTIATE_TEST_SUITE_P(
                      ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Inputs the fuzzer found at fault, as it found them (hexadecimal bytes).
+TEST(CommandSequenceFound, HugeCollisionRateLeavesNoNaNInTheTriedCurve) {
+  // Beam energy 3000 keV: Refresh derives an Emin of about 1e-32 eV, and the
+  // collision rate it gives made weights that are not numbers.
+  const std::string hex =
+      "00030600040b040bb604004a4a4a4a4a4a4a4a030600f50f003100000d0616431580140004001a001b3100"
+      "000d014a4a4a4a4a4a4a4a4a4a4a4a4a4a054a04";
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  }
+  const fs::path folder = fs::temp_directory_path() / "tervane-command-sequence-found";
+  SequenceRunner runner(folder);
+  EXPECT_EQ(runner.run(decodeSequence(bytes.data(), bytes.size())), "");
+}
+
 // The checker itself: a refused command may change its listed partial writes
 // and nothing else.
 TEST(CommandInvariants, RefusalMayChangeOnlyItsPartialWrites) {
