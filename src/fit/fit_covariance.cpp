@@ -160,6 +160,16 @@ std::vector<bool> parametersToFix(const Eigen::MatrixXd& S, const std::vector<bo
   return toFix;
 }
 
+// The inverse of S restricted to `index`.
+Eigen::MatrixXd inverseOf(const Eigen::MatrixXd& S, const std::vector<std::size_t>& index) {
+  const Eigen::Index m = static_cast<Eigen::Index>(index.size());
+  Eigen::MatrixXd sub(m, m);
+  for (Eigen::Index x = 0; x < m; ++x) {
+    for (Eigen::Index y = 0; y < m; ++y) sub(x, y) = S(index[x], index[y]);
+  }
+  return sub.ldlt().solve(Eigen::MatrixXd::Identity(m, m));
+}
+
 }  // namespace
 
 std::optional<double> CovarianceEstimate::propagate(const std::vector<double>& gradient) const {
@@ -247,22 +257,28 @@ CovarianceEstimate estimateCovariance(const CovarianceInput& input) {
     }
   }
 
-  // The determined parameters' covariance in scaled units, the undetermined held fixed.
+  // A parameter that the minimiser holds on a bound is not free at the
+  // optimum: the estimates' spread has no share along it, so the others'
+  // covariance is taken with it held there, and its own error is the
+  // marginal one (towards the inside only; see warnAtBounds).
+  std::vector<bool> onBound(p, false);
+  for (std::size_t i = 0; i < p && i < input.values.size(); ++i) {
+    onBound[i] = input.values[i] <= input.min[i] || input.values[i] >= input.max[i];
+  }
+
+  // The determined parameters' covariance in scaled units, the undetermined
+  // and those on a bound held fixed.
   std::vector<std::size_t> kept;
   Eigen::MatrixXd subInverse;
   Eigen::VectorXd subCurvature;
   const auto invertKept = [&] {
     kept.clear();
     for (std::size_t i = 0; i < p; ++i) {
-      if (!estimate.undetermined[i]) kept.push_back(i);
+      if (!estimate.undetermined[i] && !onBound[i]) kept.push_back(i);
     }
-    const Eigen::Index m = static_cast<Eigen::Index>(kept.size());
-    Eigen::MatrixXd sub(m, m);
-    for (Eigen::Index x = 0; x < m; ++x) {
-      for (Eigen::Index y = 0; y < m; ++y) sub(x, y) = S(kept[x], kept[y]);
-    }
-    subInverse = sub.ldlt().solve(Eigen::MatrixXd::Identity(m, m));
-    subCurvature = sub.diagonal();
+    subInverse = inverseOf(S, kept);
+    subCurvature = Eigen::VectorXd(subInverse.rows());
+    for (Eigen::Index x = 0; x < subCurvature.size(); ++x) subCurvature(x) = S(kept[x], kept[x]);
   };
   invertKept();
 
@@ -331,6 +347,15 @@ CovarianceEstimate estimateCovariance(const CovarianceInput& input) {
     }
     const std::size_t i = kept[x];
     estimate.errors[i] = std::sqrt(estimate.covariance[i * p + i]);
+  }
+  for (std::size_t i = 0; i < p; ++i) {
+    if (!onBound[i] || estimate.undetermined[i]) continue;
+    std::vector<std::size_t> with = kept;
+    with.push_back(i);
+    const double variance = inverseOf(S, with)(m, m) * scale(i) * scale(i) * inflation;
+    estimate.covariance[i * p + i] = variance;
+    estimate.correlation[i][i] = 1.0;
+    estimate.errors[i] = std::sqrt(variance);
   }
   return estimate;
 }
