@@ -16,6 +16,11 @@ struct CovarianceInput {
   // When given: chi2 at other parameter values (within [min, max]), to check
   // that chi2 is the parabola the covariance assumes over one error.
   std::function<double(const std::vector<double>& x)> chi2At;
+  // When given too: the residuals and their Jacobian (as above) at x, for
+  // the parameters to follow chi2's valley along a combination of them.
+  std::function<void(const std::vector<double>& x, std::vector<double>& residuals,
+                     std::vector<double>& jacobian)>
+      residualsAt;
   std::vector<double> values;
   std::vector<double> min;
   std::vector<double> max;
