@@ -21,10 +21,8 @@ constexpr double kAxisShare = 0.5;
 // Gauss-Newton steps that bring the other parameters to a valley's floor.
 constexpr int kValleySteps = 3;
 
-// Along a valley's floor chi2 must rise by 1 over one error within this
-// factor (the error right within a factor 2), and the bounds must leave at
-// least this share of the error on either side.
-constexpr double kValleyTolerance = 4.0;
+// Along a valley the bounds must leave at least this share of a
+// combination's error on either side.
 constexpr double kValleyRoom = 0.5;
 
 // Which of several parameters a physicist would rather keep free: positions
