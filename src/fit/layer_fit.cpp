@@ -262,6 +262,13 @@ FitResult fitSampleModel(const SampleModel& model, const FitProblem& problem,
       for (double v : r) chi2 += v * v;
       return chi2;
     };
+    input.residualsAt = [&](const std::vector<double>& x, std::vector<double>& residuals,
+                            std::vector<double>& jacobian) {
+      residuals.resize(lsq.residualCount);
+      jacobian.resize(lsq.residualCount * free.size());
+      evaluator.residuals(x, residuals);
+      evaluator.jacobian(x, jacobian);
+    };
     const CovarianceEstimate estimate = estimateCovariance(input);
 
     FitResult result = assemble(evaluator, fitted, &estimate);
