@@ -356,6 +356,18 @@ TEST(LayerFit, ParametersOfALayerThinnerThanTheResolutionAreNamedUndetermined) {
   }
 }
 
+// Open bounds do not let a width turn its edge over.
+TEST(LayerFit, AFreeInterfaceWidthStaysAtZeroOrAbove) {
+  const RecoveryCase c{"sharp", 0.0, {{0.3, 0.9, 1.0}}};
+  const Synthetic s = synthesise(c);
+  SampleModel model = startModel(c, s.multiplier, 0.1);
+  model.layers[0].topWidth = {0.002, true};
+  model.layers[0].bottomWidth = {0.002, true};
+  const FitResult result = fitSampleModel(model, problemOf(measure(s.curve, s.multiplier, 2, 3)));
+  EXPECT_GE(result.model.layers[0].topWidth.value, 0.0);
+  EXPECT_GE(result.model.layers[0].bottomWidth.value, 0.0);
+}
+
 TEST(LayerFit, CancelledBetweenIterationsKeepsTheStartModel) {
   const RecoveryCase c{"buried", 0.1, {{0.35, 0.6, 1.0}}};
   const Synthetic s = synthesise(c);
