@@ -9,6 +9,40 @@ namespace {
 constexpr double kRoomAroundData = 1.06;  // 3% of the span on each side
 
 const QColor kContaminationShade(128, 128, 128, 60);
+const QColor kBandShade(60, 110, 220, 90);
+const QColor kTranslucentProfile(255, 0, 0, 110);
+
+// Added before the series they belong to, so that they are drawn behind them.
+BandGraphs addBandGraphs(QCustomPlot& chart, const QString& name) {
+  BandGraphs band;
+  band.low = chart.addGraph();
+  band.low->setObjectName(name + QStringLiteral("Low"));
+  band.low->setPen(QPen(kBandShade.darker(150)));
+  band.low->removeFromLegend();
+  band.high = chart.addGraph();
+  band.high->setObjectName(name + QStringLiteral("High"));
+  band.high->setPen(QPen(kBandShade.darker(150)));
+  band.high->setBrush(kBandShade);
+  band.high->setChannelFillGraph(band.low);
+  band.high->removeFromLegend();
+  return band;
+}
+
+// True when the band's legend entry came or went or was renamed.
+bool showBand(const BandGraphs& graphs, const ChartBand& band) {
+  showSeries(*graphs.low, band.low);
+  showSeries(*graphs.high, band.high);
+  const QString name = QString::fromStdString(band.name);
+  const bool inLegend = graphs.high->parentPlot()->legend->hasItemWithPlottable(graphs.high);
+  const bool changed = inLegend == band.empty() || graphs.high->name() != name;
+  graphs.high->setName(name);
+  if (band.empty()) {
+    graphs.high->removeFromLegend();
+  } else {
+    graphs.high->addToLegend();
+  }
+  return changed;
+}
 
 }  // namespace
 
@@ -20,6 +54,7 @@ MainChartGraphs setUpMainChart(QCustomPlot& chart) {
   chart.axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
 
   MainChartGraphs graphs;
+  graphs.curveBand = addBandGraphs(chart, QStringLiteral("CurveBand"));
   graphs.curve = chart.addGraph();
   graphs.curve->setObjectName(QStringLiteral("SeriesPrinc"));
   graphs.curve->setName(QStringLiteral("Calculated"));
@@ -37,8 +72,10 @@ void showMainChartData(QCustomPlot& chart, const MainChartGraphs& graphs,
   graphs.curve->setPen(QPen(data.computedCurveColour == CurveColour::Red ? Qt::red : Qt::black));
   showSeries(*graphs.curve, data.computedCurve);
   showSeries(*graphs.points, data.measuredPoints);
-  chart.legend->setVisible(!data.computedCurve.points.empty() &&
-                           !data.measuredPoints.points.empty());
+  showBand(graphs.curveBand, data.curveBand);
+  chart.legend->setVisible(
+      (!data.computedCurve.points.empty() && !data.measuredPoints.points.empty()) ||
+      !data.curveBand.empty());
 }
 
 void fitMainChartAxes(QCustomPlot& chart) {
@@ -69,7 +106,9 @@ ProfileChartGraphs setUpProfileChart(QCustomPlot& chart) {
   graphs.contamination->bottomRight->setTypeY(QCPItemPosition::ptAxisRectRatio);
   graphs.contamination->setVisible(false);
 
+  graphs.band = addBandGraphs(chart, QStringLiteral("ProfileBand"));
   graphs.profile = chart.addGraph();
+  graphs.profile->removeFromLegend();
   graphs.profile->setObjectName(QStringLiteral("SeriesAmostra"));
   graphs.profile->setPen(QPen(Qt::red));
   graphs.profile->setBrush(QBrush(Qt::red));
@@ -78,6 +117,7 @@ ProfileChartGraphs setUpProfileChart(QCustomPlot& chart) {
   graphs.reference->setObjectName(QStringLiteral("SeriesReference"));
   graphs.reference->setPen(QPen(Qt::black));
   graphs.reference->setAdaptiveSampling(true);
+  graphs.reference->removeFromLegend();
   return graphs;
 }
 
@@ -85,6 +125,13 @@ void showContaminationLayer(const ProfileChartGraphs& graphs, double depthUgPerC
   graphs.contamination->topLeft->setCoords(0.0, 0.0);
   graphs.contamination->bottomRight->setCoords(depthUgPerCm2, 1.0);
   graphs.contamination->setVisible(depthUgPerCm2 > 0.0);
+}
+
+bool showProfileBand(QCustomPlot& chart, const ProfileChartGraphs& graphs, const ChartBand& band) {
+  const bool changed = showBand(graphs.band, band);
+  graphs.profile->setBrush(band.empty() ? QBrush(Qt::red) : QBrush(kTranslucentProfile));
+  chart.legend->setVisible(!band.empty());
+  return changed;
 }
 
 QString mainChartReadout(const QCustomPlot& chart, QPointF pixel) {
@@ -127,6 +174,7 @@ bool writeChartDataFigure(const ChartData& data, const FigureContents& contents,
     showSeries(*graphs.profile, profile.profile);
     showSeries(*graphs.reference, profile.reference);
     showContaminationLayer(graphs, profile.contaminationDepth);
+    showProfileBand(profileChart, graphs, profile.band);
     profileChart.xAxis->setRange(profile.depthAxis.minimum, profile.depthAxis.maximum);
     profileChart.yAxis->setRange(profile.concentrationAxis.minimum,
                                  profile.concentrationAxis.maximum);

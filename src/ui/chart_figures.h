@@ -15,9 +15,17 @@ class QCustomPlot;
 // and for figures drawn without them, so that a figure shows what a window
 // shows.
 
+// A band's two edges, the space between them shaded; the high edge carries
+// the legend entry.
+struct BandGraphs {
+  QCPGraph* low = nullptr;
+  QCPGraph* high = nullptr;
+};
+
 struct MainChartGraphs {
   QCPGraph* curve = nullptr;   // the computed curve, "SeriesPrinc"
   QCPGraph* points = nullptr;  // the measured points, "SeriesExp"
+  BandGraphs curveBand;        // "CurveBandLow"/"CurveBandHigh", behind the curve
 };
 
 // Energy and yield axes with their titles, the two series and the legend.
@@ -34,6 +42,7 @@ struct ProfileChartGraphs {
   QCPGraph* profile = nullptr;    // "SeriesAmostra", a filled red area
   QCPGraph* reference = nullptr;  // "SeriesReference", a black line
   QCPItemRect* contamination = nullptr;
+  BandGraphs band;  // "ProfileBandLow"/"ProfileBandHigh", behind the profile
 };
 
 // Depth and concentration axes with their titles, the two series, and the
@@ -41,6 +50,11 @@ struct ProfileChartGraphs {
 ProfileChartGraphs setUpProfileChart(QCustomPlot& chart);
 // The contamination band over depths 0 .. depthUgPerCm2; hidden for 0.
 void showContaminationLayer(const ProfileChartGraphs& graphs, double depthUgPerCm2);
+
+// The profile's band and its legend entry; the profile's fill lets the band
+// show through while there is one. True when the legend changed, which the
+// series' layer alone does not redraw.
+bool showProfileBand(QCustomPlot& chart, const ProfileChartGraphs& graphs, const ChartBand& band);
 
 // The pointer's place in the chart's coordinates, as the status bars show it:
 // "151.234 keV, 345.6 counts" or "1.234 µg/cm², 0.5".
