@@ -12,36 +12,37 @@ const QColor kContaminationShade(128, 128, 128, 60);
 const QColor kBandShade(60, 110, 220, 90);
 const QColor kTranslucentProfile(255, 0, 0, 110);
 
-// Added before the series they belong to, so that they are drawn behind them.
-BandGraphs addBandGraphs(QCustomPlot& chart, const QString& name) {
-  BandGraphs band;
-  band.low = chart.addGraph();
-  band.low->setObjectName(name + QStringLiteral("Low"));
-  band.low->setPen(QPen(kBandShade.darker(150)));
-  band.low->removeFromLegend();
-  band.high = chart.addGraph();
-  band.high->setObjectName(name + QStringLiteral("High"));
-  band.high->setPen(QPen(kBandShade.darker(150)));
-  band.high->setBrush(kBandShade);
-  band.high->setChannelFillGraph(band.low);
-  band.high->removeFromLegend();
+// Added before the series it belongs to, so that it is drawn behind them.
+QCPCurve* addBand(QCustomPlot& chart, const QString& name) {
+  auto* band = new QCPCurve(chart.xAxis, chart.yAxis);
+  band->setObjectName(name);
+  band->setPen(QPen(kBandShade.darker(150)));
+  band->setBrush(kBandShade);
+  band->removeFromLegend();
   return band;
 }
 
-// True when the band's legend entry came or went or was renamed.
-bool showBand(const BandGraphs& graphs, const ChartBand& band) {
-  showSeries(*graphs.low, band.low);
-  showSeries(*graphs.high, band.high);
-  const QString name = QString::fromStdString(band.name);
-  const bool inLegend = graphs.high->parentPlot()->legend->hasItemWithPlottable(graphs.high);
-  const bool changed = inLegend == band.empty() || graphs.high->name() != name;
-  graphs.high->setName(name);
-  if (band.empty()) {
-    graphs.high->removeFromLegend();
-  } else {
-    graphs.high->addToLegend();
+// False when there was no band before and there is none now.
+bool showBand(QCPCurve& curve, const ChartBand& band) {
+  const bool shown = curve.dataCount() > 0;
+  QVector<double> x;
+  QVector<double> y;
+  for (const ChartPoint& point : band.low.points) {
+    x.push_back(point.x);
+    y.push_back(point.y);
   }
-  return changed;
+  for (auto point = band.high.points.rbegin(); point != band.high.points.rend(); ++point) {
+    x.push_back(point->x);
+    y.push_back(point->y);
+  }
+  curve.setData(x, y);
+  curve.setName(QString::fromStdString(band.name));
+  if (band.empty()) {
+    curve.removeFromLegend();
+  } else {
+    curve.addToLegend();
+  }
+  return shown || !band.empty();
 }
 
 }  // namespace
@@ -54,7 +55,7 @@ MainChartGraphs setUpMainChart(QCustomPlot& chart) {
   chart.axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
 
   MainChartGraphs graphs;
-  graphs.curveBand = addBandGraphs(chart, QStringLiteral("CurveBand"));
+  graphs.curveBand = addBand(chart, QStringLiteral("CurveBand"));
   graphs.curve = chart.addGraph();
   graphs.curve->setObjectName(QStringLiteral("SeriesPrinc"));
   graphs.curve->setName(QStringLiteral("Calculated"));
@@ -72,7 +73,7 @@ void showMainChartData(QCustomPlot& chart, const MainChartGraphs& graphs,
   graphs.curve->setPen(QPen(data.computedCurveColour == CurveColour::Red ? Qt::red : Qt::black));
   showSeries(*graphs.curve, data.computedCurve);
   showSeries(*graphs.points, data.measuredPoints);
-  showBand(graphs.curveBand, data.curveBand);
+  showBand(*graphs.curveBand, data.curveBand);
   chart.legend->setVisible(
       (!data.computedCurve.points.empty() && !data.measuredPoints.points.empty()) ||
       !data.curveBand.empty());
@@ -106,7 +107,7 @@ ProfileChartGraphs setUpProfileChart(QCustomPlot& chart) {
   graphs.contamination->bottomRight->setTypeY(QCPItemPosition::ptAxisRectRatio);
   graphs.contamination->setVisible(false);
 
-  graphs.band = addBandGraphs(chart, QStringLiteral("ProfileBand"));
+  graphs.band = addBand(chart, QStringLiteral("ProfileBand"));
   graphs.profile = chart.addGraph();
   graphs.profile->removeFromLegend();
   graphs.profile->setObjectName(QStringLiteral("SeriesAmostra"));
@@ -128,7 +129,7 @@ void showContaminationLayer(const ProfileChartGraphs& graphs, double depthUgPerC
 }
 
 bool showProfileBand(QCustomPlot& chart, const ProfileChartGraphs& graphs, const ChartBand& band) {
-  const bool changed = showBand(graphs.band, band);
+  const bool changed = showBand(*graphs.band, band);
   graphs.profile->setBrush(band.empty() ? QBrush(Qt::red) : QBrush(kTranslucentProfile));
   chart.legend->setVisible(!band.empty());
   return changed;

@@ -7,6 +7,7 @@
 #include "commands/chart_data.h"
 #include "ui/figure_file.h"
 
+class QCPCurve;
 class QCPGraph;
 class QCPItemRect;
 class QCustomPlot;
@@ -15,17 +16,12 @@ class QCustomPlot;
 // and for figures drawn without them, so that a figure shows what a window
 // shows.
 
-// A band's two edges, the space between them shaded; the high edge carries
-// the legend entry.
-struct BandGraphs {
-  QCPGraph* low = nullptr;
-  QCPGraph* high = nullptr;
-};
-
 struct MainChartGraphs {
   QCPGraph* curve = nullptr;   // the computed curve, "SeriesPrinc"
   QCPGraph* points = nullptr;  // the measured points, "SeriesExp"
-  BandGraphs curveBand;        // "CurveBandLow"/"CurveBandHigh", behind the curve
+  // "CurveBand", behind the curve: a shaded outline, low edge out and high
+  // edge back, so that the charts' graphs stay the series alone.
+  QCPCurve* curveBand = nullptr;
 };
 
 // Energy and yield axes with their titles, the two series and the legend.
@@ -42,7 +38,7 @@ struct ProfileChartGraphs {
   QCPGraph* profile = nullptr;    // "SeriesAmostra", a filled red area
   QCPGraph* reference = nullptr;  // "SeriesReference", a black line
   QCPItemRect* contamination = nullptr;
-  BandGraphs band;  // "ProfileBandLow"/"ProfileBandHigh", behind the profile
+  QCPCurve* band = nullptr;  // "ProfileBand", behind the profile, as curveBand
 };
 
 // Depth and concentration axes with their titles, the two series, and the
@@ -52,8 +48,8 @@ ProfileChartGraphs setUpProfileChart(QCustomPlot& chart);
 void showContaminationLayer(const ProfileChartGraphs& graphs, double depthUgPerCm2);
 
 // The profile's band and its legend entry; the profile's fill lets the band
-// show through while there is one. True when the legend changed, which the
-// series' layer alone does not redraw.
+// show through while there is one. False when the series' layer alone needs
+// redrawing: no band before or now.
 bool showProfileBand(QCustomPlot& chart, const ProfileChartGraphs& graphs, const ChartBand& band);
 
 // The pointer's place in the chart's coordinates, as the status bars show it:

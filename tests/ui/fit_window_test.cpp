@@ -124,10 +124,13 @@ TEST_F(FitWindowTest, FitFollowsLiveStopChangesNothingAndCtrlZUndoesTheFit) {
   EXPECT_EQ(state.currentProfile, before);
 }
 
-// The number of points of the graph `name` on `chart`; -1 when there is none.
-int graphPoints(const QCustomPlot& chart, const QString& name) {
-  for (int i = 0; i < chart.graphCount(); ++i) {
-    if (chart.graph(i)->objectName() == name) return chart.graph(i)->dataCount();
+// The number of points of the plottable `name` on `chart`; -1 when there is none.
+int pointsOf(QCustomPlot& chart, const QString& name) {
+  for (int i = 0; i < chart.plottableCount(); ++i) {
+    QCPAbstractPlottable* plottable = chart.plottable(i);
+    if (plottable->objectName() != name) continue;
+    if (auto* curve = qobject_cast<QCPCurve*>(plottable)) return curve->dataCount();
+    if (auto* graph = qobject_cast<QCPGraph*>(plottable)) return graph->dataCount();
   }
   return -1;
 }
@@ -157,16 +160,17 @@ TEST_F(FitWindowTest, FreeFormStopsUnchangedThenDrawsItsBandsWhichClearBandRemov
   QTRY_VERIFY_WITH_TIMEOUT(!running(), kTimeoutMs);
   EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
   EXPECT_NE(state.currentProfile, before);
-  const auto& draw = *find<QCustomPlot>(*program->FDraw, "Chart3");
-  const auto& main = *find<QCustomPlot>(*program->FTervane2, "ChartPrinc");
-  EXPECT_EQ(graphPoints(draw, "ProfileBandHigh"), state.currentProfile.pointCount);
+  auto& draw = *find<QCustomPlot>(*program->FDraw, "Chart3");
+  auto& main = *find<QCustomPlot>(*program->FTervane2, "ChartPrinc");
+  // Each band's outline runs out along the low edge and back along the high one.
+  EXPECT_EQ(pointsOf(draw, "ProfileBand"), 2 * state.currentProfile.pointCount);
   EXPECT_TRUE(draw.legend->visible());
-  EXPECT_GT(graphPoints(main, "CurveBandLow"), 0);
-  EXPECT_EQ(graphPoints(main, "CurveBandLow"), graphPoints(main, "SeriesPrinc"));
+  EXPECT_GT(pointsOf(main, "CurveBand"), 0);
+  EXPECT_EQ(pointsOf(main, "CurveBand"), 2 * pointsOf(main, "SeriesPrinc"));
 
   tervane_test::click(*find<QPushButton>(fitWindow(), "BtnClearBand"));
-  EXPECT_EQ(graphPoints(draw, "ProfileBandHigh"), 0);
-  EXPECT_EQ(graphPoints(main, "CurveBandLow"), 0);
+  EXPECT_EQ(pointsOf(draw, "ProfileBand"), 0);
+  EXPECT_EQ(pointsOf(main, "CurveBand"), 0);
   EXPECT_FALSE(draw.legend->visible());
 }
 
