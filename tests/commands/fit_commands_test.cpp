@@ -159,6 +159,22 @@ TEST(FitCommands, AFreeFormProfileBecomesCurrentWithItsBandsAndCtrlZUndoesIt) {
   EXPECT_TRUE(f.charts.main.curveBand.empty());
 }
 
+TEST(FitCommands, APosteriorLeavesTheFitsProfileAndDrawsItsBands) {
+  MeasuredFixture f;
+  SampleModel model = f.startModel();
+  model.layers[0].from.free = false;  // two free parameters: a short chain
+  showSampleModel(f.texts.fit, model, f.context.decimal);
+  fitSampleModelCommand(f.context);
+  const DepthProfile fitted = f.state.currentProfile;
+  const std::vector<ChartPoint> curve = f.charts.main.computedCurve.points;
+  runFitJobCommand(f.context, FitJob::Posterior);
+  EXPECT_EQ(f.state.currentProfile, fitted);
+  EXPECT_EQ(f.charts.main.computedCurve.points, curve);
+  EXPECT_NE(f.texts.fit.results.find("layer1.to"), std::string::npos);
+  expectBand(f.charts.drawProfile.band, fitted.values.size());
+  expectBand(f.charts.main.curveBand, curve.size());
+}
+
 // Whatever puts another profile in place takes the bands away with it.
 struct BandChange {
   const char* what;
