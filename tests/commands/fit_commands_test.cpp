@@ -58,6 +58,14 @@ struct MeasuredFixture : CommandFixture {
     model.multiplier = {1400.0, true, 0.0, kInf};
     return model;
   }
+
+  // A quick fit of the start model: two free parameters.
+  void fitQuickly() {
+    SampleModel model = startModel();
+    model.layers[0].from.free = false;
+    showSampleModel(texts.fit, model, context.decimal);
+    fitSampleModelCommand(context);
+  }
 };
 
 TEST(FitCommands, AFitBecomesTheCurrentProfileAndCtrlZBringsTheOldOneBack) {
@@ -91,10 +99,7 @@ TEST(FitCommands, AFitBecomesTheCurrentProfileAndCtrlZBringsTheOldOneBack) {
 
 TEST(FitCommands, UndoAfterAFitGivesTheProfileBeforeIt) {
   MeasuredFixture f;
-  SampleModel model = f.startModel();
-  model.layers[0].from.free = false;  // a quick fit: two free parameters
-  showSampleModel(f.texts.fit, model, f.context.decimal);
-  fitSampleModelCommand(f.context);
+  f.fitQuickly();
   ASSERT_NE(f.state.currentProfile, f.before);
   undoProfile(f.context);
   EXPECT_EQ(f.state.currentProfile, f.before);
@@ -161,10 +166,7 @@ TEST(FitCommands, AFreeFormProfileBecomesCurrentWithItsBandsAndCtrlZUndoesIt) {
 
 TEST(FitCommands, APosteriorLeavesTheFitsProfileAndDrawsItsBands) {
   MeasuredFixture f;
-  SampleModel model = f.startModel();
-  model.layers[0].from.free = false;  // two free parameters: a short chain
-  showSampleModel(f.texts.fit, model, f.context.decimal);
-  fitSampleModelCommand(f.context);
+  f.fitQuickly();  // two free parameters: a short chain
   const DepthProfile fitted = f.state.currentProfile;
   const std::vector<ChartPoint> curve = f.charts.main.computedCurve.points;
   runFitJobCommand(f.context, FitJob::Posterior);
