@@ -44,6 +44,9 @@ core_thread_tests=(
   model_collision_weights_test
   model_excitation_calculation_test
   commands_autoconvolution_commands_test
+  fit_forward_model_test
+  fit_ensemble_sampler_test
+  fit_free_form_inversion_test
 )
 # The calculation and fit workers on their QThreads, with Stop.
 qt_thread_tests=(app_calculation_controller_test ui_fit_window_test)

@@ -8,12 +8,13 @@
 FitController::FitController(WindowHost& host) : m_host(host), m_worker(new FitWorker(m_cancel)) {
   qRegisterMetaType<std::shared_ptr<const PreparedFit>>();
   qRegisterMetaType<std::shared_ptr<const ChartSeries>>();
-  qRegisterMetaType<std::shared_ptr<FitResult>>();
+  qRegisterMetaType<std::shared_ptr<FitOutcome>>();
   m_thread.setObjectName(QStringLiteral("fit"));
   m_worker->moveToThread(&m_thread);
   connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
   connect(this, &FitController::runRequested, m_worker, &FitWorker::run);
   connect(m_worker, &FitWorker::progressed, this, &FitController::workerProgressed);
+  connect(m_worker, &FitWorker::stepped, this, &FitController::workerStepped);
   connect(m_worker, &FitWorker::finished, this, &FitController::workerFinished);
   m_thread.start();
 }
@@ -24,10 +25,10 @@ FitController::~FitController() {
   m_thread.wait();
 }
 
-void FitController::start() {
+void FitController::start(FitJob job) {
   if (isRunning()) return;
   CommandContext& context = m_host.context();
-  m_prepared = std::make_shared<const PreparedFit>(prepareFit(context));
+  m_prepared = std::make_shared<const PreparedFit>(prepareFit(context, job));
   m_cancel = false;
   context.fitRunning = true;
   emit runningChanged(true);
@@ -56,13 +57,17 @@ void FitController::workerProgressed(int iteration, double reducedChi2,
   emit progressed(iteration, reducedChi2);
 }
 
-void FitController::workerFinished(std::shared_ptr<FitResult> result, QString error) {
+void FitController::workerStepped(QString line) {
+  if (isRunning()) showFitStatus(m_host.context(), line.toStdString());
+}
+
+void FitController::workerFinished(std::shared_ptr<FitOutcome> outcome, QString error) {
   if (!isRunning()) return;
   const std::shared_ptr<const PreparedFit> prepared = std::move(m_prepared);
   CommandContext& context = m_host.context();
   m_host.runGuarded([&] {
-    if (result && !m_cancel) {
-      finishFit(context, *prepared, std::move(*result));
+    if (outcome && !m_cancel) {
+      finishFitJob(context, *prepared, std::move(*outcome));
     } else {
       abandonFit(context, *prepared);
       if (!error.isEmpty()) throw CommandError(error.toStdString());

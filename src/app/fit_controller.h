@@ -9,9 +9,9 @@
 
 class WindowHost;
 
-// "Fit" with the windows kept alive: prepare on the user-interface thread,
-// fit on the worker, then finish (or, when stopped, abandon) back on the
-// user-interface thread. While it runs, context().fitRunning is set.
+// "Fit", "Free-form" and "Sample posterior" with the windows kept alive:
+// prepare on the user-interface thread, run on the worker, then finish (or, when stopped, abandon)
+// back on the user-interface thread. While it runs, context().fitRunning is set.
 class FitController : public QObject {
   Q_OBJECT
 
@@ -20,7 +20,7 @@ class FitController : public QObject {
   ~FitController() override;
 
   // Throws what the preparation throws; nothing runs then.
-  void start();
+  void start(FitJob job = FitJob::Fit);
   // Asks the worker to stop; it abandons the fit after the iteration it is in.
   void stop();
   // For leaving the program: stops a fit and settles it before returning.
@@ -35,7 +35,8 @@ class FitController : public QObject {
  private slots:
   void workerProgressed(int iteration, double reducedChi2,
                         std::shared_ptr<const ChartSeries> curve);
-  void workerFinished(std::shared_ptr<FitResult> result, QString error);
+  void workerStepped(QString line);
+  void workerFinished(std::shared_ptr<FitOutcome> outcome, QString error);
 
  private:
   WindowHost& m_host;

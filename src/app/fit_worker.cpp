@@ -19,8 +19,14 @@ void FitWorker::run(std::shared_ptr<const PreparedFit> prepared) {
       }
       emit progressed(step.iteration, step.reducedChi2, curve);
     };
-    FitResult result = runFit(*prepared, &m_cancel, progress);
-    emit finished(std::make_shared<FitResult>(std::move(result)), QString());
+    FitJobControl control;
+    control.cancel = &m_cancel;
+    control.fitProgress = progress;
+    control.stepProgress = [this](const std::string& line) {
+      emit stepped(QString::fromStdString(line));
+    };
+    FitOutcome outcome = runFitJob(*prepared, control);
+    emit finished(std::make_shared<FitOutcome>(std::move(outcome)), QString());
   } catch (const std::exception& error) {
     emit finished(nullptr, QString::fromStdString(error.what()));
   }

@@ -7,8 +7,8 @@
 
 #include "commands/fit_commands.h"
 
-// Runs a layer fit on its own thread. It reads nothing but the prepared fit
-// and writes nothing but its signals, so the program state is touched on the
+// Runs a fit, free-form inversion or posterior sampling on its own thread. It reads nothing but the
+// prepared fit and writes nothing but its signals, so the program state is touched on the
 // user-interface thread alone.
 class FitWorker : public QObject {
   Q_OBJECT
@@ -27,9 +27,11 @@ class FitWorker : public QObject {
   // After every iteration; curve is the main chart's curve of the current
   // values, or null when the last one went out less than kCurveIntervalMs ago.
   void progressed(int iteration, double reducedChi2, std::shared_ptr<const ChartSeries> curve);
-  // result is null when the fit failed (error says why); a stopped fit
-  // returns a result marked cancelled.
-  void finished(std::shared_ptr<FitResult> result, QString error);
+  // The progress of a free-form inversion or posterior sampling.
+  void stepped(QString line);
+  // outcome is null when the job failed (error says why); a stopped job
+  // returns an outcome marked cancelled.
+  void finished(std::shared_ptr<FitOutcome> outcome, QString error);
 
  private:
   const std::atomic<bool>& m_cancel;
@@ -37,4 +39,4 @@ class FitWorker : public QObject {
 
 Q_DECLARE_METATYPE(std::shared_ptr<const PreparedFit>)
 Q_DECLARE_METATYPE(std::shared_ptr<const ChartSeries>)
-Q_DECLARE_METATYPE(std::shared_ptr<FitResult>)
+Q_DECLARE_METATYPE(std::shared_ptr<FitOutcome>)

@@ -116,7 +116,13 @@ void TervaneApplication::runCommand(CommandId command) {
         m_calculation->stop();
         return;
       case CommandId::StartFit:
-        m_fit->start();
+        m_fit->start(FitJob::Fit);
+        return;
+      case CommandId::StartFreeForm:
+        m_fit->start(FitJob::FreeForm);
+        return;
+      case CommandId::StartPosterior:
+        m_fit->start(FitJob::Posterior);
         return;
       case CommandId::StopFit:
         m_fit->stop();

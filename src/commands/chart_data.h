@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 struct ChartPoint {
@@ -19,6 +20,15 @@ struct AxisRange {
   bool operator==(const AxisRange&) const = default;
 };
 
+// A shaded 16-84% band between two lines sharing their X values; empty when
+// there is none. `name` says in the legend what it is the spread of.
+struct ChartBand {
+  ChartSeries low;
+  ChartSeries high;
+  std::string name;
+  bool empty() const { return low.points.empty(); }
+};
+
 enum class CurveColour { Black, Red };
 
 // Main chart: energy (keV) on the bottom axis, both axes scaled to the data.
@@ -26,12 +36,14 @@ struct MainChartData {
   ChartSeries computedCurve;  // a line: black, red for a single autoconvolution
   CurveColour computedCurveColour = CurveColour::Black;
   ChartSeries measuredPoints;  // red 5x5 circles
+  ChartBand curveBand;         // behind the curve
 };
 
 // Draw Profile chart: depth (ug/cm2) 0..10, concentration 0..1 until rescaled.
 struct DrawProfileChartData {
   ChartSeries profile;    // filled red area
   ChartSeries reference;  // black line
+  ChartBand band;         // behind the profile
   AxisRange depthAxis{0.0, 10.0};
   AxisRange concentrationAxis{0.0, 1.0};
   double contaminationDepth = 0.0;  // ug/cm2, shaded from the surface

@@ -37,6 +37,8 @@ enum class CommandId {
   CalculateExcitation,
   ShowFit,
   StartFit,  // the Fit window's buttons, carried out by the front end
+  StartFreeForm,
+  StartPosterior,
   StopFit,
 };
 

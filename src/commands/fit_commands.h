@@ -4,11 +4,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <variant>
 
 #include "commands/command_context.h"
 #include "commands/command_table.h"
 #include "commands/fit_table.h"
+#include "fit/free_form_inversion.h"
 #include "fit/layer_fit.h"
+#include "fit/layer_posterior.h"
 
 // The Fit window's buttons. Each reads the window's texts at the moment it
 // runs; a field that is not a number, or a model the fitting core refuses,
@@ -35,32 +38,61 @@ void useZoomedEnergyRange(CommandContext& context, double chartMinimumKev, doubl
 // fitting; the profile before goes to the undo copy.
 void applyFitModel(CommandContext& context);
 
-// "Fit" in three phases, as Start Calculation: prepare (UI thread: read and
-// check everything, copy what the fit reads), run (any thread, cancellable),
-// finish or abandon (UI thread). Nothing in the program changes before finish;
-// abandon puts the main chart back as it was.
+// "Fit", "Free-form" and "Sample posterior" in three phases, as Start
+// Calculation: prepare (UI thread: read and check everything, copy what the
+// job reads), run (any thread, cancellable), finish or abandon (UI thread).
+// Nothing in the program changes before finish; abandon puts the main chart
+// back as it was.
+enum class FitJob { Fit, FreeForm, Posterior };
+
 struct PreparedFit {
+  FitJob job = FitJob::Fit;
   SampleModel model;
   std::shared_ptr<const AutoconvolutionSet> set;  // the problem points into it
   FitProblem problem;
+  std::shared_ptr<const FitResult> fit;  // the fit a posterior is sampled around
   MainChartData mainChartBefore;
 };
-PreparedFit prepareFit(CommandContext& context);
+
+// What a job leaves: one of the three results, and the curve's 16/84% band
+// of a free-form inversion or posterior (empty for a fit).
+struct FitOutcome {
+  std::variant<FitResult, InversionResult, LayerPosterior> result;
+  ChartBand curveBand;
+  bool cancelled() const;
+};
+
+// The fit's progress after every iteration, the others' as a count of steps.
+struct FitJobControl {
+  const std::atomic<bool>* cancel = nullptr;
+  std::function<void(const FitProgress&)> fitProgress;
+  std::function<void(const std::string& line)> stepProgress;
+};
+
+PreparedFit prepareFit(CommandContext& context, FitJob job = FitJob::Fit);
 FitResult runFit(const PreparedFit& prepared, const std::atomic<bool>* cancel,
                  const std::function<void(const FitProgress&)>& progress);
-// The main chart's curve for a model on the way, as Calculate would draw it.
-ChartSeries fitCurveSeries(const PreparedFit& prepared, const SampleModel& model);
+FitOutcome runFitJob(const PreparedFit& prepared, const FitJobControl& control);
+// The main chart's curve for a model on the way, as Calculate would draw it;
+// `profile` replaces the model's own rendering when given.
+ChartSeries fitCurveSeries(const PreparedFit& prepared, const SampleModel& model,
+                           const DepthProfile* profile = nullptr);
 // One iteration: its number and chi2/nu in the window, the curve when given.
 void showFitProgress(CommandContext& context, int iteration, double reducedChi2,
                      const ChartSeries* curve);
+void showFitStatus(CommandContext& context, const std::string& line);
 // The fitted profile becomes the current one (the one before goes to the undo
 // copy), the display constants and widths take the fitted values, the curve is
 // calculated and drawn as Calculate draws it, and the window shows the results.
 // A cancelled result is abandoned.
 void finishFit(CommandContext& context, const PreparedFit& prepared, FitResult result);
+// As finishFit for a fit; a free-form profile becomes the current one in the
+// same way, with its band; a posterior leaves the profile and shows its band.
+void finishFitJob(CommandContext& context, const PreparedFit& prepared, FitOutcome outcome);
 void abandonFit(CommandContext& context, const PreparedFit& prepared);
 // All three phases on the calling thread.
 void fitSampleModelCommand(CommandContext& context);
+void runFitJobCommand(CommandContext& context, FitJob job);
 
 // "Save model" / "Load model": the model JSON through the file dialogs.
 // "Save results": the last fit's result JSON.

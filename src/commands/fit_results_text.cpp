@@ -28,6 +28,13 @@ std::string padded(std::string text, std::size_t width) {
   return text;
 }
 
+std::string warningsText(const std::vector<std::string>& warnings) {
+  std::string text;
+  if (!warnings.empty()) text += "\nwarnings\n";
+  for (const std::string& warning : warnings) text += warning + '\n';
+  return text;
+}
+
 }  // namespace
 
 bool mentionsParameter(const std::string& text, const std::string& name) {
@@ -103,4 +110,45 @@ std::string fitResultsTable(const FitResult& result) {
     for (const std::string& warning : result.warnings) text += "- " + warning + '\n';
   }
   return text;
+}
+
+std::string inversionResultsTable(const InversionResult& result) {
+  char line[256];
+  std::string text = "Free-form profile\n";
+  std::snprintf(line, sizeof line,
+                "alpha %.3g   chi2 %.6g   points %d   dof %.4g   reduced chi2 %.4g\n\n",
+                result.alpha, result.chi2, result.points, result.dof, result.reducedChi2);
+  text += line;
+  std::snprintf(line, sizeof line, "node spacing %.4g ug/cm2   background %.6g counts\n",
+                result.nodeSpacing, result.background);
+  text += line;
+  text +=
+      padded("amount", 12) + estimateText(result.amount.value, result.amount.error, true) + '\n';
+  text += padded("centroid", 12) +
+          estimateText(result.centroid.value, result.centroid.error, true) + '\n';
+  return text + warningsText(result.warnings);
+}
+
+std::string posteriorResultsTable(const LayerPosterior& posterior) {
+  std::size_t width = 10;
+  for (const PosteriorInterval& interval : posterior.intervals) {
+    width = std::max(width, interval.name.size());
+  }
+  width += 2;
+  char line[256];
+  std::snprintf(line, sizeof line, "Posterior: %d walkers, %d steps, acceptance %.3g\n\n",
+                posterior.walkers, posterior.steps, posterior.acceptance);
+  std::string text = line;
+  text += padded("quantity", width) + "16%          50%          84%\n";
+  for (const PosteriorInterval& interval : posterior.intervals) {
+    std::snprintf(line, sizeof line, "%-12.6g %-12.6g %.6g\n", interval.low, interval.median,
+                  interval.high);
+    text += padded(interval.name, width) + line;
+  }
+  text += "\nautocorrelation time (steps)\n";
+  for (const auto& [name, time] : posterior.autocorrelation) {
+    std::snprintf(line, sizeof line, "%.3g\n", time);
+    text += padded(name, width) + line;
+  }
+  return text + warningsText(posterior.warnings);
 }

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "fit/fit_result.h"
+#include "fit/free_form_inversion.h"
+#include "fit/layer_posterior.h"
 
 // A fit's results as text for people: the window's result column and the
 // plain-text table that "Copy results" puts on the clipboard. Numbers are
@@ -20,3 +22,11 @@ bool mentionsParameter(const std::string& text, const std::string& name);
 // How the fit ended, chi2 and its degrees of freedom, every parameter and
 // derived quantity, the correlation matrix and the warnings.
 std::string fitResultsTable(const FitResult& result);
+
+// A free-form profile's alpha, chi2 and its effective degrees of freedom, the
+// background, amount and centroid, and the warnings.
+std::string inversionResultsTable(const InversionResult& result);
+
+// The sampler's walkers, steps and acceptance, the 16/50/84% percentiles of
+// every parameter and derived quantity, the autocorrelation times and the warnings.
+std::string posteriorResultsTable(const LayerPosterior& posterior);

@@ -16,6 +16,7 @@ void clearCurrentProfile(CommandContext& context, bool keepForUndo) {
   if (context.ui.askYesNo("Clear current profile?")) {
     if (keepForUndo) context.state.undoProfile = context.state.currentProfile;
     clearProfile(context.state.currentProfile);
+    clearBand(context);
   }
   plotProfile(context);
 }
@@ -33,6 +34,15 @@ void plotReferenceProfile(CommandContext& context) {
   context.ui.redraw(View::DrawProfileChart);
 }
 
+void clearBand(CommandContext& context) {
+  ChartData& charts = context.charts;
+  if (charts.drawProfile.band.empty() && charts.main.curveBand.empty()) return;
+  charts.drawProfile.band = {};
+  charts.main.curveBand = {};
+  context.ui.redraw(View::DrawProfileChart);
+  context.ui.redraw(View::MainChart);
+}
+
 void profileMouseMove(CommandContext& context, double depth, double concentration,
                       bool leftButtonHeld, bool shiftHeld) {
   if (context.texts.drawProfile.allowZoom || shiftHeld) return;
@@ -48,6 +58,7 @@ void profileMouseMove(CommandContext& context, double depth, double concentratio
       drawProfileLine(context.state.currentProfile, depth, concentration, pen.lastMouseDepth,
                       pen.lastMouseConcentration);
     }
+    clearBand(context);
     plotProfile(context);
   }
   pen.lastMouseDepth = depth;
@@ -56,6 +67,7 @@ void profileMouseMove(CommandContext& context, double depth, double concentratio
 
 void undoProfile(CommandContext& context) {
   context.state.currentProfile = context.state.undoProfile;
+  clearBand(context);
   plotProfile(context);
 }
 

@@ -7,6 +7,11 @@ void plotProfile(CommandContext& context);
 // Redraws the reference profile's series (PlotRefProfExecute).
 void plotReferenceProfile(CommandContext& context);
 
+// "Clear band": the profile's band and the curve's leave both charts. Every
+// change of the current profile but the one that made the band clears them
+// too, as they no longer belong to it.
+void clearBand(CommandContext& context);
+
 // One mouse move over the profile chart, the position already converted to
 // depth (ug/cm2) and concentration through the chart's axes. With the left
 // button held and the pen armed, the segment from the last position is drawn.

@@ -49,6 +49,7 @@ void loadProfileFrom(CommandContext& context, const std::string& path, bool asRe
   state.parameterBlock.multiplier = file.constants.multiplier;
   state.parameterBlock.energyShift = file.constants.energyShift;
   state.currentProfile = std::move(file.profile);
+  clearBand(context);
 }
 
 namespace {

@@ -14,6 +14,17 @@ namespace {
 // takes part in it: its variance grows by more than 0.0025/eigenvalue.
 constexpr double kParticipation = 0.05;
 
+// A parameter whose variance comes at least this much from a principal axis
+// of the covariance along which chi2 is no parabola has no error either.
+constexpr double kAxisShare = 0.5;
+
+// Gauss-Newton steps that bring the other parameters to a valley's floor.
+constexpr int kValleySteps = 3;
+
+// Along a valley the bounds must leave at least this share of a
+// combination's error on either side.
+constexpr double kValleyRoom = 0.5;
+
 // Which of several parameters a physicist would rather keep free: positions
 // and the multiplier carry the answer, widths below the resolution do not.
 int keepPreference(const std::string& name) {
@@ -50,27 +61,69 @@ constexpr double kBeyondRoom = 1e300;
 // How far chi2 departs from the covariance's parabola along `step` (one error
 // of a parameter): the rise of chi2 over the predicted rise, the worse of the
 // two directions; the step is shortened to stay within the bounds.
-double parabolaRatio(const CovarianceInput& input, const std::vector<double>& step) {
+// When `follow` is given, the other parameters follow chi2's valley from the
+// step's end, and the combination has no error when the bounds cut it to less
+// than half for a parameter that `mostly` marks (whose error comes mostly
+// from this combination).
+double parabolaRatio(const CovarianceInput& input, const std::vector<double>& step,
+                     const std::function<void(std::vector<double>& x)>& follow = {},
+                     const std::vector<bool>& mostly = {}) {
   double worst = 1.0;
   for (double sign : {1.0, -1.0}) {
     double t = 1.0;
+    double room = 1.0;
     for (std::size_t i = 0; i < step.size(); ++i) {
       const double move = sign * step[i];
+      double reach = 1.0;
       if (move > 0.0 && input.values[i] + move > input.max[i]) {
-        t = std::min(t, (input.max[i] - input.values[i]) / move);
+        reach = (input.max[i] - input.values[i]) / move;
       } else if (move < 0.0 && input.values[i] + move < input.min[i]) {
-        t = std::min(t, (input.min[i] - input.values[i]) / move);
+        reach = (input.min[i] - input.values[i]) / move;
       }
+      t = std::min(t, reach);
+      if (i < mostly.size() && mostly[i]) room = std::min(room, reach);
     }
+    if (follow && room < kValleyRoom) return kBeyondRoom;
     // Too close to a bound to tell.
     if (!(t > 1e-3)) continue;
     std::vector<double> x = input.values;
     for (std::size_t i = 0; i < step.size(); ++i) x[i] += sign * t * step[i];
+    if (follow) follow(x);
     const double rise = input.chi2At(x) - input.chi2;
     const double ratio = std::isfinite(rise) ? std::max(rise, 1e-300) / (t * t) : kBeyondRoom;
     if (std::fabs(std::log(ratio)) > std::fabs(std::log(worst))) worst = ratio;
   }
   return worst;
+}
+
+// Lets the parameters other than the axis's combination follow the valley of
+// chi2 from x: Gauss-Newton steps in scaled units, orthogonal to `axis`,
+// kept within the bounds.
+void followValley(const CovarianceInput& input, const Eigen::VectorXd& scale,
+                  const std::vector<std::size_t>& kept, const Eigen::VectorXd& axis,
+                  std::vector<double>& x) {
+  const std::size_t p = input.names.size();
+  const Eigen::Index m = static_cast<Eigen::Index>(kept.size());
+  const Eigen::MatrixXd across = Eigen::MatrixXd::Identity(m, m) - axis * axis.transpose();
+  std::vector<double> r;
+  std::vector<double> jacobian;
+  for (int round = 0; round < kValleySteps; ++round) {
+    input.residualsAt(x, r, jacobian);
+    const Eigen::Index n = static_cast<Eigen::Index>(r.size());
+    Eigen::MatrixXd J(n, m);
+    for (Eigen::Index j = 0; j < n; ++j) {
+      for (Eigen::Index c = 0; c < m; ++c) {
+        J(j, c) = jacobian[static_cast<std::size_t>(j) * p + kept[c]] * scale(kept[c]);
+      }
+    }
+    const Eigen::VectorXd residuals = Eigen::Map<const Eigen::VectorXd>(r.data(), n);
+    const Eigen::MatrixXd A = across * J.transpose() * J * across + axis * axis.transpose();
+    const Eigen::VectorXd move = A.ldlt().solve(-(across * (J.transpose() * residuals)));
+    for (Eigen::Index c = 0; c < m; ++c) {
+      const std::size_t i = kept[c];
+      x[i] = std::clamp(x[i] + move(c) * scale(i), input.min[i], input.max[i]);
+    }
+  }
 }
 
 std::string joinNames(const std::vector<std::string>& names) {
@@ -160,6 +213,16 @@ std::vector<bool> parametersToFix(const Eigen::MatrixXd& S, const std::vector<bo
   return toFix;
 }
 
+// The inverse of S restricted to `index`.
+Eigen::MatrixXd inverseOf(const Eigen::MatrixXd& S, const std::vector<std::size_t>& index) {
+  const Eigen::Index m = static_cast<Eigen::Index>(index.size());
+  Eigen::MatrixXd sub(m, m);
+  for (Eigen::Index x = 0; x < m; ++x) {
+    for (Eigen::Index y = 0; y < m; ++y) sub(x, y) = S(index[x], index[y]);
+  }
+  return sub.ldlt().solve(Eigen::MatrixXd::Identity(m, m));
+}
+
 }  // namespace
 
 std::optional<double> CovarianceEstimate::propagate(const std::vector<double>& gradient) const {
@@ -247,22 +310,28 @@ CovarianceEstimate estimateCovariance(const CovarianceInput& input) {
     }
   }
 
-  // The determined parameters' covariance in scaled units, the undetermined held fixed.
+  // A parameter that the minimiser holds on a bound is not free at the
+  // optimum: the estimates' spread has no share along it, so the others'
+  // covariance is taken with it held there, and its own error is the
+  // marginal one (towards the inside only; see warnAtBounds).
+  std::vector<bool> onBound(p, false);
+  for (std::size_t i = 0; i < p && i < input.values.size(); ++i) {
+    onBound[i] = input.values[i] <= input.min[i] || input.values[i] >= input.max[i];
+  }
+
+  // The determined parameters' covariance in scaled units, the undetermined
+  // and those on a bound held fixed.
   std::vector<std::size_t> kept;
   Eigen::MatrixXd subInverse;
   Eigen::VectorXd subCurvature;
   const auto invertKept = [&] {
     kept.clear();
     for (std::size_t i = 0; i < p; ++i) {
-      if (!estimate.undetermined[i]) kept.push_back(i);
+      if (!estimate.undetermined[i] && !onBound[i]) kept.push_back(i);
     }
-    const Eigen::Index m = static_cast<Eigen::Index>(kept.size());
-    Eigen::MatrixXd sub(m, m);
-    for (Eigen::Index x = 0; x < m; ++x) {
-      for (Eigen::Index y = 0; y < m; ++y) sub(x, y) = S(kept[x], kept[y]);
-    }
-    subInverse = sub.ldlt().solve(Eigen::MatrixXd::Identity(m, m));
-    subCurvature = sub.diagonal();
+    subInverse = inverseOf(S, kept);
+    subCurvature = Eigen::VectorXd(subInverse.rows());
+    for (Eigen::Index x = 0; x < subCurvature.size(); ++x) subCurvature(x) = S(kept[x], kept[x]);
   };
   invertKept();
 
@@ -318,6 +387,85 @@ CovarianceEstimate estimateCovariance(const CovarianceInput& input) {
     invertKept();
   }
 
+  // The same along each principal axis of the covariance, all parameters
+  // moving together by one error of that combination: a layer thinner than
+  // the resolution, its multiplier free, has a parabola on every axis of its
+  // own but none along the combination that keeps multiplier x amount, whose
+  // error then spans most of the values. The parameters whose variance comes
+  // mostly from such an axis are undetermined together.
+  while (input.chi2At && kept.size() > 1) {
+    const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> axes(subInverse);
+    const Eigen::Index m = static_cast<Eigen::Index>(kept.size());
+    // The parameters whose variance comes mostly from axis k and who take
+    // part in it.
+    const auto mostlyAlong = [&](Eigen::Index k) {
+      std::vector<bool> mostly(p, false);
+      for (Eigen::Index x = 0; x < m; ++x) {
+        const double weight = axes.eigenvectors()(x, k);
+        mostly[kept[x]] = std::fabs(weight) >= kParticipation &&
+                          axes.eigenvalues()(k) * weight * weight >= kAxisShare * subInverse(x, x);
+      }
+      return mostly;
+    };
+    double worstRatio = 1.0;
+    Eigen::Index worstAxis = 0;
+    for (Eigen::Index k = 0; k < m; ++k) {
+      const double spread = std::sqrt(std::max(axes.eigenvalues()(k), 0.0));
+      std::vector<double> step(p, 0.0);
+      for (Eigen::Index x = 0; x < m; ++x) {
+        step[kept[x]] = scale(kept[x]) * spread * axes.eigenvectors()(x, k);
+      }
+      // A straight step leaves a curved valley (concentration x thickness
+      // kept along a hyperbola) and climbs its walls however well the data
+      // fix the parameters; only the valley's own floor tells, within a
+      // factor 2 of the error.
+      if (std::fabs(std::log(parabolaRatio(input, step))) <= std::log(kParabolaTolerance) ||
+          !input.residualsAt) {
+        continue;
+      }
+      const double ratio = parabolaRatio(
+          input, step,
+          [&](std::vector<double>& x) {
+            followValley(input, scale, kept, axes.eigenvectors().col(k), x);
+          },
+          mostlyAlong(k));
+      if (std::fabs(std::log(ratio)) > std::log(kValleyTolerance) &&
+          std::fabs(std::log(ratio)) > std::fabs(std::log(worstRatio))) {
+        worstRatio = ratio;
+        worstAxis = k;
+      }
+    }
+    if (worstRatio == 1.0) break;
+    std::vector<std::size_t> group;
+    Eigen::Index heaviest = 0;
+    axes.eigenvectors().col(worstAxis).cwiseAbs().maxCoeff(&heaviest);
+    const std::vector<bool> mostly = mostlyAlong(worstAxis);
+    for (std::size_t i = 0; i < p; ++i) {
+      if (mostly[i]) group.push_back(i);
+    }
+    if (group.empty()) group.push_back(kept[heaviest]);
+    std::size_t fix = group.front();
+    for (std::size_t i : group) {
+      if (keepPreference(input.names[i]) < keepPreference(input.names[fix])) fix = i;
+    }
+    std::vector<std::string> groupNames;
+    for (std::size_t i : group) {
+      estimate.undetermined[i] = true;
+      groupNames.push_back(input.names[i]);
+    }
+    estimate.warnings.push_back(
+        (group.size() == 1 ? "The data do not determine " : "The data cannot tell apart ") +
+        joinNames(groupNames) +
+        (worstRatio == kBeyondRoom
+             ? ": the apparent error of their combination exceeds twice the room their bounds "
+               "give; "
+             : ": along their combination chi2 changes by " + formatRatio(worstRatio) +
+                   " instead of 1 over its apparent error; ") +
+        (group.size() == 1 ? "its error is" : "their errors are") + " undetermined; fix " +
+        input.names[fix] + (input.names[fix] == "multiplier" ? " (from a calibration)" : "") + ".");
+    invertKept();
+  }
+
   const Eigen::Index m = static_cast<Eigen::Index>(kept.size());
   const double reduced = input.dof > 0 ? input.chi2 / input.dof : 0.0;
   const double inflation = reduced > 1.0 ? reduced : 1.0;
@@ -331,6 +479,15 @@ CovarianceEstimate estimateCovariance(const CovarianceInput& input) {
     }
     const std::size_t i = kept[x];
     estimate.errors[i] = std::sqrt(estimate.covariance[i * p + i]);
+  }
+  for (std::size_t i = 0; i < p; ++i) {
+    if (!onBound[i] || estimate.undetermined[i]) continue;
+    std::vector<std::size_t> with = kept;
+    with.push_back(i);
+    const double variance = inverseOf(S, with)(m, m) * scale(i) * scale(i) * inflation;
+    estimate.covariance[i * p + i] = variance;
+    estimate.correlation[i][i] = 1.0;
+    estimate.errors[i] = std::sqrt(variance);
   }
   return estimate;
 }

@@ -16,6 +16,11 @@ struct CovarianceInput {
   // When given: chi2 at other parameter values (within [min, max]), to check
   // that chi2 is the parabola the covariance assumes over one error.
   std::function<double(const std::vector<double>& x)> chi2At;
+  // When given too: the residuals and their Jacobian (as above) at x, for
+  // the parameters to follow chi2's valley along a combination of them.
+  std::function<void(const std::vector<double>& x, std::vector<double>& residuals,
+                     std::vector<double>& jacobian)>
+      residualsAt;
   std::vector<double> values;
   std::vector<double> min;
   std::vector<double> max;
@@ -24,7 +29,9 @@ struct CovarianceInput {
 // Parameters that the data cannot tell apart are undetermined: their errors,
 // their correlations and the errors of whatever depends on them are absent,
 // and a warning names them and what to fix. The other parameters' covariance
-// is taken with the undetermined ones held at their values.
+// is taken with the undetermined ones held at their values, and with those
+// on a bound (value equal to min or max: held there by the minimiser) held
+// there; these keep their marginal error, which holds towards the inside.
 struct CovarianceEstimate {
   std::vector<std::optional<double>> errors;  // 1-sigma, scaled by sqrt(reduced chi2) when > 1
   std::vector<std::vector<std::optional<double>>> correlation;
@@ -53,5 +60,12 @@ constexpr double kIdentifiabilityThreshold = 1e-6;
 // than a factor 1.7, as with interface widths far below the resolution, whose
 // curvature vanishes where the fit ends.
 constexpr double kParabolaTolerance = 3.0;
+
+// The same along each principal axis of the covariance, the other parameters
+// following chi2's valley where a straight step is no parabola: a combination
+// is undetermined when chi2 rises by more than 4 or less than 1/4 over its
+// error (the error off by more than a factor 2), as for a layer thinner than
+// the resolution with its multiplier free.
+constexpr double kValleyTolerance = 4.0;
 
 CovarianceEstimate estimateCovariance(const CovarianceInput& input);

@@ -252,6 +252,10 @@ InversionResult invertProfile(const SampleModel& model, const FitProblem& proble
       result.centroid.error = centroidError;
     }
     result.band = profileBand(profiles);
+    const std::size_t members = std::min<std::size_t>(profiles.size(), kBandMembers);
+    for (std::size_t n = 0; n < members; ++n) {
+      result.bandMembers.push_back(profiles[n * profiles.size() / members]);
+    }
   }
   return result;
 }

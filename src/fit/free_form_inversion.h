@@ -42,6 +42,9 @@ struct InversionControl {
   std::function<void(const InversionProgress&)> progress;
 };
 
+// How many replicas or samples a result keeps beside its band.
+inline constexpr int kBandMembers = 40;
+
 struct InversionResult {
   bool cancelled = false;
   double alpha = 0.0;
@@ -58,6 +61,9 @@ struct InversionResult {
   EstimatedValue amount;      // sum_i c_i*step outside the contamination layer
   EstimatedValue centroid;    // sum_i z_i*c_i / sum_i c_i, ug/cm2
   ProfileBand band;           // from the replicas; empty without them
+  // At most kBandMembers replicas, evenly thinned, for bands of what is computed
+  // from the profile (the curve); their background is the fitted one.
+  std::vector<DepthProfile> bandMembers;
   std::vector<FitResult::Residual> residuals;
   std::vector<std::string> warnings;
 };

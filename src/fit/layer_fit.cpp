@@ -183,6 +183,21 @@ void warnAtBounds(FitResult& result) {
   }
 }
 
+// A width below 0 would turn an interface's edge over, and the broadenings
+// need a positive width, so a free width never goes below these floors
+// whatever its own lower bound says.
+double widthFloor(const std::string& name, const FitParameter& p) {
+  const auto endsWith = [&](const char* tail) {
+    const std::string t(tail);
+    return name.size() >= t.size() && name.compare(name.size() - t.size(), t.size(), t) == 0;
+  };
+  if (name == "lorentzian_width" || name == "gaussian_width") {
+    return std::max(p.min, 1e-6 * p.value);
+  }
+  if (endsWith("_width")) return std::max(p.min, 0.0);
+  return p.min;
+}
+
 }  // namespace
 
 void checkFitProblem(const SampleModel& model, const FitProblem& problem) {
@@ -215,7 +230,7 @@ FitResult fitSampleModel(const SampleModel& model, const FitProblem& problem,
     const std::vector<NamedParameter> named = namedParameters(copy);
     for (int index : free) {
       const FitParameter& p = *named[index].parameter;
-      lsq.parameters.push_back({p.value, p.min, p.max});
+      lsq.parameters.push_back({p.value, widthFloor(named[index].name, p), p.max});
     }
     lsq.residuals = [&](const std::vector<double>& x, std::vector<double>& r) {
       evaluator.residuals(x, r);
@@ -261,6 +276,13 @@ FitResult fitSampleModel(const SampleModel& model, const FitProblem& problem,
       double chi2 = 0.0;
       for (double v : r) chi2 += v * v;
       return chi2;
+    };
+    input.residualsAt = [&](const std::vector<double>& x, std::vector<double>& residuals,
+                            std::vector<double>& jacobian) {
+      residuals.resize(lsq.residualCount);
+      jacobian.resize(lsq.residualCount * free.size());
+      evaluator.residuals(x, residuals);
+      evaluator.jacobian(x, jacobian);
     };
     const CovarianceEstimate estimate = estimateCovariance(input);
 

@@ -269,6 +269,9 @@ LayerPosterior sampleLayerPosterior(const FitResult& fit, const FitProblem& prob
     const double* at = chain.at(step, walker);
     const SampleModel model = *likelihood.modelAt(std::vector<double>(at, at + dimension));
     profiles.push_back(renderProfile(model));
+    if (n * kBandMembers / samples != (n + 1) * kBandMembers / samples || samples <= kBandMembers) {
+      posterior.bandMembers.push_back(model);
+    }
     for (std::size_t k = 0; k < layers; ++k) {
       const LayerMeasures m =
           layerMeasures(renderLayerWithDerivatives(model, static_cast<int>(k)), model.layers[k]);

@@ -6,6 +6,7 @@
 
 #include "fit/ensemble_sampler.h"
 #include "fit/fit_result.h"
+#include "fit/free_form_inversion.h"
 #include "fit/layer_fit.h"
 #include "fit/profile_band.h"
 
@@ -42,6 +43,9 @@ struct LayerPosterior {
   // The integrated autocorrelation time of each free parameter, in steps.
   std::vector<std::pair<std::string, double>> autocorrelation;
   ProfileBand band;
+  // At most kBandMembers of the kept samples, evenly thinned, for bands of what
+  // is computed from a model (the curve).
+  std::vector<SampleModel> bandMembers;
   std::vector<std::string> warnings;
 };
 

@@ -9,6 +9,41 @@ namespace {
 constexpr double kRoomAroundData = 1.06;  // 3% of the span on each side
 
 const QColor kContaminationShade(128, 128, 128, 60);
+const QColor kBandShade(60, 110, 220, 90);
+const QColor kTranslucentProfile(255, 0, 0, 110);
+
+// Added before the series it belongs to, so that it is drawn behind them.
+QCPCurve* addBand(QCustomPlot& chart, const QString& name) {
+  auto* band = new QCPCurve(chart.xAxis, chart.yAxis);
+  band->setObjectName(name);
+  band->setPen(QPen(kBandShade.darker(150)));
+  band->setBrush(kBandShade);
+  band->removeFromLegend();
+  return band;
+}
+
+// False when there was no band before and there is none now.
+bool showBand(QCPCurve& curve, const ChartBand& band) {
+  const bool shown = curve.dataCount() > 0;
+  QVector<double> x;
+  QVector<double> y;
+  for (const ChartPoint& point : band.low.points) {
+    x.push_back(point.x);
+    y.push_back(point.y);
+  }
+  for (auto point = band.high.points.rbegin(); point != band.high.points.rend(); ++point) {
+    x.push_back(point->x);
+    y.push_back(point->y);
+  }
+  curve.setData(x, y);
+  curve.setName(QString::fromStdString(band.name));
+  if (band.empty()) {
+    curve.removeFromLegend();
+  } else {
+    curve.addToLegend();
+  }
+  return shown || !band.empty();
+}
 
 }  // namespace
 
@@ -20,6 +55,7 @@ MainChartGraphs setUpMainChart(QCustomPlot& chart) {
   chart.axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
 
   MainChartGraphs graphs;
+  graphs.curveBand = addBand(chart, QStringLiteral("CurveBand"));
   graphs.curve = chart.addGraph();
   graphs.curve->setObjectName(QStringLiteral("SeriesPrinc"));
   graphs.curve->setName(QStringLiteral("Calculated"));
@@ -37,8 +73,10 @@ void showMainChartData(QCustomPlot& chart, const MainChartGraphs& graphs,
   graphs.curve->setPen(QPen(data.computedCurveColour == CurveColour::Red ? Qt::red : Qt::black));
   showSeries(*graphs.curve, data.computedCurve);
   showSeries(*graphs.points, data.measuredPoints);
-  chart.legend->setVisible(!data.computedCurve.points.empty() &&
-                           !data.measuredPoints.points.empty());
+  showBand(*graphs.curveBand, data.curveBand);
+  chart.legend->setVisible(
+      (!data.computedCurve.points.empty() && !data.measuredPoints.points.empty()) ||
+      !data.curveBand.empty());
 }
 
 void fitMainChartAxes(QCustomPlot& chart) {
@@ -69,7 +107,9 @@ ProfileChartGraphs setUpProfileChart(QCustomPlot& chart) {
   graphs.contamination->bottomRight->setTypeY(QCPItemPosition::ptAxisRectRatio);
   graphs.contamination->setVisible(false);
 
+  graphs.band = addBand(chart, QStringLiteral("ProfileBand"));
   graphs.profile = chart.addGraph();
+  graphs.profile->removeFromLegend();
   graphs.profile->setObjectName(QStringLiteral("SeriesAmostra"));
   graphs.profile->setPen(QPen(Qt::red));
   graphs.profile->setBrush(QBrush(Qt::red));
@@ -78,6 +118,7 @@ ProfileChartGraphs setUpProfileChart(QCustomPlot& chart) {
   graphs.reference->setObjectName(QStringLiteral("SeriesReference"));
   graphs.reference->setPen(QPen(Qt::black));
   graphs.reference->setAdaptiveSampling(true);
+  graphs.reference->removeFromLegend();
   return graphs;
 }
 
@@ -85,6 +126,13 @@ void showContaminationLayer(const ProfileChartGraphs& graphs, double depthUgPerC
   graphs.contamination->topLeft->setCoords(0.0, 0.0);
   graphs.contamination->bottomRight->setCoords(depthUgPerCm2, 1.0);
   graphs.contamination->setVisible(depthUgPerCm2 > 0.0);
+}
+
+bool showProfileBand(QCustomPlot& chart, const ProfileChartGraphs& graphs, const ChartBand& band) {
+  const bool changed = showBand(*graphs.band, band);
+  graphs.profile->setBrush(band.empty() ? QBrush(Qt::red) : QBrush(kTranslucentProfile));
+  chart.legend->setVisible(!band.empty());
+  return changed;
 }
 
 QString mainChartReadout(const QCustomPlot& chart, QPointF pixel) {
@@ -127,6 +175,7 @@ bool writeChartDataFigure(const ChartData& data, const FigureContents& contents,
     showSeries(*graphs.profile, profile.profile);
     showSeries(*graphs.reference, profile.reference);
     showContaminationLayer(graphs, profile.contaminationDepth);
+    showProfileBand(profileChart, graphs, profile.band);
     profileChart.xAxis->setRange(profile.depthAxis.minimum, profile.depthAxis.maximum);
     profileChart.yAxis->setRange(profile.concentrationAxis.minimum,
                                  profile.concentrationAxis.maximum);

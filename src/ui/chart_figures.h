@@ -7,6 +7,7 @@
 #include "commands/chart_data.h"
 #include "ui/figure_file.h"
 
+class QCPCurve;
 class QCPGraph;
 class QCPItemRect;
 class QCustomPlot;
@@ -18,6 +19,9 @@ class QCustomPlot;
 struct MainChartGraphs {
   QCPGraph* curve = nullptr;   // the computed curve, "SeriesPrinc"
   QCPGraph* points = nullptr;  // the measured points, "SeriesExp"
+  // "CurveBand", behind the curve: a shaded outline, low edge out and high
+  // edge back, so that the charts' graphs stay the series alone.
+  QCPCurve* curveBand = nullptr;
 };
 
 // Energy and yield axes with their titles, the two series and the legend.
@@ -34,6 +38,7 @@ struct ProfileChartGraphs {
   QCPGraph* profile = nullptr;    // "SeriesAmostra", a filled red area
   QCPGraph* reference = nullptr;  // "SeriesReference", a black line
   QCPItemRect* contamination = nullptr;
+  QCPCurve* band = nullptr;  // "ProfileBand", behind the profile, as curveBand
 };
 
 // Depth and concentration axes with their titles, the two series, and the
@@ -41,6 +46,11 @@ struct ProfileChartGraphs {
 ProfileChartGraphs setUpProfileChart(QCustomPlot& chart);
 // The contamination band over depths 0 .. depthUgPerCm2; hidden for 0.
 void showContaminationLayer(const ProfileChartGraphs& graphs, double depthUgPerCm2);
+
+// The profile's band and its legend entry; the profile's fill lets the band
+// show through while there is one. False when the series' layer alone needs
+// redrawing: no band before or now.
+bool showProfileBand(QCustomPlot& chart, const ProfileChartGraphs& graphs, const ChartBand& band);
 
 // The pointer's place in the chart's coordinates, as the status bars show it:
 // "151.234 keV, 345.6 counts" or "1.234 µg/cm², 0.5".

@@ -99,10 +99,12 @@ void TFDraw::showChart() {
   const DrawProfileChartData& data = m_host.context().charts.drawProfile;
   showSeries(*SeriesAmostra, data.profile);
   showSeries(*SeriesReference, data.reference);
+  const bool bandShown = showProfileBand(*Chart3, m_graphs, data.band);
   if (data.depthAxis != m_shownDepthAxis || data.concentrationAxis != m_shownConcentrationAxis) {
     showFullScale();
-  } else if (data.contaminationDepth != m_shownContaminationDepth) {
-    // The band lies behind the series' own layer: the whole chart repaints.
+  } else if (data.contaminationDepth != m_shownContaminationDepth || bandShown) {
+    // The contamination shade and the band's legend lie on other layers than
+    // the series: the whole chart repaints.
     showContaminationLayer(m_graphs, data.contaminationDepth);
     m_shownContaminationDepth = data.contaminationDepth;
     Chart3->replot();

@@ -19,6 +19,7 @@
 
 #include "commands/command_error.h"
 #include "commands/fit_commands.h"
+#include "commands/profile_editor_commands.h"
 #include "ui/chart_series_view.h"
 #include "ui/dialog_layout.h"
 #include "ui/program_icon.h"
@@ -113,6 +114,15 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   auto* loadModel = makeButton(*this, QStringLiteral("BtnLoadModel"), QStringLiteral("Load model"));
   auto* saveModel = makeButton(*this, QStringLiteral("BtnSaveModel"), QStringLiteral("Save model"));
   BtnFit = makeButton(*this, QStringLiteral("BtnFit"), QStringLiteral("Fit"));
+  BtnFreeForm = makeButton(
+      *this, QStringLiteral("BtnFreeForm"), QStringLiteral("Free-form"),
+      QStringLiteral("A smooth, non-negative profile from the data alone; the layers are ignored"));
+  BtnPosterior =
+      makeButton(*this, QStringLiteral("BtnPosterior"), QStringLiteral("Sample posterior"),
+                 QStringLiteral("The layer model's posterior around the last fit"));
+  auto* clearBandButton =
+      makeButton(*this, QStringLiteral("BtnClearBand"), QStringLiteral("Clear band"),
+                 QStringLiteral("Removes the 16-84% bands from both charts"));
   BtnStop = makeButton(*this, QStringLiteral("BtnStop"), QStringLiteral("Stop"));
   BtnStop->setEnabled(false);
   auto* copyResults =
@@ -163,15 +173,16 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   results->addWidget(EditResults);
   layout->addWidget(results, 1);
   auto* fitButtons = new QHBoxLayout;
-  fitButtons->addWidget(BtnFit);
-  fitButtons->addWidget(BtnStop);
+  for (QPushButton* button : {BtnFit, BtnFreeForm, BtnPosterior, clearBandButton, BtnStop}) {
+    fitButtons->addWidget(button);
+  }
   fitButtons->addWidget(LabelProgress, 1);
   fitButtons->addWidget(copyResults);
   fitButtons->addWidget(saveResults);
   layout->addLayout(fitButtons);
 
-  m_editors = {settings,   range, TableParameters, addLayer, removeLayer,
-               useProfile, apply, loadModel,       BtnFit};
+  m_editors = {settings, range,     TableParameters, addLayer,    removeLayer, useProfile,
+               apply,    loadModel, BtnFit,          BtnFreeForm, BtnPosterior};
 
   m_fields.bind(*EditMaxDepth, &FitTexts::maxDepth);
   m_fields.bind(*EditStep, &FitTexts::step);
@@ -195,6 +206,11 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   connect(saveResults, &QPushButton::clicked, this, [this] { run(saveFitResults); });
   connect(copyResults, &QPushButton::clicked, this, &FitWindow::copyResultsClick);
   connect(BtnFit, &QPushButton::clicked, this, [this] { m_host.runCommand(CommandId::StartFit); });
+  connect(BtnFreeForm, &QPushButton::clicked, this,
+          [this] { m_host.runCommand(CommandId::StartFreeForm); });
+  connect(BtnPosterior, &QPushButton::clicked, this,
+          [this] { m_host.runCommand(CommandId::StartPosterior); });
+  connect(clearBandButton, &QPushButton::clicked, this, [this] { run(clearBand); });
   connect(BtnStop, &QPushButton::clicked, this, [this] { m_host.runCommand(CommandId::StopFit); });
 
   move(120, 80);

@@ -65,5 +65,7 @@ class FitWindow : public QWidget {
   QCPGraph* SeriesResiduals;
   std::vector<QWidget*> m_editors;  // everything a running fit switches off
   QPushButton* BtnFit;
+  QPushButton* BtnFreeForm;
+  QPushButton* BtnPosterior;
   QPushButton* BtnStop;
 };

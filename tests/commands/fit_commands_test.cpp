@@ -7,6 +7,7 @@
 #include "commands/autoconvolution_commands.h"
 #include "commands/excitation_commands.h"
 #include "commands/profile_editor_commands.h"
+#include "commands/profile_file_commands.h"
 #include "files/temporary_directory.h"
 #include "fit/profile_rendering.h"
 #include "scripted_user_interface.h"
@@ -57,6 +58,14 @@ struct MeasuredFixture : CommandFixture {
     model.multiplier = {1400.0, true, 0.0, kInf};
     return model;
   }
+
+  // A quick fit of the start model: two free parameters.
+  void fitQuickly() {
+    SampleModel model = startModel();
+    model.layers[0].from.free = false;
+    showSampleModel(texts.fit, model, context.decimal);
+    fitSampleModelCommand(context);
+  }
 };
 
 TEST(FitCommands, AFitBecomesTheCurrentProfileAndCtrlZBringsTheOldOneBack) {
@@ -90,10 +99,7 @@ TEST(FitCommands, AFitBecomesTheCurrentProfileAndCtrlZBringsTheOldOneBack) {
 
 TEST(FitCommands, UndoAfterAFitGivesTheProfileBeforeIt) {
   MeasuredFixture f;
-  SampleModel model = f.startModel();
-  model.layers[0].from.free = false;  // a quick fit: two free parameters
-  showSampleModel(f.texts.fit, model, f.context.decimal);
-  fitSampleModelCommand(f.context);
+  f.fitQuickly();
   ASSERT_NE(f.state.currentProfile, f.before);
   undoProfile(f.context);
   EXPECT_EQ(f.state.currentProfile, f.before);
@@ -113,6 +119,101 @@ TEST(FitCommands, ApplyRendersTheTableIntoTheProfileAndIsUndone) {
   undoProfile(f.context);
   EXPECT_EQ(f.state.currentProfile, f.before);
 }
+
+// The band's edges hold low <= high everywhere and are apart somewhere.
+void expectBand(const ChartBand& band, std::size_t points) {
+  ASSERT_EQ(band.low.points.size(), points);
+  ASSERT_EQ(band.high.points.size(), points);
+  EXPECT_FALSE(band.name.empty());
+  bool apart = false;
+  for (std::size_t i = 0; i < points; ++i) {
+    EXPECT_EQ(band.low.points[i].x, band.high.points[i].x);
+    EXPECT_LE(band.low.points[i].y, band.high.points[i].y) << i;
+    apart = apart || band.low.points[i].y < band.high.points[i].y;
+  }
+  EXPECT_TRUE(apart);
+}
+
+TEST(FitCommands, AFreeFormProfileBecomesCurrentWithItsBandsAndCtrlZUndoesIt) {
+  MeasuredFixture f;
+  SampleModel model = f.startModel();
+  model.multiplier = {kTrueMultiplier, false, 0.0, kInf};  // the profile's scale
+  showSampleModel(f.texts.fit, model, f.context.decimal);
+  runFitJobCommand(f.context, FitJob::FreeForm);
+
+  double amount = 0.0;
+  for (double value : f.state.currentProfile.values) {
+    EXPECT_GE(value, 0.0);
+    amount += value * f.state.currentProfile.step;
+  }
+  EXPECT_NEAR(amount, (kTrueTo - kTrueFrom) * 1.0, 0.05 * (kTrueTo - kTrueFrom));
+  EXPECT_EQ(f.state.undoProfile, f.before);
+  EXPECT_NE(f.texts.fit.results.find("centroid"), std::string::npos);
+  expectBand(f.charts.drawProfile.band, f.state.currentProfile.values.size());
+  expectBand(f.charts.main.curveBand, f.charts.main.computedCurve.points.size());
+  // The curve is Calculate's for the new profile.
+  const std::vector<ChartPoint> drawn = f.charts.main.computedCurve.points;
+  const DepthProfile profile = f.state.currentProfile;
+  calculateExcitation(f.context);
+  EXPECT_EQ(f.charts.main.computedCurve.points, drawn);
+
+  f.state.undoProfile = f.before;  // F5 above kept the free-form one for undo
+  undoProfile(f.context);
+  EXPECT_EQ(f.state.currentProfile, f.before);
+  EXPECT_TRUE(f.charts.drawProfile.band.empty());
+  EXPECT_TRUE(f.charts.main.curveBand.empty());
+}
+
+TEST(FitCommands, APosteriorLeavesTheFitsProfileAndDrawsItsBands) {
+  MeasuredFixture f;
+  f.fitQuickly();  // two free parameters: a short chain
+  const DepthProfile fitted = f.state.currentProfile;
+  const std::vector<ChartPoint> curve = f.charts.main.computedCurve.points;
+  runFitJobCommand(f.context, FitJob::Posterior);
+  EXPECT_EQ(f.state.currentProfile, fitted);
+  EXPECT_EQ(f.charts.main.computedCurve.points, curve);
+  EXPECT_NE(f.texts.fit.results.find("layer1.to"), std::string::npos);
+  expectBand(f.charts.drawProfile.band, fitted.values.size());
+  expectBand(f.charts.main.curveBand, curve.size());
+}
+
+// Whatever puts another profile in place takes the bands away with it.
+struct BandChange {
+  const char* what;
+  std::function<void(MeasuredFixture&, const std::string& savedProfile)> change;
+};
+
+class BandClearing : public ::testing::TestWithParam<BandChange> {};
+
+TEST_P(BandClearing, RemovesBothBands) {
+  MeasuredFixture f;
+  TemporaryDirectory directory;
+  const std::string saved = directory.path("saved.pro");
+  writeProfileTo(f.context, saved);
+  const ChartBand band{{{{0.0, 0.1}}}, {{{0.0, 0.3}}}, "band"};
+  f.charts.drawProfile.band = band;
+  f.charts.main.curveBand = band;
+  GetParam().change(f, saved);
+  EXPECT_TRUE(f.charts.drawProfile.band.empty());
+  EXPECT_TRUE(f.charts.main.curveBand.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FitCommands, BandClearing,
+    ::testing::Values(BandChange{"drawing",
+                                 [](MeasuredFixture& f, const std::string&) {
+                                   profileMouseMove(f.context, 0.1, 0.5, false, false);
+                                   profileMouseMove(f.context, 0.2, 0.5, true, false);
+                                 }},
+                      BandChange{"loading",
+                                 [](MeasuredFixture& f, const std::string& path) {
+                                   loadProfileFrom(f.context, path, false);
+                                 }},
+                      BandChange{"Clear band", [](MeasuredFixture& f,
+                                                  const std::string&) { clearBand(f.context); }}),
+    [](const ::testing::TestParamInfo<BandChange>& info) {
+      return std::string(info.param.what[0] == 'C' ? "ClearBand" : info.param.what);
+    });
 
 // Each refusal: one message, and the profile, its undo copy, the constants,
 // the main chart and the table's results as they were.
@@ -170,7 +271,10 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"a step of zero", [](MeasuredFixture& f) { f.texts.fit.step = "0"; }, apply,
                 "step"},
         Refusal{"a running fit", [](MeasuredFixture& f) { f.context.fitRunning = true; }, apply,
-                "A fit is running"}),
+                "A fit is running"},
+        Refusal{"a posterior before a fit", [](MeasuredFixture&) {},
+                [](CommandContext& context) { runFitJobCommand(context, FitJob::Posterior); },
+                "press Fit first"}),
     [](const ::testing::TestParamInfo<Refusal>& info) {
       std::string name = info.param.what;
       for (char& c : name) {

@@ -41,6 +41,20 @@ TEST(FitCovariance, StraightLineErrorsScaledOnlyWhenTheFitIsWorseThanTheErrors) 
   }
 }
 
+TEST(FitCovariance, AParameterOnItsBoundIsHeldForTheOthersAndKeepsItsMarginalError) {
+  CovarianceInput input = straightLine(10, 8.0, false);
+  input.values = {0.0, 1.0};
+  input.min = {0.0, -10.0};
+  input.max = {5.0, 10.0};
+  const CovarianceEstimate e = estimateCovariance(input);
+  ASSERT_TRUE(e.errors[0] && e.errors[1]);
+  // The slope with the intercept held at 0: sum x^2 alone.
+  EXPECT_NEAR(*e.errors[1], 1.0 / std::sqrt(285.0), 1e-12);
+  EXPECT_NEAR(*e.errors[0], std::sqrt(285.0 / (10 * 285.0 - 45.0 * 45.0)), 1e-12);
+  EXPECT_FALSE(e.correlation[0][1]);
+  EXPECT_FALSE(e.undetermined[0]);
+}
+
 TEST(FitCovariance, ParametersTheDataCannotTellApartHaveNoErrorsAndAWarning) {
   const CovarianceEstimate e = estimateCovariance(straightLine(10, 3.0, true));
   ASSERT_EQ(e.warnings.size(), 1u);

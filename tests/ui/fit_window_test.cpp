@@ -124,4 +124,54 @@ TEST_F(FitWindowTest, FitFollowsLiveStopChangesNothingAndCtrlZUndoesTheFit) {
   EXPECT_EQ(state.currentProfile, before);
 }
 
+// The number of points of the plottable `name` on `chart`; -1 when there is none.
+int pointsOf(QCustomPlot& chart, const QString& name) {
+  for (int i = 0; i < chart.plottableCount(); ++i) {
+    QCPAbstractPlottable* plottable = chart.plottable(i);
+    if (plottable->objectName() != name) continue;
+    if (auto* curve = qobject_cast<QCPCurve*>(plottable)) return curve->dataCount();
+    if (auto* graph = qobject_cast<QCPGraph*>(plottable)) return graph->dataCount();
+  }
+  return -1;
+}
+
+TEST_F(FitWindowTest, FreeFormStopsUnchangedThenDrawsItsBandsWhichClearBandRemoves) {
+  program->runCommand(CommandId::ShowFit);
+  SampleModel model;
+  model.layers.push_back({});
+  model.multiplier = {2000.0, false, 0.0, std::numeric_limits<double>::infinity()};
+  showSampleModel(program->texts().fit, model, program->context().decimal);
+  program->redraw(View::FitFields);
+  const ProgramState& state = program->state();
+  const DepthProfile before = state.currentProfile;
+  const std::vector<ChartPoint> curveBefore = program->charts().main.computedCurve.points;
+  QPushButton* freeForm = find<QPushButton>(fitWindow(), "BtnFreeForm");
+
+  tervane_test::click(*freeForm);
+  ASSERT_TRUE(running());
+  EXPECT_FALSE(find<QPushButton>(fitWindow(), "BtnPosterior")->isEnabled());
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnStop"));
+  QTRY_VERIFY_WITH_TIMEOUT(!running(), kTimeoutMs);
+  EXPECT_EQ(state.currentProfile, before);
+  EXPECT_EQ(program->charts().main.computedCurve.points, curveBefore);
+  EXPECT_TRUE(program->charts().drawProfile.band.empty());
+
+  tervane_test::click(*freeForm);
+  QTRY_VERIFY_WITH_TIMEOUT(!running(), kTimeoutMs);
+  EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+  EXPECT_NE(state.currentProfile, before);
+  auto& draw = *find<QCustomPlot>(*program->FDraw, "Chart3");
+  auto& main = *find<QCustomPlot>(*program->FTervane2, "ChartPrinc");
+  // Each band's outline runs out along the low edge and back along the high one.
+  EXPECT_EQ(pointsOf(draw, "ProfileBand"), 2 * state.currentProfile.pointCount);
+  EXPECT_TRUE(draw.legend->visible());
+  EXPECT_GT(pointsOf(main, "CurveBand"), 0);
+  EXPECT_EQ(pointsOf(main, "CurveBand"), 2 * pointsOf(main, "SeriesPrinc"));
+
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnClearBand"));
+  EXPECT_EQ(pointsOf(draw, "ProfileBand"), 0);
+  EXPECT_EQ(pointsOf(main, "CurveBand"), 0);
+  EXPECT_FALSE(draw.legend->visible());
+}
+
 }  // namespace

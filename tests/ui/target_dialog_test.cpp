@@ -19,7 +19,9 @@ class PhysicsDialogsTest : public ProgramFixture {
     click(*find<QPushButton>(window, button));
     auto* dialog = window.findChild<QDialog*>(QString::fromLatin1(dialogName));
     EXPECT_NE(dialog, nullptr) << dialogName;
-    if (dialog != nullptr) EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog));
+    if (dialog != nullptr) {
+      EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog));
+    }
     return dialog;
   }
 };
