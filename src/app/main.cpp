@@ -5,6 +5,7 @@
 #include "app/tervane_application.h"
 #include "ui/program_title.h"
 #include "ui/qt_dialog_provider.h"
+#include "ui/recent_files_settings.h"
 
 int main(int argc, char** argv) {
   GuardedApplication application(argc, argv);
@@ -14,8 +15,13 @@ int main(int argc, char** argv) {
   try {
     QtDialogProvider dialogs;
     TervaneApplication tervane(dialogs);
-    QObject::connect(&tervane, &TervaneApplication::exitConfirmed, &application,
-                     [] { QCoreApplication::exit(0); });
+    // The recent files of the last session; kept again when the program ends.
+    QSettings settings(QStringLiteral("Tervane"), QStringLiteral("Tervane"));
+    tervane.context().texts.recentFiles = readRecentFiles(settings);
+    QObject::connect(&tervane, &TervaneApplication::exitConfirmed, &application, [&] {
+      writeRecentFiles(settings, tervane.context().texts.recentFiles);
+      QCoreApplication::exit(0);
+    });
     return application.exec();
   } catch (const std::exception& error) {
     QMessageBox::critical(nullptr, programTitle(), QString::fromStdString(error.what()));
