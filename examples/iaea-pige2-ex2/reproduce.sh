@@ -3,8 +3,9 @@
 # resonance across a thin Al film) from the exercise's definition alone, with
 # tervane-cli, then compares the curves with the published stochastic-theory ones.
 #   bash examples/iaea-pige2-ex2/reproduce.sh [path/to/tervane-cli] [output folder]
-# Writes <output>/curve-<case>.txt; with python3 also <output>/comparison.md and
-# <output>/comparison.svg (the table and figure of docs/validation.md).
+# Writes <output>/curve-<case>.txt and <output>/doppler.png (tervane-cli plot);
+# with python3 also <output>/comparison.md and <output>/comparison.svg (the
+# table and figure of docs/validation.md).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cli=${1:-$here/../../build/src/tervane-cli}
@@ -55,9 +56,23 @@ stopping $stopping keV/(mg/cm2), straggling $straggling keV/(mg/cm2)^0.5, step $
 Gaussian widths (eV): no Doppler $sharp, Doppler $doppler, 1 keV FWHM $spreadFwhm, 1 keV sigma $spreadSigma
 INPUTS
 
-# FIGURE: tervane-cli has no plot subcommand on this branch yet; until it has,
-# compare.py draws the figure (SVG, python3 standard library only). When it
-# lands, draw the curves above and the published .csv files with it here.
+# The figure of the Doppler case drawn by tervane-cli plot: the published
+# curve as the measured points, the model's curve scaled to the same plateau
+# (the mean over 1684.5-1686 keV) through the profile's multiplier.
+plateau() {
+  awk -F'[ ,\t]+' '$1 + 0 >= 1684.5 && $1 + 0 <= 1686 { s += $2; n++ }
+                   END { printf "%.17g", s / n }' "$1"
+}
+published=$here/stochastic_no_beam_spread_50eV_step.csv
+scale=$(awk -v p="$(plateau "$published")" -v m="$(plateau "$out/curve-doppler.txt")" \
+  'BEGIN { printf "%.17g", p / m }')
+"$cli" profile --in "$out/film.pro" --out "$out/film-scaled.pro" "constants=0,0,$scale" >/dev/null
+if "$cli" plot --help >/dev/null 2>&1; then
+  "$cli" plot --autos "$out/ex2.flt" --profile "$out/film-scaled.pro" --data "$published" \
+    --lorentzian "$lorentzian" --gaussian "$doppler" --out "$out/doppler.png" --size 1600x600
+fi
+
+# The table and the figure of every case: compare.py (python3 standard library only).
 if command -v python3 >/dev/null; then
   python3 "$here/compare.py" "$here" "$out"
 else

@@ -130,6 +130,10 @@ CLI::App* addPlotSubcommand(CLI::App& app, PlotOptions& options) {
   plot->add_option(
       "--size", options.size,
       "WIDTHxHEIGHT of the whole figure in pixels at 96 dpi (default 800x600 a chart)");
+  plot->add_option("--convolve", options.convolve, "Convolve the profile's curve")
+      ->check(CLI::IsMember({"on", "off"}));
+  plot->add_option("--gaussian", options.gaussian, "Gaussian width (eV)");
+  plot->add_option("--lorentzian", options.lorentzian, "Lorentzian width (eV)");
   return plot;
 }
 
@@ -142,8 +146,12 @@ int runPlotSubcommand(const PlotOptions& options) {
   CliSession session;
   session.loadAutoconvolutions(options.autos);
   if (withProfile) {
-    // The curve as "tervane-cli curve" calculates it with its default widths.
+    // The curve as "tervane-cli curve" calculates it.
     loadProfileFrom(session.context, options.profile, false);
+    ParameterBlock& parameters = session.state.parameterBlock;
+    parameters.gaussianWidth = parseFieldDouble(options.gaussian, DecimalFormat{});
+    parameters.lorentzianWidth = parseFieldDouble(options.lorentzian, DecimalFormat{});
+    session.texts.drawProfile.convolve = options.convolve == "on";
     calculateExcitation(session.context);
     fillProfileChart(session);
   }

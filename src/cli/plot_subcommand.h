@@ -16,6 +16,10 @@ struct PlotOptions {
   std::string fit;  // the result JSON of "tervane-cli fit", summarised on the figure
   std::string out;
   std::string size;  // "WxH" pixels of the whole figure at 96 dpi
+  // The broadening of the profile's curve, as "tervane-cli curve" takes it.
+  std::string convolve = "on";
+  std::string gaussian = "100";
+  std::string lorentzian = "100";
 };
 
 CLI::App* addPlotSubcommand(CLI::App& app, PlotOptions& options);
