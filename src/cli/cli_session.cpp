@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "commands/autoconvolution_commands.h"
+#include "commands/field_numbers.h"
 #include "files/file_error.h"
 #include "files/file_names.h"
 
@@ -14,4 +15,12 @@ void CliSession::loadAutoconvolutions(const std::string& fltPath) {
     if (error.what() != missingLog || state.autoconvolutionSet.empty()) throw;
     std::cerr << error.what() << '\n';
   }
+}
+
+void CliSession::setBroadening(const std::string& convolve, const std::string& gaussian,
+                               const std::string& lorentzian) {
+  ParameterBlock& parameters = state.parameterBlock;
+  parameters.gaussianWidth = parseFieldDouble(gaussian, DecimalFormat{});
+  parameters.lorentzianWidth = parseFieldDouble(lorentzian, DecimalFormat{});
+  texts.drawProfile.convolve = convolve == "on";
 }

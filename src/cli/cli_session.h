@@ -19,4 +19,9 @@ struct CliSession {
   // reported on standard error and does not stop the run: everything a
   // calculation needs has been loaded by then.
   void loadAutoconvolutions(const std::string& fltPath);
+
+  // The broadening of the Draw Profile window's Calculate: the width texts as
+  // the Profile Parameters dialog's fields would set them, "on" or "off".
+  void setBroadening(const std::string& convolve, const std::string& gaussian,
+                     const std::string& lorentzian);
 };

@@ -104,11 +104,7 @@ int runCurve(const CurveOptions& options) {
   CliSession session;
   session.loadAutoconvolutions(options.autos);
   loadProfileFrom(session.context, options.profile, false);
-  // The widths as the Profile Parameters dialog's fields would set them.
-  ParameterBlock& parameters = session.state.parameterBlock;
-  parameters.gaussianWidth = parseFieldDouble(options.gaussian, DecimalFormat{});
-  parameters.lorentzianWidth = parseFieldDouble(options.lorentzian, DecimalFormat{});
-  session.texts.drawProfile.convolve = options.convolve == "on";
+  session.setBroadening(options.convolve, options.gaussian, options.lorentzian);
   calculateExcitation(session.context);
   writeCalculationTo(session.context, options.out, options.digits);
   return 0;

@@ -148,10 +148,7 @@ int runPlotSubcommand(const PlotOptions& options) {
   if (withProfile) {
     // The curve as "tervane-cli curve" calculates it.
     loadProfileFrom(session.context, options.profile, false);
-    ParameterBlock& parameters = session.state.parameterBlock;
-    parameters.gaussianWidth = parseFieldDouble(options.gaussian, DecimalFormat{});
-    parameters.lorentzianWidth = parseFieldDouble(options.lorentzian, DecimalFormat{});
-    session.texts.drawProfile.convolve = options.convolve == "on";
+    session.setBroadening(options.convolve, options.gaussian, options.lorentzian);
     calculateExcitation(session.context);
     fillProfileChart(session);
   }

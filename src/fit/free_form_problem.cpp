@@ -55,14 +55,7 @@ FreeFormProblem::FreeFormProblem(const SampleModel& model, const FitProblem& pro
     energies.push_back(e);
     inRange.push_back(k);
   }
-  ForwardModelSettings settings;
-  settings.beamEnergyKev = problem.beamEnergyKev;
-  settings.collisionRate = problem.collisionRate;
-  settings.convolve = model.convolve;
-  settings.lorentzianWidthEv = model.lorentzianWidth.value;
-  settings.gaussianWidthEv = model.gaussianWidth.value;
-  settings.energyShiftKev = model.energyShift.value;
-  m_forward.emplace(*problem.set, settings, energies, cancel);
+  m_forward.emplace(*problem.set, forwardModelSettings(model, problem), energies, cancel);
   if (m_forward->cancelled()) return;
   for (std::size_t j = 0; j < energies.size(); ++j) {
     if (!m_forward->covers(j)) continue;

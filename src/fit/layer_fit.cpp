@@ -304,3 +304,8 @@ FitResult fitSampleModel(const SampleModel& model, const FitProblem& problem,
     return result;
   }
 }
+
+ForwardModelSettings forwardModelSettings(const SampleModel& model, const FitProblem& problem) {
+  return {problem.beamEnergyKev,       problem.collisionRate,     model.convolve,
+          model.lorentzianWidth.value, model.gaussianWidth.value, model.energyShift.value};
+}

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fit/fit_result.h"
+#include "fit/forward_model.h"
 #include "fit/sample_model.h"
 #include "state/experimental_point.h"
 #include "state/sampled_curve.h"
@@ -46,3 +47,6 @@ FitResult fitSampleModel(const SampleModel& model, const FitProblem& problem,
 // absent): what "Apply" and the start of a fit show. Needs the set; throws
 // FitError when the model cannot be used.
 FitResult evaluateSampleModel(const SampleModel& model, const FitProblem& problem);
+
+// The forward model's settings for the model's broadening and shift on the problem's beam.
+ForwardModelSettings forwardModelSettings(const SampleModel& model, const FitProblem& problem);

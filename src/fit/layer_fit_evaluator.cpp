@@ -13,17 +13,6 @@ constexpr double kWidthStep = 1e-6;
 
 enum GlobalParameter { kMultiplier, kBackground, kEnergyShift, kLorentzianWidth, kGaussianWidth };
 
-ForwardModelSettings settingsOf(const SampleModel& model, const FitProblem& problem) {
-  ForwardModelSettings s;
-  s.beamEnergyKev = problem.beamEnergyKev;
-  s.collisionRate = problem.collisionRate;
-  s.convolve = model.convolve;
-  s.lorentzianWidthEv = model.lorentzianWidth.value;
-  s.gaussianWidthEv = model.gaussianWidth.value;
-  s.energyShiftKev = model.energyShift.value;
-  return s;
-}
-
 bool sameSettings(const ForwardModelSettings& a, const ForwardModelSettings& b) {
   return a.convolve == b.convolve && a.lorentzianWidthEv == b.lorentzianWidthEv &&
          a.gaussianWidthEv == b.gaussianWidthEv && a.energyShiftKev == b.energyShiftKev;
@@ -57,7 +46,7 @@ LayerFitEvaluator::LayerFitEvaluator(const SampleModel& start, const FitProblem&
   const std::vector<ExperimentalPoint> inRange = pointsInRange(start, problem);
   std::vector<double> energies;
   for (const ExperimentalPoint& p : inRange) energies.push_back(p.energy);
-  const ForwardModel& all = modelFor(settingsOf(start, problem), energies);
+  const ForwardModel& all = modelFor(forwardModelSettings(start, problem), energies);
   std::vector<double> used;
   for (std::size_t j = 0; j < inRange.size(); ++j) {
     if (!all.covers(j)) continue;
@@ -215,5 +204,5 @@ const ForwardModel& LayerFitEvaluator::modelFor(const ForwardModelSettings& sett
 }
 
 const ForwardModel& LayerFitEvaluator::current(const SampleModel& model) {
-  return modelFor(settingsOf(model, m_problem), m_energies);
+  return modelFor(forwardModelSettings(model, m_problem), m_energies);
 }

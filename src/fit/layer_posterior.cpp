@@ -20,11 +20,6 @@ constexpr double kShortChain = 50.0;  // autocorrelation times a chain should sp
 // Above this many numbers (32 MB) the grid points' weights are not kept.
 constexpr std::size_t kMostKeptWeights = std::size_t{1} << 22;
 
-ForwardModelSettings forwardSettings(const SampleModel& model, const FitProblem& problem) {
-  return {problem.beamEnergyKev,       problem.collisionRate,     model.convolve,
-          model.lorentzianWidth.value, model.gaussianWidth.value, model.energyShift.value};
-}
-
 // -chi2/2 of a model whose free parameters take the values x. The forward
 // model is built once for the optimum's shift and widths; a sample that moves
 // either (when they are free) builds its own, which is slow but exact.
@@ -46,14 +41,14 @@ class LayerLikelihood {
       energies.push_back(p.energy);
       yields.push_back({p.yield, p.error});
     }
-    const ForwardModel all(*problem.set, forwardSettings(optimum, problem), energies, cancel);
+    const ForwardModel all(*problem.set, forwardModelSettings(optimum, problem), energies, cancel);
     if (all.cancelled()) return;
     for (std::size_t j = 0; j < energies.size(); ++j) {
       if (!all.covers(j)) continue;
       m_energies.push_back(energies[j]);
       m_yields.push_back(yields[j]);
     }
-    m_forward.emplace(*problem.set, forwardSettings(optimum, problem), m_energies, cancel);
+    m_forward.emplace(*problem.set, forwardModelSettings(optimum, problem), m_energies, cancel);
     if (m_forward->cancelled()) return;
     m_floor = poissonYieldFloor(m_yields);
     keepPointWeights();
@@ -96,7 +91,7 @@ class LayerLikelihood {
   double operator()(const std::vector<double>& x) const {
     const std::optional<SampleModel> model = modelAt(x);
     if (!model) return -std::numeric_limits<double>::infinity();
-    const ForwardModelSettings settings = forwardSettings(*model, m_problem);
+    const ForwardModelSettings settings = forwardModelSettings(*model, m_problem);
     const ForwardModelSettings& base = m_forward->settings();
     const bool moved = settings.energyShiftKev != base.energyShiftKev ||
                        settings.lorentzianWidthEv != base.lorentzianWidthEv ||
