@@ -45,6 +45,14 @@ SequenceStep run(SequenceOp op, const std::string& file = "", bool yes = false) 
   return step;
 }
 
+// The Fit window's job chosen by the "Fit" step's file number: 0 Fit,
+// 1 Free-form, 2 Sample posterior; stopped early unless number / 3 % 4 == 3.
+SequenceStep job(int number) {
+  SequenceStep step = run(SequenceOp::Fit);
+  step.file = number;
+  return step;
+}
+
 SequenceStep mouse(double depth, double concentration, bool leftButton) {
   SequenceStep step;
   step.op = SequenceOp::MouseMove;
@@ -168,6 +176,14 @@ INSTANTIATE_TEST_SUITE_P(
                                   run(SequenceOp::LoadFitModel, "c.asc"),
                                   run(SequenceOp::SaveFitResults, "c.simulation")},
             "c.asc"},
+        SequenceCase{"FreeFormAndPosteriorStoppedAndToTheEnd",
+                     smallSet() + Sequence{writeFile("a.dat", measuredPoints()),
+                                           run(SequenceOp::LoadExperimentalData, "a.dat"),
+                                           run(SequenceOp::DrawLine), run(SequenceOp::OpenFit),
+                                           run(SequenceOp::UseCurrentProfile),
+                                           type("Fit Max Depth", "0.5"), type("Fit Step", "0.05"),
+                                           job(2), job(1), job(10), job(9), job(2), job(11)},
+                     ""},
         // Found: a model Load model refuses (a layer ending before it starts) was saved.
         SequenceCase{
             "FitModelSavedInsideOut",

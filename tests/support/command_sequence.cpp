@@ -37,6 +37,7 @@ constexpr std::int32_t kMostDataPoints = 2000;
 constexpr std::int32_t kMostSmoothingPasses = 30;
 constexpr double kMostFitDepthPoints = 2000;
 constexpr int kMostFitIterations = 5;
+constexpr int kMostJobProgressLines = 3;
 constexpr std::size_t kMostSteps = 64;
 
 const std::array<const char*, 46> kTexts = {
@@ -169,19 +170,45 @@ void keepRunsShort(SequenceOp op, WindowTexts& texts) {
 
 // A fit run to its end when it ends within a few iterations, and otherwise
 // stopped there as the user would press Stop.
-void shortFit(CommandContext& context) {
+void shortFit(CommandContext& context, bool toTheEnd) {
   const PreparedFit prepared = prepareFit(context);
   std::atomic<bool> cancel{false};
   FitResult result;
   try {
-    result = runFit(prepared, &cancel, [&cancel](const FitProgress& progress) {
-      if (progress.iteration >= kMostFitIterations) cancel = true;
+    result = runFit(prepared, &cancel, [&cancel, toTheEnd](const FitProgress& progress) {
+      if (progress.iteration >= kMostFitIterations && !toTheEnd) cancel = true;
     });
   } catch (...) {
     abandonFit(context, prepared);
     throw;
   }
   finishFit(context, prepared, std::move(result));
+}
+
+// The Fit window's three buttons share the "Fit" step: its answer's file
+// number chooses Fit, "Free-form" or "Sample posterior". Each is stopped after
+// a few iterations or lines of progress, as the user would press Stop, except
+// one time in four, when it runs to its end.
+void fitWindowJob(CommandContext& context, int which) {
+  const bool toTheEnd = which / 3 % 4 == 3;
+  if (which % 3 == 0) return shortFit(context, toTheEnd);
+  const FitJob job = which % 3 == 1 ? FitJob::FreeForm : FitJob::Posterior;
+  const PreparedFit prepared = prepareFit(context, job);
+  std::atomic<bool> cancel{false};
+  int lines = 0;
+  FitJobControl control;
+  control.cancel = &cancel;
+  control.stepProgress = [&](const std::string&) {
+    if (++lines >= kMostJobProgressLines && !toTheEnd) cancel = true;
+  };
+  FitOutcome outcome;
+  try {
+    outcome = runFitJob(prepared, control);
+  } catch (...) {
+    abandonFit(context, prepared);
+    throw;
+  }
+  finishFitJob(context, prepared, std::move(outcome));
 }
 
 void setFitCell(CommandContext& context, const SequenceStep& step) {
@@ -281,7 +308,7 @@ void play(CommandContext& context, const SequenceStep& step) {
     case SequenceOp::ApplyFit:
       return applyFitModel(context);
     case SequenceOp::Fit:
-      return shortFit(context);
+      return fitWindowJob(context, step.file);
     case SequenceOp::SaveFitModel:
       return saveFitModel(context);
     case SequenceOp::LoadFitModel:
