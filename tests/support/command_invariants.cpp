@@ -122,6 +122,12 @@ const std::vector<PartialWrite> kPartialWrites = {
      [](const CommandSnapshot& after, const std::string&, CommandSnapshot& expected) {
        expected.texts.dialogNames.profileOpen = after.texts.dialogNames.profileOpen;
      }},
+    {SequenceOp::Fit,
+     "A fit, free-form or posterior that the core refuses while it runs is abandoned first: the "
+     "progress line says that nothing was changed",
+     [](const CommandSnapshot& after, const std::string&, CommandSnapshot& expected) {
+       expected.texts.fit.progress = after.texts.fit.progress;
+     }},
     {SequenceOp::SaveFitModel, "Save model keeps the chosen name before writing the file",
      [](const CommandSnapshot& after, const std::string&, CommandSnapshot& expected) {
        expected.texts.fit.modelFile = after.texts.fit.modelFile;
