@@ -266,6 +266,25 @@ TEST(CommandSequenceFound, HugeCollisionRateLeavesNoNaNInTheTriedCurve) {
   EXPECT_EQ(runner.run(decodeSequence(bytes.data(), bytes.size())), "");
 }
 
+TEST(CommandSequenceFound, AFitRefusedWhileItRunsSaysOnlyThatNothingChanged) {
+  // Two measured points on the curve for three free parameters: the core
+  // refuses while the job runs, after the job was set up.
+  const std::string hex =
+      "020514003135302031300a3135312032380a31313220350a070a1e005b00170e1f00210000191f1f1f1f1f"
+      "1f1f1f1f1f1f1f1f1f1f1f1f1f2f6465762f73686d2f74657276616e652d73657175656e63652d32343933"
+      "392f612e6c6f671f1f1f1f1f1f1f1f1f1f1f1f1f1f1f1f1f1f1f1f012000086262623f6262626262626262"
+      "626262626262626262626262626262626262626262626262620018001900000d0616ffffffffffff626202"
+      "0514003167617573051400316765617573cf0a313531203230c6c6c6c4c6626222626262ad626262626262"
+      "6262626262626262626262626262626262626262626262626262c6c6c640c6c6c6c6c6c6c600df629e6262"
+      "11";
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  }
+  SequenceRunner runner(fs::temp_directory_path() / "tervane-command-sequence-refused-fit");
+  EXPECT_EQ(runner.run(decodeSequence(bytes.data(), bytes.size())), "");
+}
+
 // The checker itself: a refused command may change its listed partial writes
 // and nothing else.
 TEST(CommandInvariants, RefusalMayChangeOnlyItsPartialWrites) {
