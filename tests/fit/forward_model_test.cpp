@@ -6,34 +6,22 @@
 #include <cmath>
 #include <vector>
 
-#include "model/autoconvolution_calculation.h"
 #include "model/collision_weights.h"
 #include "model/excitation_calculation.h"
 #include "model/lewis_broadening.h"
-#include "model/mean_collision_loss.h"
 #include "model/profile_editing.h"
+#include "support/small_start_up_set.h"
 
 namespace {
 
 constexpr double kBeamKev = 151.0;
 
-// A small set on the start-up spectrum: 400 points of 4.03 eV, 40 collisions.
 const AutoconvolutionSet& smallSet() {
-  static const AutoconvolutionSet set = [] {
-    AutoconvolutionInputs inputs;
-    inputs.stoppingPower = 548.56f;
-    inputs.step = 4.0299935f;
-    inputs.emin = 5.7571335f;
-    inputs.emax = 328.94867f;
-    inputs.pointCount = 400;
-    inputs.nc = 40;
-    return calculateAutoconvolutions(inputs, nullptr, nullptr)->set;
-  }();
-  return set;
+  return smallStartUpSet(40);
 }
 
 double rate() {
-  return 548.56 / meanCollisionLoss(5.7571335f, 328.94867f);
+  return startUpCollisionRate();
 }
 
 DepthProfile buriedLayer() {

@@ -20,6 +20,7 @@
 #include "model/mean_collision_loss.h"
 #include "model/profile_editing.h"
 #include "model/profile_smoothing.h"
+#include "support/small_start_up_set.h"
 #include "support/start_up_inputs.h"
 
 namespace {
@@ -32,13 +33,7 @@ constexpr double kMaxDepth = 1.5;
 // The start-up spectrum cut to 400 points of 4.03 eV and 60 collisions:
 // enough for depths to about 1.5 ug/cm2.
 const AutoconvolutionSet& smallSet() {
-  static const AutoconvolutionSet set = [] {
-    AutoconvolutionInputs inputs = startUpAutoconvolutionInputs();
-    inputs.pointCount = 400;
-    inputs.nc = 60;
-    return calculateAutoconvolutions(inputs, nullptr, nullptr)->set;
-  }();
-  return set;
+  return smallStartUpSet(60);
 }
 
 double rate() {
