@@ -139,11 +139,8 @@ int main(int argc, char** argv) {
   registerRuns("start_up_2000x1000x100", startUpCase, 0);
   // The literal thick film takes about half a minute.
   registerRuns("thick_film_52920x4800x1100", thickFilmCase, 1);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RecordingReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  if (!runRecordedBenchmarks(argc, argv, reporter)) return 1;
   std::printf("\n");
   compare(reporter, "start_up_2000x1000x100");
   compare(reporter, "thick_film_52920x4800x1100");

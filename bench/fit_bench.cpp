@@ -189,11 +189,8 @@ void compare(const RecordingReporter& reporter, const std::string& name, double 
 int main(int argc, char** argv) {
   registerCase("start_up", startUpCase, 0);
   registerCase("thick_film", thickFilmCase, 1);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RecordingReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  if (!runRecordedBenchmarks(argc, argv, reporter)) return 1;
   std::printf("\n");
   compare(reporter, "start_up", 1.0);
   compare(reporter, "thick_film", 0.25);

@@ -116,11 +116,8 @@ void compare(const RecordingReporter& reporter, const std::string& name, const c
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RecordingReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  if (!runRecordedBenchmarks(argc, argv, reporter)) return 1;
   std::printf("\n");
   compare(reporter, "autoconvolution_chain_8000", "chain");
   compare(reporter, "line_shapes_5000", "line shapes");

@@ -23,3 +23,13 @@ class RecordingReporter : public benchmark::ConsoleReporter {
   }
   std::map<std::string, double> seconds;
 };
+
+// Runs the registered benchmarks with the command line's options, recording
+// them; false when the command line holds an option nobody knows.
+inline bool runRecordedBenchmarks(int& argc, char** argv, RecordingReporter& reporter) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return false;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return true;
+}
