@@ -39,12 +39,24 @@ double collisionRateFromFields(CommandContext& context, bool requirePositiveStop
 }
 
 void checkBroadeningWidths(double lorentzianWidthEv, double gaussianWidthEv) {
-  // Both line shapes divide by the width squared, which must not round to 0.
-  if (!(lorentzianWidthEv * lorentzianWidthEv > 0.0) || !std::isfinite(lorentzianWidthEv)) {
+  // Both line shapes divide by the width squared, which must not round to 0;
+  // a negative width would shorten the curve instead of widening it.
+  const auto usable = [](double w) { return w > 0.0 && w * w > 0.0 && std::isfinite(w); };
+  if (!usable(lorentzianWidthEv)) {
     throw CommandError("The Lorentzian width must be a positive number of eV.");
   }
-  if (!(gaussianWidthEv * gaussianWidthEv > 0.0) || !std::isfinite(gaussianWidthEv)) {
+  if (!usable(gaussianWidthEv)) {
     throw CommandError("The Gaussian width must be a positive number of eV.");
+  }
+}
+
+void refuseNonFiniteCurve(const SampledCurve& curve) {
+  for (const double value : curve.values) {
+    if (!std::isfinite(value)) {
+      throw CommandError(
+          "The excitation curve cannot be calculated: with this collision rate and profile it "
+          "would hold values beyond the largest number.");
+    }
   }
 }
 
@@ -100,13 +112,7 @@ void calculateFromFields(CommandContext& context) {
                                          [&context] { showDrawStatus(context, "Convolving..."); });
   // Collision rates or concentrations near the ends of the doubles can make
   // weights that are not numbers; such a curve is not kept.
-  for (const double value : curve.values) {
-    if (!std::isfinite(value)) {
-      throw CommandError(
-          "The excitation curve cannot be calculated: with this collision rate and profile it "
-          "would hold values beyond the largest number.");
-    }
-  }
+  refuseNonFiniteCurve(curve);
   state.excitationCurve = std::move(curve);
   plotExcitation(context);
 }

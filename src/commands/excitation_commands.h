@@ -35,6 +35,8 @@ double collisionRateFromFields(CommandContext& context, bool requirePositiveStop
 // Refuses broadening widths that are not positive finite numbers, or so small
 // that their square rounds to 0.
 void checkBroadeningWidths(double lorentzianWidthEv, double gaussianWidthEv);
+// Refuses a computed curve that holds a NaN or an infinity.
+void refuseNonFiniteCurve(const SampledCurve& curve);
 // Refuses widths that would grow a curve of pointCount points at stepEv beyond
 // what the memory guards allow while it is broadened.
 void checkBroadenedSize(double lorentzianWidthEv, double gaussianWidthEv, double stepEv,

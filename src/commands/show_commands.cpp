@@ -4,6 +4,7 @@
 
 #include "commands/command_error.h"
 #include "commands/excitation_commands.h"
+#include "model/curve_measures.h"
 #include "model/excitation_calculation.h"
 #include "model/lewis_broadening.h"
 
@@ -31,10 +32,12 @@ void plotLewis(CommandContext& context) {
   }
 
   SampledCurve shape = lewisLineShape(set, parameters.collisionDensity);
-  if (fields.convolve) {
+  // Broadening restores the area, which a curve without one does not have.
+  if (fields.convolve && curveIntegral(shape) != 0.0) {
     convolveLorentzian(shape, parameters.lorentzianWidth);
     convolveGaussian(shape, parameters.gaussianWidth);
   }
+  refuseNonFiniteCurve(shape);
   state.excitationCurve = std::move(shape);
   plotExcitation(context);
 }

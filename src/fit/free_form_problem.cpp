@@ -97,7 +97,7 @@ FreeFormProblem::FreeFormProblem(const SampleModel& model, const FitProblem& pro
   m_firstPoint = firstUncontaminatedPoint(model);
   const int span = grid.pointCount - 1 - m_firstPoint;
   if (span < 2) throw FitError("The profile has fewer than three points below the contamination.");
-  m_spacing = std::max(1, static_cast<int>(std::floor(spacing / model.step)));
+  m_spacing = static_cast<int>(std::clamp(std::floor(spacing / model.step), 1.0, double(span)));
   m_spacing = std::max(m_spacing, (span + kMostNodes - 2) / (kMostNodes - 1));
 
   std::vector<std::vector<double>> hats;

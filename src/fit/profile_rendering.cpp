@@ -164,10 +164,12 @@ LayerRendering renderLayerWithDerivatives(const SampleModel& model, int layer) {
   // Only cells that reach past the top edge and before the bottom edge hold anything.
   const double first = edges[0].position - edges[0].reach();
   const double last = edges[1].position + edges[1].reach();
-  const int begin =
-      std::max(firstUncontaminatedPoint(model), static_cast<int>(std::floor(first / h - 0.5)));
-  const int end = std::min(static_cast<long>(n), static_cast<long>(std::ceil(last / h + 0.5)) + 1);
-  for (int i = std::max(begin, 0); i < end; ++i) {
+  // Clamped as doubles: a wide edge can reach far beyond what an int counts.
+  const double cells = static_cast<double>(n);
+  const int begin = std::max(firstUncontaminatedPoint(model),
+                             static_cast<int>(std::clamp(std::floor(first / h - 0.5), 0.0, cells)));
+  const int end = static_cast<int>(std::clamp(std::ceil(last / h + 0.5) + 1.0, 0.0, cells));
+  for (int i = begin; i < end; ++i) {
     const double z0 = (i - 0.5) * h;
     const double z1 = (i + 0.5) * h;
     const PieceIntegrals cell = cellIntegrals(edges, z0, z1);

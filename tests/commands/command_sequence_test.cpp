@@ -233,6 +233,18 @@ INSTANTIATE_TEST_SUITE_P(
                                            run(SequenceOp::DrawLine), type("Erfc max", "1e308"),
                                            run(SequenceOp::TryAddErfc), run(SequenceOp::AddErfc)},
                      ""},
+        // Found: a negative Lorentzian emptied the line shape, and the Gaussian
+        // restored the area of nothing: 0/0.
+        SequenceCase{
+            "LewisPlotOfANegativeLorentzian",
+            smallSet() + Sequence{toggle("Show Convolve"), type("Show Lorentzian", "-2147483648"),
+                                  run(SequenceOp::PlotLewis)},
+            ""},
+        // Found: a layer starting 2e9 ug/cm2 above the surface was counted in an int.
+        SequenceCase{"LayerAppliedFromFarAboveTheSurface",
+                     Sequence{run(SequenceOp::DrawLine), run(SequenceOp::UseCurrentProfile),
+                              fitCell(0, "-2147483648"), run(SequenceOp::ApplyFit)},
+                     ""},
         // Found: broadening widths of 1e10 eV asked for a curve of hundreds of gigabytes.
         SequenceCase{"LewisPlotOfWideLines",
                      smallSet() + Sequence{toggle("Show Convolve"), type("Show Gaussian", "1e10"),
@@ -250,20 +262,24 @@ INSTANTIATE_TEST_SUITE_P(
                      ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Inputs the fuzzer found at fault, as it found them (hexadecimal bytes).
+// Inputs the fuzzer found at fault, as it found them (hexadecimal bytes), run
+// through the checker; returns what it reports.
+std::string runFound(const std::string& hex, const std::string& folderName) {
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  }
+  SequenceRunner runner(fs::temp_directory_path() / folderName);
+  return runner.run(decodeSequence(bytes.data(), bytes.size()));
+}
+
 TEST(CommandSequenceFound, HugeCollisionRateLeavesNoNaNInTheTriedCurve) {
   // Beam energy 3000 keV: Refresh derives an Emin of about 1e-32 eV, and the
   // collision rate it gives made weights that are not numbers.
   const std::string hex =
       "00030600040b040bb604004a4a4a4a4a4a4a4a030600f50f003100000d0616431580140004001a001b3100"
       "000d014a4a4a4a4a4a4a4a4a4a4a4a4a4a054a04";
-  std::vector<std::uint8_t> bytes;
-  for (std::size_t i = 0; i < hex.size(); i += 2) {
-    bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  }
-  const fs::path folder = fs::temp_directory_path() / "tervane-command-sequence-found";
-  SequenceRunner runner(folder);
-  EXPECT_EQ(runner.run(decodeSequence(bytes.data(), bytes.size())), "");
+  EXPECT_EQ(runFound(hex, "tervane-command-sequence-found"), "");
 }
 
 TEST(CommandSequenceFound, AFitRefusedWhileItRunsSaysOnlyThatNothingChanged) {
@@ -277,12 +293,7 @@ TEST(CommandSequenceFound, AFitRefusedWhileItRunsSaysOnlyThatNothingChanged) {
       "0514003167617573051400316765617573cf0a313531203230c6c6c6c4c6626222626262ad626262626262"
       "6262626262626262626262626262626262626262626262626262c6c6c640c6c6c6c6c6c6c600df629e6262"
       "11";
-  std::vector<std::uint8_t> bytes;
-  for (std::size_t i = 0; i < hex.size(); i += 2) {
-    bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  }
-  SequenceRunner runner(fs::temp_directory_path() / "tervane-command-sequence-refused-fit");
-  EXPECT_EQ(runner.run(decodeSequence(bytes.data(), bytes.size())), "");
+  EXPECT_EQ(runFound(hex, "tervane-command-sequence-refused-fit"), "");
 }
 
 // The checker itself: a refused command may change its listed partial writes

@@ -159,6 +159,10 @@ TEST(CalculateExcitation, RefusesWhatItCannotComputeAndKeepsTheCurve) {
             "Emax must be greater than Emin.");
   EXPECT_EQ(f.state.excitationCurve, kept);
   f.texts.calculationParameters = saved;
+  f.state.parameterBlock.lorentzianWidth = -100;  // would shorten the curve
+  EXPECT_EQ(commandMessage([&] { calculateExcitation(f.context); }),
+            "The Lorentzian width must be a positive number of eV.");
+  f.state.parameterBlock.lorentzianWidth = 100;
   f.state.parameterBlock.gaussianWidth = 0;
   EXPECT_EQ(commandMessage([&] { calculateExcitation(f.context); }),
             "The Gaussian width must be a positive number of eV.");
