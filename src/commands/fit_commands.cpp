@@ -34,6 +34,9 @@ void checkGrid(const SampleModel& model) {
   if (!(model.contamination >= 0.0)) {
     throw CommandError("The contamination layer cannot be thinner than 0 ug/cm2.");
   }
+  if (!(model.contamination < model.maxDepth)) {
+    throw CommandError("The contamination layer must end above the maximum depth.");
+  }
 }
 
 void redrawFitWindow(CommandContext& context) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -146,7 +147,10 @@ PieceIntegrals cellIntegrals(const Edge (&edges)[2], double z0, double z1) {
 }  // namespace
 
 int firstUncontaminatedPoint(const SampleModel& model) {
-  return static_cast<int>(std::ceil(model.contamination / model.step));
+  // A layer below the whole grid leaves no point, however far down it ends.
+  const double points = std::ceil(model.contamination / model.step);
+  if (!(points > 0.0)) return 0;
+  return static_cast<int>(std::min(points, double(std::numeric_limits<int>::max())));
 }
 
 LayerRendering renderLayerWithDerivatives(const SampleModel& model, int layer) {

@@ -245,6 +245,11 @@ INSTANTIATE_TEST_SUITE_P(
                      Sequence{run(SequenceOp::DrawLine), run(SequenceOp::UseCurrentProfile),
                               fitCell(0, "-2147483648"), run(SequenceOp::ApplyFit)},
                      ""},
+        // Found: a contamination layer 1e13 steps deep was counted in an int.
+        SequenceCase{"LayerAppliedUnderADeepContamination",
+                     Sequence{run(SequenceOp::OpenFit), type("Fit Contamination", "99999999999"),
+                              run(SequenceOp::ApplyFit)},
+                     ""},
         // Found: broadening widths of 1e10 eV asked for a curve of hundreds of gigabytes.
         SequenceCase{"LewisPlotOfWideLines",
                      smallSet() + Sequence{toggle("Show Convolve"), type("Show Gaussian", "1e10"),
