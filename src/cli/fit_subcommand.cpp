@@ -238,6 +238,7 @@ int runFitSubcommand(const FitOptions& options) {
     CliSession session;
     session.loadAutoconvolutions(options.autos);
     const SampleModel model = readSampleModelFile(options.model);
+    checkFitMemory(model, options.mcmc > 0, session.context.memory);
     // Every file is checked before any fit starts, so a fault costs no time and writes nothing.
     std::vector<FitProblem> problems;
     for (const std::string& file : options.data) {

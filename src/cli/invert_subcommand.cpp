@@ -70,6 +70,7 @@ int runInvertSubcommand(const InvertOptions& options) {
     CliSession session;
     session.loadAutoconvolutions(options.autos);
     const SampleModel model = readSampleModelFile(options.model);
+    checkFitMemory(model, false, session.context.memory);
     const FitProblem problem =
         fitProblemFor(session.context, readExperimentalDataFile(options.data));
     InversionSettings settings;

@@ -167,6 +167,7 @@ void applyFitModel(CommandContext& context) {
   refuseWhileFitting(context);
   const SampleModel model = sampleModelFromTexts(context.texts.fit, context.decimal);
   checkGrid(model);
+  checkFitMemory(model, false, context.memory);
   DepthProfile rendered = renderProfile(model);
   ProgramState& state = context.state;
   state.undoProfile = state.currentProfile;
@@ -188,6 +189,7 @@ PreparedFit prepareFit(CommandContext& context, FitJob job) {
     prepared.model = sampleModelFromTexts(context.texts.fit, context.decimal);
     checkGrid(prepared.model);
   }
+  checkFitMemory(prepared.model, job == FitJob::Posterior, context.memory);
   prepared.problem = fitProblemFromState(context);
   // The worker reads its own copy, so nothing the user does meanwhile can
   // pull the set from under it.

@@ -1,7 +1,12 @@
 #include "commands/fit_problem.h"
 
+#include <cmath>
+#include <string>
+
 #include "commands/command_error.h"
 #include "commands/excitation_commands.h"
+#include "commands/machine_memory.h"
+#include "fit/free_form_inversion.h"
 
 FitProblem fitProblemFromState(CommandContext& context) {
   return fitProblemFor(context, context.state.experimentalData);
@@ -35,4 +40,17 @@ void adoptFittedModel(CommandContext& context, const SampleModel& model,
   parameters.lorentzianWidth = model.lorentzianWidth.value;
   parameters.gaussianWidth = model.gaussianWidth.value;
   context.texts.drawProfile.convolve = model.convolve;
+}
+
+void checkFitMemory(const SampleModel& model, bool posterior, const MemoryLimits& memory) {
+  const long double points = std::ceil(static_cast<long double>(model.maxDepth) / model.step);
+  const long double profiles =
+      6.0L * static_cast<long double>(model.layers.size()) + 2 + (posterior ? kBandMembers : 0);
+  const long double bytes = points * profiles * sizeof(double);
+  if (exceedsAvailableMemory(bytes, memory)) {
+    throw CommandError("A fit on " + std::to_string(static_cast<long long>(points)) +
+                       " depth points needs " + mebibyteText(bytes) + " of memory; only " +
+                       mebibyteText(static_cast<long double>(memory.available())) +
+                       " is available now. Choose a coarser step.");
+  }
 }

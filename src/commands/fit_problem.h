@@ -14,6 +14,11 @@
 FitProblem fitProblemFromState(CommandContext& context);
 FitProblem fitProblemFor(CommandContext& context, const ExperimentalData& data);
 
+// Refuses (CommandError) a model whose grid would not fit in the memory
+// available now while a job runs on it: each layer with its five derivatives
+// and the profile, and with `posterior` the band's smallest set of profiles.
+void checkFitMemory(const SampleModel& model, bool posterior, const MemoryLimits& memory);
+
 // Makes a fit's outcome the program's: the current profile goes to the undo
 // copy and `profile` takes its place; the display constants, the broadening
 // widths and "Convolve" take the model's values. Nothing is drawn.

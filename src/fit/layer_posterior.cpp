@@ -255,15 +255,29 @@ LayerPosterior sampleLayerPosterior(const FitResult& fit, const FitProblem& prob
   const std::size_t samples = std::min<std::size_t>(kept, std::max(settings.mostSamples, 1));
   const std::size_t layers = fit.model.layers.size();
   std::vector<std::vector<double>> derived(3 * layers);
+  // The band holds every sample's profile; on a very fine grid it takes
+  // fewer of them, evenly thinned, so that it stays within a fixed size.
+  const std::size_t points = std::max<std::size_t>(fit.profile.values.size(), 1);
+  const std::size_t bandSamples =
+      std::min(samples, std::max<std::size_t>(kBandMembers, settings.mostBandBytes / (points * 8)));
+  if (bandSamples < samples) {
+    posterior.warnings.push_back(
+        "The profile's band is drawn from " + std::to_string(bandSamples) + " of the " +
+        std::to_string(samples) + " kept samples: more profiles of " + std::to_string(points) +
+        " points would not fit in " + std::to_string(settings.mostBandBytes >> 20) +
+        " MiB. A coarser step gives a smoother band.");
+  }
   std::vector<DepthProfile> profiles;
-  profiles.reserve(samples);
+  profiles.reserve(bandSamples);
   for (std::size_t n = 0; n < samples; ++n) {
     const std::size_t index = n * kept / samples;
     const int step = first + static_cast<int>(index / walkers);
     const int walker = static_cast<int>(index % walkers);
     const double* at = chain.at(step, walker);
     const SampleModel model = *likelihood.modelAt(std::vector<double>(at, at + dimension));
-    profiles.push_back(renderProfile(model));
+    if (n * bandSamples / samples != (n + 1) * bandSamples / samples) {
+      profiles.push_back(renderProfile(model));
+    }
     if (n * kBandMembers / samples != (n + 1) * kBandMembers / samples || samples <= kBandMembers) {
       posterior.bandMembers.push_back(model);
     }

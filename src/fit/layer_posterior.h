@@ -19,6 +19,10 @@ struct PosteriorSettings {
   int steps = 3000;
   int walkers = 0;         // 0: four per free parameter, at least 16
   int mostSamples = 2000;  // kept samples, evenly thinned, for derived values and the band
+  // The band's profiles together: on a grid too fine for all the samples it
+  // takes fewer, evenly thinned (never fewer than kBandMembers). The same on
+  // every machine, so that a seed gives the same band everywhere.
+  std::size_t mostBandBytes = std::size_t{256} << 20;
 };
 
 // The 16th, 50th and 84th percentiles of one quantity over the kept samples.

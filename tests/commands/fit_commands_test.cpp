@@ -120,6 +120,23 @@ TEST(FitCommands, ApplyRendersTheTableIntoTheProfileAndIsUndone) {
   EXPECT_EQ(f.state.currentProfile, f.before);
 }
 
+TEST(FitCommands, ApplyAndFitRefuseAGridBeyondTheMemoryAvailableNow) {
+  MeasuredFixture f;
+  showSampleModel(f.texts.fit, f.startModel(), f.context.decimal);
+  // 2000 points; the layer with its five derivatives and the profile twice.
+  const std::uint64_t need = 2000 * 8 * sizeof(double);
+  f.context.memory = {std::uint64_t{1} << 40, need - 1};
+  for (const auto& command : {applyFitModel, fitSampleModelCommand}) {
+    EXPECT_EQ(
+        commandMessage([&] { command(f.context); }).rfind("A fit on 2000 depth points needs ", 0),
+        0u);
+    EXPECT_EQ(f.state.currentProfile, f.before);
+  }
+  f.context.memory.availableBytes = need;
+  applyFitModel(f.context);
+  EXPECT_NE(f.state.currentProfile, f.before);
+}
+
 // The band's edges hold low <= high everywhere and are apart somewhere.
 void expectBand(const ChartBand& band, std::size_t points) {
   ASSERT_EQ(band.low.points.size(), points);

@@ -32,7 +32,13 @@ SampleModel buriedLayer() {
   return model;
 }
 
-TEST(LayerPosterior, IntervalsHoldTheTruthAndAgreeWithTheFitsErrors) {
+struct FittedProblem {
+  FitProblem problem;
+  FitResult fit;
+};
+
+// Counts drawn around the buried layer's curve, and the fit to them.
+FittedProblem fittedBuriedLayer() {
   const double rate = startUpCollisionRate();
   const SampleModel truth = buriedLayer();
   std::vector<double> energies;
@@ -52,7 +58,12 @@ TEST(LayerPosterior, IntervalsHoldTheTruthAndAgreeWithTheFitsErrors) {
   SampleModel start = truth;
   start.layers[0].from.value = 0.6;
   start.layers[0].to.value = 0.8;
-  const FitResult fit = fitSampleModel(start, problem);
+  return {problem, fitSampleModel(start, problem)};
+}
+
+TEST(LayerPosterior, IntervalsHoldTheTruthAndAgreeWithTheFitsErrors) {
+  const SampleModel truth = buriedLayer();
+  const auto [problem, fit] = fittedBuriedLayer();
   ASSERT_TRUE(fit.converged);
 
   std::mt19937_64 generator(1);
@@ -84,6 +95,31 @@ TEST(LayerPosterior, IntervalsHoldTheTruthAndAgreeWithTheFitsErrors) {
   for (std::size_t i = 0; i < posterior.band.median.size(); ++i) {
     EXPECT_LE(posterior.band.low[i], posterior.band.median[i]);
     EXPECT_LE(posterior.band.median[i], posterior.band.high[i]);
+  }
+}
+
+TEST(LayerPosterior, AFineGridDrawsItsBandFromFewerSamplesAndSaysSo) {
+  const auto [problem, fit] = fittedBuriedLayer();
+  PosteriorSettings all;
+  all.steps = 100;
+  PosteriorSettings thinned = all;
+  thinned.mostBandBytes = 50 * fit.profile.values.size() * sizeof(double);
+  std::mt19937_64 generator(1);
+  const LayerPosterior full = sampleLayerPosterior(fit, problem, all, generator);
+  generator.seed(1);
+  const LayerPosterior few = sampleLayerPosterior(fit, problem, thinned, generator);
+  // The derived values still take every kept sample; only the band is thinned.
+  ASSERT_EQ(few.intervals.size(), full.intervals.size());
+  for (std::size_t k = 0; k < few.intervals.size(); ++k) {
+    EXPECT_EQ(few.intervals[k].median, full.intervals[k].median) << few.intervals[k].name;
+  }
+  EXPECT_EQ(few.warnings.size(), full.warnings.size() + 1);
+  EXPECT_NE(few.warnings.back().find("band is drawn from 50 of the"), std::string::npos);
+  ASSERT_EQ(few.band.median.size(), full.band.median.size());
+  EXPECT_NE(few.band.high, full.band.high);
+  for (std::size_t i = 0; i < few.band.median.size(); ++i) {
+    EXPECT_LE(few.band.low[i], few.band.median[i]);
+    EXPECT_LE(few.band.median[i], few.band.high[i]);
   }
 }
 
