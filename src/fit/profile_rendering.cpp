@@ -147,7 +147,7 @@ PieceIntegrals cellIntegrals(const Edge (&edges)[2], double z0, double z1) {
 }  // namespace
 
 int firstUncontaminatedPoint(const SampleModel& model) {
-  // A layer below the whole grid leaves no point, however far down it ends.
+  // A contamination layer deeper than the grid covers every point, however deep it reaches.
   const double points = std::ceil(model.contamination / model.step);
   if (!(points > 0.0)) return 0;
   return static_cast<int>(std::min(points, double(std::numeric_limits<int>::max())));
