@@ -75,8 +75,8 @@ InversionResult invertProfile(const SampleModel& model, const FitProblem& proble
   double logAlpha = 0.0;
   std::optional<FreeFormSolution> chosen;
   if (settings.alpha) {
-    chosen =
-        inversion.solve(inversion.yields(), *settings.alpha * inversion.penaltyScale(), nullptr);
+    chosen = inversion.solve(inversion.yields(), *settings.alpha * inversion.penaltyScale(),
+                             nullptr, control.cancel);
     result.alpha = *settings.alpha;
   } else {
     const int gridCount =
@@ -91,7 +91,7 @@ InversionResult invertProfile(const SampleModel& model, const FitProblem& proble
     auto evaluate = [&](double logA) {
       FreeFormSolution s =
           inversion.solve(inversion.yields(), std::pow(10.0, logA) * inversion.penaltyScale(),
-                          previous ? &*previous : nullptr);
+                          previous ? &*previous : nullptr, control.cancel);
       const double score = inversion.crossValidation(s);
       previous = s;
       report(InversionProgress::Stage::Alpha, ++done, total);
@@ -152,6 +152,11 @@ InversionResult invertProfile(const SampleModel& model, const FitProblem& proble
       }
     }
     result.alpha = std::pow(10.0, logAlpha);
+  }
+  // A solve that saw Stop returned unfinished.
+  if (cancelled(control)) {
+    result.cancelled = true;
+    return result;
   }
   const double lambda = result.alpha * inversion.penaltyScale();
   const FreeFormSolution& best = *chosen;
@@ -222,7 +227,8 @@ InversionResult invertProfile(const SampleModel& model, const FitProblem& proble
   auto work = [&](bool reporting) {
     for (int r = next++; r < replicas; r = next++) {
       if (cancelled(control)) return;
-      const FreeFormSolution s = inversion.solve(data[static_cast<std::size_t>(r)], lambda, &best);
+      const FreeFormSolution s =
+          inversion.solve(data[static_cast<std::size_t>(r)], lambda, &best, control.cancel);
       profiles[static_cast<std::size_t>(r)] = inversion.render(s.c);
       const int count = ++done;
       if (reporting) report(InversionProgress::Stage::Replicas, count, replicas);

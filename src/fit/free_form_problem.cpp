@@ -217,7 +217,8 @@ double FreeFormProblem::misfit(const std::vector<MeasuredYield>& yields,
 }
 
 FreeFormSolution FreeFormProblem::solve(const std::vector<MeasuredYield>& yields, double lambda,
-                                        const FreeFormSolution* start) const {
+                                        const FreeFormSolution* start,
+                                        const std::atomic<bool>* cancel) const {
   const Eigen::Index nodes = m_nodeWeights.cols();
   const Eigen::Index columns = nodes + (m_freeBackground ? 1 : 0);
   const Eigen::Index dataRows = static_cast<Eigen::Index>(yields.size());
@@ -238,6 +239,7 @@ FreeFormSolution FreeFormProblem::solve(const std::vector<MeasuredYield>& yields
   Eigen::VectorXd b(rows);
   std::vector<double> w;
   for (int iteration = 0; iteration < kMostIterations; ++iteration) {
+    if (cancel && cancel->load()) return s;
     w = statisticWeights(yields, s.fitted, first);
     const Eigen::MatrixXd j = jacobian(s.c);
     a.setZero();

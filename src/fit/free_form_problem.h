@@ -52,8 +52,10 @@ class FreeFormProblem {
   const std::vector<MeasuredYield>& yields() const { return m_yields; }
   double penaltyScale() const { return m_scale; }
 
+  // Returns unfinished, as soon as it sees it, when `cancel` is raised.
   FreeFormSolution solve(const std::vector<MeasuredYield>& yields, double lambda,
-                         const FreeFormSolution* start) const;
+                         const FreeFormSolution* start,
+                         const std::atomic<bool>* cancel = nullptr) const;
   DepthProfile render(const Eigen::VectorXd& c) const;
   // The forward model's exact values at the used points for a profile.
   std::vector<double> exactCurve(const DepthProfile& profile, double background) const;

@@ -200,6 +200,10 @@ struct BandChange {
   std::function<void(MeasuredFixture&, const std::string& savedProfile)> change;
 };
 
+void PrintTo(const BandChange& c, std::ostream* out) {
+  *out << c.what;
+}
+
 class BandClearing : public ::testing::TestWithParam<BandChange> {};
 
 TEST_P(BandClearing, RemovesBothBands) {
@@ -240,6 +244,10 @@ struct Refusal {
   std::function<void(CommandContext&)> command;
   const char* message;  // a part of it
 };
+
+void PrintTo(const Refusal& c, std::ostream* out) {
+  *out << c.what;
+}
 
 class FitRefusals : public ::testing::TestWithParam<Refusal> {};
 

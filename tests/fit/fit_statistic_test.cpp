@@ -12,6 +12,11 @@ struct Row {
   double squared;  // the point's share of chi2
 };
 
+void PrintTo(const Row& c, std::ostream* out) {
+  *out << "statistic " << static_cast<int>(c.statistic) << ", yield " << c.yield << ", fitted "
+       << c.fitted;
+}
+
 double deviance(double y, double f) {
   return 2 * (f - y + (y > 0 ? y * std::log(y / f) : 0.0));
 }

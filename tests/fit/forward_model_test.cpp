@@ -62,6 +62,11 @@ struct Case {
   double lorentzian, gaussian, shift;
 };
 
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << (c.convolve ? "broadened " : "unbroadened ") << c.lorentzian << "/" << c.gaussian
+       << " eV, shift " << c.shift;
+}
+
 class ForwardModelAgainstCalculate : public testing::TestWithParam<Case> {};
 
 TEST_P(ForwardModelAgainstCalculate, SameCurveWithin1e12OfItsPeak) {

@@ -64,6 +64,10 @@ struct Truth {
   double deepTo, deepConcentration;  // a second, deeper level; deepTo = 0 for none
 };
 
+void PrintTo(const Truth& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class FreeFormRecovery : public testing::TestWithParam<Truth> {};
 
 TEST_P(FreeFormRecovery, AmountCentroidAndChi2AsTheTruthWithoutNegativeValues) {

@@ -169,6 +169,10 @@ struct RecoveryCase {
   std::vector<DrawnLayer> layers;
 };
 
+void PrintTo(const RecoveryCase& c, std::ostream* out) {
+  *out << c.what;
+}
+
 DepthProfile drawn(const DrawnLayer& l, double contamination) {
   DepthProfile profile = DepthProfile::forMaximumDepth(kMaxDepth, kStep);
   setContaminationDepth(profile, contamination);
@@ -406,6 +410,10 @@ struct Refusal {
   const char* message;
   void (*spoil)(SampleModel&, FitProblem&);
 };
+
+void PrintTo(const Refusal& c, std::ostream* out) {
+  *out << c.message;
+}
 
 class Refusals : public testing::TestWithParam<Refusal> {};
 

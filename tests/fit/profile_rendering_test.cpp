@@ -48,6 +48,10 @@ struct RenderingCase {
   double contamination;
 };
 
+void PrintTo(const RenderingCase& c, std::ostream* out) {
+  *out << c.what;
+}
+
 class CellMeans : public testing::TestWithParam<RenderingCase> {};
 
 TEST_P(CellMeans, MatchIntegrationWithin1e9) {
