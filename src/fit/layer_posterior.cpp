@@ -17,6 +17,12 @@ namespace {
 
 constexpr double kBallScale = 0.1;    // of each parameter's error
 constexpr double kShortChain = 50.0;  // autocorrelation times a chain should span
+
+// Whether item n of `total` is one of `wanted` picked evenly among them (all
+// of them when there are no more than wanted).
+bool evenlyPicked(std::size_t n, std::size_t wanted, std::size_t total) {
+  return total <= wanted || n * wanted / total != (n + 1) * wanted / total;
+}
 // Above this many numbers (32 MB) the grid points' weights are not kept.
 constexpr std::size_t kMostKeptWeights = std::size_t{1} << 22;
 
@@ -275,10 +281,8 @@ LayerPosterior sampleLayerPosterior(const FitResult& fit, const FitProblem& prob
     const int walker = static_cast<int>(index % walkers);
     const double* at = chain.at(step, walker);
     const SampleModel model = *likelihood.modelAt(std::vector<double>(at, at + dimension));
-    if (n * bandSamples / samples != (n + 1) * bandSamples / samples) {
-      profiles.push_back(renderProfile(model));
-    }
-    if (n * kBandMembers / samples != (n + 1) * kBandMembers / samples || samples <= kBandMembers) {
+    if (evenlyPicked(n, bandSamples, samples)) profiles.push_back(renderProfile(model));
+    if (evenlyPicked(n, kBandMembers, samples)) {
       posterior.bandMembers.push_back(model);
     }
     for (std::size_t k = 0; k < layers; ++k) {
