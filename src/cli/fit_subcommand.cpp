@@ -10,15 +10,11 @@
 #include <iostream>
 #include <mutex>
 #include <optional>
-#include <random>
 #include <set>
 #include <sstream>
-#include <thread>
 
-#include "cli/cli_session.h"
+#include "cli/interrupt.h"
 #include "commands/command_error.h"
-#include "commands/excitation_commands.h"
-#include "commands/export_commands.h"
 #include "commands/fit_problem.h"
 #include "commands/profile_file_commands.h"
 #include "files/atomic_file.h"
@@ -29,6 +25,7 @@
 #include "files/sample_model_file.h"
 #include "fit/fit_error.h"
 #include "fit/layer_posterior.h"
+#include "fit/problem_batch.h"
 
 namespace {
 
@@ -76,40 +73,6 @@ class ProgressLine {
   std::chrono::steady_clock::time_point m_shown{};
 };
 
-// Fits every problem, as many at once as the machine has cores; the results
-// come in the order of the problems. The first file whose fit fails stops the
-// run with its message.
-std::vector<FitResult> fitAll(const SampleModel& model, const std::vector<FitProblem>& problems,
-                              const std::vector<std::string>& files) {
-  const std::size_t count = problems.size();
-  std::vector<FitResult> results(count);
-  std::vector<std::optional<std::string>> failures(count);
-  std::atomic<std::size_t> next{0};
-  ProgressLine progress(files);
-  const auto work = [&] {
-    for (std::size_t k = next++; k < count; k = next++) {
-      FitControl control;
-      control.progress = [&progress, k](const FitProgress& p) { progress.iteration(k, p); };
-      try {
-        results[k] = fitSampleModel(model, problems[k], control);
-      } catch (const std::exception& error) {
-        failures[k] = files[k] + ": " + error.what();
-      }
-      progress.fileDone();
-    }
-  };
-  const std::size_t threads =
-      std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, count);
-  std::vector<std::thread> pool;
-  for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(work);
-  work();
-  for (std::thread& thread : pool) thread.join();
-  for (const auto& failure : failures) {
-    if (failure) throw FitError(*failure);
-  }
-  return results;
-}
-
 std::string withError(const EstimatedValue& value) {
   return value.name + " " + formatTextFileNumber(value.value) + " +/- " +
          (value.error ? formatTextFileNumber(*value.error, 2) : std::string("undetermined"));
@@ -120,7 +83,7 @@ std::string withError(const EstimatedValue& value) {
 std::string summaryLine(const std::string& file, const FitResult& result) {
   std::string line = file + ": " + (result.converged ? "converged" : "NOT converged") + " after " +
                      std::to_string(result.iterations) + " iterations, chi2/dof " +
-                     formatTextFileNumber(result.chi2) + "/" + std::to_string(result.dof) + " = " +
+                     formatTextFileNumber(result.chi2) + "/" + formatTextFileNumber(result.dof) + " = " +
                      formatTextFileNumber(result.reducedChi2, 4);
   for (const EstimatedValue& d : result.derived) {
     if (d.name.ends_with(".amount") || d.name.ends_with(".centroid")) line += "; " + withError(d);
@@ -149,26 +112,6 @@ DepthProfile asLoadedFromFile(const DepthProfile& profile, const std::string& na
   return readProfileStream(bytes, name, defaultProfileMemoryLimit()).profile;
 }
 
-// The posterior of every fit, one file after the other (the sampler uses both
-// cores itself) from one generator, so that a seed fixes every chain.
-std::vector<LayerPosterior> sampleAll(const std::vector<FitResult>& results,
-                                      const std::vector<FitProblem>& problems,
-                                      const std::vector<std::string>& files,
-                                      const FitOptions& options) {
-  std::mt19937_64 generator(options.seed);
-  PosteriorSettings settings;
-  settings.steps = options.mcmc;
-  std::vector<LayerPosterior> posteriors;
-  for (std::size_t k = 0; k < results.size(); ++k) {
-    try {
-      posteriors.push_back(sampleLayerPosterior(results[k], problems[k], settings, generator));
-    } catch (const FitError& error) {
-      throw FitError(files[k] + ": " + error.what());
-    }
-  }
-  return posteriors;
-}
-
 std::string posteriorLine(const std::string& file, const LayerPosterior& posterior) {
   std::string line = file + ": posterior of " + std::to_string(posterior.steps) + " steps of " +
                      std::to_string(posterior.walkers) + " walkers, acceptance " +
@@ -178,17 +121,6 @@ std::string posteriorLine(const std::string& file, const LayerPosterior& posteri
             formatTextFileNumber(p.low) + ", " + formatTextFileNumber(p.high) + "]";
   }
   return line;
-}
-
-void writeOutputs(CliSession& session, const FitResult& result, const std::string& profilePath,
-                  const std::string& curvePath, int digits) {
-  adoptFittedModel(session.context, result.model, result.profile);
-  if (!profilePath.empty()) writeProfileTo(session.context, profilePath);
-  if (!curvePath.empty()) {
-    session.state.currentProfile = asLoadedFromFile(result.profile, curvePath);
-    calculateExcitation(session.context);
-    writeCalculationTo(session.context, curvePath, digits);
-  }
 }
 
 }  // namespace
@@ -235,22 +167,30 @@ int runFitSubcommand(const FitOptions& options) {
   }
 
   try {
-    CliSession session;
-    session.loadAutoconvolutions(options.autos);
+    const std::atomic<bool>* stop = stopOnInterrupt();
+    const LoadedAutoconvolutions loaded = readAutoconvolutionsForFitting(options.autos);
     const SampleModel model = readSampleModelFile(options.model);
-    checkFitMemory(model, options.mcmc > 0, session.context.memory);
+    checkFitMemory(model, options.mcmc > 0, {});
     // Every file is checked before any fit starts, so a fault costs no time and writes nothing.
-    std::vector<FitProblem> problems;
+    std::vector<SampleProblem> problems;
     for (const std::string& file : options.data) {
-      problems.push_back(fitProblemFor(session.context, readExperimentalDataFile(file)));
+      problems.push_back(problemFromFiles(loaded, model, file));
       try {
-        checkFitProblem(model, problems.back());
+        checkProblem(problems.back());
       } catch (const FitError& error) {
         throw FitError(file + ": " + error.what());
       }
     }
 
-    const std::vector<FitResult> results = fitAll(model, problems, options.data);
+    ProgressLine progress(options.data);
+    BatchControl control;
+    control.cancel = stop;
+    control.iteration = [&progress](std::size_t k, const FitProgress& p) {
+      progress.iteration(k, p);
+    };
+    control.done = [&progress](std::size_t) { progress.fileDone(); };
+    const std::vector<FitResult> results = fitProblems(problems, options.data, control);
+    if (interrupted()) return reportInterrupted();
     for (std::size_t k = 0; k < results.size(); ++k) {
       std::cout << summaryLine(options.data[k], results[k]) << '\n';
       for (const std::string& warning : results[k].warnings) {
@@ -260,7 +200,11 @@ int runFitSubcommand(const FitOptions& options) {
     std::cout << std::flush;
     std::vector<LayerPosterior> posteriors;
     if (options.mcmc > 0) {
-      posteriors = sampleAll(results, problems, options.data, options);
+      PosteriorSettings settings;
+      settings.steps = options.mcmc;
+      posteriors = samplePosteriors(results, problems, options.data, settings, options.seed,
+                                    {stop, {}, {}});
+      if (interrupted()) return reportInterrupted();
       for (std::size_t k = 0; k < posteriors.size(); ++k) {
         std::cout << posteriorLine(options.data[k], posteriors[k]) << '\n';
         for (const std::string& warning : posteriors[k].warnings) {
@@ -280,8 +224,14 @@ int runFitSubcommand(const FitOptions& options) {
       }
     }
     for (std::size_t k = 0; k < results.size(); ++k) {
-      writeOutputs(session, results[k], outputName(options.outProfile, options.data[k], several),
-                   outputName(options.outCurve, options.data[k], several), options.digits);
+      const Measurement& measurement = problems[k].measurements.front();
+      const std::string profilePath = outputName(options.outProfile, options.data[k], several);
+      const std::string curvePath = outputName(options.outCurve, options.data[k], several);
+      if (!profilePath.empty()) writeFittedProfile(profilePath, results[k].model, results[k].profile);
+      if (!curvePath.empty()) {
+        writeFittedCurve(curvePath, measurement, results[k].model,
+                         asLoadedFromFile(results[k].profile, curvePath), options.digits);
+      }
       const std::string band = outputName(options.band, options.data[k], several);
       if (sampled && !band.empty() &&
           !writeFileAtomically(band, profileBandText(posteriors[k].band))) {

@@ -5,13 +5,11 @@
 #include <optional>
 #include <random>
 
-#include "cli/cli_session.h"
+#include "cli/interrupt.h"
 #include "commands/command_error.h"
 #include "commands/field_numbers.h"
 #include "commands/fit_problem.h"
-#include "commands/profile_file_commands.h"
 #include "files/atomic_file.h"
-#include "files/experimental_data_file.h"
 #include "files/inversion_result_file.h"
 #include "files/sample_model_file.h"
 #include "files/text_numbers.h"
@@ -67,22 +65,23 @@ int runInvertSubcommand(const InvertOptions& options) {
     return 2;
   }
   try {
-    CliSession session;
-    session.loadAutoconvolutions(options.autos);
+    InversionControl control;
+    control.cancel = stopOnInterrupt();
+    const LoadedAutoconvolutions loaded = readAutoconvolutionsForFitting(options.autos);
     const SampleModel model = readSampleModelFile(options.model);
-    checkFitMemory(model, false, session.context.memory);
-    const FitProblem problem =
-        fitProblemFor(session.context, readExperimentalDataFile(options.data));
+    checkFitMemory(model, false, {});
+    const SampleProblem problem = problemFromFiles(loaded, model, options.data);
     InversionSettings settings;
     settings.alpha = alphaOf(options.alpha);
     settings.replicas = options.replicas;
     std::mt19937_64 generator(options.seed);
     InversionResult result;
     try {
-      result = invertProfile(model, problem, settings, generator);
+      result = invertProblem(problem, settings, generator, control);
     } catch (const FitError& error) {
       throw FitError(options.data + ": " + error.what());
     }
+    if (result.cancelled || interrupted()) return reportInterrupted();
 
     std::cout << options.data << ": chi2/dof " << formatTextFileNumber(result.chi2) << "/"
               << formatTextFileNumber(result.dof, 4) << " = "
@@ -97,10 +96,9 @@ int runInvertSubcommand(const InvertOptions& options) {
     writeText(options.json, inversionResultJson(result));
     writeText(options.band, profileBandText(result.band));
     if (!options.outProfile.empty()) {
-      SampleModel adopted = model;
+      MeasurementModel adopted = model;
       adopted.background.value = result.background;
-      adoptFittedModel(session.context, adopted, result.profile);
-      writeProfileTo(session.context, options.outProfile);
+      writeFittedProfile(options.outProfile, adopted, result.profile);
     }
   } catch (const std::exception& error) {
     std::cerr << error.what() << '\n';

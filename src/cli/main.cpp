@@ -8,6 +8,7 @@
 
 #include "cli/cli_session.h"
 #include "cli/fit_subcommand.h"
+#include "cli/interrupt.h"
 #include "cli/invert_subcommand.h"
 #include "cli/profile_subcommand.h"
 #include "cli/target_subcommands.h"
@@ -96,7 +97,17 @@ int runAutos(const ParameterOptions& options, const std::string& out) {
   fillFields(session.texts.calculationParameters, options);
   session.texts.calculationParameters.saveAutos = true;
   session.ui.setSavePath(out);
-  startCalculation(session.context);
+  // Start Calculation's three phases, with Ctrl+C as its Stop.
+  const std::atomic<bool>* stop = stopOnInterrupt();
+  std::optional<PreparedCalculation> prepared = prepareAutoconvolutionCalculation(session.context);
+  if (!prepared) return 0;
+  std::optional<AutoconvolutionResult> result = runAutoconvolutionCalculation(
+      *prepared, [&session](int entry) { showCalculationProgress(session.context, entry); }, stop);
+  if (!result || interrupted()) {
+    abandonAutoconvolutionCalculation(session.context, *prepared);
+    return reportInterrupted();
+  }
+  finishAutoconvolutionCalculation(session.context, *prepared, std::move(*result));
   return 0;
 }
 

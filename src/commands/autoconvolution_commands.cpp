@@ -266,16 +266,23 @@ void loadConvolutions(CommandContext& context) {
   if (path) loadAutos(context, *path);
 }
 
-void loadAutos(CommandContext& context, const std::string& fltPath) {
-  // Read whole before anything changes: a bad file leaves everything as it was.
-  AutoconvolutionFile file = readAutoconvolutionFile(fltPath, context.memory.installed() / 2);
+AutoconvolutionFile readUsableAutoconvolutions(const std::string& fltPath,
+                                               const MemoryLimits& memory) {
+  AutoconvolutionFile file = readAutoconvolutionFile(fltPath, memory.installed() / 2);
   const AutoconvolutionFileHeader& header = file.header;
-  const std::optional<double> density =
-      densityOfCuts(header.stoppingPower, header.emin, header.emax);
-  if (!density) {
+  if (!densityOfCuts(header.stoppingPower, header.emin, header.emax)) {
     throw FileError("Cannot read autoconvolution file " + fltPath +
                     ": its Emin and Emax give no collision density.");
   }
+  return file;
+}
+
+void loadAutos(CommandContext& context, const std::string& fltPath) {
+  // Read whole before anything changes: a bad file leaves everything as it was.
+  AutoconvolutionFile file = readUsableAutoconvolutions(fltPath, context.memory);
+  const AutoconvolutionFileHeader& header = file.header;
+  const std::optional<double> density =
+      densityOfCuts(header.stoppingPower, header.emin, header.emax);
 
   ProgramState& state = context.state;
   state.autoconvolutionSet = std::move(file.set);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "commands/command_context.h"
+#include "files/autoconvolution_file.h"
 #include "model/autoconvolution_calculation.h"
 
 // "Start Calculation" in three phases so that the front end can run the long
@@ -54,6 +55,10 @@ void saveAutos(CommandContext& context, const std::string& fltPath);
 // the dialog's fields and the Log window from it and its .log.
 void loadConvolutions(CommandContext& context);
 void loadAutos(CommandContext& context, const std::string& fltPath);
+// The .flt alone, read as loadAutos reads it, with its checks and messages
+// (FileError): nothing in the program changes.
+AutoconvolutionFile readUsableAutoconvolutions(const std::string& fltPath,
+                                               const MemoryLimits& memory);
 
 // The dialog filters of the .flt pair.
 FileDialogRequest autoconvolutionSaveDialog();

@@ -1,7 +1,7 @@
 #include "commands/fit_commands.h"
 
 #include <cmath>
-#include <cstdio>
+#include <type_traits>
 #include <random>
 
 #include "commands/command_error.h"
@@ -13,7 +13,10 @@
 #include "commands/show_commands.h"
 #include "files/atomic_file.h"
 #include "files/fit_result_file.h"
+#include "files/inversion_result_file.h"
+#include "files/text_numbers.h"
 #include "files/sample_model_file.h"
+#include "fit/model_check.h"
 #include "fit/profile_band.h"
 #include "fit/profile_rendering.h"
 
@@ -23,20 +26,15 @@ FileDialogRequest modelDialog(const std::string& proposedName) {
   return {"Sample models (*.json)|*.json|All files (*.*)|*.*", "json", proposedName};
 }
 
-void checkGrid(const SampleModel& model) {
-  if (!(model.step > 0.0) || !std::isfinite(model.step)) {
-    throw CommandError("The step must be a positive number of ug/cm2.");
-  }
-  if (!(model.maxDepth >= model.step) || !std::isfinite(model.maxDepth) ||
-      model.maxDepth / model.step > 1e7) {
-    throw CommandError("The maximum depth must hold between 1 and 10 000 000 steps.");
-  }
-  if (!(model.contamination >= 0.0)) {
-    throw CommandError("The contamination layer cannot be thinner than 0 ug/cm2.");
-  }
-  if (!(model.contamination < model.maxDepth)) {
-    throw CommandError("The contamination layer must end above the maximum depth.");
-  }
+void checkGrid(const Sample& sample) {
+  if (const std::optional<std::string> fault = sampleGridFault(sample)) throw CommandError(*fault);
+}
+
+// The residual plot: (y - f)/sigma at each used point.
+void showResiduals(CommandContext& context, const std::vector<FittedPoint>& points) {
+  std::vector<ChartPoint>& residuals = context.charts.fit.residuals.points;
+  residuals.clear();
+  for (const FittedPoint& point : points) residuals.push_back({point.energy, point.normalized});
 }
 
 void redrawFitWindow(CommandContext& context) {
@@ -45,31 +43,31 @@ void redrawFitWindow(CommandContext& context) {
   context.ui.redraw(View::FitResults);
 }
 
-void showFitResult(CommandContext& context, const FitResult& result) {
-  FitTexts& texts = context.texts.fit;
-  showSampleModel(texts, result.model, context.decimal);
-  for (std::size_t i = 0; i < texts.parameters.size() && i < result.parameters.size(); ++i) {
-    FitParameterTexts& row = texts.parameters[i];
-    const EstimatedValue& estimate = result.parameters[i];
-    row.result = estimateText(estimate.value, estimate.error, estimate.free);
-    for (const std::string& warning : result.warnings) {
+// Each row's result text cleared, and its warnings those of `warnings` that name it.
+void showRowWarnings(FitTexts& texts, const std::vector<std::string>& warnings) {
+  for (FitParameterTexts& row : texts.parameters) {
+    row.warning.clear();
+    for (const std::string& warning : warnings) {
       if (!mentionsParameter(warning, row.name)) continue;
       if (!row.warning.empty()) row.warning += '\n';
       row.warning += warning;
     }
   }
-  texts.results = fitResultsTable(result);
-  char line[128];
-  std::snprintf(line, sizeof line, "%s after %d iterations: χ²/ν = %.4g",
-                result.converged ? "Converged" : "Not converged", result.iterations,
-                result.reducedChi2);
-  texts.progress = line;
+}
 
-  std::vector<ChartPoint>& residuals = context.charts.fit.residuals.points;
-  residuals.clear();
-  for (const FitResult::Residual& point : result.residuals) {
-    residuals.push_back({point.energy, point.normalized});
+void showFitResult(CommandContext& context, const FitResult& result) {
+  FitTexts& texts = context.texts.fit;
+  showSampleModel(texts, result.model, context.decimal);
+  for (std::size_t i = 0; i < texts.parameters.size() && i < result.parameters.size(); ++i) {
+    const EstimatedValue& estimate = result.parameters[i];
+    texts.parameters[i].result = estimateText(estimate.value, estimate.error, estimate.free);
   }
+  showRowWarnings(texts, result.warnings);
+  texts.results = fitResultsTable(result);
+  texts.progress = std::string(result.converged ? "Converged" : "Not converged") + " after " +
+                   std::to_string(result.iterations) +
+                   " iterations: χ²/ν = " + formatTextFileNumber(result.reducedChi2, 4);
+  showResiduals(context, result.residuals);
 }
 
 // The bands' legend entries: what they are the spread of.
@@ -190,12 +188,10 @@ PreparedFit prepareFit(CommandContext& context, FitJob job) {
     checkGrid(prepared.model);
   }
   checkFitMemory(prepared.model, job == FitJob::Posterior, context.memory);
-  prepared.problem = fitProblemFromState(context);
-  // The worker reads its own copy, so nothing the user does meanwhile can
-  // pull the set from under it.
-  prepared.set = std::make_shared<const AutoconvolutionSet>(*prepared.problem.set);
-  prepared.problem.set = prepared.set.get();
-  checkFitProblem(prepared.model, prepared.problem);
+  // The worker reads its own copy of the set, so nothing the user does
+  // meanwhile can pull it from under it.
+  prepared.problem = {prepared.model, {measurementFromState(context, prepared.model)}};
+  checkProblem(prepared.problem);
   prepared.mainChartBefore = context.charts.main;
   static constexpr const char* kStarting[] = {"Fitting...", "Inverting...", "Sampling..."};
   context.texts.fit.progress = kStarting[static_cast<int>(job)];
@@ -208,16 +204,17 @@ FitResult runFit(const PreparedFit& prepared, const std::atomic<bool>* cancel,
   FitControl control;
   control.cancel = cancel;
   control.progress = progress;
-  return fitSampleModel(prepared.model, prepared.problem, control);
+  return fitProblem(prepared.problem, control);
 }
 
 ChartSeries fitCurveSeries(const PreparedFit& prepared, const SampleModel& model,
                            const DepthProfile* profile) {
+  const Measurement& measurement = prepared.problem.measurements.front();
   const SampledCurve curve = excitationCurveOf(
-      *prepared.set, profile ? *profile : renderProfile(model), prepared.problem.collisionRate,
+      *measurement.set, profile ? *profile : renderProfile(model), measurement.collisionRate,
       model.convolve, model.lorentzianWidth.value, model.gaussianWidth.value);
   ChartSeries series;
-  fillCurveSeries(series, curve, prepared.problem.beamEnergyKev, model.multiplier.value,
+  fillCurveSeries(series, curve, measurement.beamEnergyKev, model.multiplier.value,
                   model.background.value);
   return series;
 }
@@ -237,9 +234,8 @@ FitOutcome runFitJob(const PreparedFit& prepared, const FitJobControl& control) 
     if (!control.stepProgress || (percent == shownPercent && what == shownStage)) return;
     shownPercent = percent;
     shownStage = what;
-    char line[96];
-    std::snprintf(line, sizeof line, "%s %d of %d", what, done, total);
-    control.stepProgress(line);
+    control.stepProgress(std::string(what) + " " + std::to_string(done) + " of " +
+                         std::to_string(total));
   };
   FitOutcome outcome;
   if (prepared.job == FitJob::Fit) {
@@ -272,7 +268,7 @@ FitOutcome runFitJob(const PreparedFit& prepared, const FitJobControl& control) 
             p.total);
     };
     InversionResult result =
-        invertProfile(prepared.model, prepared.problem, {}, generator, inversionControl);
+        invertProblem(prepared.problem, {}, generator, inversionControl);
     if (!result.cancelled) {
       SampleModel model = prepared.model;
       model.background.value = result.background;
@@ -287,7 +283,7 @@ FitOutcome runFitJob(const PreparedFit& prepared, const FitJobControl& control) 
     samplerControl.cancel = control.cancel;
     samplerControl.progress = [&](int step, int total) { steps("Step", step, total); };
     LayerPosterior posterior =
-        sampleLayerPosterior(*prepared.fit, prepared.problem, {}, generator, samplerControl);
+        samplePosterior(*prepared.fit, prepared.problem, {}, generator, samplerControl);
     if (!posterior.cancelled) {
       curveBand(
           posterior.bandMembers,
@@ -304,9 +300,8 @@ FitOutcome runFitJob(const PreparedFit& prepared, const FitJobControl& control) 
 
 void showFitProgress(CommandContext& context, int iteration, double reducedChi2,
                      const ChartSeries* curve) {
-  char line[96];
-  std::snprintf(line, sizeof line, "Iteration %d: χ²/ν = %.4g", iteration, reducedChi2);
-  context.texts.fit.progress = line;
+  context.texts.fit.progress = "Iteration " + std::to_string(iteration) +
+                               ": χ²/ν = " + formatTextFileNumber(reducedChi2, 4);
   context.ui.redraw(View::FitStatus);
   if (curve) {
     context.charts.main.computedCurve = *curve;
@@ -338,7 +333,9 @@ void finishFit(CommandContext& context, const PreparedFit& prepared, FitResult r
   context.ui.showWindow(WindowId::DrawProfile);
 
   showFitResult(context, result);
-  context.texts.fit.lastResult = std::make_shared<const FitResult>(std::move(result));
+  auto kept = std::make_shared<const FitResult>(std::move(result));
+  context.texts.fit.lastResult = kept;
+  context.texts.fit.shownResult = std::make_shared<const FitJobResult>(*kept);
   redrawFitWindow(context);
 }
 
@@ -373,23 +370,22 @@ void finishFitJob(CommandContext& context, const PreparedFit& prepared, FitOutco
     plotProfile(context);
     fillBand(charts.drawProfile.band, inversion->band, kBootstrapBand);
     texts.results = inversionResultsTable(*inversion);
-    char line[128];
-    std::snprintf(line, sizeof line, "Free-form profile: α = %.3g, χ²/ν = %.4g", inversion->alpha,
-                  inversion->reducedChi2);
-    texts.progress = line;
-    charts.fit.residuals.points.clear();
-    for (const FitResult::Residual& point : inversion->residuals) {
-      charts.fit.residuals.points.push_back({point.energy, point.normalized});
-    }
+    texts.progress = "Free-form profile: α = " + formatTextFileNumber(inversion->alpha, 3) +
+                     ", χ²/ν = " + formatTextFileNumber(inversion->reducedChi2, 4);
+    // The table's results were the fit's, whose profile this one replaces.
+    for (FitParameterTexts& row : texts.parameters) row.result.clear();
+    showRowWarnings(texts, inversion->warnings);
+    showResiduals(context, inversion->residuals);
+    texts.shownResult = std::make_shared<const FitJobResult>(std::move(*inversion));
   } else {
     const auto& posterior = std::get<LayerPosterior>(outcome.result);
     // The sampler leaves the curve alone: the fit's is put back.
     charts.main = prepared.mainChartBefore;
     fillBand(charts.drawProfile.band, posterior.band, kPosteriorBand);
     texts.results = posteriorResultsTable(posterior);
-    char line[128];
-    std::snprintf(line, sizeof line, "Posterior sampled: acceptance %.3g", posterior.acceptance);
-    texts.progress = line;
+    texts.progress = "Posterior sampled: acceptance " + formatTextFileNumber(posterior.acceptance, 3);
+    texts.shownResult = std::make_shared<const FitJobResult>(posterior);
+    showRowWarnings(texts, shownWarnings(texts));
   }
   charts.main.curveBand = std::move(outcome.curveBand);
   context.ui.redraw(View::MainChart);
@@ -415,6 +411,19 @@ void runFitJobCommand(CommandContext& context, FitJob job) {
   finishFitJob(context, prepared, std::move(outcome));
 }
 
+std::vector<std::string> shownWarnings(const FitTexts& texts) {
+  if (!texts.shownResult) return {};
+  std::vector<std::string> warnings;
+  if (std::holds_alternative<LayerPosterior>(*texts.shownResult) && texts.lastResult) {
+    warnings = texts.lastResult->warnings;
+  }
+  const std::vector<std::string>& own =
+      std::visit([](const auto& result) -> const std::vector<std::string>& { return result.warnings; },
+                 *texts.shownResult);
+  warnings.insert(warnings.end(), own.begin(), own.end());
+  return warnings;
+}
+
 void saveFitModel(CommandContext& context) {
   const SampleModel model = sampleModelFromTexts(context.texts.fit, context.decimal);
   // A model is only saved as Load model takes it back.
@@ -438,14 +447,26 @@ void loadFitModel(CommandContext& context) {
 }
 
 void saveFitResults(CommandContext& context) {
-  const std::shared_ptr<const FitResult> result = context.texts.fit.lastResult;
-  if (!result) throw CommandError("There is no fit result yet: press Fit first.");
+  const FitTexts& texts = context.texts.fit;
+  const std::shared_ptr<const FitJobResult> shown = texts.shownResult;
+  if (!shown) throw CommandError("There is no fit result yet: press Fit first.");
+  // A posterior is written with the fit it was sampled around.
+  const std::string json = std::visit(
+      [&](const auto& result) -> std::string {
+        using Result = std::decay_t<decltype(result)>;
+        if constexpr (std::is_same_v<Result, FitResult>) return fitResultJson(result);
+        if constexpr (std::is_same_v<Result, InversionResult>) return inversionResultJson(result);
+        if constexpr (std::is_same_v<Result, LayerPosterior>) {
+          return fitResultJson(*texts.lastResult, &result);
+        }
+      },
+      *shown);
   std::string& name = context.texts.fit.resultsFile;
   const std::optional<std::string> path = context.ui.chooseFileToSave(
       {"Fit results (*.json)|*.json|All files (*.*)|*.*", "json", name});
   if (!path) return;
   name = *path;
-  if (!writeFileAtomically(*path, fitResultJson(*result))) {
+  if (!writeFileAtomically(*path, json)) {
     throw CommandError("Cannot create file " + *path);
   }
 }

@@ -48,8 +48,7 @@ enum class FitJob { Fit, FreeForm, Posterior };
 struct PreparedFit {
   FitJob job = FitJob::Fit;
   SampleModel model;
-  std::shared_ptr<const AutoconvolutionSet> set;  // the problem points into it
-  FitProblem problem;
+  SampleProblem problem;  // the model's sample and its one measurement, with its own set
   std::shared_ptr<const FitResult> fit;  // the fit a posterior is sampled around
   MainChartData mainChartBefore;
 };
@@ -94,8 +93,12 @@ void abandonFit(CommandContext& context, const PreparedFit& prepared);
 void fitSampleModelCommand(CommandContext& context);
 void runFitJobCommand(CommandContext& context, FitJob job);
 
+// The warnings of the shown result: a fit's or a free-form profile's own, a
+// posterior's after those of the fit it was sampled around.
+std::vector<std::string> shownWarnings(const FitTexts& texts);
+
 // "Save model" / "Load model": the model JSON through the file dialogs.
-// "Save results": the last fit's result JSON.
+// "Save results": the shown result's JSON (a posterior's with its fit's).
 void saveFitModel(CommandContext& context);
 void loadFitModel(CommandContext& context);
 void saveFitResults(CommandContext& context);

@@ -3,16 +3,24 @@
 #include <cmath>
 #include <string>
 
+#include "commands/autoconvolution_commands.h"
 #include "commands/command_error.h"
 #include "commands/excitation_commands.h"
+#include "commands/field_numbers.h"
 #include "commands/machine_memory.h"
+#include "files/atomic_file.h"
+#include "files/autoconvolution_file.h"
+#include "files/excitation_curve_text.h"
+#include "files/experimental_data_file.h"
+#include "files/profile_file.h"
 #include "fit/free_form_inversion.h"
 
-FitProblem fitProblemFromState(CommandContext& context) {
-  return fitProblemFor(context, context.state.experimentalData);
+Measurement measurementFromState(CommandContext& context, const MeasurementModel& model) {
+  return measurementFromState(context, model, context.state.experimentalData);
 }
 
-FitProblem fitProblemFor(CommandContext& context, const ExperimentalData& data) {
+Measurement measurementFromState(CommandContext& context, const MeasurementModel& model,
+                                 const ExperimentalData& data) {
   refuseWhileCalculating(context);
   const ProgramState& state = context.state;
   if (state.autoconvolutionSet.size() < 2) {
@@ -20,15 +28,40 @@ FitProblem fitProblemFor(CommandContext& context, const ExperimentalData& data) 
         "There are no autoconvolutions to fit with: calculate or load them first (Convolutions "
         "menu).");
   }
-  FitProblem problem;
-  problem.set = &state.autoconvolutionSet;
-  problem.beamEnergyKev = state.parameterBlock.beamEnergy;
-  problem.collisionRate = collisionRateFromFields(context, true);
-  if (data.size() > 1) problem.points.assign(data.begin(), data.end() - 1);
-  return problem;
+  // The fields' own checks and messages, as Calculate gives them.
+  collisionRateFromFields(context, true);
+  const CalculationParametersTexts& fields = context.texts.calculationParameters;
+  BeamParameters beam;
+  beam.beamEnergyKev = state.parameterBlock.beamEnergy;
+  beam.stoppingPower = parseFieldDouble(fields.stoppingPower, context.decimal);
+  beam.eminEv = parseFieldDouble(fields.emin, context.decimal);
+  beam.emaxEv = parseFieldDouble(fields.emax, context.decimal);
+  std::vector<ExperimentalPoint> points;
+  if (data.size() > 1) points.assign(data.begin(), data.end() - 1);
+  return makeMeasurement(std::make_shared<const AutoconvolutionSet>(state.autoconvolutionSet),
+                         beam, std::move(points), model);
 }
 
-void adoptFittedModel(CommandContext& context, const SampleModel& model,
+LoadedAutoconvolutions readAutoconvolutionsForFitting(const std::string& fltPath,
+                                                      const MemoryLimits& memory) {
+  AutoconvolutionFile file = readUsableAutoconvolutions(fltPath, memory);
+  const AutoconvolutionFileHeader& header = file.header;
+  LoadedAutoconvolutions loaded;
+  loaded.set = std::make_shared<const AutoconvolutionSet>(std::move(file.set));
+  loaded.beam = {header.beamEnergy, header.stoppingPower, header.emin, header.emax};
+  return loaded;
+}
+
+SampleProblem problemFromFiles(const LoadedAutoconvolutions& autoconvolutions,
+                               const SampleModel& model, const std::string& dataFile) {
+  const ExperimentalData data = readExperimentalDataFile(dataFile);
+  std::vector<ExperimentalPoint> points;
+  if (data.size() > 1) points.assign(data.begin(), data.end() - 1);
+  return {model, {makeMeasurement(autoconvolutions.set, autoconvolutions.beam, std::move(points),
+                                  model)}};
+}
+
+void adoptFittedModel(CommandContext& context, const MeasurementModel& model,
                       const DepthProfile& profile) {
   ProgramState& state = context.state;
   state.undoProfile = state.currentProfile;
@@ -42,10 +75,10 @@ void adoptFittedModel(CommandContext& context, const SampleModel& model,
   context.texts.drawProfile.convolve = model.convolve;
 }
 
-void checkFitMemory(const SampleModel& model, bool posterior, const MemoryLimits& memory) {
-  const long double points = std::ceil(static_cast<long double>(model.maxDepth) / model.step);
+void checkFitMemory(const Sample& sample, bool posterior, const MemoryLimits& memory) {
+  const long double points = std::ceil(static_cast<long double>(sample.maxDepth) / sample.step);
   const long double profiles =
-      6.0L * static_cast<long double>(model.layers.size()) + 2 + (posterior ? kBandMembers : 0);
+      6.0L * static_cast<long double>(sample.layers.size()) + 2 + (posterior ? kBandMembers : 0);
   const long double bytes = points * profiles * sizeof(double);
   if (exceedsAvailableMemory(bytes, memory)) {
     throw CommandError("A fit on " + std::to_string(static_cast<long long>(points)) +
@@ -53,4 +86,30 @@ void checkFitMemory(const SampleModel& model, bool posterior, const MemoryLimits
                        mebibyteText(static_cast<long double>(memory.available())) +
                        " is available now. Choose a coarser step.");
   }
+}
+
+void writeFittedProfile(const std::string& path, const MeasurementModel& model,
+                        const DepthProfile& profile) {
+  const DisplayConstantsValues constants{model.background.value, model.multiplier.value,
+                                         model.energyShift.value};
+  if (!writeProfileFile(path, profile, constants)) throw CommandError("Cannot create file " + path);
+}
+
+void writeFittedCurve(const std::string& path, const Measurement& measurement,
+                      const MeasurementModel& model, const DepthProfile& profile,
+                      int significantDigits, const MemoryLimits& memory) {
+  const AutoconvolutionSet& set = *measurement.set;
+  const double lorentzian = model.lorentzianWidth.value;
+  const double gaussian = model.gaussianWidth.value;
+  if (model.convolve) {
+    checkBroadeningWidths(lorentzian, gaussian);
+    checkBroadenedSize(lorentzian, gaussian, set[1].step, set[1].size(), memory);
+  }
+  const SampledCurve curve = excitationCurveOf(set, profile, measurement.collisionRate,
+                                               model.convolve, lorentzian, gaussian);
+  refuseNonFiniteCurve(curve);
+  const std::string text = excitationCurveText(curve, measurement.beamEnergyKev,
+                                               model.multiplier.value, model.background.value,
+                                               significantDigits);
+  if (!writeFileAtomically(path, text)) throw CommandError("Cannot create file " + path);
 }

@@ -1,26 +1,56 @@
 #pragma once
 
+#include <memory>
+#include <string>
+
 #include "commands/command_context.h"
 #include "fit/fit_result.h"
-#include "fit/layer_fit.h"
+#include "fit/measurement.h"
 
-// The fit problem of what is loaded: the autoconvolution set, the beam energy
+// The measurement of what is loaded, through the same path as any script's
+// (makeMeasurement): a copy of the autoconvolution set, so that nothing the
+// user does while a job runs can pull it from under the job; the beam energy
 // of the parameter block and the collision rate that "Calculate" takes from
-// the Calculation Parameters fields, so that a fit's curve is Calculate's.
-// The measured points are the user's entries 0 .. size-2 of the state's list,
-// or of `data`, a list as a load leaves it. The problem points to the state's
-// set: it is valid while the set is neither replaced nor changed.
+// the Calculation Parameters fields, so that a fit's curve is Calculate's;
+// the user's measured points (entries 0 .. size-2 of the state's list, or of
+// `data`, a list as a load leaves it); and `model`, the measurement's own.
 // Refuses (CommandError) while a calculation runs or when no set is loaded.
-FitProblem fitProblemFromState(CommandContext& context);
-FitProblem fitProblemFor(CommandContext& context, const ExperimentalData& data);
+Measurement measurementFromState(CommandContext& context, const MeasurementModel& model);
+Measurement measurementFromState(CommandContext& context, const MeasurementModel& model,
+                                 const ExperimentalData& data);
+
+// A set read as "Load Convolutions" reads it (the same checks and messages),
+// without any program state: the set and the beam it was made for.
+struct LoadedAutoconvolutions {
+  std::shared_ptr<const AutoconvolutionSet> set;
+  BeamParameters beam;
+};
+LoadedAutoconvolutions readAutoconvolutionsForFitting(const std::string& fltPath,
+                                                      const MemoryLimits& memory = {});
+
+// The model's sample seen by the measured-data file (read as "Load
+// experimental data" reads it) with a loaded set: what every script fits.
+SampleProblem problemFromFiles(const LoadedAutoconvolutions& autoconvolutions,
+                               const SampleModel& model, const std::string& dataFile);
 
 // Refuses (CommandError) a model whose grid would not fit in the memory
 // available now while a job runs on it: each layer with its five derivatives
 // and the profile, and with `posterior` the band's smallest set of profiles.
-void checkFitMemory(const SampleModel& model, bool posterior, const MemoryLimits& memory);
+void checkFitMemory(const Sample& sample, bool posterior, const MemoryLimits& memory);
 
 // Makes a fit's outcome the program's: the current profile goes to the undo
 // copy and `profile` takes its place; the display constants, the broadening
-// widths and "Convolve" take the model's values. Nothing is drawn.
-void adoptFittedModel(CommandContext& context, const SampleModel& model,
+// widths and "Convolve" take the measurement's values. Nothing is drawn.
+void adoptFittedModel(CommandContext& context, const MeasurementModel& model,
                       const DepthProfile& profile);
+
+// A fit's outputs as the desktop writes them, without any program state: the
+// profile as "Save" writes a .pro, with the measurement's display constants;
+// the curve of `profile` as "Calculate" computes it and "Save Calculation"
+// writes it, with `significantDigits` digits. CommandError when a file
+// cannot be written or the curve cannot be computed.
+void writeFittedProfile(const std::string& path, const MeasurementModel& model,
+                        const DepthProfile& profile);
+void writeFittedCurve(const std::string& path, const Measurement& measurement,
+                      const MeasurementModel& model, const DepthProfile& profile,
+                      int significantDigits, const MemoryLimits& memory = {});

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdio>
+#include <charconv>
+
+#include "files/text_numbers.h"
 
 namespace {
 
@@ -26,6 +28,25 @@ const char* statisticName(FitStatistic statistic) {
 std::string padded(std::string text, std::size_t width) {
   if (text.size() < width) text.append(width - text.size(), ' ');
   return text;
+}
+
+std::string rightAligned(std::string text, std::size_t width) {
+  if (text.size() < width) text.insert(0, width - text.size(), ' ');
+  return text;
+}
+
+// printf's "%.*g" and "%.*f" as the "C" locale writes them, whatever the
+// desktop's decimal convention: results paste alike everywhere.
+std::string general(double value, int digits) {
+  return formatTextFileNumber(value, digits);
+}
+
+std::string fixed(double value, int decimals) {
+  if (!std::isfinite(value)) return formatTextFileNumber(value);
+  char buffer[400];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  return std::string(buffer, result.ptr);
 }
 
 std::string warningsText(const std::vector<std::string>& warnings) {
@@ -51,18 +72,13 @@ bool mentionsParameter(const std::string& text, const std::string& name) {
 }
 
 std::string estimateText(double value, const std::optional<double>& error, bool free) {
-  char buffer[96];
-  if (!free) {
-    std::snprintf(buffer, sizeof buffer, "%.6g (fixed)", value);
-  } else if (!error) {
-    std::snprintf(buffer, sizeof buffer, "%.6g ± undetermined", value);
-  } else if (*error > 0.0 && std::isfinite(*error)) {
+  if (!free) return general(value, 6) + " (fixed)";
+  if (!error) return general(value, 6) + " ± undetermined";
+  if (*error > 0.0 && std::isfinite(*error)) {
     const int decimals = std::clamp(1 - static_cast<int>(std::floor(std::log10(*error))), 0, 12);
-    std::snprintf(buffer, sizeof buffer, "%.*f ± %.*f", decimals, value, decimals, *error);
-  } else {
-    std::snprintf(buffer, sizeof buffer, "%.6g ± %.2g", value, *error);
+    return fixed(value, decimals) + " ± " + fixed(*error, decimals);
   }
-  return buffer;
+  return general(value, 6) + " ± " + general(*error, 2);
 }
 
 std::string fitResultsTable(const FitResult& result) {
@@ -71,16 +87,12 @@ std::string fitResultsTable(const FitResult& result) {
   for (const EstimatedValue& value : result.derived) width = std::max(width, value.name.size());
   width += 2;
 
-  char line[256];
-  std::string text;
-  std::snprintf(line, sizeof line, "%s after %d iterations, statistic %s\n",
-                result.converged ? "Converged" : "Not converged", result.iterations,
-                statisticName(result.model.statistic));
-  text += line;
-  std::snprintf(line, sizeof line,
-                "chi2 %.6g   points %d   free parameters %d   dof %d   reduced chi2 %.4g\n\n",
-                result.chi2, result.points, result.freeParameters, result.dof, result.reducedChi2);
-  text += line;
+  std::string text = std::string(result.converged ? "Converged" : "Not converged") + " after " +
+                     std::to_string(result.iterations) + " iterations, statistic " +
+                     statisticName(result.model.statistic) + "\n";
+  text += "chi2 " + general(result.chi2, 6) + "   points " + std::to_string(result.points) +
+          "   free parameters " + std::to_string(result.freeParameters) + "   dof " +
+          general(result.dof, 6) + "   reduced chi2 " + general(result.reducedChi2, 4) + "\n\n";
   text += padded("parameter", width) + "value ± error\n";
   for (const EstimatedValue& value : result.parameters) {
     text += padded(value.name, width) + estimateText(value.value, value.error, value.free) + '\n';
@@ -95,12 +107,7 @@ std::string fitResultsTable(const FitResult& result) {
       text += padded(result.correlationNames[i], width);
       for (std::size_t j = 0; j < result.correlation[i].size(); ++j) {
         const std::optional<double>& r = result.correlation[i][j];
-        if (r) {
-          std::snprintf(line, sizeof line, "%7.3f", *r);
-        } else {
-          std::snprintf(line, sizeof line, "%7s", "---");
-        }
-        text += line;
+        text += rightAligned(r ? fixed(*r, 3) : std::string("---"), 7);
       }
       text += '\n';
     }
@@ -113,15 +120,12 @@ std::string fitResultsTable(const FitResult& result) {
 }
 
 std::string inversionResultsTable(const InversionResult& result) {
-  char line[256];
   std::string text = "Free-form profile\n";
-  std::snprintf(line, sizeof line,
-                "alpha %.3g   chi2 %.6g   points %d   dof %.4g   reduced chi2 %.4g\n\n",
-                result.alpha, result.chi2, result.points, result.dof, result.reducedChi2);
-  text += line;
-  std::snprintf(line, sizeof line, "node spacing %.4g ug/cm2   background %.6g counts\n",
-                result.nodeSpacing, result.background);
-  text += line;
+  text += "alpha " + general(result.alpha, 3) + "   chi2 " + general(result.chi2, 6) + "   points " +
+          std::to_string(result.points) + "   dof " + general(result.dof, 4) + "   reduced chi2 " +
+          general(result.reducedChi2, 4) + "\n\n";
+  text += "node spacing " + general(result.nodeSpacing, 4) + " ug/cm2   background " +
+          general(result.background, 6) + " counts\n";
   text +=
       padded("amount", 12) + estimateText(result.amount.value, result.amount.error, true) + '\n';
   text += padded("centroid", 12) +
@@ -135,20 +139,17 @@ std::string posteriorResultsTable(const LayerPosterior& posterior) {
     width = std::max(width, interval.name.size());
   }
   width += 2;
-  char line[256];
-  std::snprintf(line, sizeof line, "Posterior: %d walkers, %d steps, acceptance %.3g\n\n",
-                posterior.walkers, posterior.steps, posterior.acceptance);
-  std::string text = line;
+  std::string text = "Posterior: " + std::to_string(posterior.walkers) + " walkers, " +
+                     std::to_string(posterior.steps) + " steps, acceptance " +
+                     general(posterior.acceptance, 3) + "\n\n";
   text += padded("quantity", width) + "16%          50%          84%\n";
   for (const PosteriorInterval& interval : posterior.intervals) {
-    std::snprintf(line, sizeof line, "%-12.6g %-12.6g %.6g\n", interval.low, interval.median,
-                  interval.high);
-    text += padded(interval.name, width) + line;
+    text += padded(interval.name, width) + padded(general(interval.low, 6), 12) + " " +
+            padded(general(interval.median, 6), 12) + " " + general(interval.high, 6) + "\n";
   }
   text += "\nautocorrelation time (steps)\n";
   for (const auto& [name, time] : posterior.autocorrelation) {
-    std::snprintf(line, sizeof line, "%.3g\n", time);
-    text += padded(name, width) + line;
+    text += padded(name, width) + general(time, 3) + "\n";
   }
   return text + warningsText(posterior.warnings);
 }

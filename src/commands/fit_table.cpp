@@ -6,12 +6,11 @@
 #include <vector>
 
 #include "commands/command_error.h"
+#include "fit/parameter_layout.h"
 
 namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
-constexpr std::size_t kLayerRows = 5;
-constexpr std::size_t kConstantRows = 5;
 
 // The texts say which field holds the fault, so that one message is enough.
 double fieldNumber(const std::string& text, const std::string& field, DecimalFormat decimal) {
@@ -32,19 +31,42 @@ std::string boundText(double bound, DecimalFormat decimal) {
   return std::isinf(bound) ? std::string() : formatFieldNumber(bound, decimal);
 }
 
+// The layers the rows stand for; the rows must be the layout of a model
+// with that many layers, row for row.
 std::size_t layerCount(const FitTexts& texts) {
-  const std::size_t rows = texts.parameters.size();
-  if (rows < kConstantRows || (rows - kConstantRows) % kLayerRows != 0) {
+  std::size_t layers = 0;
+  for (const FitParameterTexts& row : texts.parameters) {
+    if (row.layer >= 0) layers = std::max(layers, static_cast<std::size_t>(row.layer) + 1);
+  }
+  SampleModel shape;
+  shape.layers.resize(layers);
+  const ParameterLayout layout(jointModelOf(shape));
+  bool complete = layout.size() == texts.parameters.size();
+  for (std::size_t i = 0; complete && i < layout.size(); ++i) {
+    complete = layout[i].kind == texts.parameters[i].kind &&
+               layout[i].layer == texts.parameters[i].layer;
+  }
+  if (!complete) {
     throw CommandError("The Fit window's table is incomplete: load or propose a model again.");
   }
-  return (rows - kConstantRows) / kLayerRows;
+  return layers;
 }
 
-void nameRows(FitTexts& texts) {
+// Names the rows after their places in the layout of a model with `layers` layers.
+void nameRows(FitTexts& texts, std::size_t layers) {
   SampleModel shape;
-  shape.layers.resize(layerCount(texts));
-  const std::vector<std::string> names = parameterNames(shape);
-  for (std::size_t i = 0; i < names.size(); ++i) texts.parameters[i].name = names[i];
+  shape.layers.resize(layers);
+  const ParameterLayout layout(jointModelOf(shape));
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    texts.parameters[i].name = layout[i].name;
+    texts.parameters[i].kind = layout[i].kind;
+    texts.parameters[i].layer = layout[i].layer;
+  }
+}
+
+bool isWidth(ParameterKind kind) {
+  return kind == ParameterKind::TopWidth || kind == ParameterKind::BottomWidth ||
+         kind == ParameterKind::LorentzianWidth || kind == ParameterKind::GaussianWidth;
 }
 
 FitParameterTexts rowText(const FitParameter& parameter, DecimalFormat decimal) {
@@ -113,20 +135,21 @@ SampleModel sampleModelFromTexts(const FitTexts& texts, DecimalFormat decimal) {
                                        fieldNumber(texts.rangeTo, "Energy to", decimal));
   }
   model.layers.resize(layerCount(texts));
-  const std::vector<NamedParameter> parameters = namedParameters(model);
-  for (std::size_t i = 0; i < parameters.size(); ++i) {
+  JointModel joint = jointModelOf(model);
+  const ParameterLayout layout(joint);
+  for (std::size_t i = 0; i < layout.size(); ++i) {
     const FitParameterTexts& row = texts.parameters[i];
-    FitParameter& parameter = *parameters[i].parameter;
-    const std::string& name = parameters[i].name;
+    FitParameter& parameter = layout.at(joint, i);
+    const std::string& name = layout[i].name;
     parameter.value = fieldNumber(row.value, name, decimal);
     parameter.free = row.free;
     parameter.min = boundNumber(row.min, name + " min", -kInfinity, decimal);
     parameter.max = boundNumber(row.max, name + " max", kInfinity, decimal);
     // A negative width turns an edge over: a freed width without a lower
     // bound stops at a sharp edge instead.
-    if (parameter.free && name.ends_with("_width")) parameter.min = std::max(parameter.min, 0.0);
+    if (parameter.free && isWidth(layout[i].kind)) parameter.min = std::max(parameter.min, 0.0);
   }
-  return model;
+  return sampleModelOf(joint);
 }
 
 void showSampleModel(FitTexts& texts, const SampleModel& model, DecimalFormat decimal) {
@@ -137,12 +160,13 @@ void showSampleModel(FitTexts& texts, const SampleModel& model, DecimalFormat de
   texts.statistic = model.statistic;
   texts.rangeFrom = model.energyRange ? formatFieldNumber(model.energyRange->first, decimal) : "";
   texts.rangeTo = model.energyRange ? formatFieldNumber(model.energyRange->second, decimal) : "";
-  SampleModel copy = model;
+  const JointModel joint = jointModelOf(model);
+  const ParameterLayout layout(joint);
   texts.parameters.clear();
-  for (const NamedParameter& named : namedParameters(copy)) {
-    texts.parameters.push_back(rowText(*named.parameter, decimal));
-    texts.parameters.back().name = named.name;
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    texts.parameters.push_back(rowText(layout.at(joint, i), decimal));
   }
+  nameRows(texts, model.layers.size());
 }
 
 SampleModel proposeSampleModel(const CommandContext& context) {
@@ -181,11 +205,16 @@ void appendLayerRows(FitTexts& texts, DecimalFormat decimal) {
   const std::size_t layers = layerCount(texts);
   double from = 0.0;
   double maxDepth = kInfinity;
+  // The new layer starts where the last one ends.
+  const auto lastTo = std::find_if(texts.parameters.begin(), texts.parameters.end(),
+                                   [&](const FitParameterTexts& row) {
+                                     return row.kind == ParameterKind::To &&
+                                            row.layer + 1 == static_cast<int>(layers);
+                                   });
   // Unreadable fields only cost the new layer its sensible start.
   try {
     maxDepth = parseFieldDouble(texts.maxDepth, decimal);
-    if (layers > 0)
-      from = parseFieldDouble(texts.parameters[layers * kLayerRows - 4].value, decimal);
+    if (lastTo != texts.parameters.end()) from = parseFieldDouble(lastTo->value, decimal);
   } catch (const CommandError&) {
   }
   const LayerModel layer =
@@ -194,18 +223,19 @@ void appendLayerRows(FitTexts& texts, DecimalFormat decimal) {
       rowText(layer.from, decimal), rowText(layer.to, decimal),
       rowText(layer.concentration, decimal), rowText(layer.topWidth, decimal),
       rowText(layer.bottomWidth, decimal)};
-  texts.parameters.insert(texts.parameters.begin() + static_cast<long>(layers * kLayerRows),
-                          rows.begin(), rows.end());
-  nameRows(texts);
+  // After the last layer's rows, before the constants'.
+  const auto constants = std::find_if(texts.parameters.begin(), texts.parameters.end(),
+                                      [](const FitParameterTexts& row) { return row.layer < 0; });
+  texts.parameters.insert(constants, rows.begin(), rows.end());
+  nameRows(texts, layers + 1);
 }
 
 void eraseLayerRows(FitTexts& texts, int layer) {
   const std::size_t layers = layerCount(texts);
   if (layers == 0) throw CommandError("There is no layer to remove.");
-  const std::size_t removed = layer >= 0 && static_cast<std::size_t>(layer) < layers
-                                  ? static_cast<std::size_t>(layer)
-                                  : layers - 1;
-  const auto first = texts.parameters.begin() + static_cast<long>(removed * kLayerRows);
-  texts.parameters.erase(first, first + static_cast<long>(kLayerRows));
-  nameRows(texts);
+  const int removed =
+      layer >= 0 && static_cast<std::size_t>(layer) < layers ? layer : static_cast<int>(layers) - 1;
+  std::erase_if(texts.parameters,
+                [removed](const FitParameterTexts& row) { return row.layer == removed; });
+  nameRows(texts, layers - 1);
 }

@@ -2,14 +2,19 @@
 
 #include <memory>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "fit/fit_result.h"
+#include "fit/free_form_inversion.h"
+#include "fit/layer_posterior.h"
 #include "fit/sample_model.h"
 
 // One row of the Fit window's table: a parameter of the sample model as typed.
 struct FitParameterTexts {
   std::string name;  // "layer1.from", ..., "gaussian_width"
+  ParameterKind kind = ParameterKind::From;
+  int layer = -1;  // the layer (from 0) of a layer's row
   std::string value;
   bool free = false;
   std::string min;  // empty: unbounded
@@ -21,8 +26,11 @@ struct FitParameterTexts {
   bool operator==(const FitParameterTexts&) const = default;
 };
 
+// What the Fit window shows the results of: the last job that ran.
+using FitJobResult = std::variant<FitResult, InversionResult, LayerPosterior>;
+
 // The Fit window's fields, table and results. The table lists the model's
-// parameters in namedParameters order: five rows per layer, then the five
+// parameters in the layout's order: five rows per layer, then the five
 // display and broadening constants.
 struct FitTexts {
   std::string maxDepth = "10";      // ug/cm2
@@ -35,8 +43,12 @@ struct FitTexts {
   std::string rangeTo;
   std::vector<FitParameterTexts> parameters;
   std::string progress;  // iteration and reduced chi2 of a running fit, or how it ended
-  std::string results;   // the last fit's results as a plain-text table
+  std::string results;   // the shown results as a plain-text table
+  // The last layer fit, which "Sample posterior" samples around.
   std::shared_ptr<const FitResult> lastResult;
+  // The last job's result, whichever it was: what the window shows, what
+  // "Save results" writes and whose warnings the window lists.
+  std::shared_ptr<const FitJobResult> shownResult;
   // The names the model and results dialogs last confirmed.
   std::string modelFile;
   std::string resultsFile;

@@ -1,5 +1,6 @@
 #include "files/fit_result_file.h"
 
+#include <cmath>
 #include <nlohmann/json.hpp>
 
 namespace {
@@ -16,6 +17,13 @@ OrderedJson optionalNumber(const std::optional<double>& value) {
   return value ? OrderedJson(*value) : OrderedJson(nullptr);
 }
 
+// A layer fit's degrees of freedom are a count, and are written as one.
+OrderedJson count(double value) {
+  return value == std::floor(value) && std::fabs(value) < 9e15
+             ? OrderedJson(static_cast<long long>(value))
+             : OrderedJson(value);
+}
+
 OrderedJson resultObject(const FitResult& result, const LayerPosterior* posterior) {
   OrderedJson object;
   object["converged"] = result.converged;
@@ -23,7 +31,7 @@ OrderedJson resultObject(const FitResult& result, const LayerPosterior* posterio
   object["chi2"] = result.chi2;
   object["points"] = result.points;
   object["free_parameters"] = result.freeParameters;
-  object["dof"] = result.dof;
+  object["dof"] = count(result.dof);
   object["reduced_chi2"] = result.reducedChi2;
   object["warnings"] = result.warnings;
 

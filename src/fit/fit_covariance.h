@@ -6,11 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "fit/parameter_kind.h"
+
 // The covariance of the free parameters at an optimum, from the Jacobian of
 // the weighted residuals by the parameters in their own units.
 struct CovarianceInput {
-  std::vector<std::string> names;  // the free parameters
-  std::vector<double> jacobian;    // row-major, residuals x parameters
+  std::vector<std::string> names;  // the free parameters, as the warnings name them
+  // What each of them is, in the same order: which of several to keep free
+  // when one must be fixed. Without kinds, all rank alike.
+  std::vector<ParameterKind> kinds;
+  std::vector<double> jacobian;  // row-major, residuals x parameters
   double chi2 = 0.0;
   int dof = 0;
   // When given: chi2 at other parameter values (within [min, max]), to check

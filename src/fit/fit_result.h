@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,30 +17,45 @@ struct EstimatedValue {
   bool free = false;  // parameters only
 };
 
-// What a fit found. `model` holds the fitted values; `profile` is the model
-// rendered; `curve` the fitted yield at each used measured point.
-struct FitResult {
-  bool converged = false;
+// A measured point taken into an estimate, with the fitted yield and (y - f)/sigma.
+struct FittedPoint {
+  double energy = 0.0;  // keV as measured
+  double yield = 0.0;
+  double fitted = 0.0;
+  double normalized = 0.0;
+};
+
+// chi2/dof, or NaN when nothing is left to tell the fit's spread (dof <= 0).
+inline double reducedChi2Of(double chi2, double dof) {
+  return dof > 0.0 ? chi2 / dof : std::numeric_limits<double>::quiet_NaN();
+}
+
+// What every estimate (a layer fit, a free-form profile, a posterior) says
+// of how it meets the data: the statistic's value over the points taken,
+// their number, the degrees of freedom (points less the free parameters, or
+// less the effective number of parameters of a smoothed profile) and
+// chi2/dof, the points with their fitted yields, and the warnings.
+struct EstimateSummary {
   bool cancelled = false;
-  int iterations = 0;
   double chi2 = 0.0;
   int points = 0;
-  int freeParameters = 0;
-  int dof = 0;
-  double reducedChi2 = 0.0;
+  double dof = 0.0;
+  double reducedChi2 = std::numeric_limits<double>::quiet_NaN();
   std::vector<std::string> warnings;
-  std::vector<EstimatedValue> parameters;  // every parameter, in namedParameters order
+  std::vector<FittedPoint> residuals;
+};
+
+// What a fit found. `model` holds the fitted values; `profile` is the model
+// rendered; `residuals` the used measured points with the fitted yield.
+struct FitResult : EstimateSummary {
+  using Residual = FittedPoint;
+  bool converged = false;
+  int iterations = 0;
+  int freeParameters = 0;
+  std::vector<EstimatedValue> parameters;  // every parameter, in the layout's order
   std::vector<EstimatedValue> derived;     // layerK.amount, .centroid, .thickness
-  std::vector<std::string> correlationNames;              // the free parameters
+  std::vector<std::string> correlationNames;                    // the free parameters
   std::vector<std::vector<std::optional<double>>> correlation;  // null where undetermined
   SampleModel model;
   DepthProfile profile;
-  // The points used, with the fitted yield and (y - f)/sigma.
-  struct Residual {
-    double energy = 0.0;  // keV as measured
-    double yield = 0.0;
-    double fitted = 0.0;
-    double normalized = 0.0;
-  };
-  std::vector<Residual> residuals;
 };

@@ -65,6 +65,16 @@ StatisticResidual statisticResidual(FitStatistic statistic, const MeasuredYield&
   return {};
 }
 
+double statisticChi2(FitStatistic statistic, const std::vector<MeasuredYield>& points,
+                     const std::vector<double>& fitted, double poissonFloor) {
+  double sum = 0.0;
+  for (std::size_t j = 0; j < fitted.size(); ++j) {
+    const double r = statisticResidual(statistic, points[j], fitted[j], poissonFloor).value;
+    sum += r * r;
+  }
+  return sum;
+}
+
 double statisticSigma(FitStatistic statistic, const MeasuredYield& point, double fitted,
                       double poissonFloor, double equalSigma) {
   switch (statistic) {

@@ -32,6 +32,10 @@ double poissonYieldFloor(const std::vector<MeasuredYield>& points);
 StatisticResidual statisticResidual(FitStatistic statistic, const MeasuredYield& point,
                                     double fitted, double poissonFloor);
 
+// The statistic summed over points in order: the chi2 every estimator reports.
+double statisticChi2(FitStatistic statistic, const std::vector<MeasuredYield>& points,
+                     const std::vector<double>& fitted, double poissonFloor);
+
 // The point's standard deviation under the statistic, for the residual plot
 // (y - f)/sigma: sqrt(f) for Poisson, sqrt(max(y, 1)) for Neyman, the error
 // for Errors, and for Equal the spread the fit itself shows, sqrt(chi2/dof).

@@ -47,6 +47,8 @@ double dot(const double* a, const double* b, std::size_t first, std::size_t end)
   return sum;
 }
 
+}  // namespace
+
 // The broadening as rows over the unbroadened points.
 class BroadeningRows {
  public:
@@ -119,54 +121,80 @@ class BroadeningRows {
   std::vector<double> m_combined;
 };
 
-}  // namespace
-
-ForwardModel::ForwardModel(const AutoconvolutionSet& set, const ForwardModelSettings& settings,
-                           std::vector<double> energiesKev, const std::atomic<bool>* cancel)
-    : m_settings(settings), m_energies(std::move(energiesKev)) {
+BroadenedSet::BroadenedSet(const AutoconvolutionSet& set, bool convolve, double lorentzianWidthEv,
+                           double gaussianWidthEv)
+    : m_set(&set),
+      m_convolve(convolve),
+      m_lorentzianEv(lorentzianWidthEv),
+      m_gaussianEv(gaussianWidthEv) {
   if (set.size() < 2) {
     throw FitError(
         "There are no autoconvolutions yet: calculate or load them first (Convolutions menu).");
   }
-  const std::size_t points = set[1].size();
+  m_points = set[1].size();
   for (const Autoconvolution& entry : set) {
-    if (entry.size() != points) throw FitError("The autoconvolutions differ in size.");
+    if (entry.size() != m_points) throw FitError("The autoconvolutions differ in size.");
   }
-  if (points < 2) throw FitError("The autoconvolutions hold fewer than two points.");
-  if (settings.convolve &&
-      (!(settings.lorentzianWidthEv > 0.0) || !std::isfinite(settings.lorentzianWidthEv) ||
-       !(settings.gaussianWidthEv > 0.0) || !std::isfinite(settings.gaussianWidthEv))) {
+  if (m_points < 2) throw FitError("The autoconvolutions hold fewer than two points.");
+  if (convolve && (!(lorentzianWidthEv > 0.0) || !std::isfinite(lorentzianWidthEv) ||
+                   !(gaussianWidthEv > 0.0) || !std::isfinite(gaussianWidthEv))) {
     throw FitError("The Lorentzian and Gaussian widths must be positive numbers of eV.");
   }
   m_entries = set.size();
   m_step = set.back().step;
-
-  std::vector<EntryRange> ranges(m_entries);
-  for (std::size_t n = 0; n < m_entries; ++n) ranges[n] = nonzeroRange(set[n].values);
-
-  std::optional<BroadeningRows> rows;
-  double origin = 0.0;
-  std::size_t curvePoints = points;
-  if (settings.convolve) {
-    rows.emplace(points, m_step, settings.lorentzianWidthEv, settings.gaussianWidthEv);
-    origin = (0.0 + 10 * settings.lorentzianWidthEv) + 4 * settings.gaussianWidthEv;
-    curvePoints = rows->size();
-    const std::vector<double> columns = rows->columnSums();
-    m_area.resize(m_entries);
-    m_norm.resize(m_entries);
-    for (std::size_t n = 0; n < m_entries; ++n) {
-      double area = 0.0;
-      for (std::size_t m = ranges[n].first; m < ranges[n].end; ++m) area += set[n].values[m];
-      m_area[n] = area;
-      m_norm[n] = dot(set[n].values.data(), columns.data(), ranges[n].first, ranges[n].end);
-    }
+  m_first.resize(m_entries);
+  m_end.resize(m_entries);
+  for (std::size_t n = 0; n < m_entries; ++n) {
+    const EntryRange range = nonzeroRange(set[n].values);
+    m_first[n] = range.first;
+    m_end[n] = range.end;
   }
+  m_curvePoints = m_points;
+  if (!convolve) return;
+  m_rows = std::make_unique<const BroadeningRows>(m_points, m_step, lorentzianWidthEv,
+                                                  gaussianWidthEv);
+  m_origin = (0.0 + 10 * lorentzianWidthEv) + 4 * gaussianWidthEv;
+  m_curvePoints = m_rows->size();
+  const std::vector<double> columns = m_rows->columnSums();
+  m_area.resize(m_entries);
+  m_norm.resize(m_entries);
+  for (std::size_t n = 0; n < m_entries; ++n) {
+    double area = 0.0;
+    for (std::size_t m = m_first[n]; m < m_end[n]; ++m) area += set[n].values[m];
+    m_area[n] = area;
+    m_norm[n] = dot(set[n].values.data(), columns.data(), m_first[n], m_end[n]);
+  }
+}
+
+BroadenedSet::~BroadenedSet() = default;
+
+ForwardModel::ForwardModel(const AutoconvolutionSet& set, const ForwardModelSettings& settings,
+                           std::vector<double> energiesKev, const std::atomic<bool>* cancel)
+    : ForwardModel(std::make_shared<const BroadenedSet>(set, settings.convolve,
+                                                        settings.lorentzianWidthEv,
+                                                        settings.gaussianWidthEv),
+                   settings, std::move(energiesKev), cancel) {}
+
+ForwardModel::ForwardModel(std::shared_ptr<const BroadenedSet> broadened,
+                           const ForwardModelSettings& settings, std::vector<double> energiesKev,
+                           const std::atomic<bool>* cancel)
+    : m_settings(settings), m_broadened(std::move(broadened)), m_energies(std::move(energiesKev)) {
+  const BroadenedSet& broadenedSet = *m_broadened;
+  const AutoconvolutionSet& set = *broadenedSet.m_set;
+  m_entries = broadenedSet.m_entries;
+  const std::size_t points = broadenedSet.m_points;
+  const BroadeningRows* rows = broadenedSet.m_rows.get();
+  const double origin = broadenedSet.m_origin;
+  const std::size_t curvePoints = broadenedSet.m_curvePoints;
+  const std::vector<std::size_t>& first = broadenedSet.m_first;
+  const std::vector<std::size_t>& end = broadenedSet.m_end;
+  const double step = broadenedSet.m_step;
 
   const std::size_t count = m_energies.size();
   m_at.assign(count * m_entries, 0.0);
   m_slope.assign(count * m_entries, 0.0);
   m_inside.assign(count, 0);
-  const double keVPerPoint = m_step * 0.001;
+  const double keVPerPoint = step * 0.001;
 
   auto fill = [&](std::size_t firstEnergy, std::size_t endEnergy) {
     for (std::size_t j = firstEnergy; j < endEnergy; ++j) {
@@ -174,7 +202,7 @@ ForwardModel::ForwardModel(const AutoconvolutionSet& set, const ForwardModelSett
       // Point i of the curve lies at beamEnergy + (i*step - origin)*0.001 keV.
       const double position =
           ((m_energies[j] + settings.energyShiftKev - settings.beamEnergyKev) * 1000.0 + origin) /
-          m_step;
+          step;
       const double last = static_cast<double>(curvePoints - 1);
       if (!(position >= 0.0) || !(position <= last)) continue;
       m_inside[j] = 1;
@@ -194,8 +222,8 @@ ForwardModel::ForwardModel(const AutoconvolutionSet& set, const ForwardModelSett
         }
         for (std::size_t n = 0; n < m_entries; ++n) {
           const double* entry = set[n].values.data();
-          at[n] = dot(entry, blend.data(), ranges[n].first, ranges[n].end);
-          slope[n] = dot(entry, difference.data(), ranges[n].first, ranges[n].end);
+          at[n] = dot(entry, blend.data(), first[n], end[n]);
+          slope[n] = dot(entry, difference.data(), first[n], end[n]);
         }
       } else {
         for (std::size_t n = 0; n < m_entries; ++n) {
@@ -256,7 +284,7 @@ std::optional<Ratio> normalisation(const std::vector<double>& area, const std::v
 
 std::vector<double> ForwardModel::values(const std::vector<double>& weights) const {
   std::vector<double> result(m_energies.size(), 0.0);
-  const std::optional<Ratio> ratio = normalisation(m_area, m_norm, weights, nullptr);
+  const std::optional<Ratio> ratio = normalisation(m_broadened->m_area, m_broadened->m_norm, weights, nullptr);
   if (!ratio) return result;
   for (std::size_t j = 0; j < m_energies.size(); ++j) {
     if (!m_inside[j]) continue;
@@ -268,7 +296,7 @@ std::vector<double> ForwardModel::values(const std::vector<double>& weights) con
 std::vector<double> ForwardModel::derivative(const std::vector<double>& weights,
                                              const std::vector<double>& dWeights) const {
   std::vector<double> result(m_energies.size(), 0.0);
-  const std::optional<Ratio> ratio = normalisation(m_area, m_norm, weights, &dWeights);
+  const std::optional<Ratio> ratio = normalisation(m_broadened->m_area, m_broadened->m_norm, weights, &dWeights);
   if (!ratio) return result;
   for (std::size_t j = 0; j < m_energies.size(); ++j) {
     if (!m_inside[j]) continue;
@@ -282,7 +310,7 @@ std::vector<double> ForwardModel::derivative(const std::vector<double>& weights,
 
 std::vector<double> ForwardModel::shiftDerivative(const std::vector<double>& weights) const {
   std::vector<double> result(m_energies.size(), 0.0);
-  const std::optional<Ratio> ratio = normalisation(m_area, m_norm, weights, nullptr);
+  const std::optional<Ratio> ratio = normalisation(m_broadened->m_area, m_broadened->m_norm, weights, nullptr);
   if (!ratio) return result;
   for (std::size_t j = 0; j < m_energies.size(); ++j) {
     if (!m_inside[j]) continue;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "state/depth_profile.h"
@@ -29,6 +30,41 @@ struct ForwardModelSettings {
   double energyShiftKev = 0.0;
 };
 
+class BroadeningRows;
+
+// The set as the broadening sees it, for one line shape (Convolve and its
+// two widths): the entries' nonzero spans, the broadening's rows and the
+// area normalisation's two linear forms. Independent of the energies and the
+// shift, so that one serves every shift and every set of energies; the set
+// must outlive it. Throws FitError for a set or widths that cannot be used.
+class BroadenedSet {
+ public:
+  BroadenedSet(const AutoconvolutionSet& set, bool convolve, double lorentzianWidthEv,
+               double gaussianWidthEv);
+  ~BroadenedSet();
+
+  bool convolve() const { return m_convolve; }
+  double lorentzianWidthEv() const { return m_lorentzianEv; }
+  double gaussianWidthEv() const { return m_gaussianEv; }
+
+ private:
+  friend class ForwardModel;
+  const AutoconvolutionSet* m_set = nullptr;
+  bool m_convolve = true;
+  double m_lorentzianEv = 0.0;
+  double m_gaussianEv = 0.0;
+  std::size_t m_entries = 0;
+  std::size_t m_points = 0;
+  double m_step = 0.0;
+  double m_origin = 0.0;
+  std::size_t m_curvePoints = 0;
+  std::vector<std::size_t> m_first;  // per entry: its first nonzero point
+  std::vector<std::size_t> m_end;    // one past its last
+  std::unique_ptr<const BroadeningRows> m_rows;  // none without Convolve
+  std::vector<double> m_area;
+  std::vector<double> m_norm;
+};
+
 class ForwardModel {
  public:
   // energiesKev: the measured energies (before the shift). The set needs at
@@ -38,6 +74,11 @@ class ForwardModel {
   // must not be used.
   ForwardModel(const AutoconvolutionSet& set, const ForwardModelSettings& settings,
                std::vector<double> energiesKev, const std::atomic<bool>* cancel = nullptr);
+  // The same on a broadened set built for the settings' line shape, so that
+  // only what depends on the shift and the energies is built anew.
+  ForwardModel(std::shared_ptr<const BroadenedSet> broadened, const ForwardModelSettings& settings,
+               std::vector<double> energiesKev, const std::atomic<bool>* cancel = nullptr);
+  const std::shared_ptr<const BroadenedSet>& broadened() const { return m_broadened; }
 
   bool cancelled() const { return m_cancelled; }
 
@@ -62,16 +103,13 @@ class ForwardModel {
 
  private:
   ForwardModelSettings m_settings;
+  std::shared_ptr<const BroadenedSet> m_broadened;
   std::vector<double> m_energies;
   std::size_t m_entries = 0;
-  double m_step = 0.0;
   // Per energy j and entry n: the unnormalised broadened entry at the
   // interpolation point (m_at) and its slope per keV (m_slope); j-major.
   std::vector<double> m_at;
   std::vector<double> m_slope;
-  // The area normalisation: curve = unnormalised * (m_area . K) / (m_norm . K).
-  std::vector<double> m_area;
-  std::vector<double> m_norm;
   std::vector<unsigned char> m_inside;
   bool m_cancelled = false;
 };

@@ -7,6 +7,7 @@
 
 #include "fit/fit_error.h"
 #include "fit/free_form_problem.h"
+#include "fit/layer_measures.h"
 #include "fit/profile_rendering.h"
 
 namespace {
@@ -16,25 +17,6 @@ constexpr double kLowestLogAlpha = -8.0;
 constexpr double kHighestLogAlpha = 4.0;
 constexpr double kGridDecades = 0.5;
 constexpr double kRefineDecades = 0.02;
-
-struct Measures {
-  double amount = 0.0;
-  double centroid = std::numeric_limits<double>::quiet_NaN();
-};
-
-Measures profileMeasures(const DepthProfile& profile, int firstPoint) {
-  double sum = 0.0;
-  double moment = 0.0;
-  for (int i = firstPoint; i < profile.pointCount; ++i) {
-    const double c = profile.values[static_cast<std::size_t>(i)];
-    sum += c;
-    moment += i * profile.step * c;
-  }
-  Measures m;
-  m.amount = sum * profile.step;
-  if (sum > 0.0) m.centroid = moment / sum;
-  return m;
-}
 
 double standardDeviation(const std::vector<double>& values) {
   if (values.size() < 2) return std::numeric_limits<double>::quiet_NaN();
@@ -55,10 +37,15 @@ bool cancelled(const InversionControl& control) {
 InversionResult invertProfile(const SampleModel& model, const FitProblem& problem,
                               const InversionSettings& settings, std::mt19937_64& generator,
                               const InversionControl& control) {
+  return invertProblem(sampleProblemOf(model, problem), settings, generator, control);
+}
+
+InversionResult invertProblem(const SampleProblem& problem, const InversionSettings& settings,
+                              std::mt19937_64& generator, const InversionControl& control) {
   if (settings.alpha && !(*settings.alpha >= 0.0 && std::isfinite(*settings.alpha))) {
     throw FitError("The smoothing weight alpha must be a number >= 0 or auto.");
   }
-  const FreeFormProblem inversion(model, problem, control.cancel);
+  const FreeFormProblem inversion(problem, control.cancel);
   const int points = inversion.pointCount();
   InversionResult result;
   if (inversion.cancelled()) {
@@ -172,32 +159,17 @@ InversionResult invertProfile(const SampleModel& model, const FitProblem& proble
   }
 
   result.points = points;
-  result.background = best.background;
+  result.background = best.background.front();
   result.nodeSpacing = inversion.nodeSpacing();
   result.nodes = inversion.nodeDepths();
   result.profile = inversion.render(best.c);
-  const int firstPoint = firstUncontaminatedPoint(model);
+  const int firstPoint = inversion.firstPoint();
   const std::vector<double> fitted = inversion.exactCurve(result.profile, best.background);
-  double chi2 = 0.0;
-  for (std::size_t j = 0; j < fitted.size(); ++j) {
-    const double r = statisticResidual(model.statistic, inversion.yields()[j], fitted[j],
-                                       inversion.poissonFloor())
-                         .value;
-    chi2 += r * r;
-  }
-  result.chi2 = chi2;
+  result.chi2 = inversion.chi2(fitted);
   result.dof = points - best.trace;
-  result.reducedChi2 =
-      result.dof > 0.0 ? chi2 / result.dof : std::numeric_limits<double>::quiet_NaN();
-  const double equalSigma = std::sqrt(std::max(result.reducedChi2, 0.0));
-  for (std::size_t j = 0; j < fitted.size(); ++j) {
-    const MeasuredYield& y = inversion.yields()[j];
-    const double sigma =
-        statisticSigma(model.statistic, y, fitted[j], inversion.poissonFloor(), equalSigma);
-    const ExperimentalPoint& point = problem.points[inversion.usedPoints()[j]];
-    result.residuals.push_back({point.energy, y.yield, fitted[j], (y.yield - fitted[j]) / sigma});
-  }
-  const Measures measures = profileMeasures(result.profile, firstPoint);
+  result.reducedChi2 = reducedChi2Of(result.chi2, result.dof);
+  result.residuals = inversion.fittedPoints(fitted, std::sqrt(result.reducedChi2));
+  const ProfileMeasures measures = profileMeasures(result.profile, firstPoint);
   result.amount = {"amount", measures.amount, std::nullopt, false};
   result.centroid = {"centroid", measures.centroid, std::nullopt, false};
   if (!(measures.amount > 0.0)) {
@@ -208,19 +180,7 @@ InversionResult invertProfile(const SampleModel& model, const FitProblem& proble
   // that the result does not depend on how the solves are shared out.
   const int replicas = std::max(settings.replicas, 0);
   std::vector<std::vector<MeasuredYield>> data(static_cast<std::size_t>(replicas));
-  for (std::vector<MeasuredYield>& replica : data) {
-    replica = inversion.yields();
-    for (std::size_t j = 0; j < replica.size(); ++j) {
-      const double mean = std::max(best.fitted[j], 0.0);
-      if (model.statistic == FitStatistic::Errors) {
-        replica[j].yield = std::normal_distribution<double>(mean, replica[j].error)(generator);
-      } else {
-        replica[j].yield =
-            mean > 0.0 ? static_cast<double>(std::poisson_distribution<long long>(mean)(generator))
-                       : 0.0;
-      }
-    }
-  }
+  for (std::vector<MeasuredYield>& replica : data) replica = inversion.replica(best.fitted, generator);
   std::vector<DepthProfile> profiles(static_cast<std::size_t>(replicas));
   std::atomic<int> next{0};
   std::atomic<int> done{0};
@@ -247,7 +207,7 @@ InversionResult invertProfile(const SampleModel& model, const FitProblem& proble
     std::vector<double> amounts;
     std::vector<double> centroids;
     for (const DepthProfile& profile : profiles) {
-      const Measures m = profileMeasures(profile, firstPoint);
+      const ProfileMeasures m = profileMeasures(profile, firstPoint);
       amounts.push_back(m.amount);
       if (std::isfinite(m.centroid)) centroids.push_back(m.centroid);
     }

@@ -45,16 +45,11 @@ struct InversionControl {
 // How many replicas or samples a result keeps beside its band.
 inline constexpr int kBandMembers = 40;
 
-struct InversionResult {
-  bool cancelled = false;
+// Its dof is points less the effective number of parameters, the trace of
+// the influence matrix over the nodes and the free backgrounds.
+struct InversionResult : EstimateSummary {
   double alpha = 0.0;
-  double chi2 = 0.0;  // the statistic's value, as a layer fit reports it
-  int points = 0;
-  // points - the effective number of parameters, trace of the influence
-  // matrix over the free nodes and background; reducedChi2 = chi2 / dof.
-  double dof = 0.0;
-  double reducedChi2 = 0.0;
-  double background = 0.0;    // counts
+  double background = 0.0;    // counts, of the first measurement
   double nodeSpacing = 0.0;   // ug/cm2
   std::vector<double> nodes;  // node depths, ug/cm2
   DepthProfile profile;       // on the model's grid
@@ -64,13 +59,13 @@ struct InversionResult {
   // At most kBandMembers replicas, evenly thinned, for bands of what is computed
   // from the profile (the curve); their background is the fitted one.
   std::vector<DepthProfile> bandMembers;
-  std::vector<FitResult::Residual> residuals;
-  std::vector<std::string> warnings;
 };
 
 // Randomness (the replicas' counts) comes from `generator` alone: the same
 // seed gives the same result on any number of cores. Throws FitError when the
 // problem cannot be inverted.
+InversionResult invertProblem(const SampleProblem& problem, const InversionSettings& settings,
+                              std::mt19937_64& generator, const InversionControl& control = {});
 InversionResult invertProfile(const SampleModel& model, const FitProblem& problem,
                               const InversionSettings& settings, std::mt19937_64& generator,
                               const InversionControl& control = {});

@@ -2,12 +2,15 @@
 
 #include <Eigen/Dense>
 #include <atomic>
+#include <memory>
 #include <optional>
+#include <random>
 #include <vector>
 
 #include "fit/fit_statistic.h"
 #include "fit/forward_model.h"
 #include "fit/layer_fit.h"
+#include "fit/measurement_term.h"
 #include "fit/sample_model.h"
 #include "state/depth_profile.h"
 
@@ -30,9 +33,9 @@
 // One solve's outcome.
 struct FreeFormSolution {
   Eigen::VectorXd c;  // node values
-  double background = 0.0;
+  std::vector<double> background;  // counts, per measurement
   std::vector<char> passive;
-  std::vector<double> fitted;    // at the used points
+  std::vector<double> fitted;    // at the used points, measurement after measurement
   double chi2 = 0.0;             // the statistic
   double weightedSquares = 0.0;  // sum w (y - f)^2 with the final weights
   double trace = 0.0;            // of the influence matrix
@@ -42,13 +45,13 @@ struct FreeFormSolution {
 
 class FreeFormProblem {
  public:
-  // Stops early when `cancel` is raised while the forward model is built.
-  FreeFormProblem(const SampleModel& model, const FitProblem& problem,
-                  const std::atomic<bool>* cancel);
-  bool cancelled() const { return m_forward->cancelled(); }
+  // Stops early when `cancel` is raised while a forward model is built.
+  FreeFormProblem(const SampleProblem& problem, const std::atomic<bool>* cancel);
+  bool cancelled() const { return m_cancelled; }
 
   int pointCount() const { return static_cast<int>(m_yields.size()); }
   int nodeCount() const { return static_cast<int>(m_nodeIndex.size()); }
+  // Every measurement's used points, one after the other.
   const std::vector<MeasuredYield>& yields() const { return m_yields; }
   double penaltyScale() const { return m_scale; }
 
@@ -57,36 +60,50 @@ class FreeFormProblem {
                          const FreeFormSolution* start,
                          const std::atomic<bool>* cancel = nullptr) const;
   DepthProfile render(const Eigen::VectorXd& c) const;
-  // The forward model's exact values at the used points for a profile.
-  std::vector<double> exactCurve(const DepthProfile& profile, double background) const;
+  // The forward models' exact values at the used points for a profile.
+  std::vector<double> exactCurve(const DepthProfile& profile,
+                                 const std::vector<double>& background) const;
+  // The statistic of fitted yields against the measured ones.
+  double chi2(const std::vector<double>& fitted) const { return misfit(m_yields, fitted); }
+  // The used points with their fitted yields, as a layer fit reports them.
+  std::vector<FittedPoint> fittedPoints(const std::vector<double>& fitted, double equalSigma) const;
   std::vector<double> nodeDepths() const;
-  double nodeSpacing() const { return m_spacing * m_model.step; }
-  // The used points' places in the problem's list.
-  const std::vector<std::size_t>& usedPoints() const { return m_usedPoints; }
-  double poissonFloor() const { return m_floor; }
+  double nodeSpacing() const { return m_spacing * m_sample.step; }
+  int firstPoint() const { return m_firstPoint; }
   // Generalised cross-validation's score n sum w (y - f)^2 / (n - trace H)^2.
   double crossValidation(const FreeFormSolution& s) const;
+  // Draws a replica of the measured counts around fitted yields.
+  std::vector<MeasuredYield> replica(const std::vector<double>& fitted,
+                                     std::mt19937_64& generator) const;
 
  private:
-  std::vector<double> weightsOf(const Eigen::VectorXd& c) const;
-  std::vector<double> curve(const Eigen::VectorXd& c, double background) const;
+  // One measurement's rows.
+  struct Segment {
+    std::shared_ptr<const MeasurementTerm> term;
+    MeasurementModel model;
+    std::shared_ptr<const ForwardModel> forward;
+    std::size_t first = 0;  // its first row
+    std::size_t count = 0;
+    Eigen::MatrixXd nodeWeights;  // collision weights (rows) of each node's hat (columns)
+    Eigen::Index backgroundColumn = -1;  // -1: its background is fixed
+  };
+
+  std::vector<double> curve(const Eigen::VectorXd& c, const std::vector<double>& background) const;
   Eigen::MatrixXd jacobian(const Eigen::VectorXd& c) const;
   std::vector<double> statisticWeights(const std::vector<MeasuredYield>& yields,
                                        const std::vector<double>& fitted, bool first) const;
   double misfit(const std::vector<MeasuredYield>& yields, const std::vector<double>& fitted) const;
   double roughness(const Eigen::VectorXd& c) const { return (m_d2 * c).squaredNorm(); }
+  std::vector<double> fixedBackgrounds() const;
 
-  SampleModel m_model;
-  std::optional<ForwardModel> m_forward;
-  std::vector<std::size_t> m_used;        // indices into the forward model's energies
-  std::vector<std::size_t> m_usedPoints;  // the same points in the problem's list
+  Sample m_sample;
+  std::vector<Segment> m_segments;
   std::vector<MeasuredYield> m_yields;
-  double m_floor = 0.0;
+  bool m_cancelled = false;
   int m_firstPoint = 0;  // below the contamination layer
   int m_spacing = 1;     // grid steps between nodes
   std::vector<int> m_nodeIndex;
-  Eigen::MatrixXd m_nodeWeights;  // collision weights (rows) of each node's hat (columns)
   Eigen::MatrixXd m_d2;
   double m_scale = 1.0;
-  bool m_freeBackground = false;
+  Eigen::Index m_backgroundColumns = 0;
 };

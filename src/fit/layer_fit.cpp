@@ -7,11 +7,10 @@
 
 #include "fit/fit_covariance.h"
 #include "fit/fit_error.h"
-#include "fit/fit_statistic.h"
-#include "fit/forward_model.h"
 #include "fit/layer_fit_evaluator.h"
 #include "fit/layer_measures.h"
 #include "fit/least_squares.h"
+#include "fit/model_check.h"
 #include "fit/profile_rendering.h"
 
 namespace {
@@ -25,69 +24,19 @@ std::string number(double value, int digits = 0) {
   return std::string(buffer, result.ptr);
 }
 
-// What the model alone must satisfy.
-void checkSampleModel(const SampleModel& model) {
-  if (!(model.step > 0.0) || !std::isfinite(model.step)) {
-    throw FitError("The profile's step must be a positive number of ug/cm2.");
-  }
-  if (!(model.maxDepth >= model.step) || !std::isfinite(model.maxDepth)) {
-    throw FitError("The profile's maximum depth must be at least one step.");
-  }
-  if (!(model.contamination >= 0.0) || !(model.contamination < model.maxDepth)) {
-    throw FitError("The contamination layer must lie between 0 and the maximum depth.");
-  }
-  SampleModel copy = model;
-  for (const NamedParameter& p : namedParameters(copy)) {
-    const FitParameter& q = *p.parameter;
-    if (!std::isfinite(q.value)) throw FitError(p.name + " must be a finite number.");
-    if (!q.free) continue;
-    if (!(q.min < q.max)) {
-      throw FitError("The bounds of " + p.name + " leave it no room: min must be below max.");
-    }
-    if (q.value < q.min || q.value > q.max) {
-      throw FitError("The bounds of " + p.name + " [" + number(q.min) + ", " + number(q.max) +
-                     "] exclude its start value " + number(q.value) + ".");
-    }
-  }
-  for (std::size_t k = 0; k < model.layers.size(); ++k) {
-    const LayerModel& l = model.layers[k];
-    const std::string name = "layer" + std::to_string(k + 1);
-    if (l.from.value < 0.0) throw FitError(name + ".from lies above the surface (below 0).");
-    if (l.from.value > l.to.value) throw FitError(name + ".from lies after " + name + ".to.");
-    if (l.topWidth.value < 0.0 || l.bottomWidth.value < 0.0) {
-      throw FitError("The interface widths of " + name + " must not be negative.");
-    }
-  }
-  if (model.convolve) {
-    if (!(model.lorentzianWidth.value > 0.0) || !(model.gaussianWidth.value > 0.0)) {
-      throw FitError("The Lorentzian and Gaussian widths must be greater than 0 eV.");
-    }
-  } else if (model.lorentzianWidth.free || model.gaussianWidth.free) {
-    throw FitError("A broadening width is free, but the curve is not convolved.");
-  }
-  if (model.energyRange && !(model.energyRange->first <= model.energyRange->second)) {
-    throw FitError("The energy range ends before it begins.");
-  }
-}
-
-int freeCount(const SampleModel& model) {
-  SampleModel copy = model;
-  int count = 0;
-  for (const NamedParameter& p : namedParameters(copy)) count += p.parameter->free ? 1 : 0;
-  return count;
-}
-
-void checkPointCount(std::size_t points, int free, const char* where) {
+void checkPointCount(std::size_t points, std::size_t free, const char* where) {
   if (points == 0) throw FitError(std::string("No measured point lies ") + where + ".");
-  if (static_cast<int>(points) < free) {
+  if (points < free) {
     throw FitError("Only " + std::to_string(points) + " measured points lie " + where +
                    ", fewer than the " + std::to_string(free) + " free parameters.");
   }
 }
 
-void checkErrorsPresent(const SampleModel& model, const std::vector<ExperimentalPoint>& points) {
-  if (model.statistic != FitStatistic::Errors) return;
-  for (const ExperimentalPoint& p : points) {
+void checkErrorsPresent(const Measurement& measurement) {
+  if (measurement.model.statistic != FitStatistic::Errors) return;
+  for (const ExperimentalPoint& p : measurement.points) {
+    const auto& range = measurement.model.energyRange;
+    if (range && (p.energy < range->first || p.energy > range->second)) continue;
     if (!(p.error > 0.0f)) {
       throw FitError(
           "The statistic \"errors\" needs a positive error (a third column) for every "
@@ -99,45 +48,37 @@ void checkErrorsPresent(const SampleModel& model, const std::vector<Experimental
 
 // Everything but the fit itself: chi2, the residuals, the profile, the derived
 // values; errors when an estimate is given.
-FitResult assemble(LayerFitEvaluator& evaluator, const SampleModel& model,
+FitResult assemble(LayerFitEvaluator& evaluator, const JointModel& model,
                    const CovarianceEstimate* estimate) {
   FitResult result;
-  result.model = model;
-  result.profile = renderProfile(model);
-  const std::vector<double> f = evaluator.yieldOf(model);
-  const std::vector<MeasuredYield>& yields = evaluator.yields();
-  for (std::size_t j = 0; j < f.size(); ++j) {
-    const double r =
-        statisticResidual(model.statistic, yields[j], f[j], evaluator.poissonFloor()).value;
-    result.chi2 += r * r;
-  }
-  result.points = static_cast<int>(f.size());
+  result.model = sampleModelOf(model);
+  result.profile = renderProfile(model.sample);
+  const std::vector<std::vector<double>> fitted = evaluator.yieldsOf(model);
+  result.chi2 = evaluator.chi2Of(model, fitted);
+  result.points = static_cast<int>(evaluator.points().size());
   result.freeParameters = static_cast<int>(evaluator.freeIndices().size());
   result.dof = result.points - result.freeParameters;
-  result.reducedChi2 = result.dof > 0 ? result.chi2 / result.dof : 0.0;
+  result.reducedChi2 = reducedChi2Of(result.chi2, result.dof);
   const double equalSigma = std::sqrt(result.reducedChi2);
-  for (std::size_t j = 0; j < f.size(); ++j) {
-    const double sigma =
-        statisticSigma(model.statistic, yields[j], f[j], evaluator.poissonFloor(), equalSigma);
-    const double y = yields[j].yield;
-    result.residuals.push_back(
-        {evaluator.points()[j].energy, y, f[j], sigma > 0.0 ? (y - f[j]) / sigma : 0.0});
+  for (std::size_t t = 0; t < fitted.size(); ++t) {
+    const std::vector<FittedPoint> points =
+        evaluator.terms()[t]->fittedPoints(model.measurements[t].statistic, fitted[t], equalSigma);
+    result.residuals.insert(result.residuals.end(), points.begin(), points.end());
   }
 
-  SampleModel copy = model;
-  const std::vector<NamedParameter> named = namedParameters(copy);
-  const std::vector<int>& free = evaluator.freeIndices();
-  for (std::size_t i = 0; i < named.size(); ++i) {
-    EstimatedValue v{named[i].name, named[i].parameter->value, std::nullopt,
-                     named[i].parameter->free};
-    const auto at = std::find(free.begin(), free.end(), static_cast<int>(i));
+  const ParameterLayout& layout = evaluator.layout();
+  const std::vector<std::size_t>& free = evaluator.freeIndices();
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    const FitParameter& p = layout.at(model, i);
+    EstimatedValue v{layout[i].name, p.value, std::nullopt, p.free};
+    const auto at = std::find(free.begin(), free.end(), i);
     if (estimate != nullptr && at != free.end()) v.error = estimate->errors[at - free.begin()];
     result.parameters.push_back(std::move(v));
   }
 
-  for (std::size_t k = 0; k < model.layers.size(); ++k) {
-    const LayerMeasures measures =
-        layerMeasures(renderLayerWithDerivatives(model, static_cast<int>(k)), model.layers[k]);
+  for (std::size_t k = 0; k < model.sample.layers.size(); ++k) {
+    const LayerMeasures measures = layerMeasures(
+        renderLayerWithDerivatives(model.sample, static_cast<int>(k)), model.sample.layers[k]);
     const std::string prefix = "layer" + std::to_string(k + 1) + ".";
     for (const auto& [name, measure] :
          {std::pair{"amount", &measures.amount}, std::pair{"centroid", &measures.centroid},
@@ -147,8 +88,10 @@ FitResult assemble(LayerFitEvaluator& evaluator, const SampleModel& model,
         // The gradient by the free parameters; only this layer's count.
         std::vector<double> gradient(free.size(), 0.0);
         for (std::size_t q = 0; q < free.size(); ++q) {
-          const int index = free[q] - static_cast<int>(k) * kLayerParameterCount;
-          if (index >= 0 && index < kLayerParameterCount) gradient[q] = measure->gradient[index];
+          const ParameterSlot& slot = layout[free[q]];
+          if (slot.layer == static_cast<int>(k)) {
+            gradient[q] = measure->gradient[static_cast<std::size_t>(slot.kind)];
+          }
         }
         v.error = estimate->propagate(gradient);
       }
@@ -165,20 +108,15 @@ FitResult assemble(LayerFitEvaluator& evaluator, const SampleModel& model,
 
 // A free parameter that ends on a bound (within a hundredth of its error) has
 // a one-sided error at best.
-void warnAtBounds(FitResult& result) {
-  for (const EstimatedValue& v : result.parameters) {
+void warnAtBounds(FitResult& result, const ParameterLayout& layout, const JointModel& model) {
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    const EstimatedValue& v = result.parameters[i];
     if (!v.free || !v.error) continue;
-    SampleModel copy = result.model;
-    for (const NamedParameter& p : namedParameters(copy)) {
-      if (p.name != v.name) continue;
-      const double bound =
-          std::fabs(v.value - p.parameter->min) <= std::fabs(v.value - p.parameter->max)
-              ? p.parameter->min
-              : p.parameter->max;
-      if (std::isfinite(bound) && std::fabs(v.value - bound) < 0.01 * *v.error) {
-        result.warnings.push_back(v.name + " ends on its bound " + number(bound) +
-                                  ": its error holds on one side only.");
-      }
+    const FitParameter& p = layout.at(model, i);
+    const double bound = std::fabs(v.value - p.min) <= std::fabs(v.value - p.max) ? p.min : p.max;
+    if (std::isfinite(bound) && std::fabs(v.value - bound) < 0.01 * *v.error) {
+      result.warnings.push_back(v.name + " ends on its bound " + number(bound) +
+                                ": its error holds on one side only.");
     }
   }
 }
@@ -186,51 +124,122 @@ void warnAtBounds(FitResult& result) {
 // A width below 0 would turn an interface's edge over, and the broadenings
 // need a positive width, so a free width never goes below these floors
 // whatever its own lower bound says.
-double widthFloor(const std::string& name, const FitParameter& p) {
-  const auto endsWith = [&](const char* tail) {
-    const std::string t(tail);
-    return name.size() >= t.size() && name.compare(name.size() - t.size(), t.size(), t) == 0;
-  };
-  if (name == "lorentzian_width" || name == "gaussian_width") {
-    return std::max(p.min, 1e-6 * p.value);
+double lowerLimit(ParameterKind kind, const FitParameter& p) {
+  switch (kind) {
+    case ParameterKind::LorentzianWidth:
+    case ParameterKind::GaussianWidth:
+      return std::max(p.min, 1e-6 * p.value);
+    case ParameterKind::TopWidth:
+    case ParameterKind::BottomWidth:
+      return std::max(p.min, 0.0);
+    default:
+      return p.min;
   }
-  if (endsWith("_width")) return std::max(p.min, 0.0);
-  return p.min;
+}
+
+double sumOfSquares(const std::vector<double>& r) {
+  double sum = 0.0;
+  for (double v : r) sum += v * v;
+  return sum;
+}
+
+// The covariance at the optimum x, with chi2 and the residuals elsewhere for
+// its checks of the parabola.
+CovarianceEstimate covarianceAt(LayerFitEvaluator& evaluator, const LeastSquaresProblem& lsq,
+                                const std::vector<double>& x) {
+  const std::size_t free = lsq.parameters.size();
+  CovarianceInput input;
+  input.names = evaluator.freeNames();
+  input.kinds = evaluator.freeKinds();
+  input.jacobian.assign(lsq.residualCount * free, 0.0);
+  if (free > 0) evaluator.jacobian(x, input.jacobian);
+  input.dof = static_cast<int>(lsq.residualCount) - static_cast<int>(free);
+  std::vector<double> r(lsq.residualCount);
+  evaluator.residuals(x, r);
+  input.chi2 = sumOfSquares(r);
+  input.values = x;
+  for (const BoundedParameter& b : lsq.parameters) {
+    input.min.push_back(b.min);
+    input.max.push_back(b.max);
+  }
+  input.chi2At = [&](const std::vector<double>& at) {
+    evaluator.residuals(at, r);
+    return sumOfSquares(r);
+  };
+  input.residualsAt = [&](const std::vector<double>& at, std::vector<double>& residuals,
+                          std::vector<double>& jacobian) {
+    residuals.resize(lsq.residualCount);
+    jacobian.resize(lsq.residualCount * free);
+    evaluator.residuals(at, residuals);
+    evaluator.jacobian(at, jacobian);
+  };
+  return estimateCovariance(input);
 }
 
 }  // namespace
 
-void checkFitProblem(const SampleModel& model, const FitProblem& problem) {
-  checkSampleModel(model);
-  if (problem.set == nullptr || problem.set->size() < 2) {
-    throw FitError("There are no autoconvolutions to fit with: calculate or load them first.");
+SampleProblem sampleProblemOf(const SampleModel& model, const FitProblem& problem) {
+  Measurement measurement;
+  // Borrowed: the caller keeps the set alive.
+  measurement.set = std::shared_ptr<const AutoconvolutionSet>(std::shared_ptr<void>(), problem.set);
+  measurement.beamEnergyKev = problem.beamEnergyKev;
+  measurement.collisionRate = problem.collisionRate;
+  measurement.points = problem.points;
+  measurement.model = model;
+  return {model, {std::move(measurement)}};
+}
+
+void checkProblem(const SampleProblem& problem) {
+  const JointModel model = problem.model();
+  checkModel(model);
+  std::size_t inRange = 0;
+  for (const Measurement& m : problem.measurements) {
+    if (m.set == nullptr || m.set->size() < 2) {
+      throw FitError("There are no autoconvolutions to fit with: calculate or load them first.");
+    }
+    for (const ExperimentalPoint& p : m.points) {
+      const auto& range = m.model.energyRange;
+      if (!range || (p.energy >= range->first && p.energy <= range->second)) ++inRange;
+    }
   }
-  const std::vector<ExperimentalPoint> points = pointsInRange(model, problem);
-  checkPointCount(points.size(), freeCount(model), "in the energy range");
-  checkErrorsPresent(model, points);
+  checkPointCount(inRange, ParameterLayout(model).freeIndices(model).size(),
+                  "in the energy range");
+  for (const Measurement& m : problem.measurements) checkErrorsPresent(m);
+}
+
+void checkFitProblem(const SampleModel& model, const FitProblem& problem) {
+  checkProblem(sampleProblemOf(model, problem));
+}
+
+FitResult evaluateProblem(const SampleProblem& problem) {
+  checkModel(problem.model());
+  LayerFitEvaluator evaluator(problem);
+  return assemble(evaluator, problem.model(), nullptr);
 }
 
 FitResult evaluateSampleModel(const SampleModel& model, const FitProblem& problem) {
-  checkSampleModel(model);
-  LayerFitEvaluator evaluator(model, problem, nullptr);
-  return assemble(evaluator, model, nullptr);
+  return evaluateProblem(sampleProblemOf(model, problem));
 }
 
 FitResult fitSampleModel(const SampleModel& model, const FitProblem& problem,
                          const FitControl& control) {
-  checkFitProblem(model, problem);
-  try {
-    LayerFitEvaluator evaluator(model, problem, control.cancel);
-    checkPointCount(evaluator.points().size(), freeCount(model), "on the computed curve");
-    const std::vector<int>& free = evaluator.freeIndices();
+  return fitProblem(sampleProblemOf(model, problem), control);
+}
 
+FitResult fitProblem(const SampleProblem& problem, const FitControl& control) {
+  checkProblem(problem);
+  try {
+    LayerFitEvaluator evaluator(problem, control.cancel);
+    const std::vector<std::size_t>& free = evaluator.freeIndices();
+    checkPointCount(evaluator.points().size(), free.size(), "on the computed curve");
+
+    const JointModel start = problem.model();
+    const ParameterLayout& layout = evaluator.layout();
     LeastSquaresProblem lsq;
     lsq.residualCount = evaluator.points().size();
-    SampleModel copy = model;
-    const std::vector<NamedParameter> named = namedParameters(copy);
-    for (int index : free) {
-      const FitParameter& p = *named[index].parameter;
-      lsq.parameters.push_back({p.value, widthFloor(named[index].name, p), p.max});
+    for (std::size_t index : free) {
+      const FitParameter& p = layout.at(start, index);
+      lsq.parameters.push_back({p.value, lowerLimit(layout[index].kind, p), p.max});
     }
     lsq.residuals = [&](const std::vector<double>& x, std::vector<double>& r) {
       evaluator.residuals(x, r);
@@ -244,11 +253,11 @@ FitResult fitSampleModel(const SampleModel& model, const FitProblem& problem,
       LeastSquaresControl lsqControl;
       lsqControl.maxIterations = control.maxIterations;
       lsqControl.cancel = control.cancel;
-      const int dof = static_cast<int>(lsq.residualCount) - static_cast<int>(free.size());
+      const double dof = static_cast<double>(lsq.residualCount) - static_cast<double>(free.size());
       if (control.progress) {
         lsqControl.progress = [&](int iteration, const std::vector<double>& x, double chi2) {
-          const SampleModel current = evaluator.modelAt(x);
-          control.progress({iteration, chi2, dof > 0 ? chi2 / dof : 0.0, &current});
+          const SampleModel current = sampleModelOf(evaluator.modelAt(x));
+          control.progress({iteration, chi2, reducedChi2Of(chi2, dof), &current});
         };
       }
       outcome = minimiseLeastSquares(lsq, lsqControl);
@@ -257,35 +266,8 @@ FitResult fitSampleModel(const SampleModel& model, const FitProblem& problem,
     }
     if (outcome.cancelled) throw FitCancelled{};
 
-    const SampleModel fitted = evaluator.modelAt(outcome.x);
-    CovarianceInput input;
-    input.names = evaluator.freeNames();
-    input.jacobian.assign(lsq.residualCount * free.size(), 0.0);
-    if (!free.empty()) evaluator.jacobian(outcome.x, input.jacobian);
-    input.dof = static_cast<int>(lsq.residualCount) - static_cast<int>(free.size());
-    std::vector<double> r(lsq.residualCount);
-    evaluator.residuals(outcome.x, r);
-    for (double v : r) input.chi2 += v * v;
-    input.values = outcome.x;
-    for (const BoundedParameter& b : lsq.parameters) {
-      input.min.push_back(b.min);
-      input.max.push_back(b.max);
-    }
-    input.chi2At = [&](const std::vector<double>& x) {
-      evaluator.residuals(x, r);
-      double chi2 = 0.0;
-      for (double v : r) chi2 += v * v;
-      return chi2;
-    };
-    input.residualsAt = [&](const std::vector<double>& x, std::vector<double>& residuals,
-                            std::vector<double>& jacobian) {
-      residuals.resize(lsq.residualCount);
-      jacobian.resize(lsq.residualCount * free.size());
-      evaluator.residuals(x, residuals);
-      evaluator.jacobian(x, jacobian);
-    };
-    const CovarianceEstimate estimate = estimateCovariance(input);
-
+    const JointModel fitted = evaluator.modelAt(outcome.x);
+    const CovarianceEstimate estimate = covarianceAt(evaluator, lsq, outcome.x);
     FitResult result = assemble(evaluator, fitted, &estimate);
     result.converged = outcome.converged;
     result.iterations = outcome.iterations;
@@ -293,19 +275,14 @@ FitResult fitSampleModel(const SampleModel& model, const FitProblem& problem,
       result.warnings.push_back("The fit stopped after " + std::to_string(outcome.iterations) +
                                 " iterations without converging.");
     }
-    warnAtBounds(result);
+    warnAtBounds(result, layout, fitted);
     return result;
   } catch (const FitCancelled&) {
     // Nothing more is computed: a stopped fit leaves everything as it was.
     FitResult result;
     result.cancelled = true;
-    result.model = model;
-    result.profile = renderProfile(model);
+    result.model = sampleModelOf(problem.model());
+    result.profile = renderProfile(problem.sample);
     return result;
   }
-}
-
-ForwardModelSettings forwardModelSettings(const SampleModel& model, const FitProblem& problem) {
-  return {problem.beamEnergyKev,       problem.collisionRate,     model.convolve,
-          model.lorentzianWidth.value, model.gaussianWidth.value, model.energyShift.value};
 }

@@ -2,25 +2,36 @@
 
 #include <cmath>
 
-LayerMeasures layerMeasures(const LayerRendering& rendering, const LayerModel& layer) {
-  const DepthProfile& profile = rendering.value;
+ProfileMeasures profileMeasures(const DepthProfile& profile, int first) {
   const double h = profile.step;
   double sum = 0.0;
   double moment = 0.0;
+  for (std::size_t i = static_cast<std::size_t>(std::max(first, 0)); i < profile.values.size();
+       ++i) {
+    sum += profile.values[i];
+    moment += static_cast<double>(i) * h * profile.values[i];
+  }
+  return {sum * h, sum != 0.0 ? moment / sum : NAN};
+}
+
+LayerMeasures layerMeasures(const LayerRendering& rendering, const LayerModel& layer) {
+  const DepthProfile& profile = rendering.value;
+  const double h = profile.step;
+  const ProfileMeasures values = profileMeasures(profile);
+  double sum = 0.0;
   std::array<double, kLayerParameterCount> dSum{};
   std::array<double, kLayerParameterCount> dMoment{};
   for (std::size_t i = 0; i < profile.values.size(); ++i) {
     const double z = static_cast<double>(i) * h;
     sum += profile.values[i];
-    moment += z * profile.values[i];
     for (int p = 0; p < kLayerParameterCount; ++p) {
       dSum[p] += rendering.derivative[p][i];
       dMoment[p] += z * rendering.derivative[p][i];
     }
   }
   LayerMeasures m;
-  m.amount.value = sum * h;
-  m.centroid.value = sum != 0.0 ? moment / sum : NAN;
+  m.amount.value = values.amount;
+  m.centroid.value = values.centroid;
   for (int p = 0; p < kLayerParameterCount; ++p) {
     m.amount.gradient[p] = dSum[p] * h;
     m.centroid.gradient[p] = sum != 0.0 ? (dMoment[p] - m.centroid.value * dSum[p]) / sum : NAN;

@@ -4,6 +4,16 @@
 
 #include "fit/profile_rendering.h"
 #include "fit/sample_model.h"
+#include "state/depth_profile.h"
+
+// What a profile holds from point `first` on: amount = sum_i c_i*step
+// (concentration x ug/cm2) and centroid = sum_i z_i*c_i / sum_i c_i (ug/cm2;
+// NaN for an empty profile), z_i = i*step.
+struct ProfileMeasures {
+  double amount = 0.0;
+  double centroid = 0.0;
+};
+ProfileMeasures profileMeasures(const DepthProfile& profile, int first = 0);
 
 // A quantity derived from one layer, with its gradient by the layer's five
 // parameters (LayerParameter order).
@@ -13,8 +23,7 @@ struct LayerMeasure {
 };
 
 // What a layer holds, from its rendering outside the contamination layer:
-// amount = sum_i c_i*step (concentration x ug/cm2), centroid = sum_i z_i*c_i /
-// sum_i c_i (ug/cm2; NaN for an empty layer), thickness = to - from (ug/cm2).
+// amount and centroid as above, thickness = to - from (ug/cm2).
 struct LayerMeasures {
   LayerMeasure amount;
   LayerMeasure centroid;

@@ -4,12 +4,15 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <charconv>
 #include <optional>
 
 #include "fit/fit_error.h"
 #include "fit/fit_statistic.h"
 #include "fit/forward_model.h"
-#include "fit/layer_fit_evaluator.h"
+#include "fit/measurement_term.h"
+#include "fit/model_check.h"
+#include "fit/parameter_layout.h"
 #include "fit/layer_measures.h"
 #include "fit/profile_rendering.h"
 
@@ -26,9 +29,9 @@ bool evenlyPicked(std::size_t n, std::size_t wanted, std::size_t total) {
 // Above this many numbers (32 MB) the grid points' weights are not kept.
 constexpr std::size_t kMostKeptWeights = std::size_t{1} << 22;
 
-// -chi2/2 of a model whose free parameters take the values x. The forward
-// model is built once for the optimum's shift and widths; a sample that moves
-// either (when they are free) builds its own, which is slow but exact.
+// -chi2/2 of a model whose free parameters take the values x, summed over
+// every measurement's term. A term builds a forward model only for a shift
+// or widths it has not seen (when they are free).
 // The collision weights are linear in the profile, so on grids of moderate
 // size the weights of every grid point are kept and a sample's weights are
 // their sum over its nonzero points: the same weights to about 1e-13 of their
@@ -38,135 +41,105 @@ constexpr std::size_t kMostKeptWeights = std::size_t{1} << 22;
 // evaluated after that says so and gives nothing to use.
 class LayerLikelihood {
  public:
-  LayerLikelihood(const SampleModel& optimum, const FitProblem& problem,
-                  const std::atomic<bool>* cancel)
-      : m_model(optimum), m_problem(problem), m_cancel(cancel) {
-    std::vector<double> energies;
-    std::vector<MeasuredYield> yields;
-    for (const ExperimentalPoint& p : pointsInRange(optimum, problem)) {
-      energies.push_back(p.energy);
-      yields.push_back({p.yield, p.error});
+  LayerLikelihood(const SampleProblem& optimum, const std::atomic<bool>* cancel)
+      : m_model(optimum.model()),
+        m_layout(m_model, optimum.measurementNames()),
+        m_free(m_layout.freeIndices(m_model)),
+        m_cancel(cancel) {
+    try {
+      m_terms = termsOf(optimum, cancel);
+    } catch (const FitCancelled&) {
+      return;
     }
-    const ForwardModel all(*problem.set, forwardModelSettings(optimum, problem), energies, cancel);
-    if (all.cancelled()) return;
-    for (std::size_t j = 0; j < energies.size(); ++j) {
-      if (!all.covers(j)) continue;
-      m_energies.push_back(energies[j]);
-      m_yields.push_back(yields[j]);
-    }
-    m_forward.emplace(*problem.set, forwardModelSettings(optimum, problem), m_energies, cancel);
-    if (m_forward->cancelled()) return;
-    m_floor = poissonYieldFloor(m_yields);
-    keepPointWeights();
-    SampleModel copy = optimum;
-    const std::vector<NamedParameter> named = namedParameters(copy);
-    for (std::size_t i = 0; i < named.size(); ++i) {
-      if (!named[i].parameter->free) continue;
-      m_free.push_back(i);
-      m_names.push_back(named[i].name);
-    }
+    m_pointWeights.resize(m_terms.size());
+    for (std::size_t t = 0; t < m_terms.size() && !cancelled(); ++t) keepPointWeights(t);
   }
 
   const std::vector<std::size_t>& free() const { return m_free; }
-  const std::vector<std::string>& names() const { return m_names; }
+  const ParameterLayout& layout() const { return m_layout; }
   bool cancelled() const { return m_cancel != nullptr && m_cancel->load(); }
 
   // The model at x, or nothing when x lies outside the bounds or makes no
   // sample (a layer turned inside out, a negative width).
-  std::optional<SampleModel> modelAt(const std::vector<double>& x) const {
-    SampleModel model = m_model;
-    const std::vector<NamedParameter> named = namedParameters(model);
-    for (std::size_t k = 0; k < m_free.size(); ++k) {
-      FitParameter& p = *named[m_free[k]].parameter;
-      if (!(x[k] >= p.min && x[k] <= p.max)) return std::nullopt;
-      p.value = x[k];
-    }
-    for (const LayerModel& layer : model.layers) {
-      if (layer.from.value < 0.0 || layer.from.value > layer.to.value ||
-          layer.topWidth.value < 0.0 || layer.bottomWidth.value < 0.0) {
-        return std::nullopt;
-      }
-    }
-    if (model.convolve &&
-        (!(model.lorentzianWidth.value > 0.0) || !(model.gaussianWidth.value > 0.0))) {
-      return std::nullopt;
-    }
+  std::optional<JointModel> modelAt(const std::vector<double>& x) const {
+    JointModel model = m_model;
+    for (std::size_t k = 0; k < m_free.size(); ++k) m_layout.at(model, m_free[k]).value = x[k];
+    if (modelFault(model, m_layout)) return std::nullopt;
     return model;
   }
 
   double operator()(const std::vector<double>& x) const {
-    const std::optional<SampleModel> model = modelAt(x);
+    const std::optional<JointModel> model = modelAt(x);
     if (!model) return -std::numeric_limits<double>::infinity();
-    const ForwardModelSettings settings = forwardModelSettings(*model, m_problem);
-    const ForwardModelSettings& base = m_forward->settings();
-    const bool moved = settings.energyShiftKev != base.energyShiftKev ||
-                       settings.lorentzianWidthEv != base.lorentzianWidthEv ||
-                       settings.gaussianWidthEv != base.gaussianWidthEv;
-    std::optional<ForwardModel> own;
-    if (moved) own.emplace(*m_problem.set, settings, m_energies, m_cancel);
-    if (own && own->cancelled()) return -std::numeric_limits<double>::infinity();
-    const ForwardModel& forward = own ? *own : *m_forward;
-    const DepthProfile profile = renderProfile(*model);
-    const std::vector<double> values = forward.values(weightsOf(profile, forward));
+    const DepthProfile profile = renderProfile(model->sample);
     double chi2 = 0.0;
-    for (std::size_t j = 0; j < values.size(); ++j) {
-      const double f = model->multiplier.value * values[j] + model->background.value;
-      const double r = statisticResidual(model->statistic, m_yields[j], f, m_floor).value;
-      chi2 += r * r;
+    for (std::size_t t = 0; t < m_terms.size(); ++t) {
+      const MeasurementModel& own = model->measurements[t];
+      std::shared_ptr<const ForwardModel> forward;
+      try {
+        forward = m_terms[t]->forward(own);
+      } catch (const FitCancelled&) {
+        return -std::numeric_limits<double>::infinity();
+      }
+      const std::vector<double> values = forward->values(weightsOf(profile, t));
+      chi2 += m_terms[t]->chi2(
+          own.statistic,
+          MeasurementTerm::yieldsOf(own.multiplier.value, own.background.value, values));
     }
     return std::isfinite(chi2) ? -0.5 * chi2 : -std::numeric_limits<double>::infinity();
   }
 
  private:
-  void keepPointWeights() {
-    const DepthProfile grid = renderProfile(m_model);
+  void keepPointWeights(std::size_t t) {
+    const MeasurementTerm& term = *m_terms[t];
+    const DepthProfile grid = renderProfile(m_model.sample);
     const std::size_t points = grid.values.size();
-    m_entries = m_forward->weights(grid).size();
-    if (points * m_entries > kMostKeptWeights) return;
-    m_pointWeights.assign(points * m_entries, 0.0);
+    const std::size_t entries = term.entries();
+    if (points * entries > kMostKeptWeights) return;
+    std::vector<double>& kept = m_pointWeights[t];
+    kept.assign(points * entries, 0.0);
     DepthProfile unit = grid;
     std::fill(unit.values.begin(), unit.values.end(), 0.0);
     for (std::size_t i = 0; i < points; ++i) {
       if (cancelled()) {
-        m_pointWeights.clear();
+        kept.clear();
         return;
       }
       unit.values[i] = 1.0;
-      const std::vector<double> w = m_forward->weights(unit);
-      std::copy(w.begin(), w.end(), m_pointWeights.begin() + i * m_entries);
+      const std::vector<double> w = term.weights(unit);
+      std::copy(w.begin(), w.end(), kept.begin() + i * entries);
       unit.values[i] = 0.0;
     }
   }
 
-  std::vector<double> weightsOf(const DepthProfile& profile, const ForwardModel& forward) const {
-    if (m_pointWeights.empty()) return forward.weights(profile);
-    std::vector<double> weights(m_entries, 0.0);
+  std::vector<double> weightsOf(const DepthProfile& profile, std::size_t t) const {
+    const std::vector<double>& kept = m_pointWeights[t];
+    if (kept.empty()) return m_terms[t]->weights(profile);
+    const std::size_t entries = m_terms[t]->entries();
+    std::vector<double> weights(entries, 0.0);
     for (std::size_t i = 0; i < profile.values.size(); ++i) {
       const double c = profile.values[i];
       if (c == 0.0) continue;
-      const double* w = m_pointWeights.data() + i * m_entries;
-      for (std::size_t n = 0; n < m_entries; ++n) weights[n] += c * w[n];
+      const double* w = kept.data() + i * entries;
+      for (std::size_t n = 0; n < entries; ++n) weights[n] += c * w[n];
     }
     return weights;
   }
 
-  SampleModel m_model;
-  std::size_t m_entries = 0;
-  std::vector<double> m_pointWeights;  // point-major: the weights of a unit at each grid point
-  const FitProblem& m_problem;
-  const std::atomic<bool>* m_cancel;
-  std::vector<double> m_energies;
-  std::vector<MeasuredYield> m_yields;
-  std::optional<ForwardModel> m_forward;
-  double m_floor = 0.0;
+  JointModel m_model;
+  ParameterLayout m_layout;
   std::vector<std::size_t> m_free;
-  std::vector<std::string> m_names;
+  const std::atomic<bool>* m_cancel;
+  std::vector<std::shared_ptr<const MeasurementTerm>> m_terms;
+  // Per term, point-major: the weights of a unit at each grid point.
+  std::vector<std::vector<double>> m_pointWeights;
 };
 
 std::string number(double value) {
   char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.3g", value);
-  return buffer;
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 3);
+  return std::string(buffer, result.ptr);
 }
 
 }  // namespace
@@ -174,9 +147,15 @@ std::string number(double value) {
 LayerPosterior sampleLayerPosterior(const FitResult& fit, const FitProblem& problem,
                                     const PosteriorSettings& settings, std::mt19937_64& generator,
                                     const SamplerControl& control) {
+  return samplePosterior(fit, sampleProblemOf(fit.model, problem), settings, generator, control);
+}
+
+LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& problemAtOptimum,
+                               const PosteriorSettings& settings, std::mt19937_64& generator,
+                               const SamplerControl& control) {
   LayerPosterior cancelled;
   cancelled.cancelled = true;
-  const LayerLikelihood likelihood(fit.model, problem, control.cancel);
+  const LayerLikelihood likelihood(problemAtOptimum, control.cancel);
   if (likelihood.cancelled()) return cancelled;
   const std::size_t dimension = likelihood.free().size();
   if (dimension == 0) throw FitError("The model has no free parameter to sample.");
@@ -220,6 +199,9 @@ LayerPosterior sampleLayerPosterior(const FitResult& fit, const FitProblem& prob
   const LogDensity density = [&likelihood](const std::vector<double>& x) { return likelihood(x); };
   const EnsembleChain chain = sampleEnsemble(density, start, settings.steps, generator, control);
   LayerPosterior posterior;
+  // Sampled around the fit: its match to the data is the fit's.
+  static_cast<EstimateSummary&>(posterior) = fit;
+  posterior.warnings.clear();
   posterior.walkers = walkers;
   posterior.steps = chain.steps;
   posterior.acceptance = chain.acceptance;
@@ -235,9 +217,10 @@ LayerPosterior sampleLayerPosterior(const FitResult& fit, const FitProblem& prob
     for (int s = first; s < chain.steps; ++s) {
       for (int w = 0; w < walkers; ++w) values.push_back(chain.at(s, w)[k]);
     }
-    posterior.intervals.push_back({likelihood.names()[k], percentile(values, 0.16),
-                                   percentile(values, 0.5), percentile(values, 0.84)});
-    posterior.autocorrelation.emplace_back(likelihood.names()[k],
+    const std::string& name = likelihood.layout()[likelihood.free()[k]].name;
+    posterior.intervals.push_back(
+        {name, percentile(values, 0.16), percentile(values, 0.5), percentile(values, 0.84)});
+    posterior.autocorrelation.emplace_back(name,
                                            autocorrelationTime(chain, static_cast<int>(k), first));
   }
   double longest = 0.0;
@@ -280,14 +263,14 @@ LayerPosterior sampleLayerPosterior(const FitResult& fit, const FitProblem& prob
     const int step = first + static_cast<int>(index / walkers);
     const int walker = static_cast<int>(index % walkers);
     const double* at = chain.at(step, walker);
-    const SampleModel model = *likelihood.modelAt(std::vector<double>(at, at + dimension));
-    if (evenlyPicked(n, bandSamples, samples)) profiles.push_back(renderProfile(model));
+    const JointModel model = *likelihood.modelAt(std::vector<double>(at, at + dimension));
+    if (evenlyPicked(n, bandSamples, samples)) profiles.push_back(renderProfile(model.sample));
     if (evenlyPicked(n, kBandMembers, samples)) {
-      posterior.bandMembers.push_back(model);
+      posterior.bandMembers.push_back(sampleModelOf(model));
     }
     for (std::size_t k = 0; k < layers; ++k) {
-      const LayerMeasures m =
-          layerMeasures(renderLayerWithDerivatives(model, static_cast<int>(k)), model.layers[k]);
+      const LayerMeasures m = layerMeasures(
+          renderLayerWithDerivatives(model.sample, static_cast<int>(k)), model.sample.layers[k]);
       derived[3 * k].push_back(m.amount.value);
       if (std::isfinite(m.centroid.value)) derived[3 * k + 1].push_back(m.centroid.value);
       derived[3 * k + 2].push_back(m.thickness.value);

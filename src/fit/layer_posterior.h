@@ -33,15 +33,16 @@ struct PosteriorInterval {
   double high = 0.0;
 };
 
-struct LayerPosterior {
-  bool cancelled = false;
+// Its chi2, points, degrees of freedom and residuals are those of the fit it
+// was sampled around; its warnings its own.
+struct LayerPosterior : EstimateSummary {
   int steps = 0;
   int walkers = 0;
   double acceptance = 0.0;
   // chi2 at the fit's optimum as the sampler's likelihood forms it: the fit's
   // own chi2 to about 1e-12 of its size (the weights are summed differently).
   double optimumChi2 = 0.0;
-  // Every free parameter in namedParameters order, then every layer's amount,
+  // Every free parameter in the layout's order, then every layer's amount,
   // centroid and thickness.
   std::vector<PosteriorInterval> intervals;
   // The integrated autocorrelation time of each free parameter, in steps.
@@ -56,6 +57,10 @@ struct LayerPosterior {
 // `fit` is a finished fit of `problem` (its model holds the optimum, its
 // parameters the errors). Throws FitError when nothing is free or the
 // optimum lies where the posterior is 0.
+// `optimum` is the problem with the fit's values as its start.
+LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& optimum,
+                               const PosteriorSettings& settings, std::mt19937_64& generator,
+                               const SamplerControl& control = {});
 LayerPosterior sampleLayerPosterior(const FitResult& fit, const FitProblem& problem,
                                     const PosteriorSettings& settings, std::mt19937_64& generator,
                                     const SamplerControl& control = {});

@@ -146,14 +146,14 @@ PieceIntegrals cellIntegrals(const Edge (&edges)[2], double z0, double z1) {
 
 }  // namespace
 
-int firstUncontaminatedPoint(const SampleModel& model) {
+int firstUncontaminatedPoint(const Sample& model) {
   // A contamination layer deeper than the grid covers every point, however deep it reaches.
   const double points = std::ceil(model.contamination / model.step);
   if (!(points > 0.0)) return 0;
   return static_cast<int>(std::min(points, double(std::numeric_limits<int>::max())));
 }
 
-LayerRendering renderLayerWithDerivatives(const SampleModel& model, int layer) {
+LayerRendering renderLayerWithDerivatives(const Sample& model, int layer) {
   const LayerModel& l = model.layers.at(static_cast<std::size_t>(layer));
   LayerRendering r;
   r.value = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
@@ -187,11 +187,11 @@ LayerRendering renderLayerWithDerivatives(const SampleModel& model, int layer) {
   return r;
 }
 
-DepthProfile renderLayer(const SampleModel& model, int layer) {
+DepthProfile renderLayer(const Sample& model, int layer) {
   return renderLayerWithDerivatives(model, layer).value;
 }
 
-DepthProfile renderProfile(const SampleModel& model) {
+DepthProfile renderProfile(const Sample& model) {
   DepthProfile profile = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
   profile.contaminationDepth = model.contamination;
   for (std::size_t k = 0; k < model.layers.size(); ++k) {
@@ -201,7 +201,7 @@ DepthProfile renderProfile(const SampleModel& model) {
   return profile;
 }
 
-DepthProfile renderProfileDerivative(const SampleModel& model, int index) {
+DepthProfile renderProfileDerivative(const Sample& model, int index) {
   const int layer = index / kLayerParameterCount;
   if (index < 0 || layer >= static_cast<int>(model.layers.size())) {
     DepthProfile zero = DepthProfile::forMaximumDepth(model.maxDepth, model.step);

@@ -13,16 +13,16 @@
 // exact where one interface crosses a cell and within 1e-12 of the
 // concentration where both do (Gauss-Legendre on pieces a fraction of the
 // narrower width long); a width of 0 is a sharp edge.
-DepthProfile renderProfile(const SampleModel& model);
+DepthProfile renderProfile(const Sample& model);
 
 // The derivative of renderProfile with respect to parameter `index` of
-// namedParameters order (layer parameters only; others give an all-zero profile).
-DepthProfile renderProfileDerivative(const SampleModel& model, int index);
+// the layout's order (layer parameters only; others give an all-zero profile).
+DepthProfile renderProfileDerivative(const Sample& model, int index);
 
 // One layer alone, rendered and with the contamination points zeroed.
-DepthProfile renderLayer(const SampleModel& model, int layer);
+DepthProfile renderLayer(const Sample& model, int layer);
 
-// A layer's parameters in namedParameters order within the layer.
+// A layer's parameters in their order within the layer (as ParameterKind).
 enum LayerParameter { kFrom, kTo, kConcentration, kTopWidth, kBottomWidth, kLayerParameterCount };
 
 // One layer rendered with its derivatives with respect to its five parameters
@@ -34,7 +34,7 @@ struct LayerRendering {
   DepthProfile value;
   std::array<std::vector<double>, kLayerParameterCount> derivative;
 };
-LayerRendering renderLayerWithDerivatives(const SampleModel& model, int layer);
+LayerRendering renderLayerWithDerivatives(const Sample& model, int layer);
 
 // Index of the first point outside the contamination layer, ceil(contamination/step).
-int firstUncontaminatedPoint(const SampleModel& model);
+int firstUncontaminatedPoint(const Sample& model);

@@ -1,41 +1,85 @@
 #include "fit/sample_model.h"
 
+#include "fit/parameter_layout.h"
+
+JointModel jointModelOf(const SampleModel& model) {
+  return {model, {model}};
+}
+
+SampleModel sampleModelOf(const JointModel& model) {
+  SampleModel single;
+  static_cast<Sample&>(single) = model.sample;
+  if (!model.measurements.empty()) static_cast<MeasurementModel&>(single) = model.measurements[0];
+  return single;
+}
+
 namespace {
 
-constexpr const char* kLayerParameterNames[] = {"from", "to", "concentration", "top_width",
-                                                "bottom_width"};
-constexpr const char* kGlobalParameterNames[] = {"multiplier", "background", "energy_shift",
-                                                 "lorentzian_width", "gaussian_width"};
+template <typename Layer>
+auto& ofLayer(Layer& layer, ParameterKind kind) {
+  switch (kind) {
+    case ParameterKind::From:
+      return layer.from;
+    case ParameterKind::To:
+      return layer.to;
+    case ParameterKind::Concentration:
+      return layer.concentration;
+    case ParameterKind::TopWidth:
+      return layer.topWidth;
+    default:
+      return layer.bottomWidth;
+  }
+}
+
+template <typename Measurement>
+auto& ofMeasurement(Measurement& measurement, ParameterKind kind) {
+  switch (kind) {
+    case ParameterKind::Multiplier:
+      return measurement.multiplier;
+    case ParameterKind::Background:
+      return measurement.background;
+    case ParameterKind::EnergyShift:
+      return measurement.energyShift;
+    case ParameterKind::LorentzianWidth:
+      return measurement.lorentzianWidth;
+    default:
+      return measurement.gaussianWidth;
+  }
+}
 
 }  // namespace
 
+FitParameter& layerParameter(LayerModel& layer, ParameterKind kind) {
+  return ofLayer(layer, kind);
+}
+const FitParameter& layerParameter(const LayerModel& layer, ParameterKind kind) {
+  return ofLayer(layer, kind);
+}
+FitParameter& measurementParameter(MeasurementModel& measurement, ParameterKind kind) {
+  return ofMeasurement(measurement, kind);
+}
+const FitParameter& measurementParameter(const MeasurementModel& measurement, ParameterKind kind) {
+  return ofMeasurement(measurement, kind);
+}
+
 std::vector<NamedParameter> namedParameters(SampleModel& model) {
-  std::vector<std::string> names = parameterNames(model);
-  std::vector<FitParameter*> parameters;
-  for (LayerModel& layer : model.layers) {
-    for (FitParameter* p :
-         {&layer.from, &layer.to, &layer.concentration, &layer.topWidth, &layer.bottomWidth}) {
-      parameters.push_back(p);
-    }
-  }
-  for (FitParameter* p : {&model.multiplier, &model.background, &model.energyShift,
-                          &model.lorentzianWidth, &model.gaussianWidth}) {
-    parameters.push_back(p);
-  }
   std::vector<NamedParameter> named;
-  named.reserve(parameters.size());
-  for (std::size_t i = 0; i < parameters.size(); ++i) {
-    named.push_back({std::move(names[i]), parameters[i]});
+  const ParameterLayout layout(jointModelOf(model));
+  for (const ParameterSlot& slot : layout.slots()) {
+    FitParameter& p =
+        isLayerParameter(slot.kind)
+            ? layerParameter(model.layers[static_cast<std::size_t>(slot.layer)], slot.kind)
+            : measurementParameter(model, slot.kind);
+    named.push_back({slot.name, &p});
   }
   return named;
 }
 
 std::vector<std::string> parameterNames(const SampleModel& model) {
   std::vector<std::string> names;
-  for (std::size_t k = 0; k < model.layers.size(); ++k) {
-    const std::string prefix = "layer" + std::to_string(k + 1) + ".";
-    for (const char* name : kLayerParameterNames) names.push_back(prefix + name);
+  const ParameterLayout layout(jointModelOf(model));
+  for (const ParameterSlot& slot : layout.slots()) {
+    names.push_back(slot.name);
   }
-  for (const char* name : kGlobalParameterNames) names.push_back(name);
   return names;
 }

@@ -6,7 +6,9 @@
 #include <utility>
 #include <vector>
 
-// One number of a sample model: fixed, or free within [min, max].
+#include "fit/parameter_kind.h"
+
+// One number of a model: fixed, or free within [min, max].
 struct FitParameter {
   double value = 0.0;
   bool free = false;
@@ -28,13 +30,22 @@ struct LayerModel {
 
 enum class FitStatistic { Poisson, Neyman, Errors, Equal };
 
-// A depth profile described by layers, with the display and broadening
-// constants that turn its excitation curve into counts.
-struct SampleModel {
+// The sample alone: the depth grid its profile is rendered on, the
+// contamination layer and the layers.
+struct Sample {
   double maxDepth = 10.0;      // ug/cm2
   double step = 0.005;         // ug/cm2
   double contamination = 0.0;  // ug/cm2
   std::vector<LayerModel> layers;
+  bool operator==(const Sample&) const = default;
+};
+
+// What belongs to one measurement of a sample: the constants that turn its
+// excitation curve into counts, the resonance's line shape (for now the
+// Lorentzian of lorentzianWidth and then the beam's Gaussian, both only when
+// convolve is on), the measured energies taken into a fit and the statistic
+// they are weighed with.
+struct MeasurementModel {
   FitParameter multiplier{1.0};
   FitParameter background{0.0};   // counts
   FitParameter energyShift{0.0};  // keV, added to the measured energies
@@ -43,13 +54,34 @@ struct SampleModel {
   FitParameter gaussianWidth{100.0};    // eV
   std::optional<std::pair<double, double>> energyRange;  // keV, measured energies
   FitStatistic statistic = FitStatistic::Poisson;
+  bool operator==(const MeasurementModel&) const = default;
+};
+
+// A sample seen by one measurement: what a model file holds and the Fit
+// window's table shows.
+struct SampleModel : Sample, MeasurementModel {
   bool operator==(const SampleModel&) const = default;
 };
 
-// The model's parameters in one fixed order: for each layer from, to,
-// concentration, top_width, bottom_width; then multiplier, background,
-// energy_shift, lorentzian_width, gaussian_width. Names as results give them
-// ("layer1.from", ..., "gaussian_width").
+// A sample with the own numbers of each of its measurements: the values every
+// estimator moves.
+struct JointModel {
+  Sample sample;
+  std::vector<MeasurementModel> measurements;
+  bool operator==(const JointModel&) const = default;
+};
+JointModel jointModelOf(const SampleModel& model);
+// The sample with its first measurement's numbers.
+SampleModel sampleModelOf(const JointModel& model);
+
+// A layer's or a measurement's number of the given kind.
+FitParameter& layerParameter(LayerModel& layer, ParameterKind kind);
+const FitParameter& layerParameter(const LayerModel& layer, ParameterKind kind);
+FitParameter& measurementParameter(MeasurementModel& measurement, ParameterKind kind);
+const FitParameter& measurementParameter(const MeasurementModel& measurement, ParameterKind kind);
+
+// The parameters of a one-measurement model in the layout's order, with
+// their names ("layer1.from", ..., "gaussian_width").
 struct NamedParameter {
   std::string name;
   FitParameter* parameter = nullptr;

@@ -260,10 +260,8 @@ void FitWindow::showResults() {
   const FitTexts& texts = context.texts.fit;
   EditResults->setPlainText(QString::fromStdString(texts.results));
   QString warnings;
-  if (texts.lastResult) {
-    for (const std::string& warning : texts.lastResult->warnings) {
-      warnings += QString::fromStdString(warning) + QLatin1Char('\n');
-    }
+  for (const std::string& warning : shownWarnings(texts)) {
+    warnings += QString::fromStdString(warning) + QLatin1Char('\n');
   }
   LabelWarnings->setText(warnings.trimmed());
   LabelWarnings->setVisible(!warnings.isEmpty());
@@ -310,7 +308,12 @@ void FitWindow::statisticChosen(int index) {
 
 void FitWindow::removeLayerClick() {
   const int row = TableParameters->currentRow();
-  run([row](CommandContext& context) { removeFitLayer(context, row < 0 ? -1 : row / 5); });
+  const std::vector<FitParameterTexts>& rows = m_host.context().texts.fit.parameters;
+  // A constant's row, or none, removes the last layer.
+  const int layer = row >= 0 && static_cast<std::size_t>(row) < rows.size()
+                        ? rows[static_cast<std::size_t>(row)].layer
+                        : -1;
+  run([layer](CommandContext& context) { removeFitLayer(context, layer); });
 }
 
 void FitWindow::copyResultsClick() {

@@ -439,9 +439,9 @@ INSTANTIATE_TEST_SUITE_P(
                 [](SampleModel& m, FitProblem&) {
                   m.layers[0].from = {-0.1, true, -1, 1};
                 }},
-        Refusal{"layer1.from lies after layer1.to.",
+        Refusal{"layer1.from (0.7) lies after layer1.to (0.66).",
                 [](SampleModel& m, FitProblem&) { m.layers[0].from.value = 0.7; }},
-        Refusal{"The bounds of layer1.to [0, 0.5] exclude its start value 0.66.",
+        Refusal{"layer1.to: the value 0.66 lies outside its bounds [0, 0.5].",
                 [](SampleModel& m, FitProblem&) { m.layers[0].to.max = 0.5; }},
         Refusal{"No measured point lies in the energy range.",
                 [](SampleModel& m, FitProblem&) {
@@ -452,7 +452,7 @@ INSTANTIATE_TEST_SUITE_P(
                 [](SampleModel&, FitProblem& p) { p.points.resize(3); }},
         Refusal{"There are no autoconvolutions to fit with: calculate or load them first.",
                 [](SampleModel&, FitProblem& p) { p.set = nullptr; }},
-        Refusal{"The Lorentzian and Gaussian widths must be greater than 0 eV.",
+        Refusal{"\"gaussian_width\" must be greater than 0 eV.",
                 [](SampleModel& m, FitProblem&) { m.gaussianWidth = {0.0}; }},
         Refusal{"The statistic \"errors\" needs a positive error (a third column) for every "
                 "measured point; the point at 150.9 keV has none.",

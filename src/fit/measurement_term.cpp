@@ -1,0 +1,152 @@
+#include "fit/measurement_term.h"
+
+#include <cmath>
+
+#include "fit/fit_error.h"
+#include "model/collision_weights.h"
+
+namespace {
+
+// Forward models kept per term: the fit's own, the two a free width's
+// differences need, and a few more for the posterior's and the checks' moves.
+constexpr std::size_t kKeptModels = 6;
+constexpr std::size_t kKeptBroadenings = 4;
+
+bool sameLineShape(const BroadenedSet& b, const ForwardModelSettings& s) {
+  return b.convolve() == s.convolve && b.lorentzianWidthEv() == s.lorentzianWidthEv &&
+         b.gaussianWidthEv() == s.gaussianWidthEv;
+}
+
+bool sameSettings(const ForwardModelSettings& a, const ForwardModelSettings& b) {
+  return a.convolve == b.convolve && a.lorentzianWidthEv == b.lorentzianWidthEv &&
+         a.gaussianWidthEv == b.gaussianWidthEv && a.energyShiftKev == b.energyShiftKev;
+}
+
+template <typename T>
+void keepRecent(std::vector<T>& kept, T item, std::size_t most) {
+  if (kept.size() >= most) kept.erase(kept.begin());
+  kept.push_back(std::move(item));
+}
+
+}  // namespace
+
+MeasurementTerm::MeasurementTerm(const Measurement& measurement, const std::atomic<bool>* cancel)
+    : m_measurement(measurement), m_cancel(cancel) {
+  if (measurement.set == nullptr || measurement.set->size() < 2) {
+    throw FitError("There are no autoconvolutions to fit with: calculate or load them first.");
+  }
+  if (!(measurement.collisionRate > 0.0) || !std::isfinite(measurement.collisionRate)) {
+    throw FitError("The collision rate must be a positive number.");
+  }
+  const MeasurementModel& model = measurement.model;
+  std::vector<double> inRange;
+  std::vector<std::size_t> indices;
+  for (std::size_t k = 0; k < measurement.points.size(); ++k) {
+    const double e = measurement.points[k].energy;
+    if (model.energyRange && (e < model.energyRange->first || e > model.energyRange->second)) {
+      continue;
+    }
+    inRange.push_back(e);
+    indices.push_back(k);
+  }
+  m_inRange = inRange.size();
+  // Points outside the curve at the start are left out for good.
+  const std::shared_ptr<const ForwardModel> all = build(settingsOf(model), inRange);
+  for (std::size_t j = 0; j < inRange.size(); ++j) {
+    if (!all->covers(j)) continue;
+    const ExperimentalPoint& point = measurement.points[indices[j]];
+    m_points.push_back(point);
+    m_indices.push_back(indices[j]);
+    m_yields.push_back({point.yield, point.error});
+    m_energies.push_back(inRange[j]);
+  }
+  m_floor = poissonYieldFloor(m_yields);
+  keepRecent(m_broadened, all->broadened(), kKeptBroadenings);
+  // The model built for the range serves when every point in it is taken.
+  if (m_energies.size() == inRange.size()) keepRecent(m_models, all, kKeptModels);
+}
+
+ForwardModelSettings MeasurementTerm::settingsOf(const MeasurementModel& model) const {
+  return {m_measurement.beamEnergyKev,   m_measurement.collisionRate,
+          model.convolve,                model.lorentzianWidth.value,
+          model.gaussianWidth.value,     model.energyShift.value};
+}
+
+std::shared_ptr<const ForwardModel> MeasurementTerm::build(const ForwardModelSettings& settings,
+                                                           const std::vector<double>& energies) const {
+  std::shared_ptr<const BroadenedSet> broadened;
+  {
+    const std::lock_guard lock(m_mutex);
+    for (const auto& b : m_broadened) {
+      if (sameLineShape(*b, settings)) broadened = b;
+    }
+  }
+  const bool known = broadened != nullptr;
+  if (!known) {
+    broadened = std::make_shared<const BroadenedSet>(*m_measurement.set, settings.convolve,
+                                                     settings.lorentzianWidthEv,
+                                                     settings.gaussianWidthEv);
+  }
+  auto model = std::make_shared<const ForwardModel>(broadened, settings, energies, m_cancel);
+  if (model->cancelled()) throw FitCancelled{};
+  if (!known) {
+    const std::lock_guard lock(m_mutex);
+    keepRecent(m_broadened, std::move(broadened), kKeptBroadenings);
+  }
+  return model;
+}
+
+std::shared_ptr<const ForwardModel> MeasurementTerm::forward(const MeasurementModel& model) const {
+  const ForwardModelSettings settings = settingsOf(model);
+  {
+    const std::lock_guard lock(m_mutex);
+    for (const auto& m : m_models) {
+      if (sameSettings(m->settings(), settings)) return m;
+    }
+  }
+  std::shared_ptr<const ForwardModel> built = build(settings, m_energies);
+  const std::lock_guard lock(m_mutex);
+  keepRecent(m_models, built, kKeptModels);
+  return built;
+}
+
+std::vector<double> MeasurementTerm::weights(const DepthProfile& profile) const {
+  return collisionWeights(profile, static_cast<int>(entries()), m_measurement.collisionRate);
+}
+
+std::vector<double> MeasurementTerm::yieldsOf(double multiplier, double background,
+                                              const std::vector<double>& values) {
+  std::vector<double> f(values.size());
+  for (std::size_t j = 0; j < f.size(); ++j) f[j] = multiplier * values[j] + background;
+  return f;
+}
+
+StatisticResidual MeasurementTerm::residual(FitStatistic statistic, std::size_t j,
+                                            double fitted) const {
+  return statisticResidual(statistic, m_yields[j], fitted, m_floor);
+}
+
+double MeasurementTerm::chi2(FitStatistic statistic, const std::vector<double>& fitted) const {
+  return statisticChi2(statistic, m_yields, fitted, m_floor);
+}
+
+std::vector<FittedPoint> MeasurementTerm::fittedPoints(FitStatistic statistic,
+                                                       const std::vector<double>& fitted,
+                                                       double equalSigma) const {
+  std::vector<FittedPoint> points;
+  for (std::size_t j = 0; j < fitted.size(); ++j) {
+    const double sigma = statisticSigma(statistic, m_yields[j], fitted[j], m_floor, equalSigma);
+    const double y = m_yields[j].yield;
+    points.push_back({m_points[j].energy, y, fitted[j], sigma > 0.0 ? (y - fitted[j]) / sigma : 0.0});
+  }
+  return points;
+}
+
+std::vector<std::shared_ptr<const MeasurementTerm>> termsOf(const SampleProblem& problem,
+                                                             const std::atomic<bool>* cancel) {
+  std::vector<std::shared_ptr<const MeasurementTerm>> terms;
+  for (const Measurement& m : problem.measurements) {
+    terms.push_back(std::make_shared<const MeasurementTerm>(m, cancel));
+  }
+  return terms;
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "fit/fit_result.h"
+#include "fit/fit_statistic.h"
+#include "fit/forward_model.h"
+#include "fit/measurement.h"
+#include "state/depth_profile.h"
+
+// Building a forward model was cancelled through the term's flag.
+struct FitCancelled {};
+
+// One measurement as every estimator on a problem sees it, built once: the
+// points it takes (those in the energy range that the curve covers at the
+// start's energy shift; they stay the same whatever the shift does later, a
+// point moved off the curve seeing 0), their yields and Poisson floor, and
+// the forward models of the shifts and widths asked for so far. A model is
+// built only for a shift or widths not seen before, and then only what
+// depends on them: a new shift reuses its widths' broadened set. Safe to use
+// from several threads at once.
+class MeasurementTerm {
+ public:
+  // Throws FitError when the measurement has no set or no collision rate,
+  // FitCancelled when `cancel` stops a forward model's building (here or later).
+  MeasurementTerm(const Measurement& measurement, const std::atomic<bool>* cancel = nullptr);
+
+  const Measurement& measurement() const { return m_measurement; }
+  // The points taken, in the measurement's order, and their places in its list.
+  const std::vector<ExperimentalPoint>& points() const { return m_points; }
+  const std::vector<std::size_t>& pointIndices() const { return m_indices; }
+  // The measured points in the energy range, taken or not.
+  std::size_t pointsInRange() const { return m_inRange; }
+  const std::vector<MeasuredYield>& yields() const { return m_yields; }
+  double poissonFloor() const { return m_floor; }
+
+  // The collision weights K0..Kc of a profile (linear in it).
+  std::vector<double> weights(const DepthProfile& profile) const;
+  std::size_t entries() const { return m_measurement.set->size(); }
+
+  // The forward model at the taken points for a model's shift and widths.
+  std::shared_ptr<const ForwardModel> forward(const MeasurementModel& model) const;
+
+  // multiplier * value + background at every taken point.
+  static std::vector<double> yieldsOf(double multiplier, double background,
+                                      const std::vector<double>& values);
+  // The statistic's residual and its slope at each taken point.
+  StatisticResidual residual(FitStatistic statistic, std::size_t j, double fitted) const;
+  // The statistic summed over the taken points.
+  double chi2(FitStatistic statistic, const std::vector<double>& fitted) const;
+  // The taken points with their fitted yields and (y - f)/sigma; `equalSigma`
+  // is the spread an "equal" fit shows.
+  std::vector<FittedPoint> fittedPoints(FitStatistic statistic, const std::vector<double>& fitted,
+                                        double equalSigma) const;
+
+ private:
+  ForwardModelSettings settingsOf(const MeasurementModel& model) const;
+  std::shared_ptr<const ForwardModel> build(const ForwardModelSettings& settings,
+                                            const std::vector<double>& energies) const;
+
+  Measurement m_measurement;
+  const std::atomic<bool>* m_cancel;
+  std::vector<ExperimentalPoint> m_points;
+  std::vector<std::size_t> m_indices;
+  std::size_t m_inRange = 0;
+  std::vector<double> m_energies;
+  std::vector<MeasuredYield> m_yields;
+  double m_floor = 0.0;
+  mutable std::mutex m_mutex;
+  mutable std::vector<std::shared_ptr<const ForwardModel>> m_models;  // most recent last
+  mutable std::vector<std::shared_ptr<const BroadenedSet>> m_broadened;
+};
+
+// The terms of every measurement of a problem, in its order.
+std::vector<std::shared_ptr<const MeasurementTerm>> termsOf(const SampleProblem& problem,
+                                                             const std::atomic<bool>* cancel);

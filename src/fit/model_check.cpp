@@ -1,0 +1,126 @@
+#include "fit/model_check.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "fit/fit_error.h"
+#include "fit/parameter_layout.h"
+
+namespace {
+
+// The most grid steps a profile may hold: beyond it a profile alone would
+// take most of a machine's memory.
+constexpr double kMostSteps = 1e7;
+
+// The shortest text that reads back to the same double.
+std::string number(double value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+}  // namespace
+
+std::optional<std::string> sampleGridFault(const Sample& sample) {
+  if (!(sample.step > 0.0) || !std::isfinite(sample.step)) {
+    return "\"step\" must be greater than 0 ug/cm2.";
+  }
+  if (!(sample.maxDepth > 0.0) || !std::isfinite(sample.maxDepth)) {
+    return "\"max_depth\" must be greater than 0 ug/cm2.";
+  }
+  if (sample.maxDepth < sample.step) return "\"max_depth\" must be at least one \"step\".";
+  if (sample.maxDepth / sample.step > kMostSteps) {
+    return "\"max_depth\" must hold at most 10 000 000 steps.";
+  }
+  if (!(sample.contamination >= 0.0)) return "\"contamination\" must not be negative.";
+  if (!(sample.contamination < sample.maxDepth)) {
+    return "\"contamination\" must lie above \"max_depth\".";
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+std::optional<std::string> parameterFault(const FitParameter& p, const std::string& name) {
+  if (!std::isfinite(p.value)) return name + " must be a finite number.";
+  if (p.min > p.max) return name + ": min " + number(p.min) + " is above max " + number(p.max) + ".";
+  if (!p.free) return std::nullopt;
+  if (!(p.min < p.max)) return name + " is free but its bounds leave it no room: min equals max.";
+  if (!(p.value >= p.min && p.value <= p.max)) {
+    return name + ": the value " + number(p.value) + " lies outside its bounds [" + number(p.min) +
+           ", " + number(p.max) + "].";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> layerFault(const LayerModel& layer, std::size_t index) {
+  const auto fault = [&] { return "layer" + std::to_string(index + 1); };
+  if (layer.from.value >= 0.0 && layer.from.value <= layer.to.value &&
+      layer.topWidth.value >= 0.0 && layer.bottomWidth.value >= 0.0) {
+    return std::nullopt;
+  }
+  const std::string name = fault();
+  if (layer.from.value < 0.0) return name + ".from lies above the surface (below 0).";
+  if (layer.from.value > layer.to.value) {
+    return name + ".from (" + number(layer.from.value) + ") lies after " + name + ".to (" +
+           number(layer.to.value) + ").";
+  }
+  if (layer.topWidth.value < 0.0) return name + ".top_width must not be negative.";
+  if (layer.bottomWidth.value < 0.0) return name + ".bottom_width must not be negative.";
+  return std::nullopt;
+}
+
+std::optional<std::string> measurementFault(const MeasurementModel& m,
+                                            const ParameterLayout& layout, std::size_t index) {
+  // A measurement's own keys carry the prefix its parameters' names carry.
+  const auto prefixed = [&](const char* key) {
+    for (const ParameterSlot& slot : layout.slots()) {
+      if (slot.measurement == static_cast<int>(index) && slot.kind == ParameterKind::Multiplier) {
+        return slot.name.substr(0, slot.name.size() - std::string("multiplier").size()) + key;
+      }
+    }
+    return std::string(key);
+  };
+  for (const auto& [key, width] : {std::pair{"lorentzian_width", &m.lorentzianWidth},
+                                   std::pair{"gaussian_width", &m.gaussianWidth}}) {
+    if (!(width->value > 0.0)) return "\"" + prefixed(key) + "\" must be greater than 0 eV.";
+  }
+  if (!m.convolve && (m.lorentzianWidth.free || m.gaussianWidth.free)) {
+    return "a broadening width is free, but \"convolve\" is false.";
+  }
+  if (m.energyRange && !(m.energyRange->first < m.energyRange->second)) {
+    return "\"" + prefixed("energy_range") +
+           "\" must be two increasing energies [low, high] in keV.";
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> modelFault(const JointModel& model) {
+  return modelFault(model, ParameterLayout(model));
+}
+
+std::optional<std::string> modelFault(const JointModel& model, const ParameterLayout& layout) {
+  if (auto fault = sampleGridFault(model.sample)) return fault;
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    if (auto fault = parameterFault(layout.at(model, i), layout[i].name)) return fault;
+  }
+  for (std::size_t k = 0; k < model.sample.layers.size(); ++k) {
+    if (auto fault = layerFault(model.sample.layers[k], k)) {
+      return fault;
+    }
+  }
+  for (std::size_t m = 0; m < model.measurements.size(); ++m) {
+    if (auto fault = measurementFault(model.measurements[m], layout, m)) return fault;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> modelFault(const SampleModel& model) {
+  return modelFault(jointModelOf(model));
+}
+
+void checkModel(const JointModel& model) {
+  if (const std::optional<std::string> fault = modelFault(model)) throw FitError(*fault);
+}

@@ -1,0 +1,51 @@
+#include "fit/parameter_layout.h"
+
+namespace {
+
+constexpr const char* kLayerNames[] = {"from", "to", "concentration", "top_width",
+                                       "bottom_width"};
+constexpr const char* kMeasurementNames[] = {"multiplier", "background", "energy_shift",
+                                             "lorentzian_width", "gaussian_width"};
+
+}  // namespace
+
+ParameterLayout::ParameterLayout(const JointModel& model,
+                                 const std::vector<std::string>& measurementNames) {
+  for (std::size_t k = 0; k < model.sample.layers.size(); ++k) {
+    const std::string prefix = "layer" + std::to_string(k + 1) + ".";
+    for (int q = 0; q < kLayerParameterKinds; ++q) {
+      m_slots.push_back({static_cast<ParameterKind>(q), static_cast<int>(k), -1,
+                         prefix + kLayerNames[q]});
+    }
+  }
+  const std::size_t measurements = model.measurements.size();
+  for (std::size_t m = 0; m < measurements; ++m) {
+    const std::string own = m < measurementNames.size() ? measurementNames[m] : std::string();
+    const std::string prefix = measurements > 1 && !own.empty() ? own + "." : std::string();
+    for (int q = 0; q < kMeasurementParameterKinds; ++q) {
+      m_slots.push_back({static_cast<ParameterKind>(kLayerParameterKinds + q), -1,
+                         static_cast<int>(m), prefix + kMeasurementNames[q]});
+    }
+  }
+}
+
+FitParameter& ParameterLayout::at(JointModel& model, std::size_t i) const {
+  const ParameterSlot& slot = m_slots[i];
+  if (isLayerParameter(slot.kind)) {
+    return layerParameter(model.sample.layers[static_cast<std::size_t>(slot.layer)], slot.kind);
+  }
+  return measurementParameter(model.measurements[static_cast<std::size_t>(slot.measurement)],
+                              slot.kind);
+}
+
+const FitParameter& ParameterLayout::at(const JointModel& model, std::size_t i) const {
+  return at(const_cast<JointModel&>(model), i);
+}
+
+std::vector<std::size_t> ParameterLayout::freeIndices(const JointModel& model) const {
+  std::vector<std::size_t> free;
+  for (std::size_t i = 0; i < m_slots.size(); ++i) {
+    if (at(model, i).free) free.push_back(i);
+  }
+  return free;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "fit/parameter_kind.h"
+#include "fit/sample_model.h"
+
+// Where one parameter of a joint model lives, and its name in results.
+struct ParameterSlot {
+  ParameterKind kind = ParameterKind::From;
+  int layer = -1;        // the layer (from 0) of a layer's parameter
+  int measurement = -1;  // the measurement (from 0) of a measurement's parameter
+  std::string name;      // "layer1.from", "multiplier", or "tilted.multiplier"
+};
+
+// Every parameter of a sample and its measurements in one fixed order: for
+// each layer from, to, concentration, top_width, bottom_width; then for each
+// measurement multiplier, background, energy_shift, lorentzian_width,
+// gaussian_width. A measurement's parameters carry its name ("tilted.
+// multiplier") when it has one and is not alone; otherwise their plain names.
+class ParameterLayout {
+ public:
+  explicit ParameterLayout(const JointModel& model,
+                           const std::vector<std::string>& measurementNames = {});
+
+  const std::vector<ParameterSlot>& slots() const { return m_slots; }
+  std::size_t size() const { return m_slots.size(); }
+  const ParameterSlot& operator[](std::size_t i) const { return m_slots[i]; }
+
+  FitParameter& at(JointModel& model, std::size_t i) const;
+  const FitParameter& at(const JointModel& model, std::size_t i) const;
+
+  // The places of the free parameters of `model`, in layout order.
+  std::vector<std::size_t> freeIndices(const JointModel& model) const;
+
+ private:
+  std::vector<ParameterSlot> m_slots;
+};
