@@ -5,7 +5,11 @@
 // 0.05 ug/cm2 interfaces, background 5.
 // (1) invert with alpha by cross-validation and 100 bootstrap replicas;
 // (2) the layer fit (both positions, the concentration and the background
-//     free) and then 3000 steps of the sampler, timed apart.
+//     free) and then 3000 steps of the sampler, timed apart;
+// (3) the layer fit with both broadening widths free as well, and with the
+//     energy shift free as well: what a free width or shift costs;
+// (4) 500 steps of the posterior with the energy shift free: every move of
+//     the shift needs the forward model's tables at that shift.
 // The set and the measurement are made outside the timing.
 
 #include <benchmark/benchmark.h>
@@ -99,20 +103,60 @@ void BM_LayerFit(benchmark::State& state) {
 }
 BENCHMARK(BM_LayerFit)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 
-void BM_Posterior3000Steps(benchmark::State& state) {
-  const Case& c = startUpCase();
-  const FitProblem problem = problemOf(c);
-  const FitResult fit = fitSampleModel(c.truth, problem);
+void posteriorOf(benchmark::State& state, const SampleModel& start, int steps) {
+  const FitProblem problem = problemOf(startUpCase());
+  const FitResult fit = fitSampleModel(start, problem);
   for (auto _ : state) {
     std::mt19937_64 generator(1);
     PosteriorSettings settings;
-    settings.steps = 3000;
+    settings.steps = steps;
     const LayerPosterior posterior = sampleLayerPosterior(fit, problem, settings, generator);
     state.counters["acceptance"] = posterior.acceptance;
     state.counters["walkers"] = posterior.walkers;
   }
 }
+
+void BM_Posterior3000Steps(benchmark::State& state) {
+  posteriorOf(state, startUpCase().truth, 3000);
+}
 BENCHMARK(BM_Posterior3000Steps)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+// The start of the layer fit above with one more kind of parameter free.
+void fitWithFree(benchmark::State& state, void (*free)(SampleModel&)) {
+  const FitProblem problem = problemOf(startUpCase());
+  SampleModel start = startUpCase().truth;
+  start.layers[0].from.value = 0.65;
+  start.layers[0].to.value = 1.2;
+  free(start);
+  for (auto _ : state) {
+    const FitResult result = fitSampleModel(start, problem);
+    state.counters["chi2"] = result.chi2;
+    state.counters["iterations"] = result.iterations;
+  }
+}
+
+void BM_LayerFitBroadeningWidthsFree(benchmark::State& state) {
+  fitWithFree(state, [](SampleModel& m) {
+    m.lorentzianWidth = {80.0, true, 1.0, 500.0};
+    m.gaussianWidth = {120.0, true, 1.0, 500.0};
+  });
+}
+BENCHMARK(BM_LayerFitBroadeningWidthsFree)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+void BM_LayerFitEnergyShiftFree(benchmark::State& state) {
+  fitWithFree(state, [](SampleModel& m) { m.energyShift = {0.02, true, -0.1, 0.1}; });
+}
+BENCHMARK(BM_LayerFitEnergyShiftFree)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+void BM_PosteriorEnergyShiftFree500Steps(benchmark::State& state) {
+  SampleModel start = startUpCase().truth;
+  start.energyShift = {0.0, true, -0.05, 0.05};
+  posteriorOf(state, start, 500);
+}
+BENCHMARK(BM_PosteriorEnergyShiftFree500Steps)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -10,6 +10,7 @@ packages=(
   libbenchmark-dev libcli11-dev
   libgsl-dev libeigen3-dev nlohmann-json3-dev qt6-svg-dev
   clang libclang-rt-14-dev
+  locales
 )
 
 missing=()

@@ -25,6 +25,7 @@
 #include "files/sample_model_file.h"
 #include "fit/fit_error.h"
 #include "fit/layer_posterior.h"
+#include "fit/parameter_layout.h"
 #include "fit/problem_batch.h"
 
 namespace {
@@ -86,10 +87,13 @@ std::string summaryLine(const std::string& file, const FitResult& result) {
                      formatTextFileNumber(result.chi2) + "/" + formatTextFileNumber(result.dof) + " = " +
                      formatTextFileNumber(result.reducedChi2, 4);
   for (const EstimatedValue& d : result.derived) {
-    if (d.name.ends_with(".amount") || d.name.ends_with(".centroid")) line += "; " + withError(d);
+    const std::optional<LayerQuantityName> parts = layerQuantityOf(d.name);
+    if (parts && (parts->quantity == "amount" || parts->quantity == "centroid")) {
+      line += "; " + withError(d);
+    }
   }
   for (const EstimatedValue& p : result.parameters) {
-    if (p.free && !p.name.starts_with("layer")) line += "; " + withError(p);
+    if (p.free && p.layer < 0) line += "; " + withError(p);
   }
   return line;
 }

@@ -18,6 +18,7 @@
 #include "commands/profile_file_commands.h"
 #include "files/figure_format.h"
 #include "files/file_error.h"
+#include "fit/parameter_layout.h"
 #include "ui/chart_figures.h"
 
 namespace {
@@ -93,15 +94,11 @@ std::string fitSummaryText(const std::string& resultJson, const std::string& dat
   std::map<int, std::string> layers;
   if (result.contains("derived") && result["derived"].is_object()) {
     for (const auto& [name, quantity] : result["derived"].items()) {
-      int layer = 0;
-      const std::size_t dot = name.find('.');
-      if (name.rfind("layer", 0) != 0 || dot == std::string::npos ||
-          std::from_chars(name.data() + 5, name.data() + dot, layer).ptr != name.data() + dot) {
-        continue;
-      }
-      const std::string what = name.substr(dot + 1);
+      const std::optional<LayerQuantityName> parts = layerQuantityOf(name);
+      if (!parts) continue;
+      const std::string& what = parts->quantity;
       if (what != "amount" && what != "centroid") continue;
-      std::string& line = layers[layer];
+      std::string& line = layers[parts->layer + 1];
       line += (line.empty() ? "" : ", ") + what + " " + withError(quantity);
     }
   }

@@ -8,7 +8,7 @@
 
 #include "files/atomic_file.h"
 #include "files/file_error.h"
-#include "files/text_numbers.h"
+#include "fit/model_check.h"
 
 namespace {
 
@@ -34,13 +34,6 @@ class ModelReader {
     model.maxDepth = optionalNumber(document, "max_depth", model.maxDepth);
     model.step = optionalNumber(document, "step", model.step);
     model.contamination = optionalNumber(document, "contamination", model.contamination);
-    if (!(model.maxDepth > 0.0)) fail("\"max_depth\" must be greater than 0");
-    if (!(model.step > 0.0)) fail("\"step\" must be greater than 0");
-    if (model.maxDepth < model.step) fail("\"max_depth\" must be at least one \"step\"");
-    if (model.contamination < 0.0) fail("\"contamination\" must not be negative");
-    if (model.contamination >= model.maxDepth) {
-      fail("\"contamination\" must lie above \"max_depth\"");
-    }
 
     if (document.contains("layers")) {
       const Json& layers = document["layers"];
@@ -55,20 +48,17 @@ class ModelReader {
     readParameter(document, "energy_shift", model.energyShift);
     readParameter(document, "lorentzian_width", model.lorentzianWidth);
     readParameter(document, "gaussian_width", model.gaussianWidth);
-    for (const auto& [name, width] : {std::pair{"lorentzian_width", model.lorentzianWidth},
-                                      std::pair{"gaussian_width", model.gaussianWidth}}) {
-      if (!(width.value > 0.0)) fail(quoted(name) + " must be greater than 0 eV");
-    }
     if (document.contains("convolve")) {
       if (!document["convolve"].is_boolean()) fail("\"convolve\" must be true or false");
       model.convolve = document["convolve"].get<bool>();
     }
-    if (!model.convolve && (model.lorentzianWidth.free || model.gaussianWidth.free)) {
-      fail("a broadening width is free, but \"convolve\" is false");
-    }
     if (document.contains("energy_range"))
       model.energyRange = energyRange(document["energy_range"]);
     if (document.contains("statistic")) model.statistic = statistic(document["statistic"]);
+    // What the values mean is checked as everywhere else a model comes from.
+    if (const std::optional<std::string> fault = modelFault(model)) {
+      throw FileError(m_file + ": " + *fault);
+    }
     return model;
   }
 
@@ -118,17 +108,6 @@ class ModelReader {
     }
     if (value.contains("min")) p.min = number(value["min"], name + " \"min\"");
     if (value.contains("max")) p.max = number(value["max"], name + " \"max\"");
-    if (p.min > p.max) {
-      fail(name + ": min " + formatTextFileNumber(p.min) + " is above max " +
-           formatTextFileNumber(p.max));
-    }
-    // A fixed parameter may keep the bounds it had when it was free.
-    if (!p.free) return p;
-    if (p.min == p.max) fail(name + " is free but its bounds leave it no room: min equals max");
-    if (p.value < p.min || p.value > p.max) {
-      fail(name + ": the value " + formatTextFileNumber(p.value) + " lies outside its bounds [" +
-           formatTextFileNumber(p.min) + ", " + formatTextFileNumber(p.max) + "]");
-    }
     return p;
   }
 
@@ -154,13 +133,6 @@ class ModelReader {
     if (value.contains("bottom_width")) {
       layer.bottomWidth = parameter(value["bottom_width"], name + ".bottom_width");
     }
-    if (layer.from.value < 0.0) fail(name + ".from lies above the surface (below 0)");
-    if (layer.from.value > layer.to.value) {
-      fail(name + ".from (" + formatTextFileNumber(layer.from.value) + ") lies after " + name +
-           ".to (" + formatTextFileNumber(layer.to.value) + ")");
-    }
-    if (layer.topWidth.value < 0.0) fail(name + ".top_width must not be negative");
-    if (layer.bottomWidth.value < 0.0) fail(name + ".bottom_width must not be negative");
     return layer;
   }
 
@@ -169,10 +141,7 @@ class ModelReader {
     if (!value.is_array() || value.size() != 2 || !value[0].is_number() || !value[1].is_number()) {
       fail(expected);
     }
-    const double low = number(value[0], "\"energy_range\"");
-    const double high = number(value[1], "\"energy_range\"");
-    if (!(low < high)) fail(expected);
-    return {low, high};
+    return {number(value[0], "\"energy_range\""), number(value[1], "\"energy_range\"")};
   }
 
   FitStatistic statistic(const Json& value) const {

@@ -15,6 +15,7 @@ struct EstimatedValue {
   double value = 0.0;
   std::optional<double> error;
   bool free = false;  // parameters only
+  int layer = -1;     // the layer (from 0) of a layer's parameter or derived quantity
 };
 
 // A measured point taken into an estimate, with the fitted yield and (y - f)/sigma.

@@ -192,60 +192,90 @@ ForwardModel::ForwardModel(std::shared_ptr<const BroadenedSet> broadened,
 
   const std::size_t count = m_energies.size();
   m_at.assign(count * m_entries, 0.0);
-  m_slope.assign(count * m_entries, 0.0);
   m_inside.assign(count, 0);
-  const double keVPerPoint = step * 0.001;
+  m_index.assign(count, 0);
 
-  auto fill = [&](std::size_t firstEnergy, std::size_t endEnergy) {
-    for (std::size_t j = firstEnergy; j < endEnergy; ++j) {
-      if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return;
-      // Point i of the curve lies at beamEnergy + (i*step - origin)*0.001 keV.
-      const double position =
-          ((m_energies[j] + settings.energyShiftKev - settings.beamEnergyKev) * 1000.0 + origin) /
-          step;
-      const double last = static_cast<double>(curvePoints - 1);
-      if (!(position >= 0.0) || !(position <= last)) continue;
-      m_inside[j] = 1;
-      std::size_t i0 = static_cast<std::size_t>(std::floor(position));
-      if (i0 >= curvePoints - 1) i0 = curvePoints - 2;
-      const double t = position - static_cast<double>(i0);
-      double* at = m_at.data() + j * m_entries;
-      double* slope = m_slope.data() + j * m_entries;
-      if (rows) {
-        const std::vector<double> left = rows->row(i0);
-        const std::vector<double> right = rows->row(i0 + 1);
-        std::vector<double> blend(points);
-        std::vector<double> difference(points);
-        for (std::size_t m = 0; m < points; ++m) {
-          blend[m] = (1.0 - t) * left[m] + t * right[m];
-          difference[m] = (right[m] - left[m]) / keVPerPoint;
-        }
-        for (std::size_t n = 0; n < m_entries; ++n) {
-          const double* entry = set[n].values.data();
-          at[n] = dot(entry, blend.data(), first[n], end[n]);
-          slope[n] = dot(entry, difference.data(), first[n], end[n]);
-        }
-      } else {
-        for (std::size_t n = 0; n < m_entries; ++n) {
-          const double a = set[n].values[i0];
-          const double b = set[n].values[i0 + 1];
-          at[n] = (1.0 - t) * a + t * b;
-          slope[n] = (b - a) / keVPerPoint;
-        }
+  forEachEnergy([&](std::size_t j) {
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return false;
+    // Point i of the curve lies at beamEnergy + (i*step - origin)*0.001 keV.
+    const double position =
+        ((m_energies[j] + settings.energyShiftKev - settings.beamEnergyKev) * 1000.0 + origin) /
+        step;
+    const double last = static_cast<double>(curvePoints - 1);
+    if (!(position >= 0.0) || !(position <= last)) return true;
+    m_inside[j] = 1;
+    std::size_t i0 = static_cast<std::size_t>(std::floor(position));
+    if (i0 >= curvePoints - 1) i0 = curvePoints - 2;
+    m_index[j] = i0;
+    const double t = position - static_cast<double>(i0);
+    double* at = m_at.data() + j * m_entries;
+    if (rows) {
+      const std::vector<double> left = rows->row(i0);
+      const std::vector<double> right = rows->row(i0 + 1);
+      std::vector<double> blend(points);
+      for (std::size_t m = 0; m < points; ++m) blend[m] = (1.0 - t) * left[m] + t * right[m];
+      for (std::size_t n = 0; n < m_entries; ++n) {
+        at[n] = dot(set[n].values.data(), blend.data(), first[n], end[n]);
+      }
+    } else {
+      for (std::size_t n = 0; n < m_entries; ++n) {
+        const double a = set[n].values[i0];
+        const double b = set[n].values[i0 + 1];
+        at[n] = (1.0 - t) * a + t * b;
       }
     }
-  };
+    return true;
+  });
+  m_cancelled = cancel != nullptr && cancel->load(std::memory_order_relaxed);
+}
 
-  const std::size_t work = count * m_entries * points * (rows ? 2 : 0);
+void ForwardModel::forEachEnergy(const std::function<bool(std::size_t)>& fill) const {
+  const std::size_t count = m_energies.size();
+  const BroadenedSet& b = *m_broadened;
+  const auto range = [&](std::size_t first, std::size_t end) {
+    for (std::size_t j = first; j < end; ++j) {
+      if (!fill(j)) return;
+    }
+  };
+  // Each energy's numbers are its own: how they are shared out changes nothing.
+  const std::size_t work = count * m_entries * b.m_points * (b.m_rows ? 2 : 0);
   if (work >= kParallelWork && count > 1 && std::thread::hardware_concurrency() > 1) {
     const std::size_t half = count / 2;
-    std::thread helper(fill, half, count);
-    fill(0, half);
+    std::thread helper(range, half, count);
+    range(0, half);
     helper.join();
   } else {
-    fill(0, count);
+    range(0, count);
   }
-  m_cancelled = cancel != nullptr && cancel->load(std::memory_order_relaxed);
+}
+
+// The slopes only the shift's derivative needs: made at its first call.
+void ForwardModel::fillSlopes() const {
+  const BroadenedSet& b = *m_broadened;
+  const AutoconvolutionSet& set = *b.m_set;
+  const double keVPerPoint = b.m_step * 0.001;
+  m_slope.assign(m_energies.size() * m_entries, 0.0);
+  forEachEnergy([&](std::size_t j) {
+    if (!m_inside[j]) return true;
+    const std::size_t i0 = m_index[j];
+    double* slope = m_slope.data() + j * m_entries;
+    if (b.m_rows) {
+      const std::vector<double> left = b.m_rows->row(i0);
+      const std::vector<double> right = b.m_rows->row(i0 + 1);
+      std::vector<double> difference(b.m_points);
+      for (std::size_t m = 0; m < b.m_points; ++m) {
+        difference[m] = (right[m] - left[m]) / keVPerPoint;
+      }
+      for (std::size_t n = 0; n < m_entries; ++n) {
+        slope[n] = dot(set[n].values.data(), difference.data(), b.m_first[n], b.m_end[n]);
+      }
+    } else {
+      for (std::size_t n = 0; n < m_entries; ++n) {
+        slope[n] = (set[n].values[i0 + 1] - set[n].values[i0]) / keVPerPoint;
+      }
+    }
+    return true;
+  });
 }
 
 std::vector<double> ForwardModel::weights(const DepthProfile& profile) const {
@@ -309,6 +339,7 @@ std::vector<double> ForwardModel::derivative(const std::vector<double>& weights,
 }
 
 std::vector<double> ForwardModel::shiftDerivative(const std::vector<double>& weights) const {
+  std::call_once(m_slopesMade, [this] { fillSlopes(); });
   std::vector<double> result(m_energies.size(), 0.0);
   const std::optional<Ratio> ratio = normalisation(m_broadened->m_area, m_broadened->m_norm, weights, nullptr);
   if (!ratio) return result;

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "state/depth_profile.h"
@@ -106,10 +108,18 @@ class ForwardModel {
   std::shared_ptr<const BroadenedSet> m_broadened;
   std::vector<double> m_energies;
   std::size_t m_entries = 0;
+  // Runs fill(j) for every energy, on two cores when there is much to do,
+  // until it returns false.
+  void forEachEnergy(const std::function<bool(std::size_t)>& fill) const;
+  void fillSlopes() const;
+
   // Per energy j and entry n: the unnormalised broadened entry at the
-  // interpolation point (m_at) and its slope per keV (m_slope); j-major.
+  // interpolation point (m_at) and its slope per keV (m_slope, made when
+  // first asked for); j-major.
   std::vector<double> m_at;
-  std::vector<double> m_slope;
+  mutable std::vector<double> m_slope;
+  mutable std::once_flag m_slopesMade;
   std::vector<unsigned char> m_inside;
+  std::vector<std::size_t> m_index;  // the curve point before each energy
   bool m_cancelled = false;
 };

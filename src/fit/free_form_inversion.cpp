@@ -180,7 +180,14 @@ InversionResult invertProblem(const SampleProblem& problem, const InversionSetti
   // that the result does not depend on how the solves are shared out.
   const int replicas = std::max(settings.replicas, 0);
   std::vector<std::vector<MeasuredYield>> data(static_cast<std::size_t>(replicas));
-  for (std::vector<MeasuredYield>& replica : data) replica = inversion.replica(best.fitted, generator);
+  for (std::vector<MeasuredYield>& replica : data) {
+    // Many replicas take seconds to draw: Stop is heard here too.
+    if (cancelled(control)) {
+      result.cancelled = true;
+      return result;
+    }
+    replica = inversion.replica(best.fitted, generator);
+  }
   std::vector<DepthProfile> profiles(static_cast<std::size_t>(replicas));
   std::atomic<int> next{0};
   std::atomic<int> done{0};

@@ -70,7 +70,7 @@ FitResult assemble(LayerFitEvaluator& evaluator, const JointModel& model,
   const std::vector<std::size_t>& free = evaluator.freeIndices();
   for (std::size_t i = 0; i < layout.size(); ++i) {
     const FitParameter& p = layout.at(model, i);
-    EstimatedValue v{layout[i].name, p.value, std::nullopt, p.free};
+    EstimatedValue v{layout[i].name, p.value, std::nullopt, p.free, layout[i].layer};
     const auto at = std::find(free.begin(), free.end(), i);
     if (estimate != nullptr && at != free.end()) v.error = estimate->errors[at - free.begin()];
     result.parameters.push_back(std::move(v));
@@ -83,7 +83,7 @@ FitResult assemble(LayerFitEvaluator& evaluator, const JointModel& model,
     for (const auto& [name, measure] :
          {std::pair{"amount", &measures.amount}, std::pair{"centroid", &measures.centroid},
           std::pair{"thickness", &measures.thickness}}) {
-      EstimatedValue v{prefix + name, measure->value, std::nullopt, false};
+      EstimatedValue v{prefix + name, measure->value, std::nullopt, false, static_cast<int>(k)};
       if (estimate != nullptr && std::isfinite(measure->value)) {
         // The gradient by the free parameters; only this layer's count.
         std::vector<double> gradient(free.size(), 0.0);

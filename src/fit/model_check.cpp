@@ -74,7 +74,7 @@ std::optional<std::string> measurementFault(const MeasurementModel& m,
                                             const ParameterLayout& layout, std::size_t index) {
   // A measurement's own keys carry the prefix its parameters' names carry.
   const auto prefixed = [&](const char* key) {
-    for (const ParameterSlot& slot : layout.slots()) {
+    for (const ParameterSlot& slot : layout.entries()) {
       if (slot.measurement == static_cast<int>(index) && slot.kind == ParameterKind::Multiplier) {
         return slot.name.substr(0, slot.name.size() - std::string("multiplier").size()) + key;
       }

@@ -1,5 +1,8 @@
 #include "fit/parameter_layout.h"
 
+#include <charconv>
+#include <string_view>
+
 namespace {
 
 constexpr const char* kLayerNames[] = {"from", "to", "concentration", "top_width",
@@ -29,8 +32,10 @@ ParameterLayout::ParameterLayout(const JointModel& model,
   }
 }
 
-FitParameter& ParameterLayout::at(JointModel& model, std::size_t i) const {
-  const ParameterSlot& slot = m_slots[i];
+namespace {
+
+template <typename Model>
+auto& parameterAt(Model& model, const ParameterSlot& slot) {
   if (isLayerParameter(slot.kind)) {
     return layerParameter(model.sample.layers[static_cast<std::size_t>(slot.layer)], slot.kind);
   }
@@ -38,8 +43,14 @@ FitParameter& ParameterLayout::at(JointModel& model, std::size_t i) const {
                               slot.kind);
 }
 
+}  // namespace
+
+FitParameter& ParameterLayout::at(JointModel& model, std::size_t i) const {
+  return parameterAt(model, m_slots[i]);
+}
+
 const FitParameter& ParameterLayout::at(const JointModel& model, std::size_t i) const {
-  return at(const_cast<JointModel&>(model), i);
+  return parameterAt(model, m_slots[i]);
 }
 
 std::vector<std::size_t> ParameterLayout::freeIndices(const JointModel& model) const {
@@ -48,4 +59,17 @@ std::vector<std::size_t> ParameterLayout::freeIndices(const JointModel& model) c
     if (at(model, i).free) free.push_back(i);
   }
   return free;
+}
+
+std::optional<LayerQuantityName> layerQuantityOf(const std::string& name) {
+  constexpr std::string_view kPrefix = "layer";
+  const std::size_t dot = name.find('.');
+  if (name.rfind(kPrefix, 0) != 0 || dot == std::string::npos || dot == kPrefix.size()) {
+    return std::nullopt;
+  }
+  int number = 0;
+  const char* first = name.data() + kPrefix.size();
+  const char* last = name.data() + dot;
+  if (std::from_chars(first, last, number).ptr != last || number < 1) return std::nullopt;
+  return LayerQuantityName{number - 1, name.substr(dot + 1)};
 }

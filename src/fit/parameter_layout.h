@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,7 @@ class ParameterLayout {
   explicit ParameterLayout(const JointModel& model,
                            const std::vector<std::string>& measurementNames = {});
 
-  const std::vector<ParameterSlot>& slots() const { return m_slots; }
+  const std::vector<ParameterSlot>& entries() const { return m_slots; }
   std::size_t size() const { return m_slots.size(); }
   const ParameterSlot& operator[](std::size_t i) const { return m_slots[i]; }
 
@@ -38,3 +39,12 @@ class ParameterLayout {
  private:
   std::vector<ParameterSlot> m_slots;
 };
+
+// The layer (from 0) and the quantity of a name of the form "layerK.what"
+// ("layer2.amount" gives 1 and "amount"), as results and their files name
+// layers' parameters and derived quantities; nothing for other names.
+struct LayerQuantityName {
+  int layer = 0;
+  std::string quantity;
+};
+std::optional<LayerQuantityName> layerQuantityOf(const std::string& name);

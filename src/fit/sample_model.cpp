@@ -65,7 +65,7 @@ const FitParameter& measurementParameter(const MeasurementModel& measurement, Pa
 std::vector<NamedParameter> namedParameters(SampleModel& model) {
   std::vector<NamedParameter> named;
   const ParameterLayout layout(jointModelOf(model));
-  for (const ParameterSlot& slot : layout.slots()) {
+  for (const ParameterSlot& slot : layout.entries()) {
     FitParameter& p =
         isLayerParameter(slot.kind)
             ? layerParameter(model.layers[static_cast<std::size_t>(slot.layer)], slot.kind)
@@ -78,7 +78,7 @@ std::vector<NamedParameter> namedParameters(SampleModel& model) {
 std::vector<std::string> parameterNames(const SampleModel& model) {
   std::vector<std::string> names;
   const ParameterLayout layout(jointModelOf(model));
-  for (const ParameterSlot& slot : layout.slots()) {
+  for (const ParameterSlot& slot : layout.entries()) {
     names.push_back(slot.name);
   }
   return names;

@@ -8,6 +8,11 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <utility>
+
+#include <csignal>
+#include <chrono>
 
 #include "cli/run_cli.h"
 
@@ -130,5 +135,67 @@ TEST_F(InvertSubcommandTest, FitWithMcmcAddsThePosteriorAndWritesItsBand) {
                 .exitCode,
             2);
 }
+
+// Sanitizers slow the program several times over.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr auto kStopLimit = std::chrono::seconds(8);
+#else
+constexpr auto kStopLimit = std::chrono::seconds(2);
+#endif
+
+// Ctrl+C stops the long work through the same flag as the desktop's Stop:
+// the program ends soon with 130, says so, and writes nothing.
+class Interrupted : public InvertSubcommandTest,
+                    public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(Interrupted, StopsSoonAndWritesNothing) {
+  const std::string json = path(std::string(GetParam()).substr(0, 3) + "-stopped.json");
+  const std::string err = path("stopped.err");
+  std::string arguments = GetParam();
+  for (const auto& [name, file] : {std::pair{"MODEL", "model.json"}, {"LAYERS", "layer.json"}}) {
+    const std::size_t at = arguments.find(name);
+    if (at != std::string::npos) arguments.replace(at, std::string(name).size(), path(file));
+  }
+  const std::string command = std::string("exec ") + TERVANE_CLI_PATH + " " + arguments +
+                              " --autos " + path("set.flt") + " --data " + path("a.dat") +
+                              " --json " + json + " >/dev/null 2>" + err;
+  std::ofstream(path("layer.json"))
+      << R"({"max_depth": 1.5, "contamination": 0.1, "multiplier": 100000,
+             "layers": [{"from": {"value": 0.35, "free": true, "min": 0.1, "max": 1},
+                         "to": {"value": 0.7, "free": true, "min": 0.1, "max": 1.4}}]})";
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  ::kill(child, SIGINT);
+  int status = 0;
+  const auto signalled = std::chrono::steady_clock::now();
+  while (::waitpid(child, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() - signalled > kStopLimit) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, &status, 0);
+      FAIL() << "still running " << kStopLimit.count() << " s after Ctrl+C";
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - signalled).count();
+  RecordProperty("seconds_to_stop", std::to_string(seconds));
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by the signal itself";
+  EXPECT_EQ(WEXITSTATUS(status), 130) << readBytes(err);
+  EXPECT_NE(readBytes(err).find("Interrupted: nothing was written."), std::string::npos);
+  EXPECT_FALSE(fs::exists(json));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LongWork, Interrupted,
+    ::testing::Values("invert --model MODEL --replicas 100000",
+                      "fit --model LAYERS --mcmc 10000000"),
+    [](const ::testing::TestParamInfo<const char*>& info) {
+      return std::string(info.param).substr(0, 3) == "inv" ? "invert" : "fitWithPosterior";
+    });
 
 }  // namespace

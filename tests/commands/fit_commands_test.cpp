@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "commands/autoconvolution_commands.h"
 #include "commands/excitation_commands.h"
@@ -192,6 +195,43 @@ TEST(FitCommands, APosteriorLeavesTheFitsProfileAndDrawsItsBands) {
   EXPECT_NE(f.texts.fit.results.find("layer1.to"), std::string::npos);
   expectBand(f.charts.drawProfile.band, fitted.values.size());
   expectBand(f.charts.main.curveBand, curve.size());
+}
+
+// "Save results" and the window's warnings follow the job that ran last:
+// before, a free-form profile or a posterior saved the earlier fit.
+TEST(FitCommands, SaveResultsWritesTheResultShownWithItsOwnWarnings) {
+  MeasuredFixture f;
+  TemporaryDirectory directory;
+  SampleModel model = f.startModel();
+  model.background = {0.0, true, 0.0, kInf};  // noiseless data: it ends on its bound
+  showSampleModel(f.texts.fit, model, f.context.decimal);
+  fitSampleModelCommand(f.context);
+  const std::vector<std::string> fitWarnings = shownWarnings(f.texts.fit);
+  ASSERT_FALSE(fitWarnings.empty());
+  const auto saved = [&](const char* name) {
+    f.ui.saveChoices = {directory.path(name)};
+    saveFitResults(f.context);
+    std::ifstream in(directory.path(name));
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_NE(saved("fit.json").find("\"iterations\""), std::string::npos);
+
+  runFitJobCommand(f.context, FitJob::Posterior);
+  const std::string posterior = saved("posterior.json");
+  EXPECT_NE(posterior.find("\"posterior\""), std::string::npos);
+  EXPECT_NE(posterior.find("\"iterations\""), std::string::npos);  // with the fit it sampled
+
+  runFitJobCommand(f.context, FitJob::FreeForm);
+  const std::string inversion = saved("free-form.json");
+  EXPECT_NE(inversion.find("\"alpha\""), std::string::npos);
+  EXPECT_EQ(inversion.find("\"iterations\""), std::string::npos);
+  for (const std::string& warning : shownWarnings(f.texts.fit)) {
+    EXPECT_EQ(std::count(fitWarnings.begin(), fitWarnings.end(), warning), 0) << warning;
+  }
+  for (const FitParameterTexts& row : f.texts.fit.parameters) {
+    EXPECT_EQ(row.result, "") << row.name;
+    EXPECT_EQ(row.warning.find("ends on its bound"), std::string::npos) << row.name;
+  }
 }
 
 // Whatever puts another profile in place takes the bands away with it.

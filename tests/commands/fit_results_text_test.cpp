@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <regex>
+#include <string>
+
 namespace {
 
 TEST(FitResultsText, EstimatesAreRoundedToTheirErrorAndNeverInventOne) {
@@ -27,3 +33,59 @@ TEST(FitResultsText, AWarningNamesAParameterOnlyAsAWholeWord) {
 }
 
 }  // namespace
+
+// The desktop takes the user's locale (a decimal comma in much of Europe);
+// results must still paste and parse alike everywhere.
+class CommaDecimalLocale {
+ public:
+  CommaDecimalLocale() : m_before(std::setlocale(LC_NUMERIC, nullptr)) {
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
+      // Not installed: compile it into a folder of our own.
+      const std::string folder = ::testing::TempDir() + "tervane-locales";
+      const std::string command = "mkdir -p '" + folder + "' && localedef -i de_DE -f UTF-8 '" +
+                                  folder + "/de_DE.UTF-8' >/dev/null 2>&1";
+      [[maybe_unused]] const int status = std::system(command.c_str());
+      setenv("LOCPATH", folder.c_str(), 1);
+      std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    }
+  }
+  ~CommaDecimalLocale() { std::setlocale(LC_NUMERIC, m_before.c_str()); }
+
+ private:
+  std::string m_before;
+};
+
+TEST(FitResultsText, NumbersKeepTheirPointUnderADecimalCommaLocale) {
+  const CommaDecimalLocale comma;
+  char probe[16];
+  std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+  ASSERT_STREQ(probe, "1,5") << "no decimal-comma locale to test with";
+
+  FitResult fit;
+  fit.converged = true;
+  fit.chi2 = 61.25;
+  fit.points = 66;
+  fit.dof = 64;
+  fit.reducedChi2 = 0.95703125;
+  fit.parameters = {{"layer1.from", 0.515625, 0.015625, true, 0}, {"multiplier", 2.5, {}, false}};
+  fit.derived = {{"layer1.amount", 0.375, 0.0625, false, 0}};
+  fit.correlationNames = {"layer1.from"};
+  fit.correlation = {{0.5}};
+  InversionResult inversion;
+  inversion.alpha = 0.125;
+  inversion.chi2 = 1.5;
+  inversion.dof = 2.5;
+  inversion.background = 1.25;
+  LayerPosterior posterior;
+  posterior.acceptance = 0.375;
+  posterior.intervals = {{"layer1.from", 0.25, 0.5, 0.75}};
+  posterior.autocorrelation = {{"layer1.from", 12.5}};
+  const std::string fitText = fitResultsTable(fit);
+  for (const std::string& text :
+       {fitText, inversionResultsTable(inversion), posteriorResultsTable(posterior)}) {
+    EXPECT_FALSE(std::regex_search(text, std::regex("[0-9],[0-9]"))) << text;
+  }
+  EXPECT_NE(fitText.find("0.516 ± 0.016"), std::string::npos) << fitText;
+  EXPECT_NE(fitText.find("reduced chi2 0.957"), std::string::npos) << fitText;
+  EXPECT_NE(posteriorResultsTable(posterior).find("0.25 "), std::string::npos);
+}

@@ -1,0 +1,82 @@
+#include "fit/parameter_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "fit/measurement_term.h"
+#include "support/small_start_up_set.h"
+
+namespace {
+
+JointModel twoLayersSeenTwice() {
+  JointModel model;
+  model.sample.layers.resize(2);
+  model.measurements.resize(2);
+  return model;
+}
+
+TEST(ParameterLayout, EverySlotNamesAndReachesItsOwnNumber) {
+  JointModel model = twoLayersSeenTwice();
+  const ParameterLayout layout(model, {"normal", "tilted"});
+  ASSERT_EQ(layout.size(), 20u);
+  for (std::size_t i = 0; i < layout.size(); ++i) layout.at(model, i).value = 100.0 + i;
+  // Where each write landed, read back through the records themselves.
+  const struct {
+    std::size_t slot;
+    const char* name;
+    double value;
+  } cases[] = {
+      {0, "layer1.from", model.sample.layers[0].from.value},
+      {7, "layer2.concentration", model.sample.layers[1].concentration.value},
+      {9, "layer2.bottom_width", model.sample.layers[1].bottomWidth.value},
+      {10, "normal.multiplier", model.measurements[0].multiplier.value},
+      {17, "tilted.energy_shift", model.measurements[1].energyShift.value},
+      {19, "tilted.gaussian_width", model.measurements[1].gaussianWidth.value},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(layout[c.slot].name, c.name);
+    EXPECT_EQ(c.value, 100.0 + c.slot) << c.name;
+  }
+  EXPECT_EQ(layout[17].measurement, 1);
+  EXPECT_EQ(layout[7].layer, 1);
+  EXPECT_EQ(layout[7].kind, ParameterKind::Concentration);
+
+  model.sample.layers[1].to.free = true;
+  model.measurements[0].background.free = true;
+  EXPECT_EQ(layout.freeIndices(model), (std::vector<std::size_t>{6, 11}));
+  // Alone, a measurement's parameters keep their plain names.
+  EXPECT_EQ(ParameterLayout(jointModelOf(SampleModel{})).entries().back().name,
+            "gaussian_width");
+}
+
+TEST(ParameterLayout, ReadsTheLayerAndQuantityOfAName) {
+  EXPECT_EQ(layerQuantityOf("layer12.amount")->layer, 11);
+  EXPECT_EQ(layerQuantityOf("layer1.top_width")->quantity, "top_width");
+  for (const char* other : {"multiplier", "layer0.from", "layerx.from", "layer.from", "layer2"}) {
+    EXPECT_FALSE(layerQuantityOf(other)) << other;
+  }
+}
+
+// A term builds a forward model once per shift and widths, and a new shift
+// takes the broadening of its widths from the one before.
+TEST(MeasurementTerm, BuildsAForwardModelOnlyForWhatItHasNotSeen) {
+  Measurement measurement;
+  measurement.set = std::shared_ptr<const AutoconvolutionSet>(std::shared_ptr<void>(),
+                                                              &smallStartUpSet(20));
+  measurement.beamEnergyKev = 151.0;
+  measurement.collisionRate = startUpCollisionRate();
+  for (int j = 0; j < 20; ++j) measurement.points.push_back({150.9f + 0.01f * j, 10.0f, 0.0f});
+  const MeasurementTerm term(measurement);
+  MeasurementModel model = measurement.model;
+  const auto start = term.forward(model);
+  EXPECT_EQ(term.forward(model), start);
+  model.energyShift.value = 0.01;
+  const auto shifted = term.forward(model);
+  EXPECT_NE(shifted, start);
+  EXPECT_EQ(shifted->broadened(), start->broadened());
+  model.gaussianWidth.value = 120.0;
+  EXPECT_NE(term.forward(model)->broadened(), start->broadened());
+}
+
+}  // namespace
