@@ -16,6 +16,7 @@
 #include "cli/interrupt.h"
 #include "commands/command_error.h"
 #include "commands/fit_problem.h"
+#include "commands/fit_results_text.h"
 #include "commands/profile_file_commands.h"
 #include "files/atomic_file.h"
 #include "files/experimental_data_file.h"
@@ -74,11 +75,6 @@ class ProgressLine {
   std::chrono::steady_clock::time_point m_shown{};
 };
 
-std::string withError(const EstimatedValue& value) {
-  return value.name + " " + formatTextFileNumber(value.value) + " +/- " +
-         (value.error ? formatTextFileNumber(*value.error, 2) : std::string("undetermined"));
-}
-
 // One line per file: whether it converged, chi2 per degree of freedom, every
 // layer's amount and centroid and the free parameters that are not a layer's.
 std::string summaryLine(const std::string& file, const FitResult& result) {
@@ -89,11 +85,11 @@ std::string summaryLine(const std::string& file, const FitResult& result) {
   for (const EstimatedValue& d : result.derived) {
     const std::optional<LayerQuantityName> parts = layerQuantityOf(d.name);
     if (parts && (parts->quantity == "amount" || parts->quantity == "centroid")) {
-      line += "; " + withError(d);
+      line += "; " + summaryValue(d.name, d);
     }
   }
   for (const EstimatedValue& p : result.parameters) {
-    if (p.free && p.layer < 0) line += "; " + withError(p);
+    if (p.free && p.layer < 0) line += "; " + summaryValue(p.name, p);
   }
   return line;
 }

@@ -9,6 +9,7 @@
 #include "commands/command_error.h"
 #include "commands/field_numbers.h"
 #include "commands/fit_problem.h"
+#include "commands/fit_results_text.h"
 #include "files/atomic_file.h"
 #include "files/inversion_result_file.h"
 #include "files/sample_model_file.h"
@@ -24,11 +25,6 @@ std::optional<double> alphaOf(const std::string& text) {
   } catch (const std::exception&) {
     throw FitError("--alpha takes a number >= 0 or auto, not '" + text + "'.");
   }
-}
-
-std::string withError(const char* name, const EstimatedValue& value) {
-  return std::string(name) + " " + formatTextFileNumber(value.value) + " +/- " +
-         (value.error ? formatTextFileNumber(*value.error, 2) : std::string("undetermined"));
 }
 
 void writeText(const std::string& path, const std::string& text) {
@@ -86,8 +82,8 @@ int runInvertSubcommand(const InvertOptions& options) {
     std::cout << options.data << ": chi2/dof " << formatTextFileNumber(result.chi2) << "/"
               << formatTextFileNumber(result.dof, 4) << " = "
               << formatTextFileNumber(result.reducedChi2, 4) << ", alpha "
-              << formatTextFileNumber(result.alpha, 3) << "; " << withError("amount", result.amount)
-              << "; " << withError("centroid", result.centroid) << "; background "
+              << formatTextFileNumber(result.alpha, 3) << "; " << summaryValue("amount", result.amount)
+              << "; " << summaryValue("centroid", result.centroid) << "; background "
               << formatTextFileNumber(result.background) << std::endl;
     for (const std::string& warning : result.warnings) {
       std::cerr << options.data << ": " << warning << '\n';

@@ -70,6 +70,23 @@ void showFitResult(CommandContext& context, const FitResult& result) {
   showResiduals(context, result.residuals);
 }
 
+// A job's profile and constants become the program's and are drawn: the
+// curve as F5 draws it, the measured points, the profile. Calculate keeps the
+// profile it draws for undo, but Ctrl+Z after a job has to bring back the
+// profile the job started from. The bands of the profile before go.
+void adoptAndDraw(CommandContext& context, const MeasurementModel& model,
+                  const DepthProfile& profile) {
+  ProgramState& state = context.state;
+  const DepthProfile before = state.currentProfile;
+  adoptFittedModel(context, model, profile);
+  clearBand(context);
+  context.ui.redraw(View::DrawProfileStatus);
+  calculateExcitation(context);
+  state.undoProfile = before;
+  if (!state.experimentalData.empty()) plotData(context);
+  plotProfile(context);
+}
+
 // The bands' legend entries: what they are the spread of.
 constexpr const char* kBootstrapBand = "16–84% of bootstrap replicas";
 constexpr const char* kPosteriorBand = "16–84% of posterior samples";
@@ -319,17 +336,7 @@ void finishFit(CommandContext& context, const PreparedFit& prepared, FitResult r
     abandonFit(context, prepared);
     return;
   }
-  ProgramState& state = context.state;
-  const DepthProfile before = state.currentProfile;
-  adoptFittedModel(context, result.model, result.profile);
-  clearBand(context);
-  context.ui.redraw(View::DrawProfileStatus);
-  // Drawn as F5 draws it; Calculate keeps the profile it draws for undo, but
-  // Ctrl+Z after a fit has to bring back the profile the fit started from.
-  calculateExcitation(context);
-  state.undoProfile = before;
-  if (!state.experimentalData.empty()) plotData(context);
-  plotProfile(context);
+  adoptAndDraw(context, result.model, result.profile);
   context.ui.showWindow(WindowId::DrawProfile);
 
   showFitResult(context, result);
@@ -358,16 +365,9 @@ void finishFitJob(CommandContext& context, const PreparedFit& prepared, FitOutco
   FitTexts& texts = context.texts.fit;
   ChartData& charts = context.charts;
   if (auto* inversion = std::get_if<InversionResult>(&outcome.result)) {
-    ProgramState& state = context.state;
-    const DepthProfile before = state.currentProfile;
-    SampleModel adopted = prepared.model;
+    MeasurementModel adopted = prepared.model;
     adopted.background.value = inversion->background;
-    adoptFittedModel(context, adopted, inversion->profile);
-    context.ui.redraw(View::DrawProfileStatus);
-    calculateExcitation(context);
-    state.undoProfile = before;
-    if (!state.experimentalData.empty()) plotData(context);
-    plotProfile(context);
+    adoptAndDraw(context, adopted, inversion->profile);
     fillBand(charts.drawProfile.band, inversion->band, kBootstrapBand);
     texts.results = inversionResultsTable(*inversion);
     texts.progress = "Free-form profile: α = " + formatTextFileNumber(inversion->alpha, 3) +

@@ -58,6 +58,11 @@ std::string warningsText(const std::vector<std::string>& warnings) {
 
 }  // namespace
 
+std::string summaryValue(const std::string& name, const EstimatedValue& value) {
+  return name + " " + formatTextFileNumber(value.value) + " +/- " +
+         (value.error ? formatTextFileNumber(*value.error, 2) : std::string("undetermined"));
+}
+
 bool mentionsParameter(const std::string& text, const std::string& name) {
   const auto isNamePart = [](char c) {
     return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';

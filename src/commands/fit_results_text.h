@@ -15,6 +15,10 @@
 // "value ± undetermined" without an error, "value (fixed)" for a fixed one.
 std::string estimateText(double value, const std::optional<double>& error, bool free);
 
+// The batch interface's summary of a value: "value +/- error" (the error to
+// two significant digits, or "undetermined"), after `name` and a blank.
+std::string summaryValue(const std::string& name, const EstimatedValue& value);
+
 // True when `text` names the parameter as a whole word ("layer1.to" is not
 // named by "layer1.top_width").
 bool mentionsParameter(const std::string& text, const std::string& name);

@@ -312,21 +312,28 @@ std::optional<Ratio> normalisation(const std::vector<double>& area, const std::v
 
 }  // namespace
 
-std::vector<double> ForwardModel::values(const std::vector<double>& weights) const {
+std::vector<double> ForwardModel::normalised(const std::vector<double>& table,
+                                             const std::vector<double>& weights) const {
   std::vector<double> result(m_energies.size(), 0.0);
-  const std::optional<Ratio> ratio = normalisation(m_broadened->m_area, m_broadened->m_norm, weights, nullptr);
+  const std::optional<Ratio> ratio =
+      normalisation(m_broadened->m_area, m_broadened->m_norm, weights, nullptr);
   if (!ratio) return result;
   for (std::size_t j = 0; j < m_energies.size(); ++j) {
     if (!m_inside[j]) continue;
-    result[j] = dot(m_at.data() + j * m_entries, weights.data(), 0, m_entries) * ratio->value;
+    result[j] = dot(table.data() + j * m_entries, weights.data(), 0, m_entries) * ratio->value;
   }
   return result;
+}
+
+std::vector<double> ForwardModel::values(const std::vector<double>& weights) const {
+  return normalised(m_at, weights);
 }
 
 std::vector<double> ForwardModel::derivative(const std::vector<double>& weights,
                                              const std::vector<double>& dWeights) const {
   std::vector<double> result(m_energies.size(), 0.0);
-  const std::optional<Ratio> ratio = normalisation(m_broadened->m_area, m_broadened->m_norm, weights, &dWeights);
+  const std::optional<Ratio> ratio =
+      normalisation(m_broadened->m_area, m_broadened->m_norm, weights, &dWeights);
   if (!ratio) return result;
   for (std::size_t j = 0; j < m_energies.size(); ++j) {
     if (!m_inside[j]) continue;
@@ -340,12 +347,5 @@ std::vector<double> ForwardModel::derivative(const std::vector<double>& weights,
 
 std::vector<double> ForwardModel::shiftDerivative(const std::vector<double>& weights) const {
   std::call_once(m_slopesMade, [this] { fillSlopes(); });
-  std::vector<double> result(m_energies.size(), 0.0);
-  const std::optional<Ratio> ratio = normalisation(m_broadened->m_area, m_broadened->m_norm, weights, nullptr);
-  if (!ratio) return result;
-  for (std::size_t j = 0; j < m_energies.size(); ++j) {
-    if (!m_inside[j]) continue;
-    result[j] = dot(m_slope.data() + j * m_entries, weights.data(), 0, m_entries) * ratio->value;
-  }
-  return result;
+  return normalised(m_slope, weights);
 }

@@ -112,6 +112,9 @@ class ForwardModel {
   // until it returns false.
   void forEachEnergy(const std::function<bool(std::size_t)>& fill) const;
   void fillSlopes() const;
+  // Each energy's row of `table` (j-major) times the weights, normalised.
+  std::vector<double> normalised(const std::vector<double>& table,
+                                 const std::vector<double>& weights) const;
 
   // Per energy j and entry n: the unnormalised broadened entry at the
   // interpolation point (m_at) and its slope per keV (m_slope, made when

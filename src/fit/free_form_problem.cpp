@@ -153,19 +153,24 @@ FreeFormProblem::FreeFormProblem(const SampleProblem& problem, const std::atomic
   m_scale = dataTrace / (m_d2.transpose() * m_d2).trace();
 }
 
-std::vector<double> FreeFormProblem::curve(const Eigen::VectorXd& c,
-                                           const std::vector<double>& background) const {
+std::vector<double> FreeFormProblem::yieldsOf(
+    const std::vector<double>& background,
+    const std::function<std::vector<double>(const Segment&)>& valuesOf) const {
   std::vector<double> fitted;
   for (std::size_t t = 0; t < m_segments.size(); ++t) {
-    const Segment& segment = m_segments[t];
-    const Eigen::VectorXd k = segment.nodeWeights * c;
-    const std::vector<double> values =
-        segment.forward->values(std::vector<double>(k.data(), k.data() + k.size()));
-    const std::vector<double> f =
-        MeasurementTerm::yieldsOf(segment.model.multiplier.value, background[t], values);
+    const std::vector<double> f = MeasurementTerm::yieldsOf(
+        m_segments[t].model.multiplier.value, background[t], valuesOf(m_segments[t]));
     fitted.insert(fitted.end(), f.begin(), f.end());
   }
   return fitted;
+}
+
+std::vector<double> FreeFormProblem::curve(const Eigen::VectorXd& c,
+                                           const std::vector<double>& background) const {
+  return yieldsOf(background, [&](const Segment& segment) {
+    const Eigen::VectorXd k = segment.nodeWeights * c;
+    return segment.forward->values(std::vector<double>(k.data(), k.data() + k.size()));
+  });
 }
 
 Eigen::MatrixXd FreeFormProblem::jacobian(const Eigen::VectorXd& cIn) const {
@@ -257,14 +262,8 @@ DepthProfile FreeFormProblem::render(const Eigen::VectorXd& c) const {
 
 std::vector<double> FreeFormProblem::exactCurve(const DepthProfile& profile,
                                                 const std::vector<double>& background) const {
-  std::vector<double> fitted;
-  for (std::size_t t = 0; t < m_segments.size(); ++t) {
-    const Segment& segment = m_segments[t];
-    const std::vector<double> f = MeasurementTerm::yieldsOf(
-        segment.model.multiplier.value, background[t], segment.forward->values(profile));
-    fitted.insert(fitted.end(), f.begin(), f.end());
-  }
-  return fitted;
+  return yieldsOf(background,
+                  [&](const Segment& segment) { return segment.forward->values(profile); });
 }
 
 std::vector<FittedPoint> FreeFormProblem::fittedPoints(const std::vector<double>& fitted,

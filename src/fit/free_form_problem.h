@@ -2,6 +2,7 @@
 
 #include <Eigen/Dense>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <random>
@@ -88,6 +89,10 @@ class FreeFormProblem {
     Eigen::Index backgroundColumn = -1;  // -1: its background is fixed
   };
 
+  // Every measurement's multiplier * values + background, one after the other.
+  std::vector<double> yieldsOf(
+      const std::vector<double>& background,
+      const std::function<std::vector<double>(const Segment&)>& valuesOf) const;
   std::vector<double> curve(const Eigen::VectorXd& c, const std::vector<double>& background) const;
   Eigen::MatrixXd jacobian(const Eigen::VectorXd& c) const;
   std::vector<double> statisticWeights(const std::vector<MeasuredYield>& yields,
