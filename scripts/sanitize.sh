@@ -41,8 +41,10 @@ ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 900
 
 # ---- 2. Threads ------------------------------------------------------------
 
-# The kernels that split their loops between cores and the cancellable
-# calculation: std::thread and std::atomic only, so every report counts.
+# The kernels that split their loops between cores, the cancellable
+# calculation and the sampler's two threads sharing each measurement's cache
+# of forward models: std::thread, std::mutex and std::atomic only, so every
+# report counts.
 core_thread_tests=(
   model_curve_convolution_test
   model_collision_weights_test
@@ -51,6 +53,7 @@ core_thread_tests=(
   fit_forward_model_test
   fit_ensemble_sampler_test
   fit_free_form_inversion_test
+  fit_layer_posterior_test
 )
 # The calculation and fit workers on their QThreads, with Stop.
 qt_thread_tests=(app_calculation_controller_test ui_fit_window_test)
