@@ -50,10 +50,32 @@ MeasurementTerm::MeasurementTerm(const Measurement& measurement, const std::atom
     indices.push_back(k);
   }
   m_inRange = inRange.size();
-  // Points outside the curve at the start are left out for good.
-  const std::shared_ptr<const ForwardModel> all = build(settingsOf(model), inRange);
+  // The points taken lie on the curve at every shift the estimators may
+  // reach, so that none enters or leaves as the shift moves and the
+  // statistic stays continuous in it. The curve covers an interval of
+  // shifted energies, so the ends of the shift's reach tell: a free shift
+  // reaches its bounds; a bound at infinity is not reached, the start
+  // stands in for it.
+  std::vector<double> shifts = {model.energyShift.value};
+  if (model.energyShift.free) {
+    for (double bound : {model.energyShift.min, model.energyShift.max}) {
+      if (std::isfinite(bound)) shifts.push_back(bound);
+    }
+  }
+  std::shared_ptr<const ForwardModel> all;
+  std::vector<char> covered(inRange.size(), 1);
+  for (double shift : shifts) {
+    MeasurementModel at = model;
+    at.energyShift.value = shift;
+    const std::shared_ptr<const ForwardModel> reached = build(settingsOf(at), inRange);
+    if (!all) {
+      all = reached;
+      keepRecent(m_broadened, all->broadened(), kKeptBroadenings);
+    }
+    for (std::size_t j = 0; j < inRange.size(); ++j) covered[j] &= reached->covers(j) ? 1 : 0;
+  }
   for (std::size_t j = 0; j < inRange.size(); ++j) {
-    if (!all->covers(j)) continue;
+    if (!covered[j]) continue;
     const ExperimentalPoint& point = measurement.points[indices[j]];
     m_points.push_back(point);
     m_indices.push_back(indices[j]);
@@ -61,7 +83,6 @@ MeasurementTerm::MeasurementTerm(const Measurement& measurement, const std::atom
     m_energies.push_back(inRange[j]);
   }
   m_floor = poissonYieldFloor(m_yields);
-  keepRecent(m_broadened, all->broadened(), kKeptBroadenings);
   // The model built for the range serves when every point in it is taken.
   if (m_energies.size() == inRange.size()) keepRecent(m_models, all, kKeptModels);
 }

@@ -16,8 +16,9 @@ struct FitCancelled {};
 
 // One measurement as every estimator on a problem sees it, built once: the
 // points it takes (those in the energy range that the curve covers at the
-// start's energy shift; they stay the same whatever the shift does later, a
-// point moved off the curve seeing 0), their yields and Poisson floor, and
+// start's energy shift and, when the shift is free, at its finite bounds:
+// no point enters or leaves as the shift moves), their yields and Poisson
+// floor, and
 // the forward models of the shifts and widths asked for so far. A model is
 // built only for a shift or widths not seen before, and then only what
 // depends on them: a new shift reuses its widths' broadened set. Safe to use

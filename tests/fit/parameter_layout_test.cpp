@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
-#include "fit/measurement_term.h"
-#include "support/small_start_up_set.h"
 
 namespace {
 
@@ -56,27 +52,6 @@ TEST(ParameterLayout, ReadsTheLayerAndQuantityOfAName) {
   for (const char* other : {"multiplier", "layer0.from", "layerx.from", "layer.from", "layer2"}) {
     EXPECT_FALSE(layerQuantityOf(other)) << other;
   }
-}
-
-// A term builds a forward model once per shift and widths, and a new shift
-// takes the broadening of its widths from the one before.
-TEST(MeasurementTerm, BuildsAForwardModelOnlyForWhatItHasNotSeen) {
-  Measurement measurement;
-  measurement.set = std::shared_ptr<const AutoconvolutionSet>(std::shared_ptr<void>(),
-                                                              &smallStartUpSet(20));
-  measurement.beamEnergyKev = 151.0;
-  measurement.collisionRate = startUpCollisionRate();
-  for (int j = 0; j < 20; ++j) measurement.points.push_back({150.9f + 0.01f * j, 10.0f, 0.0f});
-  const MeasurementTerm term(measurement);
-  MeasurementModel model = measurement.model;
-  const auto start = term.forward(model);
-  EXPECT_EQ(term.forward(model), start);
-  model.energyShift.value = 0.01;
-  const auto shifted = term.forward(model);
-  EXPECT_NE(shifted, start);
-  EXPECT_EQ(shifted->broadened(), start->broadened());
-  model.gaussianWidth.value = 120.0;
-  EXPECT_NE(term.forward(model)->broadened(), start->broadened());
 }
 
 }  // namespace
