@@ -73,11 +73,20 @@ void showFitResult(CommandContext& context, const FitResult& result) {
 // A job's profile and constants become the program's and are drawn: the
 // curve as F5 draws it, the measured points, the profile. Calculate keeps the
 // profile it draws for undo, but Ctrl+Z after a job has to bring back the
-// profile the job started from. The bands of the profile before go.
+// profile the job started from, and with it the constants it replaced. The
+// bands of the profile before go.
 void adoptAndDraw(CommandContext& context, const MeasurementModel& model,
                   const DepthProfile& profile) {
   ProgramState& state = context.state;
   const DepthProfile before = state.currentProfile;
+  const ParameterBlock& p = state.parameterBlock;
+  context.texts.fit.adoptionUndo = AdoptionUndo{before,
+                                                p.multiplier,
+                                                p.background,
+                                                p.energyShift,
+                                                p.lorentzianWidth,
+                                                p.gaussianWidth,
+                                                context.texts.drawProfile.convolve};
   adoptFittedModel(context, model, profile);
   clearBand(context);
   context.ui.redraw(View::DrawProfileStatus);

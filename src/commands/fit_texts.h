@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "fit/free_form_inversion.h"
 #include "fit/layer_posterior.h"
 #include "fit/sample_model.h"
+#include "state/depth_profile.h"
 
 // One row of the Fit window's table: a parameter of the sample model as typed.
 struct FitParameterTexts {
@@ -24,6 +26,19 @@ struct FitParameterTexts {
   // The warnings of the last fit that name this parameter, one per line.
   std::string warning;
   bool operator==(const FitParameterTexts&) const = default;
+};
+
+// What a job's outcome replaced when it became the program's: the profile and
+// the display and broadening constants, so that Undo brings them back together.
+struct AdoptionUndo {
+  DepthProfile profile;
+  double multiplier = 1.0;
+  double background = 0.0;
+  double energyShift = 0.0;
+  double lorentzianWidth = 100.0;
+  double gaussianWidth = 100.0;
+  bool convolve = true;
+  bool operator==(const AdoptionUndo&) const = default;
 };
 
 // What the Fit window shows the results of: the last job that ran.
@@ -49,6 +64,8 @@ struct FitTexts {
   // The last job's result, whichever it was: what the window shows, what
   // "Save results" writes and whose warnings the window lists.
   std::shared_ptr<const FitJobResult> shownResult;
+  // What the last adopted fit or free-form profile replaced.
+  std::optional<AdoptionUndo> adoptionUndo;
   // The names the model and results dialogs last confirmed.
   std::string modelFile;
   std::string resultsFile;

@@ -1,5 +1,8 @@
 #include "commands/profile_editor_commands.h"
 
+#include "commands/command_error.h"
+#include "commands/excitation_commands.h"
+#include "commands/show_commands.h"
 #include "model/profile_editing.h"
 
 namespace {
@@ -66,9 +69,33 @@ void profileMouseMove(CommandContext& context, double depth, double concentratio
 }
 
 void undoProfile(CommandContext& context) {
-  context.state.currentProfile = context.state.undoProfile;
+  ProgramState& state = context.state;
+  std::optional<AdoptionUndo>& adopted = context.texts.fit.adoptionUndo;
+  // Undoing a fit or a free-form profile brings back the constants it
+  // replaced too, and the curve they give, not the fit's curve over the old
+  // profile.
+  const bool constantsToo = adopted && adopted->profile == state.undoProfile;
+  state.currentProfile = state.undoProfile;
   clearBand(context);
   plotProfile(context);
+  if (!constantsToo) return;
+  ParameterBlock& p = state.parameterBlock;
+  p.multiplier = adopted->multiplier;
+  p.background = adopted->background;
+  p.energyShift = adopted->energyShift;
+  p.lorentzianWidth = adopted->lorentzianWidth;
+  p.gaussianWidth = adopted->gaussianWidth;
+  context.texts.drawProfile.convolve = adopted->convolve;
+  adopted.reset();
+  context.ui.redraw(View::DrawProfileStatus);
+  try {
+    calculateExcitation(context);
+  } catch (const CommandError&) {
+    // The fields no longer give a curve: none is shown rather than the fit's.
+    context.charts.main.computedCurve.points.clear();
+    context.ui.redraw(View::MainChart);
+  }
+  if (!state.experimentalData.empty()) plotData(context);
 }
 
 void clearProfileFromMainWindow(CommandContext& context) {

@@ -108,6 +108,37 @@ TEST(FitCommands, UndoAfterAFitGivesTheProfileBeforeIt) {
   EXPECT_EQ(f.state.currentProfile, f.before);
 }
 
+// Ctrl+Z right after a fit or a free-form profile brings back the profile,
+// the constants it replaced and the curve they give together.
+class UndoAfterAJob : public ::testing::TestWithParam<FitJob> {};
+
+TEST_P(UndoAfterAJob, RestoresTheProfileTheConstantsAndTheirCurve) {
+  MeasuredFixture f;
+  SampleModel model = f.startModel();
+  if (GetParam() == FitJob::FreeForm) model.multiplier = {kTrueMultiplier, false, 0.0, kInf};
+  model.background = {3.0, true, 0.0, kInf};
+  showSampleModel(f.texts.fit, model, f.context.decimal);
+  const ParameterBlock constants = f.state.parameterBlock;
+  runFitJobCommand(f.context, GetParam());
+  ASSERT_NE(f.state.parameterBlock, constants);
+  undoProfile(f.context);
+  EXPECT_EQ(f.state.currentProfile, f.before);
+  EXPECT_EQ(f.state.parameterBlock, constants);
+  const std::vector<ChartPoint> drawn = f.charts.main.computedCurve.points;
+  calculateExcitation(f.context);
+  EXPECT_EQ(f.charts.main.computedCurve.points, drawn);
+  // A second Ctrl+Z is an ordinary one: the constants stay.
+  f.state.parameterBlock.multiplier = 7.0;
+  undoProfile(f.context);
+  EXPECT_EQ(f.state.parameterBlock.multiplier, 7.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(FitCommands, UndoAfterAJob,
+                         ::testing::Values(FitJob::Fit, FitJob::FreeForm),
+                         [](const ::testing::TestParamInfo<FitJob>& info) {
+                           return info.param == FitJob::Fit ? "fit" : "freeForm";
+                         });
+
 TEST(FitCommands, ApplyRendersTheTableIntoTheProfileAndIsUndone) {
   MeasuredFixture f;
   SampleModel model = f.startModel();
