@@ -76,7 +76,7 @@ void addWidthOptions(CLI::App& command, CurveOptions& options, const char* defau
   options.convolve = defaultConvolve;
   command.add_option("--convolve", options.convolve, "Convolve")
       ->check(CLI::IsMember({"on", "off"}));
-  command.add_option("--gaussian", options.gaussian, "Gaussian width (eV)");
+  command.add_option("--gaussian", options.gaussian, "Gaussian width w (eV): twice the beam's spread sigma, kernel exp(-2t^2/w^2); w = FWHM/1.1774");
   command.add_option("--lorentzian", options.lorentzian, "Lorentzian width (eV)");
 }
 

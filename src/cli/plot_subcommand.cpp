@@ -129,7 +129,7 @@ CLI::App* addPlotSubcommand(CLI::App& app, PlotOptions& options) {
       "WIDTHxHEIGHT of the whole figure in pixels at 96 dpi (default 800x600 a chart)");
   plot->add_option("--convolve", options.convolve, "Convolve the profile's curve")
       ->check(CLI::IsMember({"on", "off"}));
-  plot->add_option("--gaussian", options.gaussian, "Gaussian width (eV)");
+  plot->add_option("--gaussian", options.gaussian, "Gaussian width w (eV): twice the beam's spread sigma, kernel exp(-2t^2/w^2); w = FWHM/1.1774");
   plot->add_option("--lorentzian", options.lorentzian, "Lorentzian width (eV)");
   return plot;
 }

@@ -61,6 +61,7 @@ void nameRows(FitTexts& texts, std::size_t layers) {
     texts.parameters[i].name = layout[i].name;
     texts.parameters[i].kind = layout[i].kind;
     texts.parameters[i].layer = layout[i].layer;
+    texts.parameters[i].unit = parameterUnit(layout[i].kind);
   }
 }
 
@@ -117,6 +118,30 @@ double crossingDepth(const DepthProfile& profile, std::size_t i, double level) {
 }
 
 }  // namespace
+
+std::string parameterUnit(ParameterKind kind) {
+  switch (kind) {
+    case ParameterKind::From:
+    case ParameterKind::To:
+      return "µg/cm² (depth)";
+    case ParameterKind::TopWidth:
+    case ParameterKind::BottomWidth:
+      return "µg/cm² (σ of the edge)";
+    case ParameterKind::Concentration:
+      return "relative (profile scale)";
+    case ParameterKind::Multiplier:
+      return "counts per unit of curve";
+    case ParameterKind::Background:
+      return "counts";
+    case ParameterKind::EnergyShift:
+      return "keV";
+    case ParameterKind::LorentzianWidth:
+      return "eV";
+    case ParameterKind::GaussianWidth:
+      return "eV (2σ of the beam)";
+  }
+  return {};
+}
 
 SampleModel sampleModelFromTexts(const FitTexts& texts, DecimalFormat decimal) {
   SampleModel model;

@@ -23,6 +23,12 @@ SampleModel proposeSampleModel(const CommandContext& context);
 // The program's grid and constants with one layer from 0.5 to 1.5 ug/cm2.
 SampleModel oneLayerSampleModel(const CommandContext& context);
 
+// What a parameter of this kind counts in, as the Fit window's Unit column
+// says it: depths and interface widths in ug/cm2 of the target, a
+// concentration relative to the profile's scale, the Gaussian width as twice
+// the beam's spread sigma.
+std::string parameterUnit(ParameterKind kind);
+
 // A layer's five rows after the last layer, starting where it ends; and the
 // rows of layer `layer` (from 0) removed, the last layer's when out of range.
 // The rows after them are renamed.

@@ -16,7 +16,8 @@
 struct FitParameterTexts {
   std::string name;  // "layer1.from", ..., "gaussian_width"
   ParameterKind kind = ParameterKind::From;
-  int layer = -1;  // the layer (from 0) of a layer's row
+  int layer = -1;     // the layer (from 0) of a layer's row
+  std::string unit;   // what its numbers count, for the table's Unit column
   std::string value;
   bool free = false;
   std::string min;  // empty: unbounded

@@ -53,3 +53,9 @@ QPushButton* makeButton(QWidget& parent, const QString& objectName, const QStrin
   button->setAutoDefault(false);
   return button;
 }
+
+QString gaussianWidthToolTip() {
+  return QStringLiteral(
+      "The Gaussian width w is twice the beam's energy spread σ: the kernel is exp(−2t²/w²). "
+      "A spread given as FWHM is w = FWHM / 1.1774.");
+}

@@ -25,3 +25,6 @@ QLineEdit* addField(QGroupBox& group, int row, int column, const QString& object
 // A button that Enter in a field does not press.
 QPushButton* makeButton(QWidget& parent, const QString& objectName, const QString& caption,
                         const QString& hint = QString());
+
+// The meaning of every field of a Gaussian width: twice the beam's spread.
+QString gaussianWidthToolTip();

@@ -107,6 +107,7 @@ TFDrawOpts::TFDrawOpts(WindowHost& host)
 
   using Texts = ProfileParametersTexts;
   m_fields.bind(*EditGauss, &Texts::gaussian);
+  EditGauss->setToolTip(gaussianWidthToolTip());
   m_fields.bind(*EditLor, &Texts::lorentzian);
   m_fields.bind(*EditMaxDepth, &Texts::maxDepth);
   m_fields.bind(*EditCont, &Texts::contamination);

@@ -27,7 +27,7 @@
 
 namespace {
 
-enum Column { kName, kValue, kFree, kMin, kMax, kResult, kColumnCount };
+enum Column { kName, kValue, kUnit, kFree, kMin, kMax, kResult, kColumnCount };
 
 QTableWidgetItem* fixedItem(const std::string& text) {
   auto* item = new QTableWidgetItem(QString::fromStdString(text));
@@ -85,9 +85,10 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
 
   TableParameters = new QTableWidget(0, kColumnCount, this);
   TableParameters->setObjectName(QStringLiteral("TableParameters"));
-  TableParameters->setHorizontalHeaderLabels({QStringLiteral("Parameter"), QStringLiteral("Value"),
-                                              QStringLiteral("Free"), QStringLiteral("Min"),
-                                              QStringLiteral("Max"), QStringLiteral("Result")});
+  TableParameters->setHorizontalHeaderLabels(
+      {QStringLiteral("Parameter"), QStringLiteral("Value"), QStringLiteral("Unit"),
+       QStringLiteral("Free"), QStringLiteral("Min"), QStringLiteral("Max"),
+       QStringLiteral("Result")});
   TableParameters->verticalHeader()->setVisible(false);
   TableParameters->verticalHeader()->setDefaultSectionSize(TableParameters->fontMetrics().height() +
                                                            6);
@@ -96,6 +97,7 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   QHeaderView* header = TableParameters->horizontalHeader();
   header->setSectionResizeMode(kName, QHeaderView::ResizeToContents);
   header->setSectionResizeMode(kFree, QHeaderView::ResizeToContents);
+  header->setSectionResizeMode(kUnit, QHeaderView::ResizeToContents);
   header->setSectionResizeMode(kResult, QHeaderView::Stretch);
   header->resizeSection(kValue, 90);
   header->resizeSection(kMin, 55);
@@ -235,6 +237,9 @@ void FitWindow::showFields() {
     const FitParameterTexts& parameter = texts.parameters[static_cast<std::size_t>(row)];
     TableParameters->setItem(row, kName, fixedItem(parameter.name));
     TableParameters->setItem(row, kValue, editableItem(parameter.value));
+    auto* unit = fixedItem(parameter.unit);
+    if (parameter.kind == ParameterKind::GaussianWidth) unit->setToolTip(gaussianWidthToolTip());
+    TableParameters->setItem(row, kUnit, unit);
     auto* free = fixedItem("");
     free->setFlags(free->flags() | Qt::ItemIsUserCheckable);
     free->setCheckState(parameter.free ? Qt::Checked : Qt::Unchecked);

@@ -53,6 +53,7 @@ TFShow::TFShow(WindowHost& host)
   QWidget::setTabOrder(EditC, BtnPlotSingle);
 
   m_fields.bind(*EditGauss, &ShowTexts::gaussian);
+  EditGauss->setToolTip(gaussianWidthToolTip());
   m_fields.bind(*EditLorentz, &ShowTexts::lorentzian);
   m_fields.bind(*CheckConv, &ShowTexts::convolve);
   m_fields.bind(*EditC, &ShowTexts::singleEntry);
