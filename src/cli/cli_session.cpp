@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "commands/autoconvolution_commands.h"
+#include "commands/excitation_commands.h"
 #include "commands/field_numbers.h"
 #include "files/file_error.h"
 #include "files/file_names.h"
@@ -23,4 +24,10 @@ void CliSession::setBroadening(const std::string& convolve, const std::string& g
   parameters.gaussianWidth = parseFieldDouble(gaussian, DecimalFormat{});
   parameters.lorentzianWidth = parseFieldDouble(lorentzian, DecimalFormat{});
   texts.drawProfile.convolve = convolve == "on";
+}
+
+void CliSession::calculate() {
+  calculateExcitation(context);
+  const std::string& warning = texts.drawProfile.warning;
+  if (!warning.empty()) std::cerr << "warning: " << warning << '\n';
 }

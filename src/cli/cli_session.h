@@ -24,4 +24,8 @@ struct CliSession {
   // the Profile Parameters dialog's fields would set them, "on" or "off".
   void setBroadening(const std::string& convolve, const std::string& gaussian,
                      const std::string& lorentzian);
+
+  // Calculate, and what it warns of about its curve as a "warning: " line on
+  // standard error.
+  void calculate();
 };

@@ -18,6 +18,7 @@
 #include "commands/fit_problem.h"
 #include "commands/fit_results_text.h"
 #include "commands/profile_file_commands.h"
+#include "commands/truncation_warning.h"
 #include "files/atomic_file.h"
 #include "files/experimental_data_file.h"
 #include "files/fit_result_file.h"
@@ -189,9 +190,10 @@ int runFitSubcommand(const FitOptions& options) {
       progress.iteration(k, p);
     };
     control.done = [&progress](std::size_t) { progress.fileDone(); };
-    const std::vector<FitResult> results = fitProblems(problems, options.data, control);
+    std::vector<FitResult> results = fitProblems(problems, options.data, control);
     if (interrupted()) return reportInterrupted();
     for (std::size_t k = 0; k < results.size(); ++k) {
+      addTruncationWarnings(problems[k], results[k]);
       std::cout << summaryLine(options.data[k], results[k]) << '\n';
       for (const std::string& warning : results[k].warnings) {
         std::cerr << options.data[k] << ": " << warning << '\n';

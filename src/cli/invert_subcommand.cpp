@@ -10,6 +10,7 @@
 #include "commands/field_numbers.h"
 #include "commands/fit_problem.h"
 #include "commands/fit_results_text.h"
+#include "commands/truncation_warning.h"
 #include "files/atomic_file.h"
 #include "files/inversion_result_file.h"
 #include "files/sample_model_file.h"
@@ -78,6 +79,7 @@ int runInvertSubcommand(const InvertOptions& options) {
       throw FitError(options.data + ": " + error.what());
     }
     if (result.cancelled || interrupted()) return reportInterrupted();
+    addTruncationWarnings(problem, result);
 
     std::cout << options.data << ": chi2/dof " << formatTextFileNumber(result.chi2) << "/"
               << formatTextFileNumber(result.dof, 4) << " = "

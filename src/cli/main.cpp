@@ -17,7 +17,6 @@
 #endif
 #include "commands/autoconvolution_commands.h"
 #include "commands/calculation_parameters_commands.h"
-#include "commands/excitation_commands.h"
 #include "commands/export_commands.h"
 #include "commands/profile_file_commands.h"
 #include "commands/show_commands.h"
@@ -116,7 +115,7 @@ int runCurve(const CurveOptions& options) {
   session.loadAutoconvolutions(options.autos);
   loadProfileFrom(session.context, options.profile, false);
   session.setBroadening(options.convolve, options.gaussian, options.lorentzian);
-  calculateExcitation(session.context);
+  session.calculate();
   writeCalculationTo(session.context, options.out, options.digits);
   return 0;
 }

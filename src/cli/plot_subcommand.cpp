@@ -13,7 +13,6 @@
 #include "cli/cli_session.h"
 #include "commands/command_error.h"
 #include "commands/data_commands.h"
-#include "commands/excitation_commands.h"
 #include "commands/profile_editor_commands.h"
 #include "commands/profile_file_commands.h"
 #include "files/figure_format.h"
@@ -146,7 +145,7 @@ int runPlotSubcommand(const PlotOptions& options) {
     // The curve as "tervane-cli curve" calculates it.
     loadProfileFrom(session.context, options.profile, false);
     session.setBroadening(options.convolve, options.gaussian, options.lorentzian);
-    calculateExcitation(session.context);
+    session.calculate();
     fillProfileChart(session);
   }
   // After the profile, whose constants shift the measured energies.

@@ -3,11 +3,13 @@
 #include <cmath>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <string>
 #include <utility>
 
 #include "commands/command_error.h"
 #include "commands/machine_memory.h"
+#include "commands/truncation_warning.h"
 #include "model/collision_weights.h"
 #include "model/curve_measures.h"
 #include "model/excitation_calculation.h"
@@ -90,7 +92,8 @@ void calculateExcitation(CommandContext& context) {
     showDrawStatus(context, std::string("Not calculated: ") + error.what());
     throw;
   }
-  showDrawStatus(context, "Ready!");
+  const std::string& warning = context.texts.drawProfile.warning;
+  showDrawStatus(context, warning.empty() ? "Ready!" : "Ready! " + warning);
 }
 
 namespace {
@@ -113,6 +116,12 @@ void calculateFromFields(CommandContext& context) {
   // Collision rates or concentrations near the ends of the doubles can make
   // weights that are not numbers; such a curve is not kept.
   refuseNonFiniteCurve(curve);
+  // Judged up to the set's last point: beyond it the broadened curve holds
+  // only what broadening carries there.
+  context.texts.drawProfile.warning =
+      truncationWarning(set, state.currentProfile, collisionRate, parameters.beamEnergy,
+                        std::numeric_limits<double>::infinity())
+          .value_or("");
   state.excitationCurve = std::move(curve);
   plotExcitation(context);
 }

@@ -11,6 +11,7 @@
 #include "commands/fit_table.h"
 #include "commands/profile_editor_commands.h"
 #include "commands/show_commands.h"
+#include "commands/truncation_warning.h"
 #include "files/atomic_file.h"
 #include "files/fit_result_file.h"
 #include "files/inversion_result_file.h"
@@ -230,7 +231,9 @@ FitResult runFit(const PreparedFit& prepared, const std::atomic<bool>* cancel,
   FitControl control;
   control.cancel = cancel;
   control.progress = progress;
-  return fitProblem(prepared.problem, control);
+  FitResult result = fitProblem(prepared.problem, control);
+  if (!result.cancelled) addTruncationWarnings(prepared.problem, result);
+  return result;
 }
 
 ChartSeries fitCurveSeries(const PreparedFit& prepared, const SampleModel& model,
@@ -296,6 +299,7 @@ FitOutcome runFitJob(const PreparedFit& prepared, const FitJobControl& control) 
     InversionResult result =
         invertProblem(prepared.problem, {}, generator, inversionControl);
     if (!result.cancelled) {
+      addTruncationWarnings(prepared.problem, result);
       SampleModel model = prepared.model;
       model.background.value = result.background;
       curveBand(

@@ -38,6 +38,9 @@ struct DrawProfileTexts {
   bool allowZoom = false;
   bool convolve = true;
   std::string status;
+  // What the last Calculate that finished warns of about its curve, also at
+  // the end of its status; empty when nothing.
+  std::string warning;
   bool operator==(const DrawProfileTexts&) const = default;
 };
 

@@ -24,6 +24,7 @@ std::string inversionResultJson(const InversionResult& result) {
   object["alpha"] = result.alpha;
   object["amount"] = estimate(result.amount);
   object["centroid"] = estimate(result.centroid);
+  object["warnings"] = result.warnings;
   return object.dump(2) + "\n";
 }
 

@@ -7,7 +7,7 @@
 
 // A free-form inversion's result as JSON, for scripts:
 //   {"chi2", "points", "reduced_chi2", "alpha",
-//    "amount": {"value", "error"}, "centroid": {"value", "error"}}
+//    "amount": {"value", "error"}, "centroid": {"value", "error"}, "warnings": [...]}
 // with null for an error the replicas did not give (and for the centroid of a
 // zero profile). Every number in the shortest text that reads back to the same double.
 std::string inversionResultJson(const InversionResult& result);

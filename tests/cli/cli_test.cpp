@@ -129,6 +129,36 @@ class CliCurveTest : public CliTest {
   std::string m_pro;
 };
 
+// A layer 3.9 ug/cm2 thick reaches 90 mean collisions, far beyond the set's 30;
+// the buried one (0.2 to 0.6 ug/cm2) reaches 14.
+TEST_F(CliCurveTest, CurveAndPlotWarnAsCalculateDoesWhenTheSetHoldsTooFewCollisions) {
+  const std::string deep = (m_dir / "deep.pro").string();
+  DepthProfile layer = DepthProfile::forMaximumDepth(10, 0.005);
+  for (int i = 0; i < 780; ++i) layer.values[i] = 1.0;
+  ASSERT_TRUE(writeProfileFile(deep, layer, {0.0, 0.0, 1.0}));
+  CommandFixture f;
+  loadAutos(f.context, m_flt);
+  loadProfileFrom(f.context, deep, false);
+  calculateExcitation(f.context);
+  const std::string warning = f.texts.drawProfile.warning;
+  ASSERT_NE(warning, "");
+
+  const std::string out = " --out " + (m_dir / "c.simulation").string();
+  const RunResult run = runCli("curve --autos " + m_flt + " --profile " + deep + out);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, "warning: " + warning + "\n");
+  const RunResult buried = runCli("curve --autos " + m_flt + " --profile " + m_pro + out);
+  EXPECT_EQ(buried.exitCode, 0);
+  EXPECT_EQ(buried.err, "");
+#ifdef TERVANE_CLI_PLOT
+  const RunResult plot = runCli("plot --autos " + m_flt + " --profile " + deep + " --out " +
+                                (m_dir / "c.png").string());
+  EXPECT_EQ(plot.exitCode, 0);
+  // (Qt may add its own notes after it.)
+  EXPECT_EQ(plot.err.rfind("warning: " + warning + "\n", 0), 0u) << plot.err;
+#endif
+}
+
 TEST_F(CliCurveTest, CurveIsTheDesktopsSaveCalculationAfterF5) {
   const fs::path out = m_dir / "curve.simulation";
   const RunResult run = runCli("curve --autos " + m_flt + " --profile " + m_pro +

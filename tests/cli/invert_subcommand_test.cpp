@@ -71,7 +71,7 @@ TEST_F(InvertSubcommandTest, WritesTheResultTheOrderedBandAndTheProfileTheSameFo
   std::set<std::string> keys;
   for (const auto& item : result.items()) keys.insert(item.key());
   EXPECT_EQ(keys, (std::set<std::string>{"chi2", "points", "reduced_chi2", "alpha", "amount",
-                                         "centroid"}));
+                                         "centroid", "warnings"}));
   // The line tool fills the points from 0.3 to 0.595 whole.
   EXPECT_NEAR(result["amount"]["value"].get<double>(), 0.3, 0.015);
   EXPECT_NEAR(result["centroid"]["value"].get<double>(), 0.4475, 0.05);

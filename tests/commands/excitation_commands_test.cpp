@@ -59,8 +59,11 @@ TEST(CalculateExcitation, BroadeningMovesTheFirstPointBelowTheBeamEnergy) {
   f.state.parameterBlock.lorentzianWidth = 50;
   f.state.parameterBlock.gaussianWidth = 30;
   calculateExcitation(f.context);
-  EXPECT_EQ(f.ui.drawStatusHistory, (std::vector<std::string>{"Calculating the excitation curve...",
-                                                              "Convolving...", "Ready!"}));
+  // The layer's back reaches 35 mean collisions, beyond Nc 20: a warning follows "Ready!".
+  ASSERT_NE(f.texts.drawProfile.warning, "");
+  EXPECT_EQ(f.ui.drawStatusHistory,
+            (std::vector<std::string>{"Calculating the excitation curve...", "Convolving...",
+                                      "Ready! " + f.texts.drawProfile.warning}));
   const SampledCurve& curve = f.state.excitationCurve;
   EXPECT_GT(curve.size(), 1000u);
   EXPECT_EQ(curve.origin, 10 * 50.0 + 4 * 30.0);

@@ -257,6 +257,8 @@ TEST(FitCommands, SaveResultsWritesTheResultShownWithItsOwnWarnings) {
   EXPECT_NE(inversion.find("\"alpha\""), std::string::npos);
   EXPECT_EQ(inversion.find("\"iterations\""), std::string::npos);
   for (const std::string& warning : shownWarnings(f.texts.fit)) {
+    // Nc 20 is short for the tail behind either profile, in the same words.
+    if (warning.rfind("The autoconvolutions end at Nc 20,", 0) == 0) continue;
     EXPECT_EQ(std::count(fitWarnings.begin(), fitWarnings.end(), warning), 0) << warning;
   }
   for (const FitParameterTexts& row : f.texts.fit.parameters) {
