@@ -196,7 +196,7 @@ int runFitSubcommand(const FitOptions& options) {
       addTruncationWarnings(problems[k], results[k]);
       std::cout << summaryLine(options.data[k], results[k]) << '\n';
       for (const std::string& warning : results[k].warnings) {
-        std::cerr << options.data[k] << ": " << warning << '\n';
+        std::cerr << "warning: " << options.data[k] << ": " << warning << '\n';
       }
     }
     std::cout << std::flush;
@@ -210,7 +210,7 @@ int runFitSubcommand(const FitOptions& options) {
       for (std::size_t k = 0; k < posteriors.size(); ++k) {
         std::cout << posteriorLine(options.data[k], posteriors[k]) << '\n';
         for (const std::string& warning : posteriors[k].warnings) {
-          std::cerr << options.data[k] << ": " << warning << '\n';
+          std::cerr << "warning: " << options.data[k] << ": " << warning << '\n';
         }
       }
       std::cout << std::flush;

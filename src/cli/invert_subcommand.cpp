@@ -88,7 +88,7 @@ int runInvertSubcommand(const InvertOptions& options) {
               << "; " << summaryValue("centroid", result.centroid) << "; background "
               << formatTextFileNumber(result.background) << std::endl;
     for (const std::string& warning : result.warnings) {
-      std::cerr << options.data << ": " << warning << '\n';
+      std::cerr << "warning: " << options.data << ": " << warning << '\n';
     }
 
     writeText(options.json, inversionResultJson(result));
