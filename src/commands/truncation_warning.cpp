@@ -53,9 +53,7 @@ std::optional<std::string> truncationWarning(const Measurement& measurement,
   std::optional<double> highest;
   for (const ExperimentalPoint& point : measurement.points) {
     const double e = point.energy;
-    if (model.energyRange && (e < model.energyRange->first || e > model.energyRange->second)) {
-      continue;
-    }
+    if (!model.inRange(e)) continue;
     highest = std::max(highest.value_or(e), e);
   }
   if (!highest) return std::nullopt;

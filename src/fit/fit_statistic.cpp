@@ -65,8 +65,8 @@ StatisticResidual statisticResidual(FitStatistic statistic, const MeasuredYield&
   return {};
 }
 
-double statisticChi2(FitStatistic statistic, const std::vector<MeasuredYield>& points,
-                     const std::vector<double>& fitted, double poissonFloor) {
+double statisticChi2(FitStatistic statistic, std::span<const MeasuredYield> points,
+                     std::span<const double> fitted, double poissonFloor) {
   double sum = 0.0;
   for (std::size_t j = 0; j < fitted.size(); ++j) {
     const double r = statisticResidual(statistic, points[j], fitted[j], poissonFloor).value;

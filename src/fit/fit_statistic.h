@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <vector>
 
 #include "fit/sample_model.h"
@@ -33,8 +34,8 @@ StatisticResidual statisticResidual(FitStatistic statistic, const MeasuredYield&
                                     double fitted, double poissonFloor);
 
 // The statistic summed over points in order: the chi2 every estimator reports.
-double statisticChi2(FitStatistic statistic, const std::vector<MeasuredYield>& points,
-                     const std::vector<double>& fitted, double poissonFloor);
+double statisticChi2(FitStatistic statistic, std::span<const MeasuredYield> points,
+                     std::span<const double> fitted, double poissonFloor);
 
 // The point's standard deviation under the statistic, for the residual plot
 // (y - f)/sigma: sqrt(f) for Poisson, sqrt(max(y, 1)) for Neyman, the error

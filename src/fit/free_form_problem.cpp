@@ -226,11 +226,9 @@ double FreeFormProblem::misfit(const std::vector<MeasuredYield>& yields,
                                const std::vector<double>& fitted) const {
   double sum = 0.0;
   for (const Segment& segment : m_segments) {
-    const auto first = static_cast<std::ptrdiff_t>(segment.first);
-    const auto end = first + static_cast<std::ptrdiff_t>(segment.count);
     sum += statisticChi2(segment.model.statistic,
-                         std::vector<MeasuredYield>(yields.begin() + first, yields.begin() + end),
-                         std::vector<double>(fitted.begin() + first, fitted.begin() + end),
+                         std::span(yields).subspan(segment.first, segment.count),
+                         std::span(fitted).subspan(segment.first, segment.count),
                          segment.term->poissonFloor());
   }
   return sum;

@@ -35,8 +35,7 @@ void checkPointCount(std::size_t points, std::size_t free, const char* where) {
 void checkErrorsPresent(const Measurement& measurement) {
   if (measurement.model.statistic != FitStatistic::Errors) return;
   for (const ExperimentalPoint& p : measurement.points) {
-    const auto& range = measurement.model.energyRange;
-    if (range && (p.energy < range->first || p.energy > range->second)) continue;
+    if (!measurement.model.inRange(p.energy)) continue;
     if (!(p.error > 0.0f)) {
       throw FitError(
           "The statistic \"errors\" needs a positive error (a third column) for every "
@@ -191,19 +190,16 @@ SampleProblem sampleProblemOf(const SampleModel& model, const FitProblem& proble
 
 void checkProblem(const SampleProblem& problem) {
   const JointModel model = problem.model();
-  checkModel(model);
+  const ParameterLayout layout(model, problem.measurementNames());
+  if (const std::optional<std::string> fault = modelFault(model, layout)) throw FitError(*fault);
   std::size_t inRange = 0;
   for (const Measurement& m : problem.measurements) {
     if (m.set == nullptr || m.set->size() < 2) {
       throw FitError("There are no autoconvolutions to fit with: calculate or load them first.");
     }
-    for (const ExperimentalPoint& p : m.points) {
-      const auto& range = m.model.energyRange;
-      if (!range || (p.energy >= range->first && p.energy <= range->second)) ++inRange;
-    }
+    for (const ExperimentalPoint& p : m.points) inRange += m.model.inRange(p.energy) ? 1 : 0;
   }
-  checkPointCount(inRange, ParameterLayout(model).freeIndices(model).size(),
-                  "in the energy range");
+  checkPointCount(inRange, layout.freeIndices(model).size(), "in the energy range");
   for (const Measurement& m : problem.measurements) checkErrorsPresent(m);
 }
 

@@ -43,9 +43,7 @@ MeasurementTerm::MeasurementTerm(const Measurement& measurement, const std::atom
   std::vector<std::size_t> indices;
   for (std::size_t k = 0; k < measurement.points.size(); ++k) {
     const double e = measurement.points[k].energy;
-    if (model.energyRange && (e < model.energyRange->first || e > model.energyRange->second)) {
-      continue;
-    }
+    if (!model.inRange(e)) continue;
     inRange.push_back(e);
     indices.push_back(k);
   }

@@ -55,6 +55,11 @@ struct MeasurementModel {
   std::optional<std::pair<double, double>> energyRange;  // keV, measured energies
   FitStatistic statistic = FitStatistic::Poisson;
   bool operator==(const MeasurementModel&) const = default;
+
+  // Whether a measured energy (keV, before the shift) is taken into a fit.
+  bool inRange(double energyKev) const {
+    return !energyRange || (energyKev >= energyRange->first && energyKev <= energyRange->second);
+  }
 };
 
 // A sample seen by one measurement: what a model file holds and the Fit
