@@ -144,11 +144,20 @@ CLI::App* addFitSubcommand(CLI::App& app, FitOptions& options) {
       fit->add_option("--mcmc", options.mcmc,
                       "Then sample the posterior with this many steps of an ensemble sampler")
           ->check(CLI::Range(2, 10000000));
-  fit->add_option("--seed", options.seed, "Seed of the sampler's random numbers")->needs(mcmc);
+  fit->add_option("--seed", options.seed,
+                  "Seed of the further starts' and the sampler's random numbers");
   fit->add_option("--band", options.band,
                   "The profile's 16/50/84% posterior band: depth low median high; with several "
                   "data files each name gets the file's stem")
       ->needs(mcmc);
+  fit->add_option("--errors", options.errors,
+                  "profile: profile-likelihood intervals of every free parameter and derived "
+                  "quantity (default); covariance: the covariance's errors alone (quicker)")
+      ->check(CLI::IsMember({"profile", "covariance"}));
+  fit->add_option("--starts", options.starts,
+                  "Minimisations from the model's values and further starts spread over the "
+                  "free parameters' bounds; the best is kept (default 8)")
+      ->check(CLI::Range(1, 10000));
   return fit;
 }
 
@@ -186,6 +195,9 @@ int runFitSubcommand(const FitOptions& options) {
     ProgressLine progress(options.data);
     BatchControl control;
     control.cancel = stop;
+    control.fit.errors = options.errors == "covariance" ? FitErrors::Covariance : FitErrors::Profile;
+    control.fit.starts = options.starts;
+    control.fit.seed = options.seed;
     control.iteration = [&progress](std::size_t k, const FitProgress& p) {
       progress.iteration(k, p);
     };

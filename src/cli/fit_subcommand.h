@@ -24,6 +24,8 @@ struct FitOptions {
   int mcmc = 0;  // steps of the posterior sampler; 0 for none
   std::uint64_t seed = 1;
   std::string band;
+  std::string errors = "profile";  // "profile" or "covariance"
+  int starts = 8;
 };
 
 // Adds the subcommand and its options to the program's command line.

@@ -61,7 +61,7 @@ void showFitResult(CommandContext& context, const FitResult& result) {
   showSampleModel(texts, result.model, context.decimal);
   for (std::size_t i = 0; i < texts.parameters.size() && i < result.parameters.size(); ++i) {
     const EstimatedValue& estimate = result.parameters[i];
-    texts.parameters[i].result = estimateText(estimate.value, estimate.error, estimate.free);
+    texts.parameters[i].result = estimateText(estimate);
   }
   showRowWarnings(texts, result.warnings);
   texts.results = fitResultsTable(result);
@@ -231,6 +231,8 @@ FitResult runFit(const PreparedFit& prepared, const std::atomic<bool>* cancel,
   FitControl control;
   control.cancel = cancel;
   control.progress = progress;
+  control.errors = FitErrors::Profile;
+  control.starts = kDefaultStarts;
   FitResult result = fitProblem(prepared.problem, control);
   if (!result.cancelled) addTruncationWarnings(prepared.problem, result);
   return result;

@@ -59,7 +59,13 @@ std::string warningsText(const std::vector<std::string>& warnings) {
 }  // namespace
 
 std::string summaryValue(const std::string& name, const EstimatedValue& value) {
-  return name + " " + formatTextFileNumber(value.value) + " +/- " +
+  const std::string shown = name + " " + formatTextFileNumber(value.value);
+  if (value.profiled && value.lower && value.upper && value.error &&
+      std::fabs((value.value - *value.lower) - (*value.upper - value.value)) > 0.2 * *value.error) {
+    return shown + " -" + formatTextFileNumber(value.value - *value.lower, 2) + "/+" +
+           formatTextFileNumber(*value.upper - value.value, 2);
+  }
+  return shown + " +/- " +
          (value.error ? formatTextFileNumber(*value.error, 2) : std::string("undetermined"));
 }
 
@@ -86,6 +92,39 @@ std::string estimateText(double value, const std::optional<double>& error, bool 
   return general(value, 6) + " ± " + general(*error, 2);
 }
 
+std::string estimateText(const EstimatedValue& estimate) {
+  if (!estimate.profiled) {
+    return estimateText(estimate.value, estimate.error, estimate.free);
+  }
+  const double value = estimate.value;
+  const std::optional<double> minus =
+      estimate.lower ? std::optional<double>(value - *estimate.lower) : std::nullopt;
+  const std::optional<double> plus =
+      estimate.upper ? std::optional<double>(*estimate.upper - value) : std::nullopt;
+  // Decimals for two significant digits of the smaller known side.
+  double smaller = INFINITY;
+  for (const std::optional<double>& side : {minus, plus}) {
+    if (side && *side > 0.0) smaller = std::min(smaller, *side);
+  }
+  const int decimals =
+      std::isfinite(smaller)
+          ? std::clamp(1 - static_cast<int>(std::floor(std::log10(smaller))), 0, 12)
+          : -1;
+  const auto side = [&](const std::optional<double>& v) {
+    if (!v) return std::string("?");
+    return decimals >= 0 ? fixed(*v, decimals) : general(*v, 2);
+  };
+  const std::string shown = decimals >= 0 ? fixed(value, decimals) : general(value, 6);
+  std::string text;
+  if (minus && plus && std::fabs(*minus - *plus) <= 0.1 * std::max(*minus, *plus)) {
+    text = shown + " ± " + side(estimate.error);
+  } else {
+    text = shown + " −" + side(minus) + "/+" + side(plus);
+  }
+  if (!minus || !plus) text += " (no limit)";
+  return text;
+}
+
 std::string fitResultsTable(const FitResult& result) {
   std::size_t width = 10;
   for (const EstimatedValue& value : result.parameters) width = std::max(width, value.name.size());
@@ -100,11 +139,13 @@ std::string fitResultsTable(const FitResult& result) {
           general(result.dof, 6) + "   reduced chi2 " + general(result.reducedChi2, 4) + "\n\n";
   text += padded("parameter", width) + "value ± error\n";
   for (const EstimatedValue& value : result.parameters) {
-    text += padded(value.name, width) + estimateText(value.value, value.error, value.free) + '\n';
+    text += padded(value.name, width) + estimateText(value) + '\n';
   }
   text += '\n';
   for (const EstimatedValue& value : result.derived) {
-    text += padded(value.name, width) + estimateText(value.value, value.error, true) + '\n';
+    EstimatedValue shown = value;
+    shown.free = true;
+    text += padded(value.name, width) + estimateText(shown) + '\n';
   }
   if (!result.correlationNames.empty()) {
     text += "\ncorrelation (--- where undetermined)\n";

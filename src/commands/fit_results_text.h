@@ -14,6 +14,9 @@
 // "value ± error" rounded to the error's second significant digit,
 // "value ± undetermined" without an error, "value (fixed)" for a fixed one.
 std::string estimateText(double value, const std::optional<double>& error, bool free);
+// With a profile-likelihood interval: "value ± e" when its sides agree within
+// a tenth, else "value −a/+b", "?" for a side the data do not limit.
+std::string estimateText(const EstimatedValue& estimate);
 
 // The batch interface's summary of a value: "value +/- error" (the error to
 // two significant digits, or "undetermined"), after `name` and a blank.

@@ -24,6 +24,18 @@ OrderedJson count(double value) {
              : OrderedJson(value);
 }
 
+// A value with its error; with an interval, its ends and the covariance's
+// error too.
+OrderedJson estimateObject(const EstimatedValue& v) {
+  OrderedJson object = {{"value", v.value}, {"error", optionalNumber(v.error)}};
+  if (v.profiled) {
+    object["lower"] = optionalNumber(v.lower);
+    object["upper"] = optionalNumber(v.upper);
+    object["covariance_error"] = optionalNumber(v.covarianceError);
+  }
+  return object;
+}
+
 OrderedJson resultObject(const FitResult& result, const LayerPosterior* posterior) {
   OrderedJson object;
   object["converged"] = result.converged;
@@ -34,16 +46,18 @@ OrderedJson resultObject(const FitResult& result, const LayerPosterior* posterio
   object["dof"] = count(result.dof);
   object["reduced_chi2"] = result.reducedChi2;
   object["warnings"] = result.warnings;
+  object["starts"] = {{"run", result.starts}, {"best", result.startsAtBest}};
 
   OrderedJson parameters = OrderedJson::object();
   for (const EstimatedValue& p : result.parameters) {
-    parameters[p.name] = {{"value", p.value}, {"error", optionalNumber(p.error)}, {"free", p.free}};
+    parameters[p.name] = estimateObject(p);
+    parameters[p.name]["free"] = p.free;
   }
   object["parameters"] = std::move(parameters);
 
   OrderedJson derived = OrderedJson::object();
   for (const EstimatedValue& d : result.derived) {
-    derived[d.name] = {{"value", d.value}, {"error", optionalNumber(d.error)}};
+    derived[d.name] = estimateObject(d);
   }
   object["derived"] = std::move(derived);
 

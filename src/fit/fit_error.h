@@ -8,3 +8,6 @@ class FitError : public std::runtime_error {
  public:
   explicit FitError(const std::string& message) : std::runtime_error(message) {}
 };
+
+// Work stopped through a cancel flag (a forward model's building, a fit).
+struct FitCancelled {};

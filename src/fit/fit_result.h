@@ -16,6 +16,13 @@ struct EstimatedValue {
   std::optional<double> error;
   bool free = false;  // parameters only
   int layer = -1;     // the layer (from 0) of a layer's parameter or derived quantity
+  // With profile-likelihood intervals: their ends (absent where the data do
+  // not limit the value), error = (upper - lower)/2, and the covariance's
+  // own error beside it.
+  bool profiled = false;
+  std::optional<double> lower;
+  std::optional<double> upper;
+  std::optional<double> covarianceError;
 };
 
 // A measured point taken into an estimate, with the fitted yield and (y - f)/sigma.
@@ -53,6 +60,8 @@ struct FitResult : EstimateSummary {
   bool converged = false;
   int iterations = 0;
   int freeParameters = 0;
+  int starts = 1;        // minimisations run from different starts
+  int startsAtBest = 1;  // of them, those ending within 0.1 of the best chi2
   std::vector<EstimatedValue> parameters;  // every parameter, in the layout's order
   std::vector<EstimatedValue> derived;     // layerK.amount, .centroid, .thickness
   std::vector<std::string> correlationNames;                    // the free parameters

@@ -7,6 +7,7 @@
 
 #include "fit/fit_covariance.h"
 #include "fit/fit_error.h"
+#include "fit/fit_search.h"
 #include "fit/layer_fit_evaluator.h"
 #include "fit/layer_measures.h"
 #include "fit/least_squares.h"
@@ -152,7 +153,7 @@ CovarianceEstimate covarianceAt(LayerFitEvaluator& evaluator, const LeastSquares
   input.kinds = evaluator.freeKinds();
   input.jacobian.assign(lsq.residualCount * free, 0.0);
   if (free > 0) evaluator.jacobian(x, input.jacobian);
-  input.dof = static_cast<int>(lsq.residualCount) - static_cast<int>(free);
+  input.dof = static_cast<int>(evaluator.points().size()) - static_cast<int>(free);
   std::vector<double> r(lsq.residualCount);
   evaluator.residuals(x, r);
   input.chi2 = sumOfSquares(r);
@@ -232,7 +233,7 @@ FitResult fitProblem(const SampleProblem& problem, const FitControl& control) {
     const JointModel start = problem.model();
     const ParameterLayout& layout = evaluator.layout();
     LeastSquaresProblem lsq;
-    lsq.residualCount = evaluator.points().size();
+    lsq.residualCount = evaluator.rowCount();
     for (std::size_t index : free) {
       const FitParameter& p = layout.at(start, index);
       lsq.parameters.push_back({p.value, lowerLimit(layout[index].kind, p), p.max});
@@ -244,34 +245,87 @@ FitResult fitProblem(const SampleProblem& problem, const FitControl& control) {
       evaluator.jacobian(x, J);
     };
 
-    LeastSquaresOutcome outcome;
-    if (!free.empty()) {
-      LeastSquaresControl lsqControl;
-      lsqControl.maxIterations = control.maxIterations;
-      lsqControl.cancel = control.cancel;
-      const double dof = static_cast<double>(lsq.residualCount) - static_cast<double>(free.size());
-      if (control.progress) {
-        lsqControl.progress = [&](int iteration, const std::vector<double>& x, double chi2) {
-          const SampleModel current = sampleModelOf(evaluator.modelAt(x));
-          control.progress({iteration, chi2, reducedChi2Of(chi2, dof), &current});
-        };
-      }
-      outcome = minimiseLeastSquares(lsq, lsqControl);
-    } else {
-      outcome.converged = true;
+    LeastSquaresControl lsqControl;
+    lsqControl.maxIterations = control.maxIterations;
+    lsqControl.cancel = control.cancel;
+    const double dof =
+        static_cast<double>(evaluator.points().size()) - static_cast<double>(free.size());
+    int shownIterations = 0;  // the progress counts every start's iterations
+    if (control.progress) {
+      lsqControl.progress = [&](int iteration, const std::vector<double>& x, double chi2) {
+        const SampleModel current = sampleModelOf(evaluator.modelAt(x));
+        control.progress({shownIterations + iteration, chi2, reducedChi2Of(chi2, dof), &current});
+      };
     }
-    if (outcome.cancelled) throw FitCancelled{};
+    auto minimiseFrom = [&](const std::vector<double>& x0, bool screening = false) {
+      LeastSquaresOutcome outcome;
+      if (free.empty()) {
+        outcome.converged = true;
+        return outcome;
+      }
+      for (std::size_t q = 0; q < x0.size(); ++q) lsq.parameters[q].start = x0[q];
+      LeastSquaresControl own = lsqControl;
+      if (screening) {
+        // Far enough to tell which floor of the valley a start reaches.
+        own.quietChange = 1e-2;
+        own.maxIterations = std::min(own.maxIterations, 500);
+      }
+      outcome = minimiseLeastSquares(lsq, own);
+      if (outcome.cancelled) throw FitCancelled{};
+      shownIterations += outcome.iterations;
+      return outcome;
+    };
 
+    // The model's own start, then the further ones; the best is kept.
+    std::vector<LeastSquaresOutcome> outcomes{minimiseFrom(evaluator.startValues())};
+    for (const std::vector<double>& x0 :
+         furtherStarts(evaluator, lsq, control.starts, control.seed)) {
+      outcomes.push_back(minimiseFrom(x0, true));
+    }
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < outcomes.size(); ++i) {
+      if (outcomes[i].chi2 < outcomes[best].chi2 - 1e-3) best = i;
+    }
+    // A further start that did best is taken on to full convergence.
+    if (best > 0) outcomes[best] = minimiseFrom(outcomes[best].x);
+    LeastSquaresOutcome outcome = outcomes[best];
+
+    FitResult result;
+    CovarianceEstimate estimate;
+    for (int round = 0;; ++round) {
+      estimate = covarianceAt(evaluator, lsq, outcome.x);
+      result = assemble(evaluator, evaluator.modelAt(outcome.x), &estimate);
+      if (control.errors != FitErrors::Profile) break;
+      const std::optional<std::vector<double>> better =
+          addProfileIntervals(evaluator, lsq, outcome.x, estimate, result, control.cancel);
+      if (!better || round == 2) break;
+      // A constrained fit found a lower chi2: the fit goes on from there.
+      outcome = minimiseFrom(*better);
+      outcomes.push_back(outcome);
+    }
     const JointModel fitted = evaluator.modelAt(outcome.x);
-    const CovarianceEstimate estimate = covarianceAt(evaluator, lsq, outcome.x);
-    FitResult result = assemble(evaluator, fitted, &estimate);
     result.converged = outcome.converged;
     result.iterations = outcome.iterations;
+    result.starts = static_cast<int>(outcomes.size());
+    result.startsAtBest = static_cast<int>(
+        std::count_if(outcomes.begin(), outcomes.end(), [&](const LeastSquaresOutcome& o) {
+          return o.chi2 <= outcome.chi2 + 0.1;
+        }));
     if (!outcome.converged) {
       result.warnings.push_back("The fit stopped after " + std::to_string(outcome.iterations) +
                                 " iterations without converging.");
     }
-    warnAtBounds(result, layout, fitted);
+    if (control.errors == FitErrors::Profile) {
+      for (const LeastSquaresOutcome& other : outcomes) {
+        if (const std::optional<std::string> warning =
+                twoSolutionsWarning(evaluator, result, other.x, other.chi2)) {
+          result.warnings.push_back(*warning);
+          break;
+        }
+      }
+    } else {
+      warnAtBounds(result, layout, fitted);
+    }
     return result;
   } catch (const FitCancelled&) {
     // Nothing more is computed: a stopped fit leaves everything as it was.

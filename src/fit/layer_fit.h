@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -31,10 +32,25 @@ struct FitProgress {
   const SampleModel* model = nullptr;  // the current values, valid during the call
 };
 
+// How a fit's errors are told: the covariance at the optimum alone, or also
+// each free parameter's and derived quantity's profile-likelihood interval.
+enum class FitErrors { Covariance, Profile };
+
+// What the program offers a user by default: intervals, and the model's own
+// start with seven more spread over the bounds.
+inline constexpr int kDefaultStarts = 8;
+
 struct FitControl {
   const std::atomic<bool>* cancel = nullptr;  // checked between iterations
   std::function<void(const FitProgress&)> progress;
-  int maxIterations = 300;
+  // A fit ends when it has converged or is cancelled; this only guards
+  // against a minimisation that crawls for ever.
+  int maxIterations = 100000;
+  FitErrors errors = FitErrors::Covariance;
+  // The model's values, then starts-1 further starts drawn (Latin hypercube,
+  // from `seed`) within the free parameters' bounds; the best is kept.
+  int starts = 1;
+  std::uint64_t seed = 1;
 };
 
 // Checks the model against the problem; throws FitError with the user's message.

@@ -6,6 +6,9 @@
 
 namespace {
 
+// How far a layer's from may pass its to before its residual reaches 1.
+constexpr double kLayerOrderWidth = 1e-4;
+
 // Relative step of the broadening widths' finite differences: the forward
 // model holds about 1e-12 of the curve, so the derivative carries about 1e-6.
 constexpr double kWidthStep = 1e-6;
@@ -102,6 +105,9 @@ void LayerFitEvaluator::residuals(const std::vector<double>& x, std::vector<doub
       r[row++] = m_terms[t]->residual(statistic, j, fitted[t][j]).value;
     }
   }
+  for (const LayerModel& layer : model.sample.layers) {
+    r[row++] = std::max(layer.from.value - layer.to.value, 0.0) / kLayerOrderWidth;
+  }
 }
 
 void LayerFitEvaluator::jacobian(const std::vector<double>& x, std::vector<double>& J) {
@@ -170,5 +176,16 @@ void LayerFitEvaluator::jacobian(const std::vector<double>& x, std::vector<doubl
       for (std::size_t j = 0; j < n; ++j) J[(firstRow + j) * p + k] = slope[j] * df[j];
     }
     firstRow += n;
+  }
+  for (std::size_t k = 0; k < p; ++k) {
+    const ParameterSlot& slot = m_layout[m_free[k]];
+    for (std::size_t l = 0; l < model.sample.layers.size(); ++l) {
+      const LayerModel& layer = model.sample.layers[l];
+      const bool inverted = layer.from.value > layer.to.value;
+      double d = 0.0;
+      if (inverted && slot.layer == static_cast<int>(l) && slot.kind == ParameterKind::From) d = 1.0;
+      if (inverted && slot.layer == static_cast<int>(l) && slot.kind == ParameterKind::To) d = -1.0;
+      J[(firstRow + l) * p + k] = d / kLayerOrderWidth;
+    }
   }
 }

@@ -41,9 +41,14 @@ class LayerFitEvaluator {
   std::vector<std::vector<double>> yieldsOf(const JointModel& model);
   // The statistic summed over every measurement.
   double chi2Of(const JointModel& model, const std::vector<std::vector<double>>& fitted) const;
-  // The statistic's residuals at x (one per taken point); their squares sum to chi2.
+  // The statistic's residuals at x, one per taken point (their squares sum to
+  // chi2), then one per layer that keeps its from before its to: 0 while it
+  // does, (from - to)/1e-4 ug/cm2 when it does not. A layer turned inside out
+  // is a narrow bump of any height (its erf edges cross), which a free
+  // multiplier can scale into a false optimum; the fit never goes there.
   void residuals(const std::vector<double>& x, std::vector<double>& r);
-  // dr/dx, row-major points x free parameters.
+  std::size_t rowCount() const { return m_points.size() + m_start.sample.layers.size(); }
+  // dr/dx, row-major rows x free parameters.
   void jacobian(const std::vector<double>& x, std::vector<double>& J);
 
  private:

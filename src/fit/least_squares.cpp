@@ -290,7 +290,7 @@ RunEnd runTrustRegion(const LeastSquaresProblem& problem, const LeastSquaresCont
       break;
     }
     // A change of chi2 by 1e-6 moves a determined parameter by 1e-3 of its error.
-    const bool quiet = previous - chi2 <= std::max(1e-10 * chi2, 1e-6);
+    const bool quiet = previous - chi2 <= std::max(1e-10 * chi2, control.quietChange);
     quietIterations = quiet ? quietIterations + 1 : 0;
     if (quietIterations >= 2) {
       end = RunEnd::Converged;

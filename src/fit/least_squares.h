@@ -25,6 +25,9 @@ struct LeastSquaresProblem {
 
 struct LeastSquaresControl {
   int maxIterations = 300;
+  // Converged also when chi2 falls by less than this (or 1e-10 of itself) on
+  // two successive iterations.
+  double quietChange = 1e-6;
   const std::atomic<bool>* cancel = nullptr;  // checked before each iteration
   // After each iteration: its number from 1, the parameters and sum r^2.
   std::function<void(int iteration, const std::vector<double>& x, double chi2)> progress;

@@ -1,9 +1,11 @@
 #include "fit/measurement_term.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "fit/fit_error.h"
 #include "model/collision_weights.h"
+#include "model/poisson_weights.h"
 
 namespace {
 
@@ -130,7 +132,55 @@ std::shared_ptr<const ForwardModel> MeasurementTerm::forward(const MeasurementMo
 }
 
 std::vector<double> MeasurementTerm::weights(const DepthProfile& profile) const {
-  return collisionWeights(profile, static_cast<int>(entries()), m_measurement.collisionRate);
+  // Above this many numbers (32 MB) the grid points' weights are not kept.
+  constexpr std::size_t kMostKeptWeights = std::size_t{1} << 22;
+  const int count = static_cast<int>(entries());
+  const double rate = m_measurement.collisionRate;
+  std::shared_ptr<const PointWeights> kept;
+  {
+    std::lock_guard lock(m_pointWeightsMutex);
+    if (!m_pointWeights) {
+      auto table = std::make_shared<PointWeights>();
+      table->step = profile.step;
+      table->points = profile.values.size();
+      if (table->points * entries() <= kMostKeptWeights &&
+          profile.pointCount == static_cast<std::int32_t>(table->points)) {
+        // Point i alone: step * P_k(rate * i * step), k = 0..count-1, the
+        // Poisson probabilities outside 40 standard deviations (and 40)
+        // of the mean left at 0 (they are below 1e-300).
+        table->weights.assign(table->points * entries(), 0.0);
+        const long double step = profile.step;
+        for (std::size_t i = 0; i < table->points; ++i) {
+          const long double mean = static_cast<long double>(rate) * static_cast<long double>(i) * step;
+          const long double reach = 40.0L * std::sqrt(mean) + 40.0L;
+          const int first = static_cast<int>(std::max(0.0L, std::floor(mean - reach)));
+          const int last = static_cast<int>(std::min<long double>(count, std::ceil(mean + reach)));
+          double* w = table->weights.data() + i * entries();
+          for (int k = first; k < last; ++k) {
+            w[k] = static_cast<double>(step * poissonProbability(k, mean));
+          }
+        }
+      }
+      m_pointWeights = std::move(table);
+    }
+    kept = m_pointWeights;
+  }
+  if (kept->weights.empty() || kept->step != profile.step ||
+      kept->points != profile.values.size() ||
+      profile.pointCount != static_cast<std::int32_t>(kept->points) ||
+      !std::all_of(profile.values.begin(), profile.values.end(),
+                   [](double v) { return std::isfinite(v); })) {
+    return collisionWeights(profile, count, rate);
+  }
+  const std::size_t n = entries();
+  std::vector<double> weights(n, 0.0);
+  for (std::size_t i = 0; i < kept->points; ++i) {
+    const double c = profile.values[i];
+    if (c == 0.0) continue;
+    const double* w = kept->weights.data() + i * n;
+    for (std::size_t k = 0; k < n; ++k) weights[k] += c * w[k];
+  }
+  return weights;
 }
 
 std::vector<double> MeasurementTerm::yieldsOf(double multiplier, double background,

@@ -5,14 +5,12 @@
 #include <mutex>
 #include <vector>
 
+#include "fit/fit_error.h"
 #include "fit/fit_result.h"
 #include "fit/fit_statistic.h"
 #include "fit/forward_model.h"
 #include "fit/measurement.h"
 #include "state/depth_profile.h"
-
-// Building a forward model was cancelled through the term's flag.
-struct FitCancelled {};
 
 // One measurement as every estimator on a problem sees it, built once: the
 // points it takes (those in the energy range that the curve covers at the
@@ -38,7 +36,11 @@ class MeasurementTerm {
   const std::vector<MeasuredYield>& yields() const { return m_yields; }
   double poissonFloor() const { return m_floor; }
 
-  // The collision weights K0..Kc of a profile (linear in it).
+  // The collision weights K0..Kc of a profile. They are linear in it: on the
+  // grid of the first profile asked for, each point's own weights are kept
+  // (when they take at most 32 MB) and a profile's are their sum weighted by
+  // its values, which differs from computing them anew by the order of the
+  // sums alone (about 1e-16 of them); on any other grid they are computed.
   std::vector<double> weights(const DepthProfile& profile) const;
   std::size_t entries() const { return m_measurement.set->size(); }
 
@@ -73,6 +75,13 @@ class MeasurementTerm {
   mutable std::mutex m_mutex;
   mutable std::vector<std::shared_ptr<const ForwardModel>> m_models;  // most recent last
   mutable std::vector<std::shared_ptr<const BroadenedSet>> m_broadened;
+  struct PointWeights {
+    double step = 0.0;
+    std::size_t points = 0;
+    std::vector<double> weights;  // points x entries; empty when too large
+  };
+  mutable std::mutex m_pointWeightsMutex;
+  mutable std::shared_ptr<const PointWeights> m_pointWeights;
 };
 
 // The terms of every measurement of a problem, in its order.

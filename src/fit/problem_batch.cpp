@@ -16,7 +16,7 @@ std::vector<FitResult> fitProblems(const std::vector<SampleProblem>& problems,
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
     for (std::size_t k = next++; k < count; k = next++) {
-      FitControl fitControl;
+      FitControl fitControl = control.fit;
       fitControl.cancel = control.cancel;
       if (control.iteration) {
         fitControl.progress = [&control, k](const FitProgress& p) { control.iteration(k, p); };

@@ -13,6 +13,7 @@
 // files, then their posteriors.
 struct BatchControl {
   const std::atomic<bool>* cancel = nullptr;  // stops every fit and sampler
+  FitControl fit;  // every fit's errors, starts and seed (its cancel and progress are set here)
   // After each iteration of problem k's fit; called from several threads.
   std::function<void(std::size_t problem, const FitProgress& progress)> iteration;
   // When problem k is done; called from several threads.

@@ -93,8 +93,9 @@ TEST_F(FitSubcommandTest, FitsWritesTheResultAndTheCurveThatCalculateGives) {
   for (const auto& item : result.items()) keys.insert(item.key());
   EXPECT_EQ(keys, (std::set<std::string>{"converged", "iterations", "chi2", "points",
                                          "free_parameters", "dof", "reduced_chi2", "warnings",
-                                         "parameters", "derived", "correlation"}));
+                                         "parameters", "derived", "correlation", "starts"}));
   EXPECT_TRUE(result["converged"].get<bool>());
+  EXPECT_EQ(result["starts"]["run"], 8);
   EXPECT_EQ(result["free_parameters"], 3);
   EXPECT_EQ(result["dof"].get<int>(), result["points"].get<int>() - 3);
   // The line tool fills the points from 0.3 to 0.595 whole: the edges lie half a step outside.
@@ -104,6 +105,14 @@ TEST_F(FitSubcommandTest, FitsWritesTheResultAndTheCurveThatCalculateGives) {
   const Json& from = result["parameters"]["layer1.from"];
   EXPECT_TRUE(from["free"].get<bool>());
   EXPECT_GT(from["error"].get<double>(), 0.0);
+  // By default every free value and derived quantity has its profile interval.
+  for (const Json* v : {&from, &result["derived"]["layer1.amount"]}) {
+    EXPECT_LT((*v)["lower"].get<double>(), (*v)["value"].get<double>());
+    EXPECT_GT((*v)["upper"].get<double>(), (*v)["value"].get<double>());
+    EXPECT_DOUBLE_EQ((*v)["error"].get<double>(),
+                     ((*v)["upper"].get<double>() - (*v)["lower"].get<double>()) / 2);
+    EXPECT_GT((*v)["covariance_error"].get<double>(), 0.0);
+  }
   EXPECT_TRUE(result["parameters"]["multiplier"]["error"].is_null());  // fixed
   EXPECT_NEAR(result["derived"]["layer1.amount"]["value"].get<double>(), 0.3, 0.005);
   EXPECT_EQ(result["correlation"]["names"].size(), 3u);
@@ -126,6 +135,18 @@ TEST_F(FitSubcommandTest, FitsWritesTheResultAndTheCurveThatCalculateGives) {
     ASSERT_EQ(fitted[i].first, calculated[i].first);
     ASSERT_NEAR(fitted[i].second, calculated[i].second, 1e-9 * peak) << i;
   }
+}
+
+// The quick way: the covariance's errors alone, from the model's start alone.
+TEST_F(FitSubcommandTest, CovarianceErrorsSkipTheIntervals) {
+  const RunResult quick = runCli(fitArguments(path("a.dat")) + " --errors covariance --starts 1 --json " +
+                              path("quick.json"));
+  ASSERT_EQ(quick.exitCode, 0) << quick.err;
+  const Json result = Json::parse(readBytes(path("quick.json")));
+  EXPECT_EQ(result["starts"]["run"], 1);
+  EXPECT_FALSE(result["parameters"]["layer1.from"].contains("lower"));
+  EXPECT_GT(result["parameters"]["layer1.from"]["error"].get<double>(), 0.0);
+  EXPECT_EQ(runCli(fitArguments(path("a.dat")) + " --errors maybe").exitCode, 2);
 }
 
 // A layer down to 1.4 ug/cm2 reaches 32 mean collisions, beyond the set's 30;

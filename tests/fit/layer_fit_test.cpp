@@ -21,86 +21,12 @@
 #include "model/profile_editing.h"
 #include "model/profile_smoothing.h"
 #include "support/small_start_up_set.h"
+#include "support/synthetic_layers.h"
 #include "support/start_up_inputs.h"
 
 namespace {
 
-constexpr double kBeamKev = 151.0;
-constexpr double kWidthEv = 100.0;
-constexpr double kStep = 0.005;
-constexpr double kMaxDepth = 1.5;
-
-// The start-up spectrum cut to 400 points of 4.03 eV and 60 collisions:
-// enough for depths to about 1.5 ug/cm2.
-const AutoconvolutionSet& smallSet() {
-  return smallStartUpSet(60);
-}
-
-double rate() {
-  return 548.56 / meanCollisionLoss(5.7571335f, 328.94867f);
-}
-
-std::vector<double> measuredEnergies() {
-  std::vector<double> energies;
-  // As a data file holds them, in single precision.
-  for (int j = 0; j < 80; ++j) energies.push_back(static_cast<float>(150.85 + j * 0.0125));
-  return energies;
-}
-
-// Calculate's curve of the profile, as the main chart draws it, at the energies.
-std::vector<double> calculatedCurve(const DepthProfile& profile,
-                                    const std::vector<double>& energies) {
-  const AutoconvolutionSet& set = smallSet();
-  SampledCurve curve = weightedAutoconvolutionSum(
-      set, collisionWeights(profile, static_cast<int>(set.size()), rate()));
-  convolveLorentzian(curve, kWidthEv);
-  convolveGaussian(curve, kWidthEv);
-  std::vector<double> values;
-  for (double e : energies) {
-    const double x = (e - kBeamKev) * 1000.0 + curve.origin;  // eV on the curve's grid
-    const std::size_t i = static_cast<std::size_t>(x / curve.step);
-    const double t = x / curve.step - static_cast<double>(i);
-    values.push_back((1 - t) * curve.values[i] + t * curve.values[i + 1]);
-  }
-  return values;
-}
-
-FitProblem problemOf(std::vector<ExperimentalPoint> points) {
-  FitProblem problem;
-  problem.set = &smallSet();
-  problem.beamEnergyKev = kBeamKev;
-  problem.collisionRate = rate();
-  problem.points = std::move(points);
-  return problem;
-}
-
-// Counts of a measurement: Poisson around multiplier*curve + background.
-std::vector<ExperimentalPoint> measure(const std::vector<double>& curve, double multiplier,
-                                       double background, std::uint64_t seed) {
-  std::mt19937_64 rng(seed);
-  std::vector<ExperimentalPoint> points;
-  const std::vector<double> energies = measuredEnergies();
-  for (std::size_t j = 0; j < energies.size(); ++j) {
-    std::poisson_distribution<int> counts(multiplier * curve[j] + background);
-    const float y = static_cast<float>(counts(rng));
-    points.push_back({static_cast<float>(energies[j]), y, std::sqrt(std::max(y, 1.0f))});
-  }
-  return points;
-}
-
-FitParameter freeWithin(double value, double min, double max) {
-  return {value, true, min, max};
-}
-
-SampleModel baseModel(double contamination) {
-  SampleModel model;
-  model.maxDepth = kMaxDepth;
-  model.step = kStep;
-  model.contamination = contamination;
-  model.lorentzianWidth = {kWidthEv};
-  model.gaussianWidth = {kWidthEv};
-  return model;
-}
+using namespace synthetic;
 
 TEST(LayerFit, JacobianMatchesDifferencesForEveryKindOfParameter) {
   SampleModel model = baseModel(0.05);
@@ -119,7 +45,8 @@ TEST(LayerFit, JacobianMatchesDifferencesForEveryKindOfParameter) {
   const std::size_t p = x.size();
   ASSERT_EQ(p, 12u);
   ASSERT_EQ(n, 80u);
-  std::vector<double> J(n * p);
+  const std::size_t rows = evaluator.rowCount();  // the points, then the layers' order
+  std::vector<double> J(rows * p);
   evaluator.jacobian(x, J);
   for (std::size_t k = 0; k < p; ++k) {
     // Sharp edges' cell means are linear in the position within a cell.
@@ -128,8 +55,8 @@ TEST(LayerFit, JacobianMatchesDifferencesForEveryKindOfParameter) {
     std::vector<double> down = x;
     up[k] += h;
     down[k] -= h;
-    std::vector<double> rUp(n);
-    std::vector<double> rDown(n);
+    std::vector<double> rUp(rows);
+    std::vector<double> rDown(rows);
     evaluator.residuals(up, rUp);
     evaluator.residuals(down, rDown);
     double scale = 0.0;
@@ -156,69 +83,6 @@ TEST(LayerFit, JacobianMatchesDifferencesForEveryKindOfParameter) {
     EXPECT_NEAR(at.amount.gradient[q], (up.amount.value - down.amount.value) / (2 * h), 1e-6);
     EXPECT_NEAR(at.centroid.gradient[q], (up.centroid.value - down.centroid.value) / (2 * h), 1e-6);
   }
-}
-
-// A synthetic measurement made with the profile tools: each layer drawn as a
-// line of constant concentration and smoothed once with nine points.
-struct DrawnLayer {
-  double from, to, concentration;
-};
-struct RecoveryCase {
-  const char* what;
-  double contamination;
-  std::vector<DrawnLayer> layers;
-};
-
-void PrintTo(const RecoveryCase& c, std::ostream* out) {
-  *out << c.what;
-}
-
-DepthProfile drawn(const DrawnLayer& l, double contamination) {
-  DepthProfile profile = DepthProfile::forMaximumDepth(kMaxDepth, kStep);
-  setContaminationDepth(profile, contamination);
-  profile.values.assign(profile.values.size(), 0.0);
-  profile.pointCount = static_cast<std::int32_t>(profile.values.size());
-  drawProfileLine(profile, l.from, l.concentration, l.to, l.concentration);
-  smoothProfile(profile, 0);
-  return profile;
-}
-
-struct Truth {
-  double amount, centroid;
-};
-Truth truthOf(const DepthProfile& profile) {
-  const int first = static_cast<int>(std::ceil(profile.contaminationDepth / profile.step));
-  double sum = 0.0;
-  double moment = 0.0;
-  for (int i = first; i < profile.pointCount; ++i) {
-    sum += profile.values[i];
-    moment += i * profile.step * profile.values[i];
-  }
-  return {sum * profile.step, moment / sum};
-}
-
-// Peak counts of about 3000 over the curve.
-constexpr double kPeakCounts = 3000.0;
-constexpr double kBackground = 2.0;
-
-struct Synthetic {
-  std::vector<Truth> truths;
-  std::vector<double> curve;
-  double multiplier;
-};
-Synthetic synthesise(const RecoveryCase& c) {
-  Synthetic s;
-  DepthProfile total = DepthProfile::forMaximumDepth(kMaxDepth, kStep);
-  for (const DrawnLayer& l : c.layers) {
-    const DepthProfile layer = drawn(l, c.contamination);
-    s.truths.push_back(truthOf(layer));
-    total.values.resize(layer.values.size(), 0.0);
-    for (std::size_t i = 0; i < layer.values.size(); ++i) total.values[i] += layer.values[i];
-  }
-  total.pointCount = static_cast<std::int32_t>(total.values.size());
-  s.curve = calculatedCurve(total, measuredEnergies());
-  s.multiplier = kPeakCounts / *std::max_element(s.curve.begin(), s.curve.end());
-  return s;
 }
 
 // The start model: positions deeper and concentrations lower by `off` (the

@@ -1,0 +1,292 @@
+#include "fit/fit_search.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <numeric>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include "fit/fit_error.h"
+#include "fit/layer_measures.h"
+#include "fit/profile_likelihood.h"
+#include "fit/profile_rendering.h"
+
+namespace {
+
+std::string fourDigits(double value) {
+  char buffer[32];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 4);
+  return std::string(buffer, result.ptr);
+}
+
+// Every layer's from before its to, and before the next layer's from: the
+// layers keep their order from the surface, so that a start does not swap
+// two layers' roles (and their names with them).
+bool layersInOrder(const JointModel& model) {
+  double deepest = -INFINITY;
+  for (const LayerModel& l : model.sample.layers) {
+    if (l.from.value > l.to.value || l.from.value < deepest) return false;
+    deepest = l.from.value;
+  }
+  return true;
+}
+
+// The free layer positions of a start put in depth order, each kept within
+// its own bounds.
+void orderPositions(const LayerFitEvaluator& evaluator, const LeastSquaresProblem& lsq,
+                    std::vector<double>& x) {
+  std::vector<std::size_t> positions;  // in layer order, from before to
+  const std::vector<std::size_t>& free = evaluator.freeIndices();
+  for (std::size_t q = 0; q < free.size(); ++q) {
+    const ParameterKind kind = evaluator.layout()[free[q]].kind;
+    if (kind == ParameterKind::From || kind == ParameterKind::To) positions.push_back(q);
+  }
+  std::vector<double> values;
+  for (std::size_t q : positions) values.push_back(x[q]);
+  std::sort(values.begin(), values.end());
+  for (std::size_t i = 0; i < positions.size(); ++i) {
+    const BoundedParameter& b = lsq.parameters[positions[i]];
+    x[positions[i]] = std::clamp(values[i], b.min, b.max);
+  }
+}
+
+// A value at u in [0, 1) of the parameter's range (see furtherStarts).
+double drawn(const BoundedParameter& p, double u) {
+  if (std::isfinite(p.min) && std::isfinite(p.max)) return p.min + u * (p.max - p.min);
+  return std::clamp(p.start * std::pow(3.0, 2.0 * u - 1.0), p.min, p.max);
+}
+
+// A first step for a quantity without a covariance error: a twentieth of its
+// range within two bounds, else a tenth of its size.
+double fallbackScale(double value, double min, double max) {
+  if (std::isfinite(min) && std::isfinite(max) && max > min) return 0.05 * (max - min);
+  return value != 0.0 ? 0.1 * std::fabs(value) : 1e-3;
+}
+
+// C g / (g' C g): the optimum's shift along a constraint on g, per unit.
+std::vector<double> directionOf(const CovarianceEstimate& estimate, const std::vector<double>& g) {
+  const std::size_t p = g.size();
+  if (estimate.covariance.size() != p * p) return {};
+  std::vector<double> d(p, 0.0);
+  double norm = 0.0;
+  for (std::size_t i = 0; i < p; ++i) {
+    for (std::size_t j = 0; j < p; ++j) d[i] += estimate.covariance[i * p + j] * g[j];
+    norm += g[i] * d[i];
+  }
+  if (!(norm > 0.0) || !std::isfinite(norm)) return {};
+  for (double& v : d) v /= norm;
+  return d;
+}
+
+void fillInterval(EstimatedValue& v, const ProfiledInterval& interval,
+                  std::vector<std::string>& warnings) {
+  v.profiled = true;
+  v.covarianceError = v.error;
+  v.lower = interval.lower.value;
+  v.upper = interval.upper.value;
+  v.error.reset();
+  if (v.lower && v.upper) v.error = (*v.upper - *v.lower) / 2.0;
+  if (!v.lower) warnings.push_back(unlimitedWarning(v.name, false, interval.lower.furthest));
+  if (!v.upper) warnings.push_back(unlimitedWarning(v.name, true, interval.upper.furthest));
+}
+
+bool limitedByData(const EstimatedValue& v, const ProfiledInterval& interval) {
+  return v.lower && v.upper && !interval.lower.onBound && !interval.upper.onBound;
+}
+
+}  // namespace
+
+std::vector<std::vector<double>> furtherStarts(const LayerFitEvaluator& evaluator,
+                                               const LeastSquaresProblem& lsq, int count,
+                                               std::uint64_t seed) {
+  const std::size_t p = lsq.parameters.size();
+  const int further = std::max(count - 1, 0);
+  std::vector<std::vector<double>> starts;
+  if (further == 0 || p == 0) return starts;
+  std::mt19937_64 generator(seed);
+  std::uniform_real_distribution<double> uniform(0.0, 1.0);
+  // Each parameter's strata, shuffled: start s takes stratum order[q][s].
+  std::vector<std::vector<int>> order(p, std::vector<int>(static_cast<std::size_t>(further)));
+  for (auto& strata : order) {
+    std::iota(strata.begin(), strata.end(), 0);
+    std::shuffle(strata.begin(), strata.end(), generator);
+  }
+  for (int s = 0; s < further; ++s) {
+    std::vector<double> x(p);
+    for (std::size_t q = 0; q < p; ++q) {
+      x[q] = drawn(lsq.parameters[q], (order[q][static_cast<std::size_t>(s)] + uniform(generator)) /
+                                          further);
+    }
+    orderPositions(evaluator, lsq, x);
+    for (int attempt = 0; attempt < 20 && !layersInOrder(evaluator.modelAt(x)); ++attempt) {
+      for (std::size_t q = 0; q < p; ++q) x[q] = drawn(lsq.parameters[q], uniform(generator));
+      orderPositions(evaluator, lsq, x);
+    }
+    if (layersInOrder(evaluator.modelAt(x))) starts.push_back(std::move(x));
+  }
+  return starts;
+}
+
+std::optional<std::vector<double>> addProfileIntervals(LayerFitEvaluator& evaluator,
+                                                       const LeastSquaresProblem& lsq,
+                                                       const std::vector<double>& x,
+                                                       const CovarianceEstimate& estimate,
+                                                       FitResult& result,
+                                                       const std::atomic<bool>* cancel) {
+  const std::size_t p = lsq.parameters.size();
+  if (p == 0) return std::nullopt;
+  std::vector<double> r(lsq.residualCount);
+  lsq.residuals(x, r);
+  double chi2 = 0.0;
+  for (double v : r) chi2 += v * v;
+  const double threshold =
+      std::isfinite(result.reducedChi2) ? std::max(1.0, result.reducedChi2) : 1.0;
+
+  // Every quantity to profile, with where its interval goes.
+  struct Job {
+    EstimatedValue* value;
+    ProfiledQuantity quantity;
+    bool undetermined = false;
+    ProfiledInterval interval;
+    std::optional<std::pair<double, std::vector<double>>> better;
+  };
+  std::vector<Job> jobs;
+  const ParameterLayout& layout = evaluator.layout();
+  const std::vector<std::size_t>& free = evaluator.freeIndices();
+  for (std::size_t q = 0; q < p; ++q) {
+    ProfiledQuantity quantity;
+    quantity.name = result.parameters[free[q]].name;
+    quantity.parameter = static_cast<int>(q);
+    quantity.value = x[q];
+    quantity.min = lsq.parameters[q].min;
+    quantity.max = lsq.parameters[q].max;
+    const std::optional<double>& error = estimate.errors[q];
+    quantity.scale = error && *error > 0.0 ? *error : fallbackScale(x[q], quantity.min, quantity.max);
+    std::vector<double> unit(p, 0.0);
+    unit[q] = 1.0;
+    quantity.direction = directionOf(estimate, unit);
+    jobs.push_back({&result.parameters[free[q]], std::move(quantity),
+                    static_cast<bool>(estimate.undetermined[q])});
+  }
+  for (EstimatedValue& v : result.derived) {
+    const std::size_t k = static_cast<std::size_t>(v.layer);
+    const std::size_t which = static_cast<std::size_t>(&v - result.derived.data()) % 3;
+    // Reads the evaluator's start and layout only: safe from every thread.
+    const LayerFitEvaluator* reader = &evaluator;
+    auto measureAt = [reader, k, which, &layout, &free](const std::vector<double>& at,
+                                                        std::vector<double>* gradient) {
+      const JointModel model = reader->modelAt(at);
+      const LayerMeasures measures = layerMeasures(
+          renderLayerWithDerivatives(model.sample, static_cast<int>(k)), model.sample.layers[k]);
+      const LayerMeasure& m =
+          which == 0 ? measures.amount : which == 1 ? measures.centroid : measures.thickness;
+      if (gradient != nullptr) {
+        for (std::size_t q = 0; q < free.size(); ++q) {
+          const ParameterSlot& slot = layout[free[q]];
+          (*gradient)[q] = slot.layer == static_cast<int>(k)
+                               ? m.gradient[static_cast<std::size_t>(slot.kind)]
+                               : 0.0;
+        }
+      }
+      return m.value;
+    };
+    std::vector<double> gradient(p, 0.0);
+    const double value = measureAt(x, &gradient);
+    if (!std::isfinite(value) ||
+        std::all_of(gradient.begin(), gradient.end(), [](double g) { return g == 0.0; })) {
+      continue;
+    }
+    ProfiledQuantity quantity;
+    quantity.name = v.name;
+    quantity.value = value;
+    quantity.scale =
+        v.error && *v.error > 0.0 ? *v.error : fallbackScale(value, -INFINITY, INFINITY);
+    quantity.direction = directionOf(estimate, gradient);
+    quantity.at = measureAt;
+    jobs.push_back({&v, std::move(quantity)});
+  }
+
+  // The profiles are independent: one evaluator per thread (they share the
+  // measurements' forward models, whose caches are thread-safe).
+  std::atomic<std::size_t> next{0};
+  std::vector<std::exception_ptr> failures;
+  std::mutex failureMutex;
+  const auto work = [&](LayerFitEvaluator& own) {
+    LeastSquaresProblem local = lsq;
+    local.residuals = [&own](const std::vector<double>& at, std::vector<double>& out) {
+      own.residuals(at, out);
+    };
+    local.jacobian = [&own](const std::vector<double>& at, std::vector<double>& J) {
+      own.jacobian(at, J);
+    };
+    try {
+      for (std::size_t j = next++; j < jobs.size(); j = next++) {
+        ProfileLikelihood likelihood(local, x, chi2, threshold, {cancel});
+        jobs[j].interval = likelihood.interval(jobs[j].quantity);
+        jobs[j].better = likelihood.better();
+      }
+    } catch (...) {
+      std::lock_guard lock(failureMutex);
+      failures.push_back(std::current_exception());
+      next = jobs.size();
+    }
+  };
+  const std::size_t threads =
+      std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, jobs.size());
+  std::vector<LayerFitEvaluator> evaluators(threads - 1, evaluator);
+  std::vector<std::thread> pool;
+  for (LayerFitEvaluator& own : evaluators) pool.emplace_back(work, std::ref(own));
+  work(evaluator);
+  for (std::thread& thread : pool) thread.join();
+  for (const std::exception_ptr& failure : failures) {
+    // A cancel is what the caller expects first.
+    try {
+      std::rethrow_exception(failure);
+    } catch (const FitCancelled&) {
+      throw;
+    } catch (...) {
+    }
+  }
+  if (!failures.empty()) std::rethrow_exception(failures.front());
+
+  std::optional<std::pair<double, std::vector<double>>> better;
+  for (const Job& job : jobs) {
+    if (job.better && (!better || job.better->first < better->first)) better = job.better;
+  }
+  if (better) return better->second;
+
+  std::vector<std::string> warnings;
+  bool allLimited = true;
+  for (Job& job : jobs) {
+    fillInterval(*job.value, job.interval, warnings);
+    if (job.undetermined && !limitedByData(*job.value, job.interval)) allLimited = false;
+  }
+  // The covariance's "undetermined" warnings say nothing true of parameters
+  // whose profile the data limit on both sides.
+  if (allLimited) result.warnings.clear();
+  result.warnings.insert(result.warnings.end(), warnings.begin(), warnings.end());
+  return std::nullopt;
+}
+
+std::optional<std::string> twoSolutionsWarning(const LayerFitEvaluator& evaluator,
+                                               const FitResult& best,
+                                               const std::vector<double>& other,
+                                               double otherChi2) {
+  if (otherChi2 - best.chi2 > 1.0) return std::nullopt;
+  const std::vector<std::size_t>& free = evaluator.freeIndices();
+  std::string differences;
+  for (std::size_t q = 0; q < free.size(); ++q) {
+    const EstimatedValue& v = best.parameters[free[q]];
+    const bool outside = (v.lower && other[q] < *v.lower) || (v.upper && other[q] > *v.upper);
+    if (!outside) continue;
+    if (!differences.empty()) differences += ", ";
+    differences += v.name + " " + fourDigits(v.value) + " or " + fourDigits(other[q]);
+  }
+  if (differences.empty()) return std::nullopt;
+  return "Two solutions explain the data about equally well (chi2 " + fourDigits(best.chi2) +
+         " and " + fourDigits(otherChi2) + "): " + differences +
+         ". The first is kept; the data cannot choose between them.";
+}
