@@ -16,14 +16,14 @@ CASES = [  # title, published file, our curves (first one is the case's own), en
     ("No beam spread, no Doppler", "stochastic_no_beam_spread_noDoppler_50eV_step_bugfixed.csv",
      ["no-doppler", "doppler"], (1682.5, 1686.0)),
     ("No beam spread, Doppler at 300 K", "stochastic_no_beam_spread_50eV_step.csv",
-     ["doppler", "doppler-doubled", "no-doppler"], (1682.5, 1686.0)),
+     ["doppler", "sigma-100", "no-doppler"], (1682.5, 1686.0)),
     ("1 keV beam spread, Doppler at 300 K", "stochastic_1keV_beam_spread_50eV_step.csv",
      ["spread-fwhm", "spread-sigma"], (1681.0, 1688.0)),
 ]
 LABELS = {
     "no-doppler": "Tervane, no Doppler",
     "doppler": "Tervane, Doppler sigma 57 eV",
-    "doppler-doubled": "Tervane, Doppler sigma doubled",
+    "sigma-100": "Tervane, sigma 100 eV as published",
     "spread-fwhm": "Tervane, 1 keV as FWHM",
     "spread-sigma": "Tervane, 1 keV as sigma",
 }

@@ -47,8 +47,10 @@ curve() {
 }
 curve no-doppler "$sharp"
 curve doppler "$doppler"
-# The published Doppler curve is broader than sigma_D; twice sigma_D matches it.
-curve doppler-doubled "$(awk -v w="$doppler" 'BEGIN { printf "%.17g", 2 * w }')"
+# The published Doppler curve is the participant's own no-Doppler curve
+# broadened by a Gaussian of sigma 100 eV (and moved by +27 eV), not by
+# sigma_D = 57 eV: the same broadening here, w = 2 sigma = 200 eV.
+curve sigma-100 200
 curve spread-fwhm "$spreadFwhm"
 curve spread-sigma "$spreadSigma"
 cat >"$out/inputs.txt" <<INPUTS

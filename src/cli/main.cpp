@@ -8,6 +8,7 @@
 
 #include "cli/cli_session.h"
 #include "cli/fit_subcommand.h"
+#include "cli/gaussian_options.h"
 #include "cli/interrupt.h"
 #include "cli/invert_subcommand.h"
 #include "cli/profile_subcommand.h"
@@ -60,6 +61,7 @@ struct CurveOptions {
   std::string profile;
   std::string convolve;
   std::string gaussian = "100";
+  std::optional<std::string> gaussianFwhm;
   std::string lorentzian = "100";
   std::string entry;
   int digits = kTextFileDigits;
@@ -75,7 +77,7 @@ void addWidthOptions(CLI::App& command, CurveOptions& options, const char* defau
   options.convolve = defaultConvolve;
   command.add_option("--convolve", options.convolve, "Convolve")
       ->check(CLI::IsMember({"on", "off"}));
-  command.add_option("--gaussian", options.gaussian, "Gaussian width w (eV): twice the beam's spread sigma, kernel exp(-2t^2/w^2); w = FWHM/1.1774");
+  addGaussianOptions(command, options.gaussian, options.gaussianFwhm);
   command.add_option("--lorentzian", options.lorentzian, "Lorentzian width (eV)");
 }
 
@@ -114,7 +116,8 @@ int runCurve(const CurveOptions& options) {
   CliSession session;
   session.loadAutoconvolutions(options.autos);
   loadProfileFrom(session.context, options.profile, false);
-  session.setBroadening(options.convolve, options.gaussian, options.lorentzian);
+  session.setBroadening(options.convolve, gaussianWidthText(options.gaussian, options.gaussianFwhm),
+                        options.lorentzian);
   session.calculate();
   writeCalculationTo(session.context, options.out, options.digits);
   return 0;
@@ -124,7 +127,7 @@ int runLewis(const CurveOptions& options) {
   CliSession session;
   session.loadAutoconvolutions(options.autos);
   ShowTexts& show = session.texts.show;
-  show.gaussian = options.gaussian;
+  show.gaussian = gaussianWidthText(options.gaussian, options.gaussianFwhm);
   show.lorentzian = options.lorentzian;
   show.convolve = options.convolve == "on";
   plotLewis(session.context);

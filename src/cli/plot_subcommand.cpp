@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "cli/cli_session.h"
+#include "cli/gaussian_options.h"
 #include "commands/command_error.h"
 #include "commands/data_commands.h"
 #include "commands/profile_editor_commands.h"
@@ -128,7 +129,7 @@ CLI::App* addPlotSubcommand(CLI::App& app, PlotOptions& options) {
       "WIDTHxHEIGHT of the whole figure in pixels at 96 dpi (default 800x600 a chart)");
   plot->add_option("--convolve", options.convolve, "Convolve the profile's curve")
       ->check(CLI::IsMember({"on", "off"}));
-  plot->add_option("--gaussian", options.gaussian, "Gaussian width w (eV): twice the beam's spread sigma, kernel exp(-2t^2/w^2); w = FWHM/1.1774");
+  addGaussianOptions(*plot, options.gaussian, options.gaussianFwhm);
   plot->add_option("--lorentzian", options.lorentzian, "Lorentzian width (eV)");
   return plot;
 }
@@ -144,7 +145,9 @@ int runPlotSubcommand(const PlotOptions& options) {
   if (withProfile) {
     // The curve as "tervane-cli curve" calculates it.
     loadProfileFrom(session.context, options.profile, false);
-    session.setBroadening(options.convolve, options.gaussian, options.lorentzian);
+    session.setBroadening(options.convolve,
+                          gaussianWidthText(options.gaussian, options.gaussianFwhm),
+                          options.lorentzian);
     session.calculate();
     fillProfileChart(session);
   }

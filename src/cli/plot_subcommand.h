@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace CLI {
@@ -19,6 +20,7 @@ struct PlotOptions {
   // The broadening of the profile's curve, as "tervane-cli curve" takes it.
   std::string convolve = "on";
   std::string gaussian = "100";
+  std::optional<std::string> gaussianFwhm;  // in place of gaussian
   std::string lorentzian = "100";
 };
 

@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "files/text_numbers.h"
+
 void TargetSubcommands::addTo(CLI::App& app) {
   targetCommand = app.add_subcommand(
       "target", "Print the stopping power and straggling constant of a composition");
@@ -38,8 +40,12 @@ std::optional<int> TargetSubcommands::run() const {
     TargetTexts texts = target;
     texts.chuCorrection = straggling == "chu";
     const TargetFigures figures = computeTargetFigures(texts, DecimalFormat{});
+    // Atomic weights are known far better than the stopping: five digits.
     std::cout << "Stopping Power: " << figures.stoppingText << '\n'
-              << "Straggling: " << figures.stragglingText << '\n';
+              << "Straggling: " << figures.stragglingText << '\n'
+              << "Mean mass per atom: " << formatTextFileNumber(figures.meanAtomicMassGPerMol, 5)
+              << " g/mol\n"
+              << "Atoms per ug/cm2: " << formatTextFileNumber(figures.atomsPerMicrogram, 5) << '\n';
     return 0;
   }
   if (*broadeningCommand) {

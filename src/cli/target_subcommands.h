@@ -10,7 +10,8 @@ class App;
 }
 
 // "tervane-cli target": what "From target..." puts into "Stopping Power:" and
-// "Straggling:". "tervane-cli broadening": the Doppler sigma and the Gaussian
+// "Straggling:", and the target's mean mass per atom and atoms per ug/cm2,
+// which turn an amount into atoms/cm2. "tervane-cli broadening": the Doppler sigma and the Gaussian
 // width field's text.
 struct TargetSubcommands {
   TargetTexts target;

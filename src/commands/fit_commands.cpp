@@ -11,6 +11,7 @@
 #include "commands/fit_table.h"
 #include "commands/profile_editor_commands.h"
 #include "commands/show_commands.h"
+#include "commands/target_commands.h"
 #include "commands/truncation_warning.h"
 #include "files/atomic_file.h"
 #include "files/fit_result_file.h"
@@ -64,7 +65,7 @@ void showFitResult(CommandContext& context, const FitResult& result) {
     texts.parameters[i].result = estimateText(estimate);
   }
   showRowWarnings(texts, result.warnings);
-  texts.results = fitResultsTable(result);
+  texts.results = fitResultsTable(result, knownTargetComposition(context));
   texts.progress = std::string(result.converged ? "Converged" : "Not converged") + " after " +
                    std::to_string(result.iterations) +
                    " iterations: χ²/ν = " + formatTextFileNumber(result.reducedChi2, 4);
@@ -384,7 +385,7 @@ void finishFitJob(CommandContext& context, const PreparedFit& prepared, FitOutco
     adopted.background.value = inversion->background;
     adoptAndDraw(context, adopted, inversion->profile);
     fillBand(charts.drawProfile.band, inversion->band, kBootstrapBand);
-    texts.results = inversionResultsTable(*inversion);
+    texts.results = inversionResultsTable(*inversion, knownTargetComposition(context));
     texts.progress = "Free-form profile: α = " + formatTextFileNumber(inversion->alpha, 3) +
                      ", χ²/ν = " + formatTextFileNumber(inversion->reducedChi2, 4);
     // The table's results were the fit's, whose profile this one replaces.

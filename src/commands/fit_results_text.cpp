@@ -6,6 +6,7 @@
 #include <charconv>
 
 #include "files/text_numbers.h"
+#include "fit/parameter_layout.h"
 
 namespace {
 
@@ -54,6 +55,35 @@ std::string warningsText(const std::vector<std::string>& warnings) {
   if (!warnings.empty()) text += "\nwarnings\n";
   for (const std::string& warning : warnings) text += warning + '\n';
   return text;
+}
+
+// An amount (ug/cm2 of the target, concentration read as the atomic fraction
+// of one element) as atoms/cm2 of that element: "   = (3.68 ± 0.74)e15
+// atoms/cm2", rounded as the amount is; nothing without a known target.
+std::string atomsText(double amount, const std::optional<double>& error,
+                      const std::optional<TargetComposition>& target) {
+  if (!target) return {};
+  const double atoms = amount * target->atomsPerMicrogram;
+  const int exponent = atoms != 0.0 && std::isfinite(atoms)
+                           ? static_cast<int>(std::floor(std::log10(std::abs(atoms))))
+                           : 0;
+  const double scale = std::pow(10.0, exponent);
+  std::optional<double> scaledError;
+  if (error) scaledError = *error * target->atomsPerMicrogram / scale;
+  return "   = (" + estimateText(atoms / scale, scaledError, true) + ")e" +
+         std::to_string(exponent) + " atoms/cm2";
+}
+
+std::string atomsNote(const std::optional<TargetComposition>& target) {
+  if (!target) return {};
+  return "atoms/cm2: amount x 1e-6 N_A / M, M = " + general(target->meanAtomicMassGPerMol, 5) +
+         " g/mol per atom of " + target->formula +
+         " (the concentration read as the atomic fraction of the layer's element)\n";
+}
+
+bool isAmount(const std::string& name) {
+  const std::optional<LayerQuantityName> quantity = layerQuantityOf(name);
+  return quantity && quantity->quantity == "amount";
 }
 
 }  // namespace
@@ -125,7 +155,8 @@ std::string estimateText(const EstimatedValue& estimate) {
   return text;
 }
 
-std::string fitResultsTable(const FitResult& result) {
+std::string fitResultsTable(const FitResult& result,
+                            const std::optional<TargetComposition>& target) {
   std::size_t width = 10;
   for (const EstimatedValue& value : result.parameters) width = std::max(width, value.name.size());
   for (const EstimatedValue& value : result.derived) width = std::max(width, value.name.size());
@@ -145,8 +176,10 @@ std::string fitResultsTable(const FitResult& result) {
   for (const EstimatedValue& value : result.derived) {
     EstimatedValue shown = value;
     shown.free = true;
-    text += padded(value.name, width) + estimateText(shown) + '\n';
+    text += padded(value.name, width) + estimateText(shown) +
+            (isAmount(value.name) ? atomsText(value.value, value.error, target) : "") + '\n';
   }
+  text += atomsNote(target);
   if (!result.correlationNames.empty()) {
     text += "\ncorrelation (--- where undetermined)\n";
     for (std::size_t i = 0; i < result.correlationNames.size(); ++i) {
@@ -165,18 +198,19 @@ std::string fitResultsTable(const FitResult& result) {
   return text;
 }
 
-std::string inversionResultsTable(const InversionResult& result) {
+std::string inversionResultsTable(const InversionResult& result,
+                                  const std::optional<TargetComposition>& target) {
   std::string text = "Free-form profile\n";
   text += "alpha " + general(result.alpha, 3) + "   chi2 " + general(result.chi2, 6) + "   points " +
           std::to_string(result.points) + "   dof " + general(result.dof, 4) + "   reduced chi2 " +
           general(result.reducedChi2, 4) + "\n\n";
   text += "node spacing " + general(result.nodeSpacing, 4) + " ug/cm2   background " +
           general(result.background, 6) + " counts\n";
-  text +=
-      padded("amount", 12) + estimateText(result.amount.value, result.amount.error, true) + '\n';
+  text += padded("amount", 12) + estimateText(result.amount.value, result.amount.error, true) +
+          atomsText(result.amount.value, result.amount.error, target) + '\n';
   text += padded("centroid", 12) +
           estimateText(result.centroid.value, result.centroid.error, true) + '\n';
-  return text + warningsText(result.warnings);
+  return text + atomsNote(target) + warningsText(result.warnings);
 }
 
 std::string posteriorResultsTable(const LayerPosterior& posterior) {

@@ -6,6 +6,7 @@
 #include "fit/fit_result.h"
 #include "fit/free_form_inversion.h"
 #include "fit/layer_posterior.h"
+#include "state/target_composition.h"
 
 // A fit's results as text for people: the window's result column and the
 // plain-text table that "Copy results" puts on the clipboard. Numbers are
@@ -27,12 +28,16 @@ std::string summaryValue(const std::string& name, const EstimatedValue& value);
 bool mentionsParameter(const std::string& text, const std::string& name);
 
 // How the fit ended, chi2 and its degrees of freedom, every parameter and
-// derived quantity, the correlation matrix and the warnings.
-std::string fitResultsTable(const FitResult& result);
+// derived quantity, the correlation matrix and the warnings. With the
+// target's composition known, each amount also as atoms/cm2 of its element.
+std::string fitResultsTable(const FitResult& result,
+                            const std::optional<TargetComposition>& target = std::nullopt);
 
 // A free-form profile's alpha, chi2 and its effective degrees of freedom, the
-// background, amount and centroid, and the warnings.
-std::string inversionResultsTable(const InversionResult& result);
+// background, amount (as atoms/cm2 too with the target known) and centroid,
+// and the warnings.
+std::string inversionResultsTable(const InversionResult& result,
+                                  const std::optional<TargetComposition>& target = std::nullopt);
 
 // The sampler's walkers, steps and acceptance, the 16/50/84% percentiles of
 // every parameter and derived quantity, the autocorrelation times and the warnings.

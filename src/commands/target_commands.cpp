@@ -5,6 +5,8 @@
 #include <system_error>
 
 #include "commands/command_error.h"
+#include "model/gaussian_width.h"
+#include "target/areal_density.h"
 #include "target/doppler.h"
 #include "target/straggling.h"
 #include "target/target_error.h"
@@ -47,6 +49,9 @@ TargetFigures computeTargetFigures(const TargetTexts& texts, DecimalFormat decim
     const std::vector<FormulaPart> composition =
         parseChemicalFormula(texts.composition, stoppingData());
     TargetFigures figures;
+    figures.composition = texts.composition;
+    figures.meanAtomicMassGPerMol = meanAtomicMassGPerMol(composition);
+    figures.atomsPerMicrogram = atomsPerMicrogramPerCm2(figures.meanAtomicMassGPerMol);
     figures.stoppingPower = compoundStoppingPower(composition, ion, energyKeV);
     figures.stragglingConstant = texts.chuCorrection
                                      ? chuStragglingConstant(composition, ion, energyKeV)
@@ -63,7 +68,18 @@ void applyTargetFigures(CommandContext& context, const TargetFigures& figures) {
   refuseWhileCalculating(context);
   context.texts.calculationParameters.stoppingPower = figures.stoppingText;
   context.texts.calculationParameters.straggling = figures.stragglingText;
+  context.state.targetComposition =
+      TargetComposition{figures.composition, figures.stoppingText, figures.meanAtomicMassGPerMol,
+                        figures.atomsPerMicrogram};
   context.ui.redraw(View::CalculationParametersFields);
+}
+
+std::optional<TargetComposition> knownTargetComposition(const CommandContext& context) {
+  const std::optional<TargetComposition>& known = context.state.targetComposition;
+  if (!known || known->stoppingText != context.texts.calculationParameters.stoppingPower) {
+    return std::nullopt;
+  }
+  return known;
 }
 
 BroadeningFigures computeBroadening(const BroadeningTexts& texts, DecimalFormat decimal) {
@@ -83,7 +99,7 @@ BroadeningFigures computeBroadening(const BroadeningTexts& texts, DecimalFormat 
     figures.effectiveTemperatureK = effectiveTemperatureK(temperatureK, debyeK);
     figures.dopplerSigmaEv =
         dopplerSigmaEv(energyKeV, beamMassU, targetMassU, figures.effectiveTemperatureK);
-    figures.beamSigmaEv = texts.spreadIsSigma ? spreadEv : sigmaFromFwhm(spreadEv);
+    figures.beamSigmaEv = texts.spreadIsSigma ? spreadEv : sigmaFromFwhmEv(spreadEv);
     figures.widthEv = gaussianWidthEv(figures.dopplerSigmaEv, figures.beamSigmaEv);
     figures.dopplerText = computedFieldText(figures.dopplerSigmaEv, decimal);
     figures.widthText = computedFieldText(figures.widthEv, decimal);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "commands/command_context.h"
@@ -16,9 +17,12 @@ struct TargetTexts {
 // What the dialog shows; the texts are those the Calculation Parameters
 // fields receive.
 struct TargetFigures {
+  std::string composition;                // the formula as typed
   double stoppingPower = 0.0;             // keV/(mg/cm2)
   double stragglingConstant = 0.0;        // keV/(mg/cm2)^(1/2)
   double stragglingPerMicrogramEv = 0.0;  // standard deviation after 1 ug/cm2
+  double meanAtomicMassGPerMol = 0.0;     // formula mass / atoms per formula unit
+  double atomsPerMicrogram = 0.0;         // atoms/cm2 in 1 ug/cm2 of the target
   std::string stoppingText;
   std::string stragglingText;
 };
@@ -28,8 +32,13 @@ struct TargetFigures {
 // message for a field that cannot be used.
 TargetFigures computeTargetFigures(const TargetTexts& texts, DecimalFormat decimal);
 
-// OK of the dialog: "Stopping Power:" and "Straggling:" receive the texts.
+// OK of the dialog: "Stopping Power:" and "Straggling:" receive the texts,
+// and the program remembers the composition they came from.
 void applyTargetFigures(CommandContext& context, const TargetFigures& figures);
+
+// The composition of the last "From target..." while "Stopping Power:" still
+// holds the text it set; nothing once a stopping power was typed or loaded.
+std::optional<TargetComposition> knownTargetComposition(const CommandContext& context);
 
 // The "Gaussian width from physics..." dialog's fields.
 struct BroadeningTexts {

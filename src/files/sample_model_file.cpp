@@ -9,6 +9,7 @@
 #include "files/atomic_file.h"
 #include "files/file_error.h"
 #include "fit/model_check.h"
+#include "model/gaussian_width.h"
 
 namespace {
 
@@ -28,7 +29,8 @@ class ModelReader {
     refuseUnknownKeys(
         document,
         {"max_depth", "step", "contamination", "layers", "multiplier", "background", "energy_shift",
-         "convolve", "lorentzian_width", "gaussian_width", "energy_range", "statistic"},
+         "convolve", "lorentzian_width", "gaussian_width", "gaussian_fwhm", "energy_range",
+         "statistic"},
         "at the top level");
     SampleModel model;
     model.maxDepth = optionalNumber(document, "max_depth", model.maxDepth);
@@ -48,6 +50,7 @@ class ModelReader {
     readParameter(document, "energy_shift", model.energyShift);
     readParameter(document, "lorentzian_width", model.lorentzianWidth);
     readParameter(document, "gaussian_width", model.gaussianWidth);
+    readGaussianFwhm(document, model.gaussianWidth);
     if (document.contains("convolve")) {
       if (!document["convolve"].is_boolean()) fail("\"convolve\" must be true or false");
       model.convolve = document["convolve"].get<bool>();
@@ -113,6 +116,18 @@ class ModelReader {
 
   void readParameter(const Json& object, const char* key, FitParameter& target) const {
     if (object.contains(key)) target = parameter(object[key], key);
+  }
+
+  // The beam's spread as a FWHM in place of the width w: the model keeps w
+  // (value and bounds converted alike), so fits and results name gaussian_width.
+  void readGaussianFwhm(const Json& object, FitParameter& width) const {
+    if (!object.contains("gaussian_fwhm")) return;
+    if (object.contains("gaussian_width")) {
+      fail("\"gaussian_width\" (twice the beam's sigma) and \"gaussian_fwhm\" give the same "
+           "width: keep one of them");
+    }
+    width = parameter(object["gaussian_fwhm"], "gaussian_fwhm");
+    for (double* ev : {&width.value, &width.min, &width.max}) *ev = gaussianWidthFromFwhmEv(*ev);
   }
 
   LayerModel layer(const Json& value, const std::string& name) const {

@@ -8,7 +8,8 @@
 // The sample model as a JSON file ("*.model.json"): the keys max_depth, step,
 // contamination, layers (each with from, to, concentration, top_width,
 // bottom_width), multiplier, background, energy_shift, convolve,
-// lorentzian_width, gaussian_width, energy_range and statistic. A parameter is
+// lorentzian_width, gaussian_width (or gaussian_fwhm, the beam's FWHM, read
+// into the width w = FWHM / 1.17741), energy_range and statistic. A parameter is
 // a bare number (fixed) or {"value", "free", "min", "max"} (free false and
 // bounds unbounded when left out). Keys left out take the start-up values:
 // maximum depth 10, step 0.005, no contamination, no layers, multiplier 1,
@@ -24,6 +25,7 @@
 // negative or reaches the maximum depth, a broadening width that is not
 // positive or that is free without Convolve, min above max, a free parameter
 // whose bounds exclude its value or leave it no room, an unknown statistic,
+// gaussian_width and gaussian_fwhm both given,
 // an energy range that is not two increasing numbers.
 SampleModel parseSampleModel(std::string_view text, const std::string& fileName);
 

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <optional>
+
 #include "state/depth_profile.h"
 #include "state/drawing_state.h"
 #include "state/experimental_point.h"
 #include "state/parameter_block.h"
 #include "state/sampled_curve.h"
+#include "state/target_composition.h"
 
 // Every program-wide variable. Built once before any window and passed by
 // reference to whoever needs it.
@@ -24,6 +27,10 @@ struct ProgramState {
   ParameterBlock parameterBackup = zeroBlock();
 
   DrawingState drawingState;
+
+  // Set by "From target..."'s OK; a stopping power typed or loaded since
+  // leaves it behind (knownTargetComposition in commands/target_commands.h).
+  std::optional<TargetComposition> targetComposition;
 
   // The values the main window sets when it is created.
   void applyMainWindowStartValues();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "model/gaussian_width.h"
 #include "target/target_error.h"
 
 namespace {
@@ -47,10 +48,7 @@ double dopplerSigmaEv(double resonanceEnergyKeV, double beamMassU, double target
                    kBoltzmannEvPerK * temperatureK);
 }
 
-double sigmaFromFwhm(double fwhm) {
-  return fwhm / (2.0 * std::sqrt(2.0 * std::log(2.0)));
-}
-
 double gaussianWidthEv(double dopplerSigmaEv, double beamSigmaEv) {
-  return 2.0 * std::sqrt(dopplerSigmaEv * dopplerSigmaEv + beamSigmaEv * beamSigmaEv);
+  return gaussianWidthFromSigmaEv(
+      std::sqrt(dopplerSigmaEv * dopplerSigmaEv + beamSigmaEv * beamSigmaEv));
 }

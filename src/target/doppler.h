@@ -13,8 +13,7 @@ double effectiveTemperatureK(double temperatureK, double debyeTemperatureK);
 double dopplerSigmaEv(double resonanceEnergyKeV, double beamMassU, double targetMassU,
                       double temperatureK);
 
-double sigmaFromFwhm(double fwhm);
-
 // The Gaussian width field's value: the broadening kernel's standard deviation
-// is half the width, so both contributions add in quadrature and double.
+// is half the width (model/gaussian_width.h), so both contributions add in
+// quadrature and double.
 double gaussianWidthEv(double dopplerSigmaEv, double beamSigmaEv);

@@ -35,8 +35,11 @@ TEST(TargetSubcommands, PrintWhatTheDialogsPutIntoTheFields) {
   EXPECT_EQ(target.exitCode, 0);
   TargetTexts texts{"He", "Ta2O5", CalculationParametersTexts{}.beamEnergy, true};
   const TargetFigures figures = computeTargetFigures(texts, {});
-  EXPECT_EQ(target.out, "Stopping Power: " + figures.stoppingText +
-                            "\nStraggling: " + figures.stragglingText + "\n");
+  // Ta2O5: (2 x 180.9479 + 5 x 15.9994) / 7 = 63.1275 g/mol per atom;
+  // 1e-6 g x 6.02214e23 / 63.1275 = 9.5396e15 atoms in 1 ug/cm2.
+  EXPECT_EQ(target.out, "Stopping Power: " + figures.stoppingText + "\nStraggling: " +
+                            figures.stragglingText +
+                            "\nMean mass per atom: 63.128 g/mol\nAtoms per ug/cm2: 9.5396e+15\n");
 
   const RunResult broadening = runCli(
       "broadening --energy 992 --beam-mass 1.007276 --target-mass 26.98153844 --debye 428 "

@@ -6,11 +6,13 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <regex>
 
 #include "commands/autoconvolution_commands.h"
 #include "commands/excitation_commands.h"
 #include "commands/profile_editor_commands.h"
 #include "commands/profile_file_commands.h"
+#include "commands/target_commands.h"
 #include "files/temporary_directory.h"
 #include "fit/profile_rendering.h"
 #include "scripted_user_interface.h"
@@ -30,7 +32,14 @@ constexpr double kTrueMultiplier = 2000.0;
 struct MeasuredFixture : CommandFixture {
   DepthProfile before;
 
-  MeasuredFixture() {
+  // With a composition, "From target..." sets the stopping power first.
+  explicit MeasuredFixture(const char* composition = nullptr) {
+    if (composition != nullptr) {
+      TargetTexts target;
+      target.composition = composition;
+      target.energy = texts.calculationParameters.beamEnergy;
+      applyTargetFigures(context, computeTargetFigures(target, context.decimal));
+    }
     texts.calculationParameters.nc = "20";
     startCalculation(context);
     for (int i = 40; i < 100; ++i) state.currentProfile.values[i] = 1.0;
@@ -100,6 +109,29 @@ TEST(FitCommands, AFitBecomesTheCurrentProfileAndCtrlZBringsTheOldOneBack) {
   f.state.undoProfile = f.before;  // F5 above kept the fitted one for undo
   undoProfile(f.context);
   EXPECT_EQ(f.state.currentProfile, f.before);
+}
+
+// SiO2 by hand: 1e-6 g x 6.02214076e23 / ((28.0855 + 2 x 15.9994) / 3 g/mol)
+// = 3.006846e16 atoms in 1 ug/cm2.
+TEST(FitCommands, AmountsAreAlsoAtomsWhileTheStoppingPowerIsATargets) {
+  MeasuredFixture f("SiO2");
+  f.fitQuickly();
+  const std::string& text = f.texts.fit.results;
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(
+      text, m,
+      std::regex(R"(layer1\.amount +([0-9.]+) ± ([0-9.]+)   = \(([0-9.]+) ± ([0-9.]+)\)e(1[0-9]) atoms/cm2)")))
+      << text;
+  const double scale = std::pow(10.0, std::stoi(m[5]));
+  EXPECT_NEAR(std::stod(m[3]) * scale, std::stod(m[1]) * 3.006846e16, std::stod(m[4]) * scale);
+  EXPECT_NEAR(std::stod(m[4]) * scale / (std::stod(m[2]) * 3.006846e16), 1.0, 0.1);
+  EXPECT_NE(text.find("20.028 g/mol per atom of SiO2"), std::string::npos) << text;
+
+  // A stopping power typed since: the amount's target is no longer known.
+  f.texts.calculationParameters.stoppingPower += "1";
+  f.fitQuickly();
+  EXPECT_NE(f.texts.fit.results.find("layer1.amount"), std::string::npos);
+  EXPECT_EQ(f.texts.fit.results.find("atoms/cm2"), std::string::npos) << f.texts.fit.results;
 }
 
 TEST(FitCommands, UndoAfterAFitGivesTheProfileBeforeIt) {

@@ -62,6 +62,27 @@ TEST(SampleModelFileTest, ReadsEveryKeyAndRoundTrips) {
   EXPECT_EQ(parseSampleModel(sampleModelJson(SampleModel{}), "m.json"), SampleModel{});
 }
 
+// The beam's FWHM F in place of w: w = F / sqrt(2 ln 2), and 2 sqrt(2 ln 2) x 100
+// = 235.4820045 is the FWHM of a beam whose sigma is 100 eV (w = 200 eV).
+TEST(SampleModelFileTest, ReadsTheBeamsFwhmAsTheWidthItGives) {
+  const SampleModel fixed = parseSampleModel(R"({"gaussian_fwhm": 235.4820045})", "m.json");
+  EXPECT_NEAR(fixed.gaussianWidth.value, 200.0, 1e-6);
+  EXPECT_FALSE(fixed.gaussianWidth.free);
+
+  const SampleModel free = parseSampleModel(
+      R"({"gaussian_fwhm": {"value": 235.4820045, "free": true, "min": 117.74100225, "max": 470.964009}})",
+      "m.json");
+  EXPECT_TRUE(free.gaussianWidth.free);
+  EXPECT_NEAR(free.gaussianWidth.value, 200.0, 1e-6);
+  EXPECT_NEAR(free.gaussianWidth.min, 100.0, 1e-6);
+  EXPECT_NEAR(free.gaussianWidth.max, 400.0, 1e-6);
+  // Written back as the width it is, and read back unchanged.
+  const std::string written = sampleModelJson(free);
+  EXPECT_NE(written.find("\"gaussian_width\""), std::string::npos);
+  EXPECT_EQ(written.find("gaussian_fwhm"), std::string::npos);
+  EXPECT_EQ(parseSampleModel(written, "m.json"), free);
+}
+
 TEST(SampleModelFileTest, RefusesWhatCannotBeUsedWithOneMessageNamingFileAndFault) {
   struct Case {
     const char* text;
@@ -98,6 +119,9 @@ TEST(SampleModelFileTest, RefusesWhatCannotBeUsedWithOneMessageNamingFileAndFaul
       {R"({"max_depth": -1})", R"("max_depth" must be greater than 0)"},
       {R"({"contamination": -1})", R"("contamination" must not be negative)"},
       {R"({"gaussian_width": 0})", R"("gaussian_width" must be greater than 0 eV)"},
+      {R"({"gaussian_width": 100, "gaussian_fwhm": {"value": 117.7}})",
+       R"("gaussian_width" (twice the beam's sigma) and "gaussian_fwhm" give the same width: keep one of them.)"},
+      {R"({"gaussian_fwhm": "118"})", R"(gaussian_fwhm must be a number or {)"},
       {R"({"lorentzian_width": {"value": -5, "free": true}})", R"("lorentzian_width" must be)"},
       {R"({"statistic": "chi2"})", R"("statistic" must be "poisson", "neyman", "errors" or)"},
       {R"({"energy_range": [152, 151]})", R"("energy_range" must be two increasing energies)"},

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "model/gaussian_width.h"
 #include "target/target_error.h"
 
 namespace {
@@ -29,10 +30,16 @@ TEST(Doppler, DebyeTemperatureTendsToItsLimits) {
 }
 
 TEST(Doppler, WidthIsTwiceTheCombinedSigma) {
-  const double beamSigma = sigmaFromFwhm(1000.0);
+  const double beamSigma = sigmaFromFwhmEv(1000.0);
   EXPECT_NEAR(beamSigma, 424.66, 0.01);
   EXPECT_NEAR(gaussianWidthEv(57.0, beamSigma), 2 * std::hypot(57.0, beamSigma), 1e-9);
   EXPECT_EQ(gaussianWidthEv(57.0, 0.0), 114.0);
+  // A beam FWHM alone gives, to the bit, the width that --gaussian-fwhm and a
+  // model's gaussian_fwhm take: w = FWHM / sqrt(2 ln 2).
+  for (double fwhm : {1000.0, 235.48, 0.3}) {
+    EXPECT_EQ(gaussianWidthEv(0.0, sigmaFromFwhmEv(fwhm)), gaussianWidthFromFwhmEv(fwhm));
+    EXPECT_NEAR(gaussianWidthFromFwhmEv(fwhm), fwhm / 1.1774100225154747, 1e-12 * fwhm);
+  }
 }
 
 }  // namespace
