@@ -7,6 +7,7 @@
 
 #include "cli/interrupt.h"
 #include "commands/command_error.h"
+#include "commands/depth_regions.h"
 #include "commands/field_numbers.h"
 #include "commands/fit_problem.h"
 #include "commands/fit_results_text.h"
@@ -53,6 +54,8 @@ CLI::App* addInvertSubcommand(CLI::App& app, InvertOptions& options) {
   invert->add_option("--replicas", options.replicas, "Bootstrap replicas")
       ->check(CLI::Range(0, 100000));
   invert->add_option("--seed", options.seed, "Seed of the replicas' random numbers");
+  invert->add_option("--region", options.regions,
+                     "A:B (ug/cm2, repeatable): the amount and centroid between these depths");
   return invert;
 }
 
@@ -62,13 +65,20 @@ int runInvertSubcommand(const InvertOptions& options) {
     return 2;
   }
   try {
+    InversionSettings settings;
+    for (const std::string& region : options.regions) {
+      try {
+        settings.regions.push_back(parseDepthRegion(region, DecimalFormat{}));
+      } catch (const CommandError& error) {
+        throw CommandError(std::string("--region: ") + error.what());
+      }
+    }
     InversionControl control;
     control.cancel = stopOnInterrupt();
     const LoadedAutoconvolutions loaded = readAutoconvolutionsForFitting(options.autos);
     const SampleModel model = readSampleModelFile(options.model);
     checkFitMemory(model, false, {});
     const SampleProblem problem = problemFromFiles(loaded, model, options.data);
-    InversionSettings settings;
     settings.alpha = alphaOf(options.alpha);
     settings.replicas = options.replicas;
     std::mt19937_64 generator(options.seed);
@@ -86,7 +96,18 @@ int runInvertSubcommand(const InvertOptions& options) {
               << formatTextFileNumber(result.reducedChi2, 4) << ", alpha "
               << formatTextFileNumber(result.alpha, 3) << "; " << summaryValue("amount", result.amount)
               << "; " << summaryValue("centroid", result.centroid) << "; background "
-              << formatTextFileNumber(result.background) << std::endl;
+              << formatTextFileNumber(result.background)
+              << (result.backgroundError
+                      ? " +/- " + formatTextFileNumber(*result.backgroundError, 2)
+                      : std::string())
+              << "; deepest probed " << formatTextFileNumber(result.deepestProbed, 4) << " ug/cm2";
+    for (const RegionEstimate& region : result.regions) {
+      std::cout << "; region " << formatTextFileNumber(region.region.from) << ":"
+                << formatTextFileNumber(region.region.to) << " "
+                << summaryValue("amount", region.amount) << ", "
+                << summaryValue("centroid", region.centroid);
+    }
+    std::cout << std::endl;
     for (const std::string& warning : result.warnings) {
       std::cerr << "warning: " << options.data << ": " << warning << '\n';
     }

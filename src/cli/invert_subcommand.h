@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace CLI {
 class App;
@@ -20,10 +21,12 @@ struct InvertOptions {
   std::string band;
   int replicas = 100;
   std::uint64_t seed = 1;
+  std::vector<std::string> regions;  // "A:B", ug/cm2
 };
 
 CLI::App* addInvertSubcommand(CLI::App& app, InvertOptions& options);
 
-// Returns the exit status: 0, 1 when a file cannot be used or written (the
-// message on standard error, nothing written), 2 for a usage error.
+// Returns the exit status: 0, 1 when a file cannot be used or written or a
+// region is malformed (the message on standard error, nothing written), 2 for
+// a usage error.
 int runInvertSubcommand(const InvertOptions& options);

@@ -70,10 +70,9 @@ const nlohmann::json& resultFor(const nlohmann::json& results, const std::string
 void fillProfileChart(CliSession& session) {
   const DepthProfile& profile = session.state.currentProfile;
   plotProfile(session.context);
-  double highest = 1.0;
-  for (double value : profile.values) highest = std::max(highest, value);
   session.charts.drawProfile.depthAxis = {0.0, profile.maximumDepth()};
-  session.charts.drawProfile.concentrationAxis = {0.0, highest * 1.05};
+  session.charts.drawProfile.concentrationAxis =
+      concentrationAxisFor(session.charts.drawProfile, 1.0);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "commands/command_error.h"
+#include "commands/depth_regions.h"
 #include "commands/excitation_commands.h"
 #include "commands/fit_problem.h"
 #include "commands/fit_results_text.h"
@@ -88,7 +89,8 @@ void adoptAndDraw(CommandContext& context, const MeasurementModel& model,
                                                 p.energyShift,
                                                 p.lorentzianWidth,
                                                 p.gaussianWidth,
-                                                context.texts.drawProfile.convolve};
+                                                context.texts.drawProfile.convolve,
+                                                context.charts.drawProfile.concentrationAxis};
   adoptFittedModel(context, model, profile);
   clearBand(context);
   context.ui.redraw(View::DrawProfileStatus);
@@ -215,6 +217,9 @@ PreparedFit prepareFit(CommandContext& context, FitJob job) {
     prepared.model = sampleModelFromTexts(context.texts.fit, context.decimal);
     checkGrid(prepared.model);
   }
+  if (job == FitJob::FreeForm) {
+    prepared.regions = parseDepthRegions(context.texts.fit.regions, context.decimal);
+  }
   checkFitMemory(prepared.model, job == FitJob::Posterior, context.memory);
   // The worker reads its own copy of the set, so nothing the user does
   // meanwhile can pull it from under it.
@@ -299,8 +304,9 @@ FitOutcome runFitJob(const PreparedFit& prepared, const FitJobControl& control) 
       steps(p.stage == InversionProgress::Stage::Alpha ? "Choosing alpha:" : "Replica", p.done,
             p.total);
     };
-    InversionResult result =
-        invertProblem(prepared.problem, {}, generator, inversionControl);
+    InversionSettings settings;
+    settings.regions = prepared.regions;
+    InversionResult result = invertProblem(prepared.problem, settings, generator, inversionControl);
     if (!result.cancelled) {
       addTruncationWarnings(prepared.problem, result);
       SampleModel model = prepared.model;
@@ -353,6 +359,7 @@ void finishFit(CommandContext& context, const PreparedFit& prepared, FitResult r
     return;
   }
   adoptAndDraw(context, result.model, result.profile);
+  followProfileWithConcentrationAxis(context);
   context.ui.showWindow(WindowId::DrawProfile);
 
   showFitResult(context, result);
@@ -404,6 +411,7 @@ void finishFitJob(CommandContext& context, const PreparedFit& prepared, FitOutco
     showRowWarnings(texts, shownWarnings(texts));
   }
   charts.main.curveBand = std::move(outcome.curveBand);
+  followProfileWithConcentrationAxis(context);
   context.ui.redraw(View::MainChart);
   context.ui.redraw(View::DrawProfileChart);
   context.ui.showWindow(WindowId::DrawProfile);

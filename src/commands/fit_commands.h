@@ -50,6 +50,7 @@ struct PreparedFit {
   SampleModel model;
   SampleProblem problem;  // the model's sample and its one measurement, with its own set
   std::shared_ptr<const FitResult> fit;  // the fit a posterior is sampled around
+  std::vector<DepthRegion> regions;  // a free-form profile's, from the window's field
   MainChartData mainChartBefore;
 };
 

@@ -204,12 +204,22 @@ std::string inversionResultsTable(const InversionResult& result,
   text += "alpha " + general(result.alpha, 3) + "   chi2 " + general(result.chi2, 6) + "   points " +
           std::to_string(result.points) + "   dof " + general(result.dof, 4) + "   reduced chi2 " +
           general(result.reducedChi2, 4) + "\n\n";
-  text += "node spacing " + general(result.nodeSpacing, 4) + " ug/cm2   background " +
-          general(result.background, 6) + " counts\n";
+  text += "node spacing " + general(result.nodeSpacing, 4) + " ug/cm2   deepest probed " +
+          general(result.deepestProbed, 4) + " ug/cm2 (resolution there " +
+          general(result.deepResolution, 3) + ")\n";
+  text += padded("background", 12) +
+          estimateText(result.background, result.backgroundError, result.backgroundFree) +
+          " counts\n";
   text += padded("amount", 12) + estimateText(result.amount.value, result.amount.error, true) +
           atomsText(result.amount.value, result.amount.error, target) + '\n';
   text += padded("centroid", 12) +
           estimateText(result.centroid.value, result.centroid.error, true) + '\n';
+  if (!result.regions.empty()) text += "\nregion (ug/cm2)   amount              centroid\n";
+  for (const RegionEstimate& region : result.regions) {
+    text += padded(general(region.region.from, 6) + ":" + general(region.region.to, 6), 18) +
+            padded(estimateText(region.amount.value, region.amount.error, true), 20) +
+            estimateText(region.centroid.value, region.centroid.error, true) + '\n';
+  }
   return text + atomsNote(target) + warningsText(result.warnings);
 }
 

@@ -6,6 +6,7 @@
 #include <variant>
 #include <vector>
 
+#include "commands/chart_data.h"
 #include "fit/fit_result.h"
 #include "fit/free_form_inversion.h"
 #include "fit/layer_posterior.h"
@@ -39,6 +40,7 @@ struct AdoptionUndo {
   double lorentzianWidth = 100.0;
   double gaussianWidth = 100.0;
   bool convolve = true;
+  AxisRange concentrationAxis;  // the profile chart's
   bool operator==(const AdoptionUndo&) const = default;
 };
 
@@ -57,6 +59,9 @@ struct FitTexts {
   // Measured energies (keV) taken into the fit; both empty: every point.
   std::string rangeFrom;
   std::string rangeTo;
+  // Depth regions (ug/cm2) whose amounts and centroids a free-form profile
+  // reports: "0:1, 1:2.5" (commands/depth_regions.h); empty: none.
+  std::string regions;
   std::vector<FitParameterTexts> parameters;
   std::string progress;  // iteration and reduced chi2 of a running fit, or how it ended
   std::string results;   // the shown results as a plain-text table

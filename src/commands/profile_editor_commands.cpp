@@ -1,5 +1,7 @@
 #include "commands/profile_editor_commands.h"
 
+#include <algorithm>
+
 #include "commands/command_error.h"
 #include "commands/excitation_commands.h"
 #include "commands/show_commands.h"
@@ -46,6 +48,21 @@ void clearBand(CommandContext& context) {
   context.ui.redraw(View::MainChart);
 }
 
+AxisRange concentrationAxisFor(const DrawProfileChartData& chart, double atLeast) {
+  double highest = 0.0;
+  for (const ChartSeries* series : {&chart.profile, &chart.band.high}) {
+    for (const ChartPoint& point : series->points) highest = std::max(highest, point.y);
+  }
+  highest = std::max(highest, atLeast);
+  return {0.0, highest > 0.0 ? 1.05 * highest : 1.0};
+}
+
+void followProfileWithConcentrationAxis(CommandContext& context) {
+  DrawProfileChartData& chart = context.charts.drawProfile;
+  chart.concentrationAxis = concentrationAxisFor(chart);
+  context.ui.redraw(View::DrawProfileChart);
+}
+
 void profileMouseMove(CommandContext& context, double depth, double concentration,
                       bool leftButtonHeld, bool shiftHeld) {
   if (context.texts.drawProfile.allowZoom || shiftHeld) return;
@@ -77,6 +94,7 @@ void undoProfile(CommandContext& context) {
   const bool constantsToo = adopted && adopted->profile == state.undoProfile;
   state.currentProfile = state.undoProfile;
   clearBand(context);
+  if (constantsToo) context.charts.drawProfile.concentrationAxis = adopted->concentrationAxis;
   plotProfile(context);
   if (!constantsToo) return;
   ParameterBlock& p = state.parameterBlock;

@@ -12,6 +12,13 @@ void plotReferenceProfile(CommandContext& context);
 // too, as they no longer belong to it.
 void clearBand(CommandContext& context);
 
+// The concentration axis that shows the chart's profile and band whole:
+// from 0 to 5% above the highest of them, or of `atLeast` (to 1 when all is 0).
+AxisRange concentrationAxisFor(const DrawProfileChartData& chart, double atLeast = 0.0);
+// The Draw Profile chart's concentration axis follows its profile and band,
+// as a fitted or free-form profile is drawn.
+void followProfileWithConcentrationAxis(CommandContext& context);
+
 // One mouse move over the profile chart, the position already converted to
 // depth (ug/cm2) and concentration through the chart's axes. With the left
 // button held and the pen armed, the segment from the last position is drawn.
@@ -19,7 +26,8 @@ void clearBand(CommandContext& context);
 void profileMouseMove(CommandContext& context, double depth, double concentration,
                       bool leftButtonHeld, bool shiftHeld);
 
-// Copies the undo profile back (both windows' Undo).
+// Copies the undo profile back (both windows' Undo); right after a fit or a
+// free-form profile also the constants and the concentration axis it replaced.
 void undoProfile(CommandContext& context);
 // Asks "Clear current profile?"; on Yes zeroes the current profile, the main
 // window's variant saving it for Undo first. Redraws either way.

@@ -24,7 +24,16 @@ std::string inversionResultJson(const InversionResult& result) {
   object["alpha"] = result.alpha;
   object["amount"] = estimate(result.amount);
   object["centroid"] = estimate(result.centroid);
+  object["background"] = estimate({"background", result.background, result.backgroundError});
+  object["deepest_probed"] = result.deepestProbed;
   object["warnings"] = result.warnings;
+  object["regions"] = OrderedJson::array();
+  for (const RegionEstimate& region : result.regions) {
+    object["regions"].push_back({{"from", region.region.from},
+                                 {"to", region.region.to},
+                                 {"amount", estimate(region.amount)},
+                                 {"centroid", estimate(region.centroid)}});
+  }
   return object.dump(2) + "\n";
 }
 

@@ -7,9 +7,11 @@
 
 // A free-form inversion's result as JSON, for scripts:
 //   {"chi2", "points", "reduced_chi2", "alpha",
-//    "amount": {"value", "error"}, "centroid": {"value", "error"}, "warnings": [...]}
+//    "amount": {"value", "error"}, "centroid": {"value", "error"},
+//    "background": {"value", "error"}, "deepest_probed", "warnings": [...],
+//    "regions": [{"from", "to", "amount": {...}, "centroid": {...}}]}
 // with null for an error the replicas did not give (and for the centroid of a
-// zero profile). Every number in the shortest text that reads back to the same double.
+// zero profile or region; the error of a fixed background). Every number in the shortest text that reads back to the same double.
 std::string inversionResultJson(const InversionResult& result);
 
 // A profile's band as text, one line per grid point: depth (ug/cm2, from the

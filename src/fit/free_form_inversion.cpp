@@ -1,6 +1,7 @@
 #include "fit/free_form_inversion.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -32,6 +33,60 @@ bool cancelled(const InversionControl& control) {
   return control.cancel && control.cancel->load();
 }
 
+std::string number(double value, int digits) {
+  char buffer[32];
+  const auto end =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
+  return std::string(buffer, end.ptr);
+}
+
+// A profile still this high, against its maximum, within the depth
+// resolution of where it must end may go on deeper than the data see.
+constexpr double kStillHigh = 0.2;
+
+// The first grid point at or below `depth` (ug/cm2), z_i = i*step compared as
+// every region compares it.
+int firstPointAtOrBelow(const DepthProfile& profile, double depth) {
+  int i = static_cast<int>(std::clamp(std::ceil(depth / profile.step), 0.0,
+                                      static_cast<double>(profile.pointCount)));
+  while (i > 0 && (i - 1) * profile.step >= depth) --i;
+  while (i < profile.pointCount && i * profile.step < depth) ++i;
+  return i;
+}
+
+ProfileMeasures regionMeasures(const DepthProfile& profile, int firstPoint,
+                               const DepthRegion& region) {
+  return profileMeasures(profile, std::max(firstPoint, firstPointAtOrBelow(profile, region.from)),
+                         firstPointAtOrBelow(profile, region.to));
+}
+
+// The warning of a profile that is still high where it has to end.
+std::optional<std::string> stillHighWarning(const DepthProfile& profile, int firstPoint,
+                                            const ProbedDepth& probed) {
+  const double gridEnd = (profile.pointCount - 1) * profile.step;
+  const double end = std::min(probed.depth, gridEnd);
+  double highest = 0.0;
+  double nearEnd = 0.0;
+  for (int i = firstPoint; i < profile.pointCount; ++i) {
+    const double value = profile.values[static_cast<std::size_t>(i)];
+    highest = std::max(highest, value);
+    if (i * profile.step >= end - probed.resolution) nearEnd = std::max(nearEnd, value);
+  }
+  if (!(highest > 0.0) || nearEnd <= kStillHigh * highest) return std::nullopt;
+  const std::string percent = std::to_string(static_cast<int>(std::lround(100.0 * nearEnd / highest)));
+  const std::string resolution = number(probed.resolution, 3);
+  if (probed.depth > gridEnd) {
+    return "The profile is still at " + percent + "% of its maximum within " + resolution +
+           " ug/cm2 (the depth resolution) of the model's grid's end at " + number(gridEnd, 4) +
+           " ug/cm2, while the data probe to " + number(probed.depth, 4) +
+           " ug/cm2: material may continue deeper; make the grid deeper.";
+  }
+  return "The profile is still at " + percent + "% of its maximum within " + resolution +
+         " ug/cm2 (the depth resolution) of " + number(probed.depth, 4) +
+         " ug/cm2, the deepest depth the highest measured energy probes: material may continue "
+         "deeper than the data see.";
+}
+
 }  // namespace
 
 InversionResult invertProfile(const SampleModel& model, const FitProblem& problem,
@@ -44,6 +99,11 @@ InversionResult invertProblem(const SampleProblem& problem, const InversionSetti
                               std::mt19937_64& generator, const InversionControl& control) {
   if (settings.alpha && !(*settings.alpha >= 0.0 && std::isfinite(*settings.alpha))) {
     throw FitError("The smoothing weight alpha must be a number >= 0 or auto.");
+  }
+  for (const DepthRegion& region : settings.regions) {
+    if (!(region.from >= 0.0 && region.from < region.to && std::isfinite(region.to))) {
+      throw FitError("A region runs from a depth >= 0 to a deeper one (ug/cm2).");
+    }
   }
   const FreeFormProblem inversion(problem, control.cancel);
   const int points = inversion.pointCount();
@@ -160,6 +220,7 @@ InversionResult invertProblem(const SampleProblem& problem, const InversionSetti
 
   result.points = points;
   result.background = best.background.front();
+  result.backgroundFree = problem.measurements.front().model.background.free;
   result.nodeSpacing = inversion.nodeSpacing();
   result.nodes = inversion.nodeDepths();
   result.profile = inversion.render(best.c);
@@ -175,6 +236,17 @@ InversionResult invertProblem(const SampleProblem& problem, const InversionSetti
   if (!(measures.amount > 0.0)) {
     result.warnings.push_back("The profile that explains the data is zero: it has no centroid.");
   }
+  result.deepestProbed = inversion.deepestProbed().depth;
+  result.deepResolution = inversion.deepestProbed().resolution;
+  if (auto warning = stillHighWarning(result.profile, firstPoint, inversion.deepestProbed())) {
+    result.warnings.push_back(std::move(*warning));
+  }
+  for (const DepthRegion& region : settings.regions) {
+    const ProfileMeasures m = regionMeasures(result.profile, firstPoint, region);
+    result.regions.push_back({region,
+                              {"amount", m.amount, std::nullopt, false},
+                              {"centroid", m.centroid, std::nullopt, false}});
+  }
 
   // Parametric bootstrap: the replicas' counts are drawn here, in order, so
   // that the result does not depend on how the solves are shared out.
@@ -189,6 +261,7 @@ InversionResult invertProblem(const SampleProblem& problem, const InversionSetti
     replica = inversion.replica(best.fitted, generator);
   }
   std::vector<DepthProfile> profiles(static_cast<std::size_t>(replicas));
+  std::vector<double> backgrounds(static_cast<std::size_t>(replicas));
   std::atomic<int> next{0};
   std::atomic<int> done{0};
   auto work = [&](bool reporting) {
@@ -197,6 +270,7 @@ InversionResult invertProblem(const SampleProblem& problem, const InversionSetti
       const FreeFormSolution s =
           inversion.solve(data[static_cast<std::size_t>(r)], lambda, &best, control.cancel);
       profiles[static_cast<std::size_t>(r)] = inversion.render(s.c);
+      backgrounds[static_cast<std::size_t>(r)] = s.background.front();
       const int count = ++done;
       if (reporting) report(InversionProgress::Stage::Replicas, count, replicas);
     }
@@ -211,18 +285,34 @@ InversionResult invertProblem(const SampleProblem& problem, const InversionSetti
       result.cancelled = true;
       return result;
     }
-    std::vector<double> amounts;
-    std::vector<double> centroids;
-    for (const DepthProfile& profile : profiles) {
-      const ProfileMeasures m = profileMeasures(profile, firstPoint);
-      amounts.push_back(m.amount);
-      if (std::isfinite(m.centroid)) centroids.push_back(m.centroid);
+    // Each estimate's error: the replicas' standard deviation of what it
+    // measures of their profiles.
+    const auto spread = [&](EstimatedValue& amount, EstimatedValue& centroid,
+                            const std::function<ProfileMeasures(const DepthProfile&)>& measure) {
+      std::vector<double> amounts;
+      std::vector<double> centroids;
+      for (const DepthProfile& profile : profiles) {
+        const ProfileMeasures m = measure(profile);
+        amounts.push_back(m.amount);
+        if (std::isfinite(m.centroid)) centroids.push_back(m.centroid);
+      }
+      const double amountError = standardDeviation(amounts);
+      const double centroidError = standardDeviation(centroids);
+      if (std::isfinite(amountError)) amount.error = amountError;
+      if (std::isfinite(centroidError) && std::isfinite(centroid.value)) {
+        centroid.error = centroidError;
+      }
+    };
+    spread(result.amount, result.centroid,
+           [&](const DepthProfile& profile) { return profileMeasures(profile, firstPoint); });
+    for (RegionEstimate& estimate : result.regions) {
+      spread(estimate.amount, estimate.centroid, [&](const DepthProfile& profile) {
+        return regionMeasures(profile, firstPoint, estimate.region);
+      });
     }
-    const double amountError = standardDeviation(amounts);
-    const double centroidError = standardDeviation(centroids);
-    if (std::isfinite(amountError)) result.amount.error = amountError;
-    if (std::isfinite(centroidError) && std::isfinite(measures.centroid)) {
-      result.centroid.error = centroidError;
+    const double backgroundError = standardDeviation(backgrounds);
+    if (result.backgroundFree && std::isfinite(backgroundError)) {
+      result.backgroundError = backgroundError;
     }
     result.band = profileBand(profiles);
     const std::size_t members = std::min<std::size_t>(profiles.size(), kBandMembers);

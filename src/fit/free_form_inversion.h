@@ -26,9 +26,19 @@
 // D2 the second difference of the node values. lambda = alpha * s, where s =
 // trace(J^T W J) / trace(D2^T D2) at the start, so that alpha is free of the
 // data's scale: alpha = 1 weighs smoothness about as much as the data.
+// A range of depths [from, to) (ug/cm2) whose amount and centroid a result
+// reports: the grid points z_i = i*step with from <= z_i < to, outside the
+// contamination layer, so that regions that tile a range add up to its amount.
+struct DepthRegion {
+  double from = 0.0;
+  double to = 0.0;
+  bool operator==(const DepthRegion&) const = default;
+};
+
 struct InversionSettings {
   std::optional<double> alpha;  // nothing: chosen by generalised cross-validation
   int replicas = 100;           // parametric bootstrap replicas; 0 for none
+  std::vector<DepthRegion> regions;
 };
 
 struct InversionProgress {
@@ -47,9 +57,24 @@ inline constexpr int kBandMembers = 40;
 
 // Its dof is points less the effective number of parameters, the trace of
 // the influence matrix over the nodes and the free backgrounds.
+struct RegionEstimate {
+  DepthRegion region;
+  EstimatedValue amount;    // errors from the replicas, as the whole profile's
+  EstimatedValue centroid;  // NaN for a region the profile leaves empty
+};
+
 struct InversionResult : EstimateSummary {
   double alpha = 0.0;
   double background = 0.0;    // counts, of the first measurement
+  // The replicas' spread of the first measurement's background; none when it
+  // is fixed or without replicas.
+  std::optional<double> backgroundError;
+  bool backgroundFree = false;
+  // How deep the data see (ug/cm2, free_form_problem.h): the profile is 0
+  // from there on; and the depth resolution there.
+  double deepestProbed = 0.0;
+  double deepResolution = 0.0;
+  std::vector<RegionEstimate> regions;  // those the settings asked for, in order
   double nodeSpacing = 0.0;   // ug/cm2
   std::vector<double> nodes;  // node depths, ug/cm2
   DepthProfile profile;       // on the model's grid

@@ -16,20 +16,45 @@ namespace {
 constexpr double kReach = 1e-2;
 constexpr int kMostNodes = 400;
 
-// The energy lost in one collision on average (eV): the mean of the
+// The energy lost in one collision (eV): the first and second moments of the
 // single-collision spectrum, entry 1 of the set.
-double meanLossPerCollision(const AutoconvolutionSet& set) {
+struct LossMoments {
+  double mean = 0.0;
+  double meanSquare = 0.0;
+};
+LossMoments lossPerCollision(const AutoconvolutionSet& set) {
   const Autoconvolution& single = set[1];
   double weight = 0.0;
   double moment = 0.0;
+  double second = 0.0;
   for (std::size_t i = 0; i < single.size(); ++i) {
+    const double loss = static_cast<double>(i) * single.step - single.origin;
     weight += single.values[i];
-    moment += single.values[i] * (static_cast<double>(i) * single.step - single.origin);
+    moment += single.values[i] * loss;
+    second += single.values[i] * loss * loss;
   }
-  return weight > 0.0 ? moment / weight : 0.0;
+  if (!(weight > 0.0)) return {};
+  return {moment / weight, second / weight};
 }
 
 }  // namespace
+
+ProbedDepth probedDepth(const AutoconvolutionSet& set, double collisionRate, double beamEnergyKev,
+                        const MeasurementModel& model, double highestEnergyKev) {
+  const LossMoments loss = lossPerCollision(set);
+  const double stopping = collisionRate * loss.mean;  // eV/(ug/cm2)
+  if (!(stopping > 0.0)) return {};
+  const double resonance = std::max(
+      0.0, (highestEnergyKev + model.energyShift.value - beamEnergyKev) * 1000.0 / stopping);
+  const double straggling = 4.0 * collisionRate * resonance * loss.meanSquare;  // (2 sigma)^2
+  double lineShape = 0.0;
+  if (model.convolve) {
+    lineShape = model.lorentzianWidth.value * model.lorentzianWidth.value +
+                model.gaussianWidth.value * model.gaussianWidth.value;
+  }
+  const double resolution = std::sqrt(lineShape + straggling) / stopping;
+  return {resonance + resolution, resolution};
+}
 
 FreeFormProblem::FreeFormProblem(const SampleProblem& problem, const std::atomic<bool>* cancel)
     : m_sample(problem.sample) {
@@ -72,7 +97,7 @@ FreeFormProblem::FreeFormProblem(const SampleProblem& problem, const std::atomic
   double spacing = std::numeric_limits<double>::infinity();
   for (const Segment& segment : m_segments) {
     const Measurement& m = segment.term->measurement();
-    const double stopping = m.collisionRate * meanLossPerCollision(*m.set);  // eV/(ug/cm2)
+    const double stopping = m.collisionRate * lossPerCollision(*m.set).mean;  // eV/(ug/cm2)
     std::vector<double> sorted;
     for (const ExperimentalPoint& p : segment.term->points()) sorted.push_back(p.energy);
     std::sort(sorted.begin(), sorted.end());
@@ -91,16 +116,31 @@ FreeFormProblem::FreeFormProblem(const SampleProblem& problem, const std::atomic
       }
     }
     spacing = std::min(spacing, own);
+    const ProbedDepth probed = probedDepth(*m.set, m.collisionRate, m.beamEnergyKev,
+                                           segment.model, sorted.empty() ? 0.0 : sorted.back());
+    if (probed.depth > m_probed.depth) m_probed = probed;
   }
   const DepthProfile grid = DepthProfile::forMaximumDepth(sample.maxDepth, sample.step);
   m_firstPoint = firstUncontaminatedPoint(sample);
-  const int span = grid.pointCount - 1 - m_firstPoint;
-  if (span < 2) throw FitError("The profile has fewer than three points below the contamination.");
+  // The nodes reach as deep as the data probe: the last one's hat ends at
+  // the probed depth, unless the grid ends first.
+  const double probedPoints = std::floor(m_probed.depth / sample.step);
+  const bool gridEndsFirst = probedPoints >= grid.pointCount - 1;
+  const int lastPoint = gridEndsFirst ? grid.pointCount - 1 : static_cast<int>(probedPoints);
+  const int span = lastPoint - m_firstPoint;
+  if (span < 2) {
+    throw FitError(gridEndsFirst
+                       ? "The profile has fewer than three points below the contamination."
+                       : "The measured energies probe hardly deeper than the contamination layer.");
+  }
   m_spacing = static_cast<int>(std::clamp(std::floor(spacing / sample.step), 1.0, double(span)));
   m_spacing = std::max(m_spacing, (span + kMostNodes - 2) / (kMostNodes - 1));
+  // Past the last node the profile falls to 0 within one spacing.
+  const int nodeEnd = gridEndsFirst ? grid.pointCount : lastPoint - m_spacing + 1;
 
   std::vector<DepthProfile> hats;
-  for (int index = m_firstPoint; index < grid.pointCount; index += m_spacing) {
+  for (int index = m_firstPoint; index < std::max(nodeEnd, m_firstPoint + 1);
+       index += m_spacing) {
     DepthProfile hat = grid;
     for (int i = std::max(m_firstPoint, index - m_spacing + 1);
          i < std::min(grid.pointCount, index + m_spacing); ++i) {

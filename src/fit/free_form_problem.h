@@ -31,6 +31,24 @@
 // the curve moves by less than 1e-8 of the largest count; every curve reported
 // is the forward model's exact curve of the rendered profile.
 
+// How deep a measurement's highest energy sees, from the physics of its set
+// (ug/cm2). The stopping power S is the collision rate times the mean loss of
+// the single-collision spectrum (eV per ug/cm2); the highest energy E, moved
+// by the energy shift, puts the resonance at z0 = (E + shift - beamEnergy) *
+// 1000 / S. The depth resolution there is the line shape's and the
+// straggling's widths combined, W = sqrt(Gamma_L^2 + Gamma_G^2 + (2 sigma)^2)
+// (eV; the line shape only with Convolve), sigma^2 = rate * z0 * <eps^2> the
+// energy-loss variance of the compound Poisson straggling (<eps^2> the
+// single-collision spectrum's second moment), 2 sigma as the Gaussian width
+// counts the beam's spread; resolution = W / S. The data see as deep as
+// `depth` = z0 + resolution.
+struct ProbedDepth {
+  double depth = 0.0;
+  double resolution = 0.0;
+};
+ProbedDepth probedDepth(const AutoconvolutionSet& set, double collisionRate, double beamEnergyKev,
+                        const MeasurementModel& model, double highestEnergyKev);
+
 // One solve's outcome.
 struct FreeFormSolution {
   Eigen::VectorXd c;  // node values
@@ -70,6 +88,10 @@ class FreeFormProblem {
   std::vector<FittedPoint> fittedPoints(const std::vector<double>& fitted, double equalSigma) const;
   std::vector<double> nodeDepths() const;
   double nodeSpacing() const { return m_spacing * m_sample.step; }
+  // The deepest of the measurements' probed depths, and the depth resolution
+  // there (ug/cm2). The nodes stop where the profile reaches 0 at that depth
+  // (or at the grid's end, when that comes first).
+  const ProbedDepth& deepestProbed() const { return m_probed; }
   int firstPoint() const { return m_firstPoint; }
   // Generalised cross-validation's score n sum w (y - f)^2 / (n - trace H)^2.
   double crossValidation(const FreeFormSolution& s) const;
@@ -107,6 +129,7 @@ class FreeFormProblem {
   bool m_cancelled = false;
   int m_firstPoint = 0;  // below the contamination layer
   int m_spacing = 1;     // grid steps between nodes
+  ProbedDepth m_probed;
   std::vector<int> m_nodeIndex;
   Eigen::MatrixXd m_d2;
   double m_scale = 1.0;

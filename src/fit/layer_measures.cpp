@@ -2,12 +2,13 @@
 
 #include <cmath>
 
-ProfileMeasures profileMeasures(const DepthProfile& profile, int first) {
+ProfileMeasures profileMeasures(const DepthProfile& profile, int first, int end) {
   const double h = profile.step;
   double sum = 0.0;
   double moment = 0.0;
-  for (std::size_t i = static_cast<std::size_t>(std::max(first, 0)); i < profile.values.size();
-       ++i) {
+  const std::size_t last = end < 0 ? profile.values.size()
+                                   : std::min(profile.values.size(), static_cast<std::size_t>(end));
+  for (std::size_t i = static_cast<std::size_t>(std::max(first, 0)); i < last; ++i) {
     sum += profile.values[i];
     moment += static_cast<double>(i) * h * profile.values[i];
   }

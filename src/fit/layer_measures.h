@@ -6,14 +6,15 @@
 #include "fit/sample_model.h"
 #include "state/depth_profile.h"
 
-// What a profile holds from point `first` on: amount = sum_i c_i*step
-// (concentration x ug/cm2) and centroid = sum_i z_i*c_i / sum_i c_i (ug/cm2;
-// NaN for an empty profile), z_i = i*step.
+// What a profile holds from point `first` on (up to, not including, point
+// `end`; -1: to its end): amount = sum_i c_i*step (concentration x ug/cm2)
+// and centroid = sum_i z_i*c_i / sum_i c_i (ug/cm2; NaN for an empty
+// profile), z_i = i*step.
 struct ProfileMeasures {
   double amount = 0.0;
   double centroid = 0.0;
 };
-ProfileMeasures profileMeasures(const DepthProfile& profile, int first = 0);
+ProfileMeasures profileMeasures(const DepthProfile& profile, int first = 0, int end = -1);
 
 // A quantity derived from one layer, with its gradient by the layer's five
 // parameters (LayerParameter order).

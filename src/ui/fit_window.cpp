@@ -174,6 +174,20 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   results->addWidget(ChartResiduals);
   results->addWidget(EditResults);
   layout->addWidget(results, 1);
+  // The depth regions whose amounts and centroids a free-form profile reports.
+  auto* regions = new QHBoxLayout;
+  EditRegions = new QLineEdit(this);
+  EditRegions->setObjectName(QStringLiteral("EditRegions"));
+  EditRegions->setToolTip(
+      QStringLiteral("Free-form: the amount and centroid between depths A and B (µg/cm²), "
+                     "each with its error from the bootstrap replicas; e.g. 0:1, 1:2.5"));
+  auto* regionsLabel = new QLabel(QStringLiteral("Regions (µg/cm²):"), this);
+  regionsLabel->setBuddy(EditRegions);
+  regions->addWidget(regionsLabel);
+  regions->addWidget(EditRegions, 1);
+  layout->addLayout(regions);
+  m_fields.bind(*EditRegions, &FitTexts::regions);
+
   auto* fitButtons = new QHBoxLayout;
   for (QPushButton* button : {BtnFit, BtnFreeForm, BtnPosterior, clearBandButton, BtnStop}) {
     fitButtons->addWidget(button);
@@ -185,6 +199,7 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
 
   m_editors = {settings, range,     TableParameters, addLayer,    removeLayer, useProfile,
                apply,    loadModel, BtnFit,          BtnFreeForm, BtnPosterior};
+  m_editors.push_back(EditRegions);
 
   m_fields.bind(*EditMaxDepth, &FitTexts::maxDepth);
   m_fields.bind(*EditStep, &FitTexts::step);

@@ -57,6 +57,7 @@ class FitWindow : public QWidget {
   QComboBox* ComboStatistic;
   QLineEdit* EditRangeFrom;
   QLineEdit* EditRangeTo;
+  QLineEdit* EditRegions;  // a free-form profile's depth regions
   QTableWidget* TableParameters;
   QLabel* LabelProgress;
   QLabel* LabelWarnings;

@@ -71,7 +71,10 @@ TEST_F(InvertSubcommandTest, WritesTheResultTheOrderedBandAndTheProfileTheSameFo
   std::set<std::string> keys;
   for (const auto& item : result.items()) keys.insert(item.key());
   EXPECT_EQ(keys, (std::set<std::string>{"chi2", "points", "reduced_chi2", "alpha", "amount",
-                                         "centroid", "warnings"}));
+                                         "centroid", "background", "deepest_probed", "warnings",
+                                         "regions"}));
+  EXPECT_GT(result["background"]["error"].get<double>(), 0.0);
+  EXPECT_TRUE(result["regions"].empty());
   // The line tool fills the points from 0.3 to 0.595 whole.
   EXPECT_NEAR(result["amount"]["value"].get<double>(), 0.3, 0.015);
   EXPECT_NEAR(result["centroid"]["value"].get<double>(), 0.4475, 0.05);
@@ -102,6 +105,38 @@ TEST_F(InvertSubcommandTest, RefusesABadAlphaAndWritesNothing) {
   EXPECT_FALSE(fs::exists(path("bad.json")));
   EXPECT_FALSE(fs::exists(path("bad.band")));
 }
+
+TEST_F(InvertSubcommandTest, RegionsComeWithErrorsFromTheReplicas) {
+  const RunResult run = invert("regions", " --region 0:0.45 --region 0.45:1.5");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("; region 0:0.45 amount "), std::string::npos) << run.out;
+  const nlohmann::json result = nlohmann::json::parse(readBytes(path("regions.json")));
+  ASSERT_EQ(result["regions"].size(), 2u);
+  EXPECT_EQ(result["regions"][1]["from"].get<double>(), 0.45);
+  EXPECT_GT(result["regions"][1]["amount"]["error"].get<double>(), 0.0);
+}
+
+class RefusedRegion : public InvertSubcommandTest,
+                      public ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
+
+TEST_P(RefusedRegion, WithAMessageAndNothingWritten) {
+  const auto [region, message] = GetParam();
+  const RunResult run = invert("refused", std::string(" --region 0:1 --region=") + region);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find(std::string("--region: The region '") + region + "' " + message),
+            std::string::npos)
+      << run.err;
+  EXPECT_FALSE(fs::exists(path("refused.json")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Malformed, RefusedRegion,
+    ::testing::Values(std::pair{"1.5", "is not of the form A:B"},
+                      std::pair{"1:x", "is not of the form A:B"},
+                      std::pair{"1:2:3", "is not of the form A:B"},
+                      std::pair{"2:1", "does not run from a shallower"},
+                      std::pair{"1:1", "does not run from a shallower"},
+                      std::pair{"-1:1", "begins above the surface"}));
 
 TEST_F(InvertSubcommandTest, FitWithMcmcAddsThePosteriorAndWritesItsBand) {
   std::ofstream(path("layer.json"))

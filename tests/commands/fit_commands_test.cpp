@@ -153,11 +153,22 @@ TEST_P(UndoAfterAJob, RestoresTheProfileTheConstantsAndTheirCurve) {
   model.background = {3.0, true, 0.0, kInf};
   showSampleModel(f.texts.fit, model, f.context.decimal);
   const ParameterBlock constants = f.state.parameterBlock;
+  const AxisRange axis{0.0, 2.5};  // as "Change scale" left it
+  f.charts.drawProfile.concentrationAxis = axis;
   runFitJobCommand(f.context, GetParam());
   ASSERT_NE(f.state.parameterBlock, constants);
+  // The concentration axis shows the new profile and its band whole, with little room above.
+  double highest = 0.0;
+  for (double value : f.state.currentProfile.values) highest = std::max(highest, value);
+  for (const ChartPoint& point : f.charts.drawProfile.band.high.points) {
+    highest = std::max(highest, point.y);
+  }
+  EXPECT_GE(f.charts.drawProfile.concentrationAxis.maximum, highest);
+  EXPECT_LE(f.charts.drawProfile.concentrationAxis.maximum, 1.1 * highest);
   undoProfile(f.context);
   EXPECT_EQ(f.state.currentProfile, f.before);
   EXPECT_EQ(f.state.parameterBlock, constants);
+  EXPECT_EQ(f.charts.drawProfile.concentrationAxis, axis);
   const std::vector<ChartPoint> drawn = f.charts.main.computedCurve.points;
   calculateExcitation(f.context);
   EXPECT_EQ(f.charts.main.computedCurve.points, drawn);
@@ -247,6 +258,32 @@ TEST(FitCommands, AFreeFormProfileBecomesCurrentWithItsBandsAndCtrlZUndoesIt) {
   EXPECT_EQ(f.state.currentProfile, f.before);
   EXPECT_TRUE(f.charts.drawProfile.band.empty());
   EXPECT_TRUE(f.charts.main.curveBand.empty());
+}
+
+// The window's regions: each one's amount and centroid with the results, the amounts of
+// regions that tile the grid adding up to the whole; a malformed field stops before anything.
+TEST(FitCommands, FreeFormReportsTheRegionsTypedAndRefusesMalformedOnes) {
+  MeasuredFixture f;
+  SampleModel model = f.startModel();
+  model.multiplier = {kTrueMultiplier, false, 0.0, kInf};
+  showSampleModel(f.texts.fit, model, f.context.decimal);
+  f.texts.fit.regions = "0.5:0.25";
+  EXPECT_EQ(commandMessage([&] { runFitJobCommand(f.context, FitJob::FreeForm); }),
+            "The region '0.5:0.25' does not run from a shallower depth A to a deeper one B.");
+  EXPECT_EQ(f.state.currentProfile, f.before);
+  EXPECT_EQ(f.texts.fit.shownResult, nullptr);
+
+  f.texts.fit.regions = "0:0.35, 0.35 : 10";
+  runFitJobCommand(f.context, FitJob::FreeForm);
+  ASSERT_NE(f.texts.fit.shownResult, nullptr);
+  const auto& result = std::get<InversionResult>(*f.texts.fit.shownResult);
+  ASSERT_EQ(result.regions.size(), 2u);
+  EXPECT_EQ(result.regions[1].region, (DepthRegion{0.35, 10.0}));
+  EXPECT_NEAR(result.regions[0].amount.value + result.regions[1].amount.value,
+              result.amount.value, 1e-12);
+  EXPECT_NEAR(result.regions[0].amount.value, 0.35 - kTrueFrom, 0.1 * (kTrueTo - kTrueFrom));
+  EXPECT_NE(f.texts.fit.results.find("0.35:10 "), std::string::npos) << f.texts.fit.results;
+  EXPECT_NE(f.texts.fit.results.find("deepest probed"), std::string::npos);
 }
 
 TEST(FitCommands, APosteriorLeavesTheFitsProfileAndDrawsItsBands) {

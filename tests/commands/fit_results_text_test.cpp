@@ -76,6 +76,7 @@ TEST(FitResultsText, NumbersKeepTheirPointUnderADecimalCommaLocale) {
   inversion.chi2 = 1.5;
   inversion.dof = 2.5;
   inversion.background = 1.25;
+  inversion.regions = {{{0.5, 1.5}, {"amount", 0.25, 0.0625}, {"centroid", 1.0, 0.125}}};
   LayerPosterior posterior;
   posterior.acceptance = 0.375;
   posterior.intervals = {{"layer1.from", 0.25, 0.5, 0.75}};

@@ -7,6 +7,8 @@
 #include <random>
 
 #include "fit/forward_model.h"
+#include "fit/free_form_problem.h"
+#include "fit/layer_measures.h"
 #include "fit/nonnegative_least_squares.h"
 #include "model/profile_editing.h"
 #include "model/profile_smoothing.h"
@@ -145,6 +147,117 @@ TEST(FreeFormInversion, OnlyBackgroundGivesAZeroProfileAndTheSameSeedTheSameBand
   for (double c : runs[0].profile.values) EXPECT_GE(c, 0.0);
   EXPECT_EQ(runs[0].band.high, runs[1].band.high);
   EXPECT_EQ(runs[0].amount.error, runs[1].amount.error);
+}
+
+// A set whose every collision loses exactly 10 eV: S = 50 * 10 = 500 eV per ug/cm2 at 50
+// collisions per ug/cm2, and the loss in z has the variance 50 * z * 10^2 eV^2.
+struct ProbedCase {
+  const char* name;
+  double energyKev, shiftKev;
+  bool convolve;
+  double depth;  // by hand
+};
+
+void PrintTo(const ProbedCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class ProbedDepthByHand : public testing::TestWithParam<ProbedCase> {};
+
+TEST_P(ProbedDepthByHand, IsTheResonanceDepthPlusTheResolutionThere) {
+  const ProbedCase c = GetParam();
+  AutoconvolutionSet set(3, Autoconvolution(40, 1.0));
+  set[0].values[0] = 1.0;
+  set[1].values[10] = 1.0;
+  set[2].values[20] = 1.0;
+  MeasurementModel model;
+  model.energyShift.value = c.shiftKev;
+  model.convolve = c.convolve;
+  const ProbedDepth probed = probedDepth(set, 50.0, 150.0, model, c.energyKev);
+  EXPECT_NEAR(probed.depth, c.depth, 1e-12);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProbedDepthByHand,
+    testing::Values(
+        // z0 = 1000/500 = 2; W^2 = 100^2 + 100^2 + 4 * 50 * 2 * 100 = 60000 eV^2.
+        ProbedCase{"lineShapeAndStraggling", 151.0, 0.0, true, 2.0 + std::sqrt(60000.0) / 500.0},
+        // z0 = 1200/500 = 2.4; W^2 = 4 * 50 * 2.4 * 100 = 48000 eV^2.
+        ProbedCase{"shiftedWithoutConvolve", 151.0, 0.2, false, 2.4 + std::sqrt(48000.0) / 500.0},
+        // Below the resonance: the surface and the line shape alone.
+        ProbedCase{"belowTheResonance", 149.0, 0.0, true, std::sqrt(20000.0) / 500.0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A profile that ends inside the data's reach passes; one that goes on past it is cut there
+// with a warning. Either way the profile is 0 from the deepest probed depth on, which is the
+// probed depth of the highest measured energy used.
+class ReachOfTheData : public testing::TestWithParam<bool> {};
+
+TEST_P(ReachOfTheData, ProfileEndsThereAndAWarningSaysWhenItIsStillHigh) {
+  const bool goesOn = GetParam();
+  SampleModel model = invertingModel();
+  model.maxDepth = 5.0;  // deeper than the data see
+  DepthProfile truth = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
+  drawProfileLine(truth, 0.5, 1.0, goesOn ? 4.5 : 1.1, 1.0);
+  setContaminationDepth(truth, kContamination);
+  const FitProblem problem = measure(truth, model, 3000.0, 23);
+  std::mt19937_64 generator(2);
+  const InversionResult result = invertProfile(model, problem, {std::nullopt, 0}, generator);
+
+  double highest = 0.0;
+  for (const FitResult::Residual& r : result.residuals) highest = std::max(highest, r.energy);
+  EXPECT_EQ(result.deepestProbed, probedDepth(smallSet(), rate(), kBeamKev, model, highest).depth);
+  EXPECT_GT(result.deepestProbed, 2.0);
+  EXPECT_LT(result.deepestProbed, model.maxDepth);
+  for (int i = 0; i < result.profile.pointCount; ++i) {
+    if (i * result.profile.step >= result.deepestProbed) {
+      EXPECT_EQ(result.profile.values[i], 0.0) << "at point " << i;
+    }
+  }
+  const bool warned = std::any_of(result.warnings.begin(), result.warnings.end(),
+                                  [](const std::string& w) {
+                                    return w.find("material may continue deeper") != std::string::npos;
+                                  });
+  EXPECT_EQ(warned, goesOn);
+}
+
+INSTANTIATE_TEST_SUITE_P(Profiles, ReachOfTheData, testing::Bool(),
+                         [](const auto& info) { return info.param ? "goesOn" : "endsInside"; });
+
+// Over seeded measurements, the bootstrap errors of the background and of a region's amount
+// hold the truth about as often as 1-sigma errors should; regions that tile the grid add up
+// to the whole amount.
+TEST(FreeFormRegions, TileTheAmountAndTheirErrorsAndTheBackgroundsCoverTheTruth) {
+  SampleModel model = invertingModel();
+  DepthProfile truth = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
+  drawProfileLine(truth, 0.6, 1.0, 1.2, 1.0);
+  smoothProfile(truth, 9);
+  setContaminationDepth(truth, kContamination);
+  const DepthRegion layer{0.4, 1.6};
+  const int first = static_cast<int>(std::ceil(kContamination / truth.step));
+  const double trueAmount = profileMeasures(truth, first).amount;
+  InversionSettings settings{1e-2, 30, {{0.0, 0.4}, layer, {1.6, model.maxDepth}}};
+  constexpr int kMeasurements = 24;
+  int backgroundsHeld = 0;
+  int amountsHeld = 0;
+  for (int seed = 0; seed < kMeasurements; ++seed) {
+    SampleModel measured = model;
+    const FitProblem problem = measure(truth, measured, 3000.0, 100 + seed);
+    std::mt19937_64 generator(seed);
+    const InversionResult result = invertProfile(measured, problem, settings, generator);
+    ASSERT_EQ(result.regions.size(), 3u);
+    double sum = 0.0;
+    for (const RegionEstimate& region : result.regions) sum += region.amount.value;
+    EXPECT_NEAR(sum, result.amount.value, 1e-12 * result.amount.value);
+    ASSERT_TRUE(result.backgroundError && result.regions[1].amount.error);
+    backgroundsHeld += std::fabs(result.background - 5.0) <= *result.backgroundError;
+    amountsHeld += std::fabs(result.regions[1].amount.value - trueAmount) <=
+                   *result.regions[1].amount.error;
+  }
+  for (int held : {backgroundsHeld, amountsHeld}) {
+    EXPECT_GE(held, kMeasurements * 45 / 100);
+    EXPECT_LE(held, kMeasurements * 90 / 100);
+  }
 }
 
 TEST(NonNegativeLeastSquares, MeetsTheOptimalityConditionsFromAnyStartingSet) {

@@ -1,6 +1,7 @@
 #include <qcustomplot.h>
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableWidget>
 
@@ -156,15 +157,36 @@ TEST_F(FitWindowTest, FreeFormStopsUnchangedThenDrawsItsBandsWhichClearBandRemov
   EXPECT_EQ(program->charts().main.computedCurve.points, curveBefore);
   EXPECT_TRUE(program->charts().drawProfile.band.empty());
 
+  // Regions as the user types them; a reversed one stops Free-form before it starts.
+  auto* regions = find<QLineEdit>(fitWindow(), "EditRegions");
+  QTest::keyClicks(regions, QStringLiteral("0:0.35, 1:0.35"));
+  tervane_test::click(*freeForm);
+  EXPECT_FALSE(running());
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_NE(dialogs.messages.back().find("'1:0.35'"), std::string::npos);
+  dialogs.messages.clear();
+  regions->clear();
+  QTest::keyClicks(regions, QStringLiteral("0:0.35, 0.35:10"));
+
   tervane_test::click(*freeForm);
   QTRY_VERIFY_WITH_TIMEOUT(!running(), kTimeoutMs);
   EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
   EXPECT_NE(state.currentProfile, before);
+  const QString results = find<QPlainTextEdit>(fitWindow(), "EditResults")->toPlainText();
+  EXPECT_TRUE(results.contains(QStringLiteral("\n0:0.35 "))) << results.toStdString();
+  EXPECT_TRUE(results.contains(QStringLiteral("\n0.35:10 "))) << results.toStdString();
   auto& draw = *find<QCustomPlot>(*program->FDraw, "Chart3");
   auto& main = *find<QCustomPlot>(*program->FTervane2, "ChartPrinc");
   // Each band's outline runs out along the low edge and back along the high one.
   EXPECT_EQ(pointsOf(draw, "ProfileBand"), 2 * state.currentProfile.pointCount);
   EXPECT_TRUE(draw.legend->visible());
+  // The concentration axis shows the band's highest edge.
+  double highest = 0.0;
+  for (const ChartPoint& point : program->charts().drawProfile.band.high.points) {
+    highest = std::max(highest, point.y);
+  }
+  EXPECT_GE(draw.yAxis->range().upper, highest);
+  EXPECT_LE(draw.yAxis->range().upper, 1.1 * highest);
   EXPECT_GT(pointsOf(main, "CurveBand"), 0);
   EXPECT_EQ(pointsOf(main, "CurveBand"), 2 * pointsOf(main, "SeriesPrinc"));
 
