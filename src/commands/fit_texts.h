@@ -58,6 +58,9 @@ struct FitTexts {
   std::string rangeFrom;
   std::string rangeTo;
   std::vector<FitParameterTexts> parameters;
+  // "Sample posterior": its steps per walker ("auto": until converged) and seed.
+  std::string posteriorSteps = "auto";
+  std::string posteriorSeed = "1";
   std::string progress;  // iteration and reduced chi2 of a running fit, or how it ended
   std::string results;   // the shown results as a plain-text table
   // The last layer fit, which "Sample posterior" samples around.
