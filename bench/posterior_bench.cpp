@@ -19,8 +19,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <string>
 #include <random>
+#include <string>
 
 #include "fit/forward_model.h"
 #include "fit/free_form_inversion.h"

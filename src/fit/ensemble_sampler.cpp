@@ -14,7 +14,9 @@ constexpr double kStretch = 2.0;
 constexpr std::chrono::microseconds kWorthAThread{20};
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-bool stopped(const std::atomic<bool>* cancel) { return cancel != nullptr && cancel->load(); }
+bool stopped(const std::atomic<bool>* cancel) {
+  return cancel != nullptr && cancel->load();
+}
 
 }  // namespace
 
@@ -128,8 +130,8 @@ void Ensemble::runUntil(int steps, const std::atomic<bool>* cancel, bool twoCore
   long long accepted = 0;
   for (const Walker& walker : m_walkers) accepted += walker.accepted;
   if (m_chain.steps > 0) {
-    m_chain.acceptance = static_cast<double>(accepted) /
-                         (static_cast<double>(m_chain.steps) * static_cast<double>(m_walkers.size()));
+    m_chain.acceptance = static_cast<double>(accepted) / (static_cast<double>(m_chain.steps) *
+                                                          static_cast<double>(m_walkers.size()));
   }
 }
 
@@ -250,8 +252,7 @@ bool meets(const ConvergedSampling& run, const ConvergenceSettings& settings, do
 
 }  // namespace
 
-ConvergedSampling sampleUntilConverged(const LogDensity& logDensity,
-                                       const Observables& observables,
+ConvergedSampling sampleUntilConverged(const LogDensity& logDensity, const Observables& observables,
                                        const std::vector<std::vector<std::vector<double>>>& starts,
                                        std::mt19937_64& generator,
                                        const ConvergenceSettings& settings,

@@ -44,7 +44,7 @@ struct SamplerControl {
 };
 
 struct EnsembleChain {
-  int steps = 0;      // steps taken per walker
+  int steps = 0;  // steps taken per walker
   int walkers = 0;
   int dimension = 0;  // numbers stored per sample: the position, then its observables
   // Every thin-th step is stored: stored sample n is the walkers' position
@@ -56,7 +56,8 @@ struct EnsembleChain {
   double acceptance = 0.0;  // accepted moves over all moves
   int stored() const {
     return walkers > 0 && dimension > 0
-               ? static_cast<int>(positions.size() / (static_cast<std::size_t>(walkers) * dimension))
+               ? static_cast<int>(positions.size() /
+                                  (static_cast<std::size_t>(walkers) * dimension))
                : 0;
   }
   const double* at(int sample, int walker) const {
@@ -125,12 +126,12 @@ double splitRhat(const std::vector<std::vector<double>>& chains);
 
 // Runs of several independent ensembles until they agree.
 struct ConvergenceSettings {
-  int steps = 0;             // steps per walker; 0: until converged
-  int mostSteps = 200000;    // the most a run until convergence takes
-  int firstRound = 1000;     // the steps before its first look
-  int mostStored = 2048;     // stored steps per walker and ensemble
-  double chainTaus = 50.0;   // the kept half spans more autocorrelation times than this
-  double mostRhat = 1.01;    // and every split R-hat is below this
+  int steps = 0;            // steps per walker; 0: until converged
+  int mostSteps = 200000;   // the most a run until convergence takes
+  int firstRound = 1000;    // the steps before its first look
+  int mostStored = 2048;    // stored steps per walker and ensemble
+  double chainTaus = 50.0;  // the kept half spans more autocorrelation times than this
+  double mostRhat = 1.01;   // and every split R-hat is below this
 };
 
 struct ConvergedSampling {
@@ -154,8 +155,7 @@ struct ConvergedSampling {
 // over the ensembles' kept halves is below mostRhat for every coordinate; or
 // for the given steps, then judged by the same rule. The same seed gives the
 // same result on one core or two.
-ConvergedSampling sampleUntilConverged(const LogDensity& logDensity,
-                                       const Observables& observables,
+ConvergedSampling sampleUntilConverged(const LogDensity& logDensity, const Observables& observables,
                                        const std::vector<std::vector<std::vector<double>>>& starts,
                                        std::mt19937_64& generator,
                                        const ConvergenceSettings& settings,

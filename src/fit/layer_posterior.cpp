@@ -19,8 +19,8 @@
 namespace {
 
 constexpr double kBallScale = 0.1;    // of each parameter's error
-constexpr double kChainTaus = 50.0;  // autocorrelation times a kept half should span
-constexpr double kMostRhat = 1.01;   // what split R-hat has to stay below
+constexpr double kChainTaus = 50.0;   // autocorrelation times a kept half should span
+constexpr double kMostRhat = 1.01;    // what split R-hat has to stay below
 
 // Whether item n of `total` is one of `wanted` picked evenly among them (all
 // of them when there are no more than wanted).
@@ -143,7 +143,6 @@ std::string number(double value) {
   return std::string(buffer, result.ptr);
 }
 
-
 // Why the chains cannot be trusted yet: the quantity whose chain is shortest
 // for its autocorrelation time, and the one whose ensembles disagree most.
 std::string notConvergedWarning(const LayerPosterior& posterior, const ConvergedSampling& run) {
@@ -153,15 +152,15 @@ std::string notConvergedWarning(const LayerPosterior& posterior, const Converged
   const PosteriorInterval* apart = nullptr;
   for (const PosteriorInterval& p : posterior.intervals) {
     const bool tooShort = std::isnan(p.tau) || p.tau * kChainTaus >= keptSteps;
-    if (tooShort && (!slowest || std::isnan(p.tau) ||
-                     (!std::isnan(slowest->tau) && p.tau > slowest->tau))) {
+    if (tooShort &&
+        (!slowest || std::isnan(p.tau) || (!std::isnan(slowest->tau) && p.tau > slowest->tau))) {
       slowest = &p;
     }
     if (!(p.rhat < kMostRhat) && (!apart || !(p.rhat <= apart->rhat))) apart = &p;
   }
   std::string text = "The posterior has not converged in " + std::to_string(posterior.steps) +
-                     " steps per walker" + (posterior.untilConverged ? " (the most auto takes)" : "") +
-                     ":";
+                     " steps per walker" +
+                     (posterior.untilConverged ? " (the most auto takes)" : "") + ":";
   if (slowest && std::isnan(slowest->tau)) {
     text += " " + slowest->name + " does not vary in the kept half of the chains;";
   } else if (slowest) {
@@ -289,7 +288,8 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
     return chain.at(first + static_cast<int>(within / walkers), static_cast<int>(within % walkers));
   };
   std::vector<std::string> names;
-  for (const std::size_t index : likelihood.free()) names.push_back(likelihood.layout()[index].name);
+  for (const std::size_t index : likelihood.free())
+    names.push_back(likelihood.layout()[index].name);
   for (std::size_t k = 0; k < layers; ++k) {
     for (const char* quantity : {".amount", ".centroid", ".thickness"}) {
       names.push_back("layer" + std::to_string(k + 1) + quantity);

@@ -21,8 +21,8 @@ struct PosteriorSettings {
   int steps = 0;           // per walker and ensemble; 0: until converged ("auto")
   int mostSteps = 200000;  // the most "auto" takes
   int ensembles = 2;
-  int walkers = 0;         // per ensemble; 0: four per free parameter, at least 16
-  int mostStored = 2048;   // stored steps per walker and ensemble, evenly thinned as the chain grows
+  int walkers = 0;        // per ensemble; 0: four per free parameter, at least 16
+  int mostStored = 2048;  // stored steps per walker and ensemble, evenly thinned as the chain grows
   int mostSamples = 2000;  // kept samples, evenly thinned, for the band
   // The band's profiles together: on a grid too fine for all the samples it
   // takes fewer, evenly thinned (never fewer than kBandMembers). The same on
@@ -45,8 +45,8 @@ struct PosteriorInterval {
 // Its chi2, points, degrees of freedom and residuals are those of the fit it
 // was sampled around; its warnings its own.
 struct LayerPosterior : EstimateSummary {
-  int steps = 0;      // per walker and ensemble
-  int walkers = 0;    // per ensemble
+  int steps = 0;    // per walker and ensemble
+  int walkers = 0;  // per ensemble
   int ensembles = 0;
   bool untilConverged = false;  // "auto"
   // Every chain's kept half spans more than 50 autocorrelation times of every

@@ -193,9 +193,8 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   auto* fitButtons = new QHBoxLayout;
   for (QPushButton* button : {BtnFit, BtnFreeForm, BtnPosterior}) fitButtons->addWidget(button);
   for (QLineEdit* field : {EditPosteriorSteps, EditPosteriorSeed}) {
-    auto* label = new QLabel(field == EditPosteriorSteps ? QStringLiteral("Steps:")
-                                                         : QStringLiteral("Seed:"),
-                             this);
+    auto* label = new QLabel(
+        field == EditPosteriorSteps ? QStringLiteral("Steps:") : QStringLiteral("Seed:"), this);
     label->setBuddy(field);
     fitButtons->addWidget(label);
     fitButtons->addWidget(field);
@@ -206,9 +205,9 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   fitButtons->addWidget(saveResults);
   layout->addLayout(fitButtons);
 
-  m_editors = {settings, range,     TableParameters, addLayer,    removeLayer,        useProfile,
-               apply,    loadModel, BtnFit,          BtnFreeForm, BtnPosterior,       EditPosteriorSteps,
-               EditPosteriorSeed};
+  m_editors = {settings, range,     TableParameters, addLayer,    removeLayer, useProfile,
+               apply,    loadModel, BtnFit,          BtnFreeForm, BtnPosterior};
+  m_editors.insert(m_editors.end(), {EditPosteriorSteps, EditPosteriorSeed});
 
   m_fields.bind(*EditMaxDepth, &FitTexts::maxDepth);
   m_fields.bind(*EditStep, &FitTexts::step);

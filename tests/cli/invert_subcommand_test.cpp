@@ -141,8 +141,8 @@ TEST_F(InvertSubcommandTest, FitWithMcmcAddsThePosteriorAndWritesItsBand) {
   const std::string band = readBytes(path("m.band"));
   EXPECT_EQ(std::count(band.begin(), band.end(), '\n'), 300);
   // --band means nothing without a posterior, and --mcmc takes "auto" or whole steps.
-  const std::string fit =
-      "fit --autos " + path("set.flt") + " --data " + path("a.dat") + " --model " + path("layer.json");
+  const std::string fit = "fit --autos " + path("set.flt") + " --data " + path("a.dat") +
+                          " --model " + path("layer.json");
   EXPECT_EQ(runCli(fit + " --band " + path("x.band")).exitCode, 2);
   for (const char* steps : {"2.5", "1", "car", "Auto1"}) {
     EXPECT_EQ(runCli(fit + " --mcmc " + steps).exitCode, 2) << steps;

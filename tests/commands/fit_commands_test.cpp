@@ -385,8 +385,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "step"},
         Refusal{"a running fit", [](MeasuredFixture& f) { f.context.fitRunning = true; }, apply,
                 "A fit is running"},
-        Refusal{"a posterior before a fit", [](MeasuredFixture&) {}, posterior,
-                "press Fit first"}),
+        Refusal{"a posterior before a fit", [](MeasuredFixture&) {}, posterior, "press Fit first"}),
     [](const ::testing::TestParamInfo<Refusal>& info) {
       std::string name = info.param.what;
       for (char& c : name) {

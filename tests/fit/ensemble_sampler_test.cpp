@@ -112,9 +112,8 @@ TEST(EnsembleSampler, AutoStopsConvergedWithTheExactPercentilesForEverySeed) {
   // The 16th and 84th percentiles of a Gaussian lie 0.99446 sigma from its median.
   constexpr double kZ = 0.99446;
   const double differenceMean = kMean[0] - kMean[1];
-  const double differenceSigma =
-      std::sqrt(kSigma[0] * kSigma[0] + kSigma[1] * kSigma[1] -
-                2 * kCorrelation * kSigma[0] * kSigma[1]);
+  const double differenceSigma = std::sqrt(kSigma[0] * kSigma[0] + kSigma[1] * kSigma[1] -
+                                           2 * kCorrelation * kSigma[0] * kSigma[1]);
   const double means[] = {kMean[0], kMean[1], differenceMean};
   const double sigmas[] = {kSigma[0], kSigma[1], differenceSigma};
   for (std::uint64_t seed = 1; seed <= 6; ++seed) {
@@ -215,12 +214,13 @@ TEST_P(SplitRhat, SeesChainsThatDisagree) {
   EXPECT_LT(rhat, c.high);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EnsembleSampler, SplitRhat,
-    ::testing::Values(RhatCase{"identical", 0.0, 0.0, 0.999, 1.001},
-                      RhatCase{"means_a_tenth_apart", 0.1, 0.0, 1.0005, 1.01},
-                      RhatCase{"means_one_sigma_apart", 1.0, 0.0, 1.1, 1.5},
-                      RhatCase{"drifting", 0.0, 2.0, 1.1, 1.5}),
-    [](const ::testing::TestParamInfo<RhatCase>& info) { return std::string(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(EnsembleSampler, SplitRhat,
+                         ::testing::Values(RhatCase{"identical", 0.0, 0.0, 0.999, 1.001},
+                                           RhatCase{"means_a_tenth_apart", 0.1, 0.0, 1.0005, 1.01},
+                                           RhatCase{"means_one_sigma_apart", 1.0, 0.0, 1.1, 1.5},
+                                           RhatCase{"drifting", 0.0, 2.0, 1.1, 1.5}),
+                         [](const ::testing::TestParamInfo<RhatCase>& info) {
+                           return std::string(info.param.what);
+                         });
 
 }  // namespace

@@ -111,8 +111,7 @@ TEST(LayerPosterior, TooFewStepsSayTheyHaveNotConvergedAndASeedFixesEveryNumber)
   EXPECT_EQ(a.ensembles, 2);
   EXPECT_FALSE(a.converged);
   ASSERT_EQ(a.warnings.size(), 1u);
-  EXPECT_NE(a.warnings.front().find("has not converged in 100 steps per walker"),
-            std::string::npos)
+  EXPECT_NE(a.warnings.front().find("has not converged in 100 steps per walker"), std::string::npos)
       << a.warnings.front();
   EXPECT_GT(a.tau, 1.0);
   const LayerPosterior again = sample(1);
