@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -15,6 +16,7 @@
 
 #include "cli/interrupt.h"
 #include "commands/command_error.h"
+#include "commands/fit_commands.h"
 #include "commands/fit_problem.h"
 #include "commands/fit_results_text.h"
 #include "commands/profile_file_commands.h"
@@ -115,11 +117,14 @@ DepthProfile asLoadedFromFile(const DepthProfile& profile, const std::string& na
 
 std::string posteriorLine(const std::string& file, const LayerPosterior& posterior) {
   std::string line = file + ": posterior of " + std::to_string(posterior.steps) + " steps of " +
-                     std::to_string(posterior.walkers) + " walkers, acceptance " +
+                     std::to_string(posterior.ensembles) + " x " +
+                     std::to_string(posterior.walkers) + " walkers, " +
+                     (posterior.converged ? "converged" : "NOT converged") + ", tau " +
+                     formatTextFileNumber(posterior.tau, 3) + ", acceptance " +
                      formatTextFileNumber(posterior.acceptance, 3);
   for (const PosteriorInterval& p : posterior.intervals) {
-    line += "; " + p.name + " " + formatTextFileNumber(p.median) + " [" +
-            formatTextFileNumber(p.low) + ", " + formatTextFileNumber(p.high) + "]";
+    const std::array<std::string, 3> numbers = percentileTexts(p);
+    line += "; " + p.name + " " + numbers[1] + " [" + numbers[0] + ", " + numbers[2] + "]";
   }
   return line;
 }
@@ -142,8 +147,11 @@ CLI::App* addFitSubcommand(CLI::App& app, FitOptions& options) {
       ->check(CLI::Range(1, 17));
   CLI::Option* mcmc =
       fit->add_option("--mcmc", options.mcmc,
-                      "Then sample the posterior with this many steps of an ensemble sampler")
-          ->check(CLI::Range(2, 10000000));
+                      "Then sample the posterior: \"auto\" until it has converged, or this many "
+                      "steps of two ensemble samplers")
+          ->check([](const std::string& text) {
+            return posteriorStepsOf(text) ? std::string() : std::string(kPosteriorStepsMessage);
+          });
   fit->add_option("--seed", options.seed,
                   "Seed of the further starts' and the sampler's random numbers");
   fit->add_option("--band", options.band,
@@ -180,7 +188,7 @@ int runFitSubcommand(const FitOptions& options) {
     const std::atomic<bool>* stop = stopOnInterrupt();
     const LoadedAutoconvolutions loaded = readAutoconvolutionsForFitting(options.autos);
     const SampleModel model = readSampleModelFile(options.model);
-    checkFitMemory(model, options.mcmc > 0, {});
+    checkFitMemory(model, !options.mcmc.empty(), {});
     // Every file is checked before any fit starts, so a fault costs no time and writes nothing.
     std::vector<SampleProblem> problems;
     for (const std::string& file : options.data) {
@@ -213,9 +221,9 @@ int runFitSubcommand(const FitOptions& options) {
     }
     std::cout << std::flush;
     std::vector<LayerPosterior> posteriors;
-    if (options.mcmc > 0) {
+    if (!options.mcmc.empty()) {
       PosteriorSettings settings;
-      settings.steps = options.mcmc;
+      settings.steps = *posteriorStepsOf(options.mcmc);
       posteriors = samplePosteriors(results, problems, options.data, settings, options.seed,
                                     {stop, {}, {}});
       if (interrupted()) return reportInterrupted();

@@ -21,7 +21,7 @@ struct FitOptions {
   std::string outProfile;
   std::string outCurve;
   int digits = kTextFileDigits;
-  int mcmc = 0;  // steps of the posterior sampler; 0 for none
+  std::string mcmc;  // steps of the posterior sampler, or "auto"; empty for none
   std::uint64_t seed = 1;
   std::string band;
   std::string errors = "profile";  // "profile" or "covariance"

@@ -1,5 +1,8 @@
 #include "commands/fit_commands.h"
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cmath>
 #include <type_traits>
 #include <random>
@@ -24,6 +27,13 @@
 #include "fit/profile_rendering.h"
 
 namespace {
+
+// A field's text without the blanks around it.
+std::string trimmed(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  return first == std::string::npos ? std::string()
+                                    : text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
 
 FileDialogRequest modelDialog(const std::string& proposedName) {
   return {"Sample models (*.json)|*.json|All files (*.*)|*.*", "json", proposedName};
@@ -115,7 +125,33 @@ void fillBand(ChartBand& chart, const ProfileBand& band, const char* name) {
   }
 }
 
+// "Sample posterior"'s steps and seed, from the window's fields.
+void readPosteriorFields(const FitTexts& texts, PreparedFit& prepared) {
+  const std::optional<int> steps = posteriorStepsOf(texts.posteriorSteps);
+  if (!steps) throw CommandError(kPosteriorStepsMessage);
+  prepared.posterior.steps = *steps;
+  const std::string seed = trimmed(texts.posteriorSeed);
+  const auto [end, fault] = std::from_chars(seed.data(), seed.data() + seed.size(), prepared.seed);
+  if (seed.empty() || fault != std::errc() || end != seed.data() + seed.size()) {
+    throw CommandError("The posterior's seed is a whole number from 0 to 18446744073709551615.");
+  }
+}
+
 }  // namespace
+
+std::optional<int> posteriorStepsOf(const std::string& typed) {
+  std::string text = trimmed(typed);
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (text == "auto") return 0;
+  int steps = 0;
+  const auto [end, fault] = std::from_chars(text.data(), text.data() + text.size(), steps);
+  if (text.empty() || fault != std::errc() || end != text.data() + text.size() || steps < 2 ||
+      steps > 10000000) {
+    return std::nullopt;
+  }
+  return steps;
+}
 
 void refuseWhileFitting(const CommandContext& context) {
   if (context.fitRunning) throw CommandError("A fit is running: wait for its end or stop it.");
@@ -213,6 +249,7 @@ PreparedFit prepareFit(CommandContext& context, FitJob job) {
     prepared.fit = context.texts.fit.lastResult;
     if (!prepared.fit) throw CommandError("There is no fit to sample around yet: press Fit first.");
     prepared.model = prepared.fit->model;
+    readPosteriorFields(context.texts.fit, prepared);
   } else {
     prepared.model = sampleModelFromTexts(context.texts.fit, context.decimal);
     checkGrid(prepared.model);
@@ -261,8 +298,9 @@ bool FitOutcome::cancelled() const {
 }
 
 FitOutcome runFitJob(const PreparedFit& prepared, const FitJobControl& control) {
-  // A fixed seed: the same data and settings give the same band every time.
-  std::mt19937_64 generator(1);
+  // A fixed seed (the posterior's from its field): the same data and
+  // settings give the same band every time.
+  std::mt19937_64 generator(prepared.job == FitJob::Posterior ? prepared.seed : 1);
   int shownPercent = -1;
   const char* shownStage = nullptr;
   const auto steps = [&](const char* what, int done, int total) {
@@ -320,9 +358,13 @@ FitOutcome runFitJob(const PreparedFit& prepared, const FitJobControl& control) 
   } else {
     SamplerControl samplerControl;
     samplerControl.cancel = control.cancel;
-    samplerControl.progress = [&](int step, int total) { steps("Step", step, total); };
-    LayerPosterior posterior =
-        samplePosterior(*prepared.fit, prepared.problem, {}, generator, samplerControl);
+    const std::string most = std::to_string(prepared.posterior.mostSteps);
+    const std::string untilConverged = "Step (auto: until converged, at most " + most + ")";
+    samplerControl.progress = [&](const SamplerProgress& p) {
+      steps(p.untilConverged ? untilConverged.c_str() : "Step", p.step, p.roundEnd);
+    };
+    LayerPosterior posterior = samplePosterior(*prepared.fit, prepared.problem, prepared.posterior,
+                                               generator, samplerControl);
     if (!posterior.cancelled) {
       curveBand(
           posterior.bandMembers,
@@ -406,7 +448,9 @@ void finishFitJob(CommandContext& context, const PreparedFit& prepared, FitOutco
     charts.main = prepared.mainChartBefore;
     fillBand(charts.drawProfile.band, posterior.band, kPosteriorBand);
     texts.results = posteriorResultsTable(posterior);
-    texts.progress = "Posterior sampled: acceptance " + formatTextFileNumber(posterior.acceptance, 3);
+    texts.progress = "Posterior sampled: " + std::to_string(posterior.steps) + " steps, " +
+                     (posterior.converged ? "converged" : "NOT converged") + ", acceptance " +
+                     formatTextFileNumber(posterior.acceptance, 3);
     texts.shownResult = std::make_shared<const FitJobResult>(posterior);
     showRowWarnings(texts, shownWarnings(texts));
   }

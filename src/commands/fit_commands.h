@@ -1,8 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -51,6 +53,8 @@ struct PreparedFit {
   SampleProblem problem;  // the model's sample and its one measurement, with its own set
   std::shared_ptr<const FitResult> fit;  // the fit a posterior is sampled around
   std::vector<DepthRegion> regions;  // a free-form profile's, from the window's field
+  PosteriorSettings posterior;           // its steps, from the window's field
+  std::uint64_t seed = 1;                // its seed, from the window's field
   MainChartData mainChartBefore;
 };
 
@@ -93,6 +97,13 @@ void abandonFit(CommandContext& context, const PreparedFit& prepared);
 // All three phases on the calling thread.
 void fitSampleModelCommand(CommandContext& context);
 void runFitJobCommand(CommandContext& context, FitJob job);
+
+// The posterior's steps as typed (the window's field, --mcmc): "auto" gives
+// 0 (until converged), a whole number from 2 to 10,000,000 itself; anything
+// else nothing, and kPosteriorStepsMessage says why.
+std::optional<int> posteriorStepsOf(const std::string& text);
+inline constexpr const char* kPosteriorStepsMessage =
+    "The posterior's steps are \"auto\" or a whole number from 2 to 10000000.";
 
 // The warnings of the shown result: a fit's or a free-form profile's own, a
 // posterior's after those of the fit it was sampled around.

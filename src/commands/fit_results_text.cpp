@@ -112,12 +112,22 @@ bool mentionsParameter(const std::string& text, const std::string& name) {
   return false;
 }
 
+namespace {
+
+// The decimals that show `spread` to its second significant digit; none for
+// a spread that is 0 or not finite.
+std::optional<int> decimalsFor(double spread) {
+  if (!(spread > 0.0) || !std::isfinite(spread)) return std::nullopt;
+  return std::clamp(1 - static_cast<int>(std::floor(std::log10(spread))), 0, 12);
+}
+
+}  // namespace
+
 std::string estimateText(double value, const std::optional<double>& error, bool free) {
   if (!free) return general(value, 6) + " (fixed)";
   if (!error) return general(value, 6) + " ± undetermined";
-  if (*error > 0.0 && std::isfinite(*error)) {
-    const int decimals = std::clamp(1 - static_cast<int>(std::floor(std::log10(*error))), 0, 12);
-    return fixed(value, decimals) + " ± " + fixed(*error, decimals);
+  if (const std::optional<int> decimals = decimalsFor(*error)) {
+    return fixed(value, *decimals) + " ± " + fixed(*error, *decimals);
   }
   return general(value, 6) + " ± " + general(*error, 2);
 }
@@ -136,15 +146,12 @@ std::string estimateText(const EstimatedValue& estimate) {
   for (const std::optional<double>& side : {minus, plus}) {
     if (side && *side > 0.0) smaller = std::min(smaller, *side);
   }
-  const int decimals =
-      std::isfinite(smaller)
-          ? std::clamp(1 - static_cast<int>(std::floor(std::log10(smaller))), 0, 12)
-          : -1;
+  const std::optional<int> decimals = decimalsFor(smaller);
   const auto side = [&](const std::optional<double>& v) {
     if (!v) return std::string("?");
-    return decimals >= 0 ? fixed(*v, decimals) : general(*v, 2);
+    return decimals ? fixed(*v, *decimals) : general(*v, 2);
   };
-  const std::string shown = decimals >= 0 ? fixed(value, decimals) : general(value, 6);
+  const std::string shown = decimals ? fixed(value, *decimals) : general(value, 6);
   std::string text;
   if (minus && plus && std::fabs(*minus - *plus) <= 0.1 * std::max(*minus, *plus)) {
     text = shown + " ± " + side(estimate.error);
@@ -153,6 +160,14 @@ std::string estimateText(const EstimatedValue& estimate) {
   }
   if (!minus || !plus) text += " (no limit)";
   return text;
+}
+
+std::array<std::string, 3> percentileTexts(const PosteriorInterval& interval) {
+  const std::optional<int> decimals = decimalsFor(0.5 * (interval.high - interval.low));
+  const auto text = [&](double value) {
+    return decimals ? fixed(value, *decimals) : general(value, 6);
+  };
+  return {text(interval.low), text(interval.median), text(interval.high)};
 }
 
 std::string fitResultsTable(const FitResult& result,
@@ -229,17 +244,18 @@ std::string posteriorResultsTable(const LayerPosterior& posterior) {
     width = std::max(width, interval.name.size());
   }
   width += 2;
-  std::string text = "Posterior: " + std::to_string(posterior.walkers) + " walkers, " +
-                     std::to_string(posterior.steps) + " steps, acceptance " +
-                     general(posterior.acceptance, 3) + "\n\n";
-  text += padded("quantity", width) + "16%          50%          84%\n";
+  std::string text = "Posterior: " + std::to_string(posterior.ensembles) + " ensembles of " +
+                     std::to_string(posterior.walkers) + " walkers, " +
+                     std::to_string(posterior.steps) + " steps" +
+                     (posterior.untilConverged ? " (auto)" : "") + ", acceptance " +
+                     general(posterior.acceptance, 3) + ", " +
+                     (posterior.converged ? "converged" : "NOT converged") + "\n\n";
+  text += padded("quantity", width) + "16%          50%          84%          tau (steps)  R-hat\n";
   for (const PosteriorInterval& interval : posterior.intervals) {
-    text += padded(interval.name, width) + padded(general(interval.low, 6), 12) + " " +
-            padded(general(interval.median, 6), 12) + " " + general(interval.high, 6) + "\n";
-  }
-  text += "\nautocorrelation time (steps)\n";
-  for (const auto& [name, time] : posterior.autocorrelation) {
-    text += padded(name, width) + general(time, 3) + "\n";
+    const std::array<std::string, 3> numbers = percentileTexts(interval);
+    text += padded(interval.name, width) + padded(numbers[0], 12) + " " + padded(numbers[1], 12) +
+            " " + padded(numbers[2], 12) + " " + padded(general(interval.tau, 3), 12) + " " +
+            fixed(interval.rhat, 3) + "\n";
   }
   return text + warningsText(posterior.warnings);
 }

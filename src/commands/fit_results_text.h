@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 
@@ -39,6 +40,11 @@ std::string fitResultsTable(const FitResult& result,
 std::string inversionResultsTable(const InversionResult& result,
                                   const std::optional<TargetComposition>& target = std::nullopt);
 
-// The sampler's walkers, steps and acceptance, the 16/50/84% percentiles of
-// every parameter and derived quantity, the autocorrelation times and the warnings.
+// The 16th, 50th and 84th percentiles, each to the decimal that shows the
+// half-width of the 16-84% interval to its second significant digit.
+std::array<std::string, 3> percentileTexts(const PosteriorInterval& interval);
+
+// The sampler's ensembles, walkers, steps, acceptance and whether it
+// converged, the 16/50/84% percentiles of every parameter and derived
+// quantity with their autocorrelation times and split R-hat, and the warnings.
 std::string posteriorResultsTable(const LayerPosterior& posterior);

@@ -63,6 +63,9 @@ struct FitTexts {
   // reports: "0:1, 1:2.5" (commands/depth_regions.h); empty: none.
   std::string regions;
   std::vector<FitParameterTexts> parameters;
+  // "Sample posterior": its steps per walker ("auto": until converged) and seed.
+  std::string posteriorSteps = "auto";
+  std::string posteriorSeed = "1";
   std::string progress;  // iteration and reduced chi2 of a running fit, or how it ended
   std::string results;   // the shown results as a plain-text table
   // The last layer fit, which "Sample posterior" samples around.

@@ -73,8 +73,14 @@ OrderedJson resultObject(const FitResult& result, const LayerPosterior* posterio
     for (const PosteriorInterval& p : posterior->intervals) {
       intervals[p.name] = {{"median", p.median}, {"low", p.low}, {"high", p.high}};
     }
+    // How the chains went, beside the intervals; the sampler's warnings after the fit's.
+    intervals["acceptance"] = posterior->acceptance;
+    intervals["steps"] = posterior->steps;
+    intervals["tau"] = posterior->tau;
+    intervals["converged"] = posterior->converged;
     object["posterior"] = std::move(intervals);
     object["acceptance"] = posterior->acceptance;
+    for (const std::string& warning : posterior->warnings) object["warnings"].push_back(warning);
   }
   return object;
 }

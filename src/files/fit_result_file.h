@@ -15,7 +15,9 @@
 // with null for an error or correlation the data cannot determine. Every
 // number is written in the shortest text that reads back to the same double.
 // With a sampled posterior the object also holds
-//   "posterior": {NAME: {"median", "low", "high"}}, "acceptance".
+//   "posterior": {NAME: {"median", "low", "high"}, "acceptance", "steps", "tau",
+//   "converged"}, "acceptance" (as in the posterior), and the sampler's warnings
+//   after the fit's in "warnings".
 std::string fitResultJson(const FitResult& result, const LayerPosterior* posterior = nullptr);
 
 // Several fits as one array in the order given, each object starting with

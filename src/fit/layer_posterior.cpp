@@ -19,7 +19,8 @@
 namespace {
 
 constexpr double kBallScale = 0.1;    // of each parameter's error
-constexpr double kShortChain = 50.0;  // autocorrelation times a chain should span
+constexpr double kChainTaus = 50.0;   // autocorrelation times a kept half should span
+constexpr double kMostRhat = 1.01;    // what split R-hat has to stay below
 
 // Whether item n of `total` is one of `wanted` picked evenly among them (all
 // of them when there are no more than wanted).
@@ -142,6 +143,40 @@ std::string number(double value) {
   return std::string(buffer, result.ptr);
 }
 
+// Why the chains cannot be trusted yet: the quantity whose chain is shortest
+// for its autocorrelation time, and the one whose ensembles disagree most.
+std::string notConvergedWarning(const LayerPosterior& posterior, const ConvergedSampling& run) {
+  const EnsembleChain& chain = run.chains.front();
+  const double keptSteps = static_cast<double>(chain.stored() - run.first) * chain.thin;
+  const PosteriorInterval* slowest = nullptr;
+  const PosteriorInterval* apart = nullptr;
+  for (const PosteriorInterval& p : posterior.intervals) {
+    const bool tooShort = std::isnan(p.tau) || p.tau * kChainTaus >= keptSteps;
+    if (tooShort &&
+        (!slowest || std::isnan(p.tau) || (!std::isnan(slowest->tau) && p.tau > slowest->tau))) {
+      slowest = &p;
+    }
+    if (!(p.rhat < kMostRhat) && (!apart || !(p.rhat <= apart->rhat))) apart = &p;
+  }
+  std::string text = "The posterior has not converged in " + std::to_string(posterior.steps) +
+                     " steps per walker" +
+                     (posterior.untilConverged ? " (the most auto takes)" : "") + ":";
+  if (slowest && std::isnan(slowest->tau)) {
+    text += " " + slowest->name + " does not vary in the kept half of the chains;";
+  } else if (slowest) {
+    text += " " + slowest->name + " has an autocorrelation time of about " + number(slowest->tau) +
+            " steps, and the kept half of the chains spans fewer than " + number(kChainTaus) +
+            " of them;";
+  }
+  if (apart) {
+    text += " the ensembles disagree on " + apart->name + " (split R-hat " + number(apart->rhat) +
+            ", not below " + number(kMostRhat) + ");";
+  }
+  text.back() = '.';
+  return text + " Its percentiles are rough." +
+         (posterior.untilConverged ? "" : " Sample more steps, or use auto.");
+}
+
 }  // namespace
 
 LayerPosterior sampleLayerPosterior(const FitResult& fit, const FitProblem& problem,
@@ -159,7 +194,9 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
   if (likelihood.cancelled()) return cancelled;
   const std::size_t dimension = likelihood.free().size();
   if (dimension == 0) throw FitError("The model has no free parameter to sample.");
-  if (settings.steps < 2) throw FitError("The sampler needs at least 2 steps.");
+  if (settings.steps != 0 && settings.steps < 2) {
+    throw FitError("The sampler needs at least 2 steps.");
+  }
 
   // The optimum and the ball's size in every free direction.
   std::vector<double> optimum(dimension);
@@ -178,74 +215,105 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
   int walkers =
       settings.walkers > 0 ? settings.walkers : std::max(16, 4 * static_cast<int>(dimension));
   walkers = std::max(walkers + walkers % 2, 2 * static_cast<int>(dimension));
-  std::vector<std::vector<double>> start;
+  // Every ensemble's ball drawn in turn from the one generator.
+  std::vector<std::vector<std::vector<double>>> starts(std::max(settings.ensembles, 2));
   std::normal_distribution<double> normal;
-  for (int w = 0; w < walkers; ++w) {
-    if (likelihood.cancelled()) return cancelled;
-    std::vector<double> x(dimension);
-    bool inside = false;
-    for (int attempt = 0; attempt < 100 && !inside; ++attempt) {
-      for (std::size_t k = 0; k < dimension; ++k) x[k] = optimum[k] + spread[k] * normal(generator);
-      inside = std::isfinite(likelihood(x));
+  for (auto& start : starts) {
+    for (int w = 0; w < walkers; ++w) {
+      if (likelihood.cancelled()) return cancelled;
+      std::vector<double> x(dimension);
+      bool inside = false;
+      for (int attempt = 0; attempt < 100 && !inside; ++attempt) {
+        for (std::size_t k = 0; k < dimension; ++k) {
+          x[k] = optimum[k] + spread[k] * normal(generator);
+        }
+        inside = std::isfinite(likelihood(x));
+      }
+      // Against a bound the ball is squeezed to the optimum's side.
+      for (int attempt = 0; !inside && attempt < 30; ++attempt) {
+        for (std::size_t k = 0; k < dimension; ++k) x[k] = 0.5 * (x[k] + optimum[k]);
+        inside = std::isfinite(likelihood(x));
+      }
+      start.push_back(inside ? x : optimum);
     }
-    // Against a bound the ball is squeezed to the optimum's side.
-    for (int attempt = 0; !inside && attempt < 30; ++attempt) {
-      for (std::size_t k = 0; k < dimension; ++k) x[k] = 0.5 * (x[k] + optimum[k]);
-      inside = std::isfinite(likelihood(x));
-    }
-    start.push_back(inside ? x : optimum);
   }
 
+  const std::size_t layers = fit.model.layers.size();
   const LogDensity density = [&likelihood](const std::vector<double>& x) { return likelihood(x); };
-  const EnsembleChain chain = sampleEnsemble(density, start, settings.steps, generator, control);
+  // Every layer's amount, centroid and thickness beside each stored position.
+  const Observables derived = [&likelihood, layers](const std::vector<double>& x) {
+    std::vector<double> values(3 * layers, std::numeric_limits<double>::quiet_NaN());
+    const std::optional<JointModel> model = likelihood.modelAt(x);
+    for (std::size_t k = 0; model && k < layers; ++k) {
+      const ProfileMeasures m = profileMeasures(renderLayer(model->sample, static_cast<int>(k)));
+      const LayerModel& layer = model->sample.layers[k];
+      values[3 * k] = m.amount;
+      values[3 * k + 1] = m.centroid;
+      values[3 * k + 2] = layer.to.value - layer.from.value;
+    }
+    return values;
+  };
+  ConvergenceSettings rule;
+  rule.steps = settings.steps;
+  rule.mostSteps = settings.mostSteps;
+  rule.mostStored = settings.mostStored;
+  rule.chainTaus = kChainTaus;
+  rule.mostRhat = kMostRhat;
+  const ConvergedSampling run =
+      sampleUntilConverged(density, derived, starts, generator, rule, control);
   LayerPosterior posterior;
   // Sampled around the fit: its match to the data is the fit's.
   static_cast<EstimateSummary&>(posterior) = fit;
   posterior.warnings.clear();
   posterior.walkers = walkers;
-  posterior.steps = chain.steps;
-  posterior.acceptance = chain.acceptance;
+  posterior.ensembles = static_cast<int>(starts.size());
+  posterior.untilConverged = settings.steps == 0;
+  posterior.steps = run.steps;
+  posterior.acceptance = run.acceptance;
   posterior.optimumChi2 = -2.0 * atOptimum;
-  if (chain.cancelled) {
+  if (run.cancelled) {
     posterior.cancelled = true;
     return posterior;
   }
-  const int first = chain.steps / 2;
+  posterior.converged = run.converged;
 
-  for (std::size_t k = 0; k < dimension; ++k) {
+  // Every kept sample of every ensemble: ensemble, then stored step, then walker.
+  const int first = run.first;
+  const std::size_t perChain =
+      static_cast<std::size_t>(run.chains.front().stored() - first) * walkers;
+  const std::size_t kept = perChain * run.chains.size();
+  const auto sample = [&](std::size_t index) {
+    const EnsembleChain& chain = run.chains[index / perChain];
+    const std::size_t within = index % perChain;
+    return chain.at(first + static_cast<int>(within / walkers), static_cast<int>(within % walkers));
+  };
+  std::vector<std::string> names;
+  for (const std::size_t index : likelihood.free())
+    names.push_back(likelihood.layout()[index].name);
+  for (std::size_t k = 0; k < layers; ++k) {
+    for (const char* quantity : {".amount", ".centroid", ".thickness"}) {
+      names.push_back("layer" + std::to_string(k + 1) + quantity);
+    }
+  }
+  for (std::size_t i = 0; i < names.size(); ++i) {
     std::vector<double> values;
-    for (int s = first; s < chain.steps; ++s) {
-      for (int w = 0; w < walkers; ++w) values.push_back(chain.at(s, w)[k]);
+    values.reserve(kept);
+    for (std::size_t n = 0; n < kept; ++n) {
+      const double value = sample(n)[i];
+      if (std::isfinite(value)) values.push_back(value);  // no centroid without an amount
     }
-    const std::string& name = likelihood.layout()[likelihood.free()[k]].name;
-    posterior.intervals.push_back(
-        {name, percentile(values, 0.16), percentile(values, 0.5), percentile(values, 0.84)});
-    posterior.autocorrelation.emplace_back(name,
-                                           autocorrelationTime(chain, static_cast<int>(k), first));
+    posterior.intervals.push_back({names[i], percentile(values, 0.16), percentile(values, 0.5),
+                                   percentile(values, 0.84), run.tau[i], run.rhat[i]});
+    posterior.tau = std::isnan(run.tau[i]) ? posterior.tau : std::max(posterior.tau, run.tau[i]);
   }
-  double longest = 0.0;
-  std::string slowest;
-  for (const auto& [name, tau] : posterior.autocorrelation) {
-    if (std::isfinite(tau) && tau > longest) {
-      longest = tau;
-      slowest = name;
-    }
-  }
-  if (chain.steps < kShortChain * longest) {
-    posterior.warnings.push_back("The chain of " + std::to_string(chain.steps) +
-                                 " steps is shorter than 50 "
-                                 "autocorrelation times (" +
-                                 slowest + ": about " + number(longest) +
-                                 " steps); its percentiles are rough: sample more steps.");
+  if (!run.converged) {
+    posterior.warnings.push_back(notConvergedWarning(posterior, run));
   }
 
-  // Derived quantities and the band over evenly thinned kept samples.
-  const std::size_t kept = static_cast<std::size_t>(chain.steps - first) * walkers;
+  // The band over evenly thinned kept samples. It holds every sample's
+  // profile; on a very fine grid it takes fewer of them, evenly thinned, so
+  // that it stays within a fixed size.
   const std::size_t samples = std::min<std::size_t>(kept, std::max(settings.mostSamples, 1));
-  const std::size_t layers = fit.model.layers.size();
-  std::vector<std::vector<double>> derived(3 * layers);
-  // The band holds every sample's profile; on a very fine grid it takes
-  // fewer of them, evenly thinned, so that it stays within a fixed size.
   const std::size_t points = std::max<std::size_t>(fit.profile.values.size(), 1);
   const std::size_t bandSamples =
       std::min(samples, std::max<std::size_t>(kBandMembers, settings.mostBandBytes / (points * 8)));
@@ -259,31 +327,13 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
   std::vector<DepthProfile> profiles;
   profiles.reserve(bandSamples);
   for (std::size_t n = 0; n < samples; ++n) {
-    const std::size_t index = n * kept / samples;
-    const int step = first + static_cast<int>(index / walkers);
-    const int walker = static_cast<int>(index % walkers);
-    const double* at = chain.at(step, walker);
+    const double* at = sample(n * kept / samples);
+    const bool inBand = evenlyPicked(n, bandSamples, samples);
+    const bool member = evenlyPicked(n, kBandMembers, samples);
+    if (!inBand && !member) continue;
     const JointModel model = *likelihood.modelAt(std::vector<double>(at, at + dimension));
-    if (evenlyPicked(n, bandSamples, samples)) profiles.push_back(renderProfile(model.sample));
-    if (evenlyPicked(n, kBandMembers, samples)) {
-      posterior.bandMembers.push_back(sampleModelOf(model));
-    }
-    for (std::size_t k = 0; k < layers; ++k) {
-      const LayerMeasures m = layerMeasures(
-          renderLayerWithDerivatives(model.sample, static_cast<int>(k)), model.sample.layers[k]);
-      derived[3 * k].push_back(m.amount.value);
-      if (std::isfinite(m.centroid.value)) derived[3 * k + 1].push_back(m.centroid.value);
-      derived[3 * k + 2].push_back(m.thickness.value);
-    }
-  }
-  for (std::size_t k = 0; k < layers; ++k) {
-    const std::string prefix = "layer" + std::to_string(k + 1) + ".";
-    const char* names[] = {"amount", "centroid", "thickness"};
-    for (int q = 0; q < 3; ++q) {
-      const std::vector<double>& values = derived[3 * k + q];
-      posterior.intervals.push_back({prefix + names[q], percentile(values, 0.16),
-                                     percentile(values, 0.5), percentile(values, 0.84)});
-    }
+    if (inBand) profiles.push_back(renderProfile(model.sample));
+    if (member) posterior.bandMembers.push_back(sampleModelOf(model));
   }
   posterior.band = profileBand(profiles);
   return posterior;

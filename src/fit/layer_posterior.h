@@ -1,5 +1,6 @@
 #pragma once
 
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,32 +13,46 @@
 
 // The posterior of a fitted layer model: flat priors within the free
 // parameters' bounds, the likelihood exp(-chi2/2) with chi2 the fit's
-// statistic, sampled by the ensemble sampler from a small ball around the
-// optimum (a tenth of each parameter's error across). The first half of the
-// chain is discarded as burn-in.
+// statistic, sampled by independent ensembles, each from its own small ball
+// around the optimum (a tenth of each parameter's error across), run until
+// they have converged (or for the steps asked, then judged by the same rule;
+// see sampleUntilConverged). The first half of every chain is discarded as burn-in.
 struct PosteriorSettings {
-  int steps = 3000;
-  int walkers = 0;         // 0: four per free parameter, at least 16
-  int mostSamples = 2000;  // kept samples, evenly thinned, for derived values and the band
+  int steps = 0;           // per walker and ensemble; 0: until converged ("auto")
+  int mostSteps = 200000;  // the most "auto" takes
+  int ensembles = 2;
+  int walkers = 0;        // per ensemble; 0: four per free parameter, at least 16
+  int mostStored = 2048;  // stored steps per walker and ensemble, evenly thinned as the chain grows
+  int mostSamples = 2000;  // kept samples, evenly thinned, for the band
   // The band's profiles together: on a grid too fine for all the samples it
   // takes fewer, evenly thinned (never fewer than kBandMembers). The same on
   // every machine, so that a seed gives the same band everywhere.
   std::size_t mostBandBytes = std::size_t{256} << 20;
 };
 
-// The 16th, 50th and 84th percentiles of one quantity over the kept samples.
+// The 16th, 50th and 84th percentiles of one quantity over the kept samples,
+// with its largest integrated autocorrelation time over the ensembles (steps)
+// and its split R-hat between them.
 struct PosteriorInterval {
   std::string name;
   double low = 0.0;
   double median = 0.0;
   double high = 0.0;
+  double tau = std::numeric_limits<double>::quiet_NaN();
+  double rhat = std::numeric_limits<double>::quiet_NaN();
 };
 
 // Its chi2, points, degrees of freedom and residuals are those of the fit it
 // was sampled around; its warnings its own.
 struct LayerPosterior : EstimateSummary {
-  int steps = 0;
-  int walkers = 0;
+  int steps = 0;    // per walker and ensemble
+  int walkers = 0;  // per ensemble
+  int ensembles = 0;
+  bool untilConverged = false;  // "auto"
+  // Every chain's kept half spans more than 50 autocorrelation times of every
+  // quantity, and every split R-hat is below 1.01.
+  bool converged = false;
+  double tau = 0.0;  // the largest autocorrelation time of any quantity (steps)
   double acceptance = 0.0;
   // chi2 at the fit's optimum as the sampler's likelihood forms it: the fit's
   // own chi2 to about 1e-12 of its size (the weights are summed differently).
@@ -45,8 +60,6 @@ struct LayerPosterior : EstimateSummary {
   // Every free parameter in the layout's order, then every layer's amount,
   // centroid and thickness.
   std::vector<PosteriorInterval> intervals;
-  // The integrated autocorrelation time of each free parameter, in steps.
-  std::vector<std::pair<std::string, double>> autocorrelation;
   ProfileBand band;
   // At most kBandMembers of the kept samples, evenly thinned, for bands of what
   // is computed from a model (the curve).

@@ -41,6 +41,16 @@ QTableWidgetItem* editableItem(const std::string& text) {
   return item;
 }
 
+// A narrow field of about `characters` characters, outside any group.
+QLineEdit* smallField(QWidget& parent, const char* objectName, int characters,
+                      const QString& toolTip) {
+  auto* field = new QLineEdit(&parent);
+  field->setObjectName(QString::fromLatin1(objectName));
+  field->setToolTip(toolTip);
+  field->setFixedWidth(field->fontMetrics().horizontalAdvance(QLatin1Char('0')) * (characters + 2));
+  return field;
+}
+
 }  // namespace
 
 FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
@@ -122,6 +132,12 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   BtnPosterior =
       makeButton(*this, QStringLiteral("BtnPosterior"), QStringLiteral("Sample posterior"),
                  QStringLiteral("The layer model's posterior around the last fit"));
+  // The posterior's steps ("auto" or a number) and seed, beside its button.
+  EditPosteriorSteps = smallField(*this, "EditPosteriorSteps", 6,
+                                  QStringLiteral("Steps per walker: \"auto\" runs until the "
+                                                 "ensembles have converged, or a number"));
+  EditPosteriorSeed = smallField(*this, "EditPosteriorSeed", 5,
+                                 QStringLiteral("Seed of the sampler's random numbers"));
   auto* clearBandButton =
       makeButton(*this, QStringLiteral("BtnClearBand"), QStringLiteral("Clear band"),
                  QStringLiteral("Removes the 16-84% bands from both charts"));
@@ -189,9 +205,15 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   m_fields.bind(*EditRegions, &FitTexts::regions);
 
   auto* fitButtons = new QHBoxLayout;
-  for (QPushButton* button : {BtnFit, BtnFreeForm, BtnPosterior, clearBandButton, BtnStop}) {
-    fitButtons->addWidget(button);
+  for (QPushButton* button : {BtnFit, BtnFreeForm, BtnPosterior}) fitButtons->addWidget(button);
+  for (QLineEdit* field : {EditPosteriorSteps, EditPosteriorSeed}) {
+    auto* label = new QLabel(
+        field == EditPosteriorSteps ? QStringLiteral("Steps:") : QStringLiteral("Seed:"), this);
+    label->setBuddy(field);
+    fitButtons->addWidget(label);
+    fitButtons->addWidget(field);
   }
+  for (QPushButton* button : {clearBandButton, BtnStop}) fitButtons->addWidget(button);
   fitButtons->addWidget(LabelProgress, 1);
   fitButtons->addWidget(copyResults);
   fitButtons->addWidget(saveResults);
@@ -200,6 +222,7 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   m_editors = {settings, range,     TableParameters, addLayer,    removeLayer, useProfile,
                apply,    loadModel, BtnFit,          BtnFreeForm, BtnPosterior};
   m_editors.push_back(EditRegions);
+  m_editors.insert(m_editors.end(), {EditPosteriorSteps, EditPosteriorSeed});
 
   m_fields.bind(*EditMaxDepth, &FitTexts::maxDepth);
   m_fields.bind(*EditStep, &FitTexts::step);
@@ -207,6 +230,8 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   m_fields.bind(*EditRangeFrom, &FitTexts::rangeFrom);
   m_fields.bind(*EditRangeTo, &FitTexts::rangeTo);
   m_fields.bind(*CheckConvolve, &FitTexts::convolve);
+  m_fields.bind(*EditPosteriorSteps, &FitTexts::posteriorSteps);
+  m_fields.bind(*EditPosteriorSeed, &FitTexts::posteriorSeed);
   connect(ComboStatistic, &QComboBox::activated, this, &FitWindow::statisticChosen);
   connect(TableParameters, &QTableWidget::itemChanged, this, &FitWindow::tableItemChanged);
 

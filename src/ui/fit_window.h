@@ -68,5 +68,7 @@ class FitWindow : public QWidget {
   QPushButton* BtnFit;
   QPushButton* BtnFreeForm;
   QPushButton* BtnPosterior;
+  QLineEdit* EditPosteriorSteps;
+  QLineEdit* EditPosteriorSeed;
   QPushButton* BtnStop;
 };

@@ -150,11 +150,22 @@ TEST_F(InvertSubcommandTest, FitWithMcmcAddsThePosteriorAndWritesItsBand) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find(": posterior of 200 steps"), std::string::npos) << run.out;
   const nlohmann::json result = nlohmann::json::parse(readBytes(path("m.json")));
-  const double acceptance = result["acceptance"].get<double>();
+  const nlohmann::json& posterior = result["posterior"];
+  const double acceptance = posterior["acceptance"].get<double>();
   EXPECT_GT(acceptance, 0.1);
   EXPECT_LT(acceptance, 1.0);
+  EXPECT_EQ(posterior["steps"], 200);
+  EXPECT_GT(posterior["tau"].get<double>(), 1.0);
+  // 200 steps are too few, and the result says so where scripts and people look.
+  EXPECT_EQ(posterior["converged"], false);
+  const std::string warning = "has not converged in 200 steps";
+  EXPECT_NE(result["warnings"].dump().find(warning), std::string::npos) << result["warnings"];
+  EXPECT_NE(run.err.find("warning: " + path("a.dat") + ": The posterior " + warning),
+            std::string::npos)
+      << run.err;
   std::set<std::string> names;
-  for (const auto& [name, interval] : result["posterior"].items()) {
+  for (const auto& [name, interval] : posterior.items()) {
+    if (!interval.is_object()) continue;
     names.insert(name);
     EXPECT_LE(interval["low"].get<double>(), interval["median"].get<double>()) << name;
     EXPECT_LE(interval["median"].get<double>(), interval["high"].get<double>()) << name;
@@ -164,11 +175,13 @@ TEST_F(InvertSubcommandTest, FitWithMcmcAddsThePosteriorAndWritesItsBand) {
   EXPECT_NEAR(result["posterior"]["layer1.amount"]["median"].get<double>(), 0.3, 0.01);
   const std::string band = readBytes(path("m.band"));
   EXPECT_EQ(std::count(band.begin(), band.end(), '\n'), 300);
-  // --band means nothing without a posterior.
-  EXPECT_EQ(runCli("fit --autos " + path("set.flt") + " --data " + path("a.dat") + " --model " +
-                   path("layer.json") + " --band " + path("x.band"))
-                .exitCode,
-            2);
+  // --band means nothing without a posterior, and --mcmc takes "auto" or whole steps.
+  const std::string fit = "fit --autos " + path("set.flt") + " --data " + path("a.dat") +
+                          " --model " + path("layer.json");
+  EXPECT_EQ(runCli(fit + " --band " + path("x.band")).exitCode, 2);
+  for (const char* steps : {"2.5", "1", "car", "Auto1"}) {
+    EXPECT_EQ(runCli(fit + " --mcmc " + steps).exitCode, 2) << steps;
+  }
 }
 
 // Sanitizers slow the program several times over.

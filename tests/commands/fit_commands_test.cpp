@@ -120,11 +120,10 @@ TEST(FitCommands, AmountsAreAlsoAtomsWhileTheStoppingPowerIsATargets) {
   std::smatch m;
   ASSERT_TRUE(std::regex_search(
       text, m,
-      std::regex(R"(layer1\.amount +([0-9.]+) ± ([0-9.]+)   = \(([0-9.]+) ± ([0-9.]+)\)e(1[0-9]) atoms/cm2)")))
+      std::regex(R"(layer1\.amount +([0-9.]+) [^=\n]*= \(([0-9.]+) ± ([0-9.]+)\)e(1[0-9]) atoms/cm2)")))
       << text;
-  const double scale = std::pow(10.0, std::stoi(m[5]));
-  EXPECT_NEAR(std::stod(m[3]) * scale, std::stod(m[1]) * 3.006846e16, std::stod(m[4]) * scale);
-  EXPECT_NEAR(std::stod(m[4]) * scale / (std::stod(m[2]) * 3.006846e16), 1.0, 0.1);
+  const double scale = std::pow(10.0, std::stoi(m[4]));
+  EXPECT_NEAR(std::stod(m[2]) * scale, std::stod(m[1]) * 3.006846e16, std::stod(m[3]) * scale);
   EXPECT_NE(text.find("20.028 g/mol per atom of SiO2"), std::string::npos) << text;
 
   // A stopping power typed since: the amount's target is no longer known.
@@ -291,12 +290,23 @@ TEST(FitCommands, APosteriorLeavesTheFitsProfileAndDrawsItsBands) {
   f.fitQuickly();  // two free parameters: a short chain
   const DepthProfile fitted = f.state.currentProfile;
   const std::vector<ChartPoint> curve = f.charts.main.computedCurve.points;
+  EXPECT_EQ(f.texts.fit.posteriorSteps, "auto");
+  // The steps and the seed as typed into the window.
+  f.texts.fit.posteriorSteps = " 600 ";
+  f.texts.fit.posteriorSeed = "7";
   runFitJobCommand(f.context, FitJob::Posterior);
   EXPECT_EQ(f.state.currentProfile, fitted);
   EXPECT_EQ(f.charts.main.computedCurve.points, curve);
   EXPECT_NE(f.texts.fit.results.find("layer1.to"), std::string::npos);
+  EXPECT_NE(f.texts.fit.progress.find("600 steps"), std::string::npos) << f.texts.fit.progress;
   expectBand(f.charts.drawProfile.band, fitted.values.size());
   expectBand(f.charts.main.curveBand, curve.size());
+  const std::string results = f.texts.fit.results;
+  runFitJobCommand(f.context, FitJob::Posterior);
+  EXPECT_EQ(f.texts.fit.results, results);
+  f.texts.fit.posteriorSeed = "8";
+  runFitJobCommand(f.context, FitJob::Posterior);
+  EXPECT_NE(f.texts.fit.results, results);
 }
 
 // "Save results" and the window's warnings follow the job that ran last:
@@ -318,6 +328,7 @@ TEST(FitCommands, SaveResultsWritesTheResultShownWithItsOwnWarnings) {
   };
   EXPECT_NE(saved("fit.json").find("\"iterations\""), std::string::npos);
 
+  f.texts.fit.posteriorSteps = "600";
   runFitJobCommand(f.context, FitJob::Posterior);
   const std::string posterior = saved("posterior.json");
   EXPECT_NE(posterior.find("\"posterior\""), std::string::npos);
@@ -414,6 +425,9 @@ TEST_P(FitRefusals, LeaveEverythingAsItWas) {
 
 const auto fit = [](CommandContext& context) { fitSampleModelCommand(context); };
 const auto apply = [](CommandContext& context) { applyFitModel(context); };
+const auto posterior = [](CommandContext& context) {
+  runFitJobCommand(context, FitJob::Posterior);
+};
 
 INSTANTIATE_TEST_SUITE_P(
     FitCommands, FitRefusals,
@@ -441,9 +455,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "step"},
         Refusal{"a running fit", [](MeasuredFixture& f) { f.context.fitRunning = true; }, apply,
                 "A fit is running"},
-        Refusal{"a posterior before a fit", [](MeasuredFixture&) {},
-                [](CommandContext& context) { runFitJobCommand(context, FitJob::Posterior); },
-                "press Fit first"}),
+        Refusal{"a posterior before a fit", [](MeasuredFixture&) {}, posterior, "press Fit first"}),
     [](const ::testing::TestParamInfo<Refusal>& info) {
       std::string name = info.param.what;
       for (char& c : name) {
@@ -451,6 +463,32 @@ INSTANTIATE_TEST_SUITE_P(
       }
       return name;
     });
+
+TEST(FitCommands, PosteriorFieldsThatAreNoWholeNumbersChangeNothing) {
+  MeasuredFixture f;
+  f.fitQuickly();
+  const struct {
+    std::string FitTexts::*field;
+    const char* text;
+    const char* message;
+  } cases[] = {{&FitTexts::posteriorSteps, "3e3", kPosteriorStepsMessage},
+               {&FitTexts::posteriorSteps, "1", kPosteriorStepsMessage},
+               {&FitTexts::posteriorSteps, "", kPosteriorStepsMessage},
+               {&FitTexts::posteriorSeed, "-1", "The posterior's seed is a whole number"},
+               {&FitTexts::posteriorSeed, "12 3", "The posterior's seed is a whole number"}};
+  for (const auto& c : cases) {
+    FitTexts typed = f.texts.fit;
+    typed.*c.field = c.text;
+    f.texts.fit = typed;
+    const MainChartData chart = f.charts.main;
+    const std::string message = commandMessage([&] { posterior(f.context); });
+    EXPECT_EQ(message.rfind(c.message, 0), 0u) << c.text << ": " << message;
+    EXPECT_EQ(f.texts.fit, typed) << c.text;
+    EXPECT_EQ(f.charts.main.curveBand.low.points, chart.curveBand.low.points);
+    typed.*c.field = c.field == &FitTexts::posteriorSteps ? "auto" : "1";
+    f.texts.fit = typed;
+  }
+}
 
 TEST(FitCommands, ASavedModelAndResultLoadBackAsTheTableWas) {
   MeasuredFixture f;

@@ -24,6 +24,22 @@ TEST(FitResultsText, EstimatesAreRoundedToTheirErrorAndNeverInventOne) {
   for (const auto& c : cases) EXPECT_EQ(estimateText(c.value, c.error, c.free), c.text);
 }
 
+// The half-width of the 16-84% interval shows two significant digits, and so
+// every percentile as many decimals; no spread, no rounding.
+TEST(FitResultsText, PercentilesShowTheDigitsTheirSpreadSupports) {
+  const struct {
+    PosteriorInterval interval;
+    std::array<std::string, 3> texts;
+  } cases[] = {
+      {{"a", 0.5601234, 0.5812345, 0.6034567}, {"0.560", "0.581", "0.603"}},
+      {{"b", 0.52, 0.540001, 0.56}, {"0.520", "0.540", "0.560"}},
+      {{"c", 68801.7, 70123.4, 71444.9}, {"68802", "70123", "71445"}},
+      {{"d", 1.1e-5, 1.25e-5, 1.4e-5}, {"0.0000110", "0.0000125", "0.0000140"}},
+      {{"e", 2.5, 2.5, 2.5}, {"2.5", "2.5", "2.5"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(percentileTexts(c.interval), c.texts) << c.interval.name;
+}
+
 TEST(FitResultsText, AWarningNamesAParameterOnlyAsAWholeWord) {
   const std::string warning = "layer1.top_width and layer12.from cannot be told apart.";
   EXPECT_TRUE(mentionsParameter(warning, "layer1.top_width"));
@@ -79,8 +95,7 @@ TEST(FitResultsText, NumbersKeepTheirPointUnderADecimalCommaLocale) {
   inversion.regions = {{{0.5, 1.5}, {"amount", 0.25, 0.0625}, {"centroid", 1.0, 0.125}}};
   LayerPosterior posterior;
   posterior.acceptance = 0.375;
-  posterior.intervals = {{"layer1.from", 0.25, 0.5, 0.75}};
-  posterior.autocorrelation = {{"layer1.from", 12.5}};
+  posterior.intervals = {{"layer1.from", 0.25, 0.5, 0.75, 12.5, 1.004}};
   const std::string fitText = fitResultsTable(fit);
   for (const std::string& text :
        {fitText, inversionResultsTable(inversion), posteriorResultsTable(posterior)}) {

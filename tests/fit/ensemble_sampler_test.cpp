@@ -74,3 +74,153 @@ TEST(EnsembleSampler, TheSameSeedGivesTheSameChain) {
 }
 
 }  // namespace
+
+namespace {
+
+// Ensembles of 20 walkers, each in its own ball far from the mode, with
+// u - v (its exact distribution known) observed beside every position.
+ConvergedSampling converge(std::uint64_t seed, const ConvergenceSettings& settings,
+                           int threads = 0) {
+  std::mt19937_64 generator(seed);
+  std::normal_distribution<double> normal;
+  std::vector<std::vector<std::vector<double>>> starts(2);
+  for (auto& start : starts) {
+    for (int w = 0; w < 20; ++w) {
+      start.push_back({3.0 + 0.01 * normal(generator), 0.01 * normal(generator)});
+    }
+  }
+  const Observables difference = [](const std::vector<double>& x) {
+    return std::vector<double>{x[0] - x[1]};
+  };
+  SamplerControl control;
+  control.threads = threads;
+  return sampleUntilConverged(logGaussian, difference, starts, generator, settings, control);
+}
+
+// Every kept sample of coordinate i, over every ensemble.
+std::vector<double> kept(const ConvergedSampling& run, int i) {
+  std::vector<double> values;
+  for (const EnsembleChain& chain : run.chains) {
+    for (int s = run.first; s < chain.stored(); ++s) {
+      for (int w = 0; w < chain.walkers; ++w) values.push_back(chain.at(s, w)[i]);
+    }
+  }
+  return values;
+}
+
+TEST(EnsembleSampler, AutoStopsConvergedWithTheExactPercentilesForEverySeed) {
+  // The 16th and 84th percentiles of a Gaussian lie 0.99446 sigma from its median.
+  constexpr double kZ = 0.99446;
+  const double differenceMean = kMean[0] - kMean[1];
+  const double differenceSigma = std::sqrt(kSigma[0] * kSigma[0] + kSigma[1] * kSigma[1] -
+                                           2 * kCorrelation * kSigma[0] * kSigma[1]);
+  const double means[] = {kMean[0], kMean[1], differenceMean};
+  const double sigmas[] = {kSigma[0], kSigma[1], differenceSigma};
+  for (std::uint64_t seed = 1; seed <= 6; ++seed) {
+    ConvergenceSettings settings;
+    settings.mostStored = 256;  // thinned several times over
+    const ConvergedSampling run = converge(seed, settings);
+    ASSERT_TRUE(run.converged) << seed;
+    EXPECT_LT(run.steps, settings.mostSteps);
+    EXPECT_GT(run.chains.front().thin, 1);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_LT(run.rhat[i], 1.01);
+      const EnsembleChain& chain = run.chains.front();
+      EXPECT_GT((chain.stored() - run.first) * chain.thin, 50 * run.tau[i]);
+      const std::vector<double> values = kept(run, i);
+      const double tolerance = 0.1 * sigmas[i];
+      EXPECT_NEAR(percentile(values, 0.5), means[i], tolerance) << seed << " " << i;
+      EXPECT_NEAR(percentile(values, 0.16), means[i] - kZ * sigmas[i], tolerance) << seed;
+      EXPECT_NEAR(percentile(values, 0.84), means[i] + kZ * sigmas[i], tolerance) << seed;
+    }
+  }
+}
+
+TEST(EnsembleSampler, TooFewStepsAreReportedAsNotConverged) {
+  ConvergenceSettings capped;
+  capped.mostSteps = 60;
+  ConvergenceSettings given;
+  given.steps = 60;
+  for (const ConvergenceSettings& settings : {capped, given}) {
+    const ConvergedSampling run = converge(3, settings);
+    EXPECT_FALSE(run.converged);
+    EXPECT_EQ(run.steps, 60);
+  }
+}
+
+TEST(EnsembleSampler, ASeedGivesOneResultOnOneCoreOrTwoAndAnotherSeedAnother) {
+  ConvergenceSettings settings;
+  settings.steps = 300;
+  settings.mostStored = 64;
+  const ConvergedSampling one = converge(5, settings, 1);
+  const ConvergedSampling two = converge(5, settings, 2);
+  const ConvergedSampling other = converge(6, settings, 2);
+  ASSERT_EQ(one.chains.size(), 2u);
+  for (std::size_t e = 0; e < 2; ++e) {
+    EXPECT_EQ(one.chains[e].positions, two.chains[e].positions);
+    EXPECT_NE(one.chains[e].positions, other.chains[e].positions);
+  }
+  EXPECT_NE(one.chains[0].positions, one.chains[1].positions);  // independent ensembles
+  EXPECT_EQ(one.tau, two.tau);
+  EXPECT_EQ(one.rhat, two.rhat);
+}
+
+TEST(EnsembleSampler, ThinningKeepsEvenlySpacedStepsOfTheFullChain) {
+  std::mt19937_64 generator(4);
+  std::vector<std::vector<double>> start;
+  for (int w = 0; w < 8; ++w) start.push_back({1.0 + 0.1 * w, -2.0 - 0.05 * w});
+  std::mt19937_64 again = generator;
+  Ensemble full(logGaussian, start, generator);
+  Ensemble thinned(logGaussian, start, again, {}, 16);
+  full.runUntil(100, nullptr, false);
+  thinned.runUntil(40, nullptr, false);  // in two rounds: the same stored steps
+  thinned.runUntil(100, nullptr, false);
+  const EnsembleChain& f = full.chain();
+  const EnsembleChain& t = thinned.chain();
+  EXPECT_EQ(t.thin, 8);  // 100 steps in at most 16 stored
+  EXPECT_EQ(t.stored(), 100 / 8);
+  for (int n = 0; n < t.stored(); ++n) {
+    for (int w = 0; w < t.walkers; ++w) {
+      const double* a = t.at(n, w);
+      const double* b = f.at((n + 1) * t.thin - 1, w);
+      EXPECT_EQ(std::vector<double>(a, a + 2), std::vector<double>(b, b + 2)) << n;
+    }
+  }
+}
+
+struct RhatCase {
+  const char* what;
+  double shift;  // added to the second chain
+  double trend;  // added along every chain, from 0 at its start
+  double low;
+  double high;
+};
+
+class SplitRhat : public ::testing::TestWithParam<RhatCase> {};
+
+TEST_P(SplitRhat, SeesChainsThatDisagree) {
+  const RhatCase& c = GetParam();
+  std::mt19937_64 generator(11);
+  std::normal_distribution<double> normal;
+  std::vector<double> draws(4000);
+  for (double& x : draws) x = normal(generator);
+  std::vector<std::vector<double>> chains = {draws, draws};
+  for (std::size_t k = 0; k < draws.size(); ++k) {
+    chains[1][k] += c.shift;
+    for (std::vector<double>& chain : chains) chain[k] += c.trend * k / draws.size();
+  }
+  const double rhat = splitRhat(chains);
+  EXPECT_GT(rhat, c.low);
+  EXPECT_LT(rhat, c.high);
+}
+
+INSTANTIATE_TEST_SUITE_P(EnsembleSampler, SplitRhat,
+                         ::testing::Values(RhatCase{"identical", 0.0, 0.0, 0.999, 1.001},
+                                           RhatCase{"means_a_tenth_apart", 0.1, 0.0, 1.0005, 1.01},
+                                           RhatCase{"means_one_sigma_apart", 1.0, 0.0, 1.1, 1.5},
+                                           RhatCase{"drifting", 0.0, 2.0, 1.1, 1.5}),
+                         [](const ::testing::TestParamInfo<RhatCase>& info) {
+                           return std::string(info.param.what);
+                         });
+
+}  // namespace

@@ -98,6 +98,33 @@ TEST(LayerPosterior, IntervalsHoldTheTruthAndAgreeWithTheFitsErrors) {
   }
 }
 
+TEST(LayerPosterior, TooFewStepsSayTheyHaveNotConvergedAndASeedFixesEveryNumber) {
+  const auto [problem, fit] = fittedBuriedLayer();
+  PosteriorSettings settings;
+  settings.steps = 100;
+  const auto sample = [&](std::uint64_t seed) {
+    std::mt19937_64 generator(seed);
+    return sampleLayerPosterior(fit, problem, settings, generator);
+  };
+  const LayerPosterior a = sample(1);
+  EXPECT_EQ(a.steps, 100);
+  EXPECT_EQ(a.ensembles, 2);
+  EXPECT_FALSE(a.converged);
+  ASSERT_EQ(a.warnings.size(), 1u);
+  EXPECT_NE(a.warnings.front().find("has not converged in 100 steps per walker"), std::string::npos)
+      << a.warnings.front();
+  EXPECT_GT(a.tau, 1.0);
+  const LayerPosterior again = sample(1);
+  const LayerPosterior other = sample(2);
+  ASSERT_EQ(again.intervals.size(), a.intervals.size());
+  for (std::size_t k = 0; k < a.intervals.size(); ++k) {
+    EXPECT_EQ(again.intervals[k].median, a.intervals[k].median) << a.intervals[k].name;
+    EXPECT_EQ(again.intervals[k].rhat, a.intervals[k].rhat) << a.intervals[k].name;
+    EXPECT_NE(other.intervals[k].median, a.intervals[k].median) << a.intervals[k].name;
+  }
+  EXPECT_EQ(again.band.high, a.band.high);
+}
+
 TEST(LayerPosterior, AFineGridDrawsItsBandFromFewerSamplesAndSaysSo) {
   const auto [problem, fit] = fittedBuriedLayer();
   PosteriorSettings all;

@@ -154,6 +154,9 @@ void keepRunsShort(SequenceOp op, WindowTexts& texts) {
   }
   if (op == SequenceOp::Fit || op == SequenceOp::ApplyFit) {
     FitTexts& fit = texts.fit;
+    // A posterior run to its end takes the steps it took before "auto", not
+    // until it has converged.
+    fit.posteriorSteps = "1500";
     try {
       const double depth = parseFieldDouble(fit.maxDepth, DecimalFormat{});
       const double step = parseFieldDouble(fit.step, DecimalFormat{});

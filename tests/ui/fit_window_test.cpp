@@ -196,4 +196,53 @@ TEST_F(FitWindowTest, FreeFormStopsUnchangedThenDrawsItsBandsWhichClearBandRemov
   EXPECT_FALSE(draw.legend->visible());
 }
 
+// The posterior's steps and seed are typed beside its button; "auto" shows
+// its rounds on the progress line and stops like any other job.
+TEST_F(FitWindowTest, PosteriorStepsAndSeedAreTypedBesideItsButton) {
+  program->runCommand(CommandId::ShowFit);
+  SampleModel model;
+  LayerModel layer;
+  layer.from = {0.1975, false, 0.0, 10.0};
+  layer.to = {0.38, true, 0.0, 10.0};
+  model.layers.push_back(layer);
+  model.multiplier = {1400.0, true, 0.0, std::numeric_limits<double>::infinity()};
+  showSampleModel(program->texts().fit, model, program->context().decimal);
+  program->redraw(View::FitFields);
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnFit"));
+  QTRY_VERIFY_WITH_TIMEOUT(!running(), kTimeoutMs);
+
+  auto* steps = find<QLineEdit>(fitWindow(), "EditPosteriorSteps");
+  auto* seed = find<QLineEdit>(fitWindow(), "EditPosteriorSeed");
+  auto* label = find<QLabel>(fitWindow(), "LabelProgress");
+  QPushButton* posterior = find<QPushButton>(fitWindow(), "BtnPosterior");
+  EXPECT_EQ(steps->text(), QStringLiteral("auto"));
+  const std::vector<ChartPoint> curve = program->charts().main.computedCurve.points;
+  tervane_test::click(*posterior);
+  ASSERT_TRUE(running());
+  EXPECT_FALSE(steps->isEnabled());
+  EXPECT_FALSE(seed->isEnabled());
+  QTRY_VERIFY_WITH_TIMEOUT(label->text().contains(QStringLiteral("auto: until converged")),
+                           kTimeoutMs);
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnStop"));
+  QTRY_VERIFY_WITH_TIMEOUT(!running(), kTimeoutMs);
+  EXPECT_TRUE(program->charts().drawProfile.band.empty());
+  EXPECT_EQ(program->charts().main.computedCurve.points, curve);
+
+  for (QLineEdit* field : {steps, seed}) {
+    field->selectAll();
+    QTest::keyClicks(field, field == steps ? QStringLiteral("300") : QStringLiteral("9"));
+  }
+  EXPECT_EQ(program->texts().fit.posteriorSteps, "300");
+  EXPECT_EQ(program->texts().fit.posteriorSeed, "9");
+  tervane_test::click(*posterior);
+  QTRY_VERIFY_WITH_TIMEOUT(!running(), kTimeoutMs);
+  EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+  EXPECT_TRUE(label->text().startsWith(QStringLiteral("Posterior sampled: 300 steps")))
+      << label->text().toStdString();
+  EXPECT_TRUE(find<QPlainTextEdit>(fitWindow(), "EditResults")
+                  ->toPlainText()
+                  .contains(QStringLiteral("300 steps")));
+  EXPECT_FALSE(program->charts().drawProfile.band.empty());
+}
+
 }  // namespace
