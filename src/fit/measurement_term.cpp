@@ -156,8 +156,20 @@ std::vector<double> MeasurementTerm::weights(const DepthProfile& profile) const 
           const int first = static_cast<int>(std::max(0.0L, std::floor(mean - reach)));
           const int last = static_cast<int>(std::min<long double>(count, std::ceil(mean + reach)));
           double* w = table->weights.data() + i * entries();
-          for (int k = first; k < last; ++k) {
-            w[k] = static_cast<double>(step * poissonProbability(k, mean));
+          if (first >= last) continue;
+          // From the mode outwards by the ratio of neighbouring terms, in
+          // extended precision (a few 1e-19 per step).
+          const int mode = std::clamp(static_cast<int>(mean), first, last - 1);
+          long double p = poissonProbability(mode, mean);
+          w[mode] = static_cast<double>(step * p);
+          for (int k = mode + 1; k < last; ++k) {
+            p = p * mean / k;
+            w[k] = static_cast<double>(step * p);
+          }
+          p = poissonProbability(mode, mean);
+          for (int k = mode - 1; k >= first && mean > 0.0L; --k) {
+            p = p * (k + 1) / mean;
+            w[k] = static_cast<double>(step * p);
           }
         }
       }

@@ -38,9 +38,10 @@ class MeasurementTerm {
 
   // The collision weights K0..Kc of a profile. They are linear in it: on the
   // grid of the first profile asked for, each point's own weights are kept
-  // (when they take at most 32 MB) and a profile's are their sum weighted by
-  // its values, which differs from computing them anew by the order of the
-  // sums alone (about 1e-16 of them); on any other grid they are computed.
+  // (when they take at most 32 MB; each point's Poisson terms from its mode
+  // outwards by their ratios) and a profile's are their sum weighted by its
+  // values, within about 1e-15 of the weights computed anew; on any other
+  // grid they are computed.
   std::vector<double> weights(const DepthProfile& profile) const;
   std::size_t entries() const { return m_measurement.set->size(); }
 

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
+
+#include "model/collision_weights.h"
 
 #include "support/small_start_up_set.h"
 
@@ -35,6 +39,30 @@ TEST(MeasurementTerm, BuildsAForwardModelOnlyForWhatItHasNotSeen) {
   EXPECT_EQ(shifted->broadened(), start->broadened());
   model.gaussianWidth.value = 120.0;
   EXPECT_NE(term.forward(model)->broadened(), start->broadened());
+}
+
+// The weights from the grid points' own (kept on the first grid asked for)
+// are those computed anew, to the rounding of their sums; another grid's are
+// computed anew.
+TEST(MeasurementTerm, WeightsFromTheGridPointsOwnAreTheWeightsComputedAnew) {
+  Measurement measurement = measured(150.9f, 151.1f);
+  measurement.set = std::shared_ptr<const AutoconvolutionSet>(std::shared_ptr<void>(),
+                                                              &smallStartUpSet(60));
+  const MeasurementTerm term(measurement);
+  for (double step : {0.005, 0.004}) {
+    DepthProfile profile = DepthProfile::forMaximumDepth(1.5, step);
+    for (std::size_t i = 0; i < profile.values.size(); ++i) {
+      profile.values[i] = 0.3 + std::sin(0.01 * static_cast<double>(i)) * 0.2;
+    }
+    const std::vector<double> kept = term.weights(profile);
+    const std::vector<double> anew =
+        collisionWeights(profile, static_cast<int>(term.entries()), measurement.collisionRate);
+    ASSERT_EQ(kept.size(), anew.size());
+    const double largest = *std::max_element(anew.begin(), anew.end());
+    for (std::size_t n = 0; n < kept.size(); ++n) {
+      EXPECT_NEAR(kept[n], anew[n], 1e-14 * largest) << "step " << step << ", K" << n;
+    }
+  }
 }
 
 // A point that a free shift could move off the curve is not taken: none
