@@ -79,7 +79,11 @@ OrderedJson resultObject(const FitResult& result, const LayerPosterior* posterio
     intervals["tau"] = posterior->tau;
     intervals["converged"] = posterior->converged;
     object["posterior"] = std::move(intervals);
+    // Beside the posterior as well, where scripts find them; "converged" there
+    // is the fit's, so the sampler's is only inside.
     object["acceptance"] = posterior->acceptance;
+    object["steps"] = posterior->steps;
+    object["tau"] = posterior->tau;
     for (const std::string& warning : posterior->warnings) object["warnings"].push_back(warning);
   }
   return object;

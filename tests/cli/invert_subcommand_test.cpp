@@ -156,6 +156,8 @@ TEST_F(InvertSubcommandTest, FitWithMcmcAddsThePosteriorAndWritesItsBand) {
   EXPECT_LT(acceptance, 1.0);
   EXPECT_EQ(posterior["steps"], 200);
   EXPECT_GT(posterior["tau"].get<double>(), 1.0);
+  EXPECT_EQ(result["steps"], posterior["steps"]);
+  EXPECT_EQ(result["tau"], posterior["tau"]);
   // 200 steps are too few, and the result says so where scripts and people look.
   EXPECT_EQ(posterior["converged"], false);
   const std::string warning = "has not converged in 200 steps";
