@@ -24,6 +24,25 @@ TEST(FitResultsText, EstimatesAreRoundedToTheirErrorAndNeverInventOne) {
   for (const auto& c : cases) EXPECT_EQ(estimateText(c.value, c.error, c.free), c.text);
 }
 
+// With an interval: its sides below and above the value, rounded to the
+// smaller one's second digit; "±" when they agree within a tenth; "?" where
+// the data set no limit.
+TEST(FitResultsText, AnIntervalShowsWhichSideIsWider) {
+  const struct {
+    std::optional<double> lower, upper;
+    const char* text;
+  } cases[] = {
+      {0.5, 0.9, "0.60 −0.10/+0.30"},
+      {0.45, 0.75, "0.60 ± 0.15"},
+      {0.5, std::nullopt, "0.60 −0.10/+? (no limit)"},
+  };
+  for (const auto& c : cases) {
+    EstimatedValue v{"layer1.amount", 0.6, std::nullopt, true, 0, true, c.lower, c.upper, 0.2};
+    if (c.lower && c.upper) v.error = (*c.upper - *c.lower) / 2;
+    EXPECT_EQ(estimateText(v), c.text);
+  }
+}
+
 // The half-width of the 16-84% interval shows two significant digits, and so
 // every percentile as many decimals; no spread, no rounding.
 TEST(FitResultsText, PercentilesShowTheDigitsTheirSpreadSupports) {

@@ -45,4 +45,51 @@ TEST(FitSearch, FurtherStartsKeepBoundsAndLayerOrderAndFollowTheSeed) {
   EXPECT_EQ(strata, std::vector<int>(7, 1));
 }
 
+// Two layers with the multiplier free: left alone, this replica's fit turns
+// the first layer inside out (from past to, a narrow bump that a multiplier
+// 10^4 times too large scales up) for a lower chi2. The fit never goes there
+// (its from may pass its to by the residual's width, 1e-4 ug/cm2, at most).
+TEST(FitSearch, NoLayerTurnsInsideOut) {
+  const CoverageCase& c = kHardSamples[0];
+  const Synthetic s = synthesise(c.sample);
+  SampleModel truth = coverageStart(c, s.multiplier);  // started from the truth
+  truth.layers[0].from.value = 0.05;
+  truth.layers[0].to.value = 0.35;
+  truth.layers[1].from.value = 0.55;
+  truth.layers[1].to.value = 1.0;
+  truth.layers[1].concentration.value = 0.5;
+  truth.multiplier.value = s.multiplier;
+  const FitResult result =
+      fitSampleModel(truth, problemOf(measure(s.curve, s.multiplier, 2, 1012)));
+  ASSERT_TRUE(result.converged);
+  for (const LayerModel& layer : result.model.layers) {
+    EXPECT_LE(layer.from.value, layer.to.value + 1e-4);
+  }
+  EXPECT_LT(result.model.multiplier.value, 100 * s.multiplier);
+}
+
+// Another start within 1 of the best chi2 whose values lie outside the best
+// one's intervals is named; one further off in chi2, or inside them, is not.
+TEST(FitSearch, TwoSolutionsAreNamedOnlyWhenTheyExplainTheDataAsWell) {
+  const CoverageCase& c = kHardSamples[0];
+  const Synthetic s = synthesise(c.sample);
+  const SampleModel model = coverageStart(c, s.multiplier);
+  LayerFitEvaluator evaluator(model, problemOf(measure(s.curve, s.multiplier, 2, 1)));
+  FitResult best = evaluateSampleModel(model, problemOf(measure(s.curve, s.multiplier, 2, 1)));
+  std::vector<double> inside = evaluator.startValues();
+  for (std::size_t q = 0; q < inside.size(); ++q) {
+    EstimatedValue& v = best.parameters[evaluator.freeIndices()[q]];
+    v.lower = v.value * 0.9;
+    v.upper = v.value * 1.1;
+  }
+  std::vector<double> outside = inside;
+  outside[0] *= 1.5;
+  const std::string name = best.parameters[evaluator.freeIndices()[0]].name;
+  const auto warning = twoSolutionsWarning(evaluator, best, outside, best.chi2 + 0.9);
+  ASSERT_TRUE(warning);
+  EXPECT_NE(warning->find(name), std::string::npos) << *warning;
+  EXPECT_FALSE(twoSolutionsWarning(evaluator, best, outside, best.chi2 + 1.1));
+  EXPECT_FALSE(twoSolutionsWarning(evaluator, best, inside, best.chi2 + 0.5));
+}
+
 }  // namespace

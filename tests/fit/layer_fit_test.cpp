@@ -168,6 +168,26 @@ TEST(LayerFit, OneSigmaIntervalsHoldTheTruthInAboutTwoThirdsOfReplicas) {
   EXPECT_LT(fraction, 0.79);
 }
 
+// A fit worse than its statistic promises (counts spread twice as wide as
+// Poisson's): the covariance's errors grow by sqrt(chi2/dof), and the profile's
+// threshold by chi2/dof, so where chi2 is a parabola the two still agree.
+TEST(LayerFit, IntervalsOfAPoorFitWidenAsItsCovarianceErrorsDo) {
+  const RecoveryCase c{"buried", 0.1, {{0.35, 0.6, 1.0}}};
+  const Synthetic s = synthesise(c);
+  std::vector<ExperimentalPoint> points = measure(s.curve, s.multiplier, kBackground, 3);
+  for (std::size_t j = 0; j < points.size(); ++j) {
+    const double expected = s.multiplier * s.curve[j] + kBackground;
+    points[j].yield = static_cast<float>(std::max(0.0, expected + 2.0 * (points[j].yield - expected)));
+  }
+  FitControl control;
+  control.errors = FitErrors::Profile;
+  const FitResult result = fitSampleModel(startModel(c, s.multiplier, 0.2), problemOf(points), control);
+  ASSERT_GT(result.reducedChi2, 2.0);
+  const EstimatedValue& centroid = result.derived[1];
+  ASSERT_TRUE(centroid.error && centroid.covarianceError);
+  EXPECT_NEAR(*centroid.error / *centroid.covarianceError, 1.0, 0.15);
+}
+
 // A layer thinner than the resolution with the multiplier free: the data fix
 // only multiplier x amount and the centroid. Freeing its interface widths far
 // below the resolution leaves the widths undetermined; with the widths fixed,
