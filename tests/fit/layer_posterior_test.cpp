@@ -38,7 +38,7 @@ struct FittedProblem {
 };
 
 // Counts drawn around the buried layer's curve, and the fit to them.
-FittedProblem fittedBuriedLayer() {
+FittedProblem fittedBuriedLayer(double deepestBottom = 2.0) {
   const double rate = startUpCollisionRate();
   const SampleModel truth = buriedLayer();
   std::vector<double> energies;
@@ -56,6 +56,7 @@ FittedProblem fittedBuriedLayer() {
                               static_cast<float>(std::poisson_distribution<int>(mean)(noise))});
   }
   SampleModel start = truth;
+  start.layers[0].to.max = deepestBottom;
   start.layers[0].from.value = 0.6;
   start.layers[0].to.value = 0.8;
   return {problem, fitSampleModel(start, problem)};
@@ -148,6 +149,39 @@ TEST(LayerPosterior, AFineGridDrawsItsBandFromFewerSamplesAndSaysSo) {
     EXPECT_LE(few.band.low[i], few.band.median[i]);
     EXPECT_LE(few.band.median[i], few.band.high[i]);
   }
+}
+
+// The layer's bottom bounded at where the free fit puts it: that fit ends on the bound, and no
+// sample of its posterior lies beyond, so its upper percentile is the bound at the most, while
+// the free posterior reaches past it.
+TEST(LayerPosterior, NoSampleLiesOutsideTheBounds) {
+  const double fitted = fittedBuriedLayer().fit.model.layers[0].to.value;
+  PosteriorSettings settings;
+  settings.steps = 600;
+  std::vector<double> highs;
+  for (const double bound : {fitted, 2.0}) {
+    const auto [problem, fit] = fittedBuriedLayer(bound);
+    std::mt19937_64 generator(4);
+    const LayerPosterior posterior = sampleLayerPosterior(fit, problem, settings, generator);
+    const auto to = std::find_if(posterior.intervals.begin(), posterior.intervals.end(),
+                                 [](const PosteriorInterval& p) { return p.name == "layer1.to"; });
+    ASSERT_NE(to, posterior.intervals.end());
+    highs.push_back(to->high);
+  }
+  EXPECT_LE(highs[0], fitted);
+  EXPECT_GT(highs[1], fitted);
+}
+
+// A run long enough to converge says nothing of rough percentiles.
+TEST(LayerPosterior, AConvergedRunGivesNoWarning) {
+  const auto [problem, fit] = fittedBuriedLayer();
+  PosteriorSettings settings;
+  settings.mostSteps = 30000;
+  std::mt19937_64 generator(1);
+  const LayerPosterior posterior = sampleLayerPosterior(fit, problem, settings, generator);
+  ASSERT_TRUE(posterior.converged) << posterior.steps;
+  EXPECT_TRUE(posterior.warnings.empty()) << posterior.warnings.front();
+  EXPECT_GT(posterior.steps * 0.5, 50 * posterior.tau);
 }
 
 }  // namespace
