@@ -24,6 +24,10 @@ struct StragglingCase {
   double atomicWeight;
 };
 
+void PrintTo(const StragglingCase& c, std::ostream* out) {
+  *out << c.beam << " in " << c.composition;
+}
+
 class TargetStraggling : public ::testing::TestWithParam<StragglingCase> {};
 
 TEST_P(TargetStraggling, PerMicrogramIsBohrsByHand) {
@@ -55,6 +59,10 @@ struct ProtonStoppingCase {
   const char* energy;
   const char* shown;
 };
+
+void PrintTo(const ProtonStoppingCase& c, std::ostream* out) {
+  *out << c.composition << " at " << c.energy << " keV";
+}
 
 class ProtonStopping : public ::testing::TestWithParam<ProtonStoppingCase> {};
 

@@ -259,6 +259,10 @@ struct AutoregressiveCase {
   int thin;
 };
 
+void PrintTo(const AutoregressiveCase& c, std::ostream* out) {
+  *out << c.what;
+}
+
 class AutocorrelationTime : public ::testing::TestWithParam<AutoregressiveCase> {};
 
 TEST_P(AutocorrelationTime, OfAnAutoregressiveChainIsOnePlusRhoOverOneMinusRho) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -182,6 +183,35 @@ TEST(LayerPosterior, AConvergedRunGivesNoWarning) {
   ASSERT_TRUE(posterior.converged) << posterior.steps;
   EXPECT_TRUE(posterior.warnings.empty()) << posterior.warnings.front();
   EXPECT_GT(posterior.steps * 0.5, 50 * posterior.tau);
+}
+
+// Walkers started eight errors from the optimum walk in during the first half of the chains,
+// which is discarded: the intervals are those of walkers started at the optimum.
+TEST(LayerPosterior, TheDiscardedFirstHalfHoldsTheWalkInFromAStartAwayFromTheOptimum) {
+  const auto [problem, fit] = fittedBuriedLayer();
+  FitResult away = fit;
+  const auto to = std::find_if(away.parameters.begin(), away.parameters.end(),
+                               [](const EstimatedValue& v) { return v.name == "layer1.to"; });
+  ASSERT_NE(to, away.parameters.end());
+  ASSERT_TRUE(to->error);
+  to->value += 8 * *to->error;
+  away.model.layers[0].to.value = to->value;
+  PosteriorSettings settings;
+  settings.steps = 1000;
+  std::vector<PosteriorInterval> intervals;
+  const FitResult* const starts[] = {&fit, &away};
+  for (const FitResult* start : starts) {
+    std::mt19937_64 generator(6);
+    const LayerPosterior posterior = sampleLayerPosterior(*start, problem, settings, generator);
+    for (const PosteriorInterval& p : posterior.intervals) {
+      if (p.name == "layer1.to") intervals.push_back(p);
+    }
+  }
+  ASSERT_EQ(intervals.size(), 2u);
+  const double halfWidth = 0.5 * (intervals[0].high - intervals[0].low);
+  EXPECT_NEAR(intervals[1].low, intervals[0].low, 0.25 * halfWidth);
+  EXPECT_NEAR(intervals[1].median, intervals[0].median, 0.25 * halfWidth);
+  EXPECT_NEAR(intervals[1].high, intervals[0].high, 0.25 * halfWidth);
 }
 
 }  // namespace
