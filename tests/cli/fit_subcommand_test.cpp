@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -98,6 +100,13 @@ TEST_F(FitSubcommandTest, FitsWritesTheResultAndTheCurveThatCalculateGives) {
   EXPECT_EQ(result["starts"]["run"], 8);
   EXPECT_EQ(result["free_parameters"], 3);
   EXPECT_EQ(result["dof"].get<int>(), result["points"].get<int>() - 3);
+  // The summary line's chi2/nu: nu the points less the three free parameters.
+  std::smatch line;
+  ASSERT_TRUE(std::regex_search(run.out, line, std::regex("chi2/dof ([^/ ]+)/([^ ]+) = ([^;, ]+)")))
+      << run.out;
+  EXPECT_EQ(std::stoi(line[2].str()), result["points"].get<int>() - 3) << run.out;
+  EXPECT_NEAR(std::stod(line[1].str()) / std::stod(line[3].str()),
+              result["points"].get<int>() - 3.0, 1e-2 * result["points"].get<int>());
   // The line tool fills the points from 0.3 to 0.595 whole: the edges lie half a step outside.
   EXPECT_NEAR(parameter(result, "layer1.from"), 0.2975, 0.005);
   EXPECT_NEAR(parameter(result, "layer1.to"), 0.5975, 0.005);

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include <csignal>
 #include <chrono>
@@ -51,6 +52,15 @@ class InvertSubcommandTest : public ::testing::Test {
   static void TearDownTestSuite() { fs::remove_all(s_dir); }
 
   static std::string path(const std::string& name) { return (s_dir / name).string(); }
+
+  // One layer to fit, started near the measured one, and the background.
+  static void writeLayerModel(const std::string& name) {
+    std::ofstream(path(name))
+        << R"({"max_depth": 1.5, "contamination": 0.1, "multiplier": 100000,
+               "layers": [{"from": {"value": 0.35, "free": true, "min": 0.1, "max": 1},
+                           "to": {"value": 0.7, "free": true, "min": 0.1, "max": 1.4}}],
+               "background": {"value": 2, "free": true, "min": 0}})";
+  }
 
   static RunResult invert(const std::string& name, const std::string& more) {
     return runCli("invert --autos " + path("set.flt") + " --data " + path("a.dat") + " --model " +
@@ -139,11 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{"-1:1", "begins above the surface"}));
 
 TEST_F(InvertSubcommandTest, FitWithMcmcAddsThePosteriorAndWritesItsBand) {
-  std::ofstream(path("layer.json"))
-      << R"({"max_depth": 1.5, "contamination": 0.1, "multiplier": 100000,
-             "layers": [{"from": {"value": 0.35, "free": true, "min": 0.1, "max": 1},
-                         "to": {"value": 0.7, "free": true, "min": 0.1, "max": 1.4}}],
-             "background": {"value": 2, "free": true, "min": 0}})";
+  writeLayerModel("layer.json");
   const std::string command = "fit --autos " + path("set.flt") + " --data " + path("a.dat") +
                               " --model " + path("layer.json") + " --mcmc 200 --seed 3";
   const RunResult run = runCli(command + " --json " + path("m.json") + " --band " + path("m.band"));
@@ -184,6 +190,41 @@ TEST_F(InvertSubcommandTest, FitWithMcmcAddsThePosteriorAndWritesItsBand) {
   for (const char* steps : {"2.5", "1", "car", "Auto1"}) {
     EXPECT_EQ(runCli(fit + " --mcmc " + steps).exitCode, 2) << steps;
   }
+}
+
+// A seed fixes every number drawn at random: the bootstrap's of invert and the posterior's of
+// fit --mcmc. The same seed gives the same output, another seed another.
+TEST_F(InvertSubcommandTest, TheSameSeedGivesTheSameResultAndAnotherSeedAnother) {
+  writeLayerModel("seeded.json");
+  const std::string fit = "fit --autos " + path("set.flt") + " --data " + path("a.dat") +
+                          " --model " + path("seeded.json") + " --mcmc 100";
+  const std::string invert = "invert --autos " + path("set.flt") + " --data " + path("a.dat") +
+                             " --model " + path("model.json") + " --alpha 0.01 --replicas 10";
+  for (const std::string& command : {fit, invert}) {
+    std::vector<std::string> outputs;
+    for (const char* seed : {"7", "7", "8"}) {
+      const RunResult run = runCli(command + " --seed " + seed + " --band " + path("s.band"));
+      ASSERT_EQ(run.exitCode, 0) << run.err;
+      outputs.push_back(run.out + readBytes(path("s.band")));
+    }
+    EXPECT_TRUE(outputs[0] == outputs[1]) << command;
+    EXPECT_FALSE(outputs[0] == outputs[2]) << command;
+  }
+}
+
+// A band is the replicas' spread: it needs two of them at least.
+TEST_F(InvertSubcommandTest, ABandOfFewerThanTwoReplicasIsRefused) {
+  const std::string invert = "invert --autos " + path("set.flt") + " --data " + path("a.dat") +
+                             " --model " + path("model.json") + " --alpha 0.01 --band " +
+                             path("few.band") + " --replicas ";
+  for (const char* replicas : {"0", "1"}) {
+    const RunResult run = runCli(invert + replicas);
+    EXPECT_EQ(run.exitCode, 2) << replicas;
+    EXPECT_NE(run.err.find("--band needs at least 2 replicas"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(path("few.band")));
+  }
+  EXPECT_EQ(runCli(invert + "2").exitCode, 0);
+  EXPECT_TRUE(fs::exists(path("few.band")));
 }
 
 // Sanitizers slow the program several times over.

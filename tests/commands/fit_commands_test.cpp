@@ -111,6 +111,31 @@ TEST(FitCommands, AFitBecomesTheCurrentProfileAndCtrlZBringsTheOldOneBack) {
   EXPECT_EQ(f.state.currentProfile, f.before);
 }
 
+// The residual plot shows measured less fitted: a point raised above the curve lies above 0,
+// one lowered below it under 0.
+TEST(FitCommands, APointAboveTheFittedCurveHasAPositiveResidual) {
+  MeasuredFixture f;
+  std::vector<ExperimentalPoint>& data = f.state.experimentalData;
+  const auto peak = std::max_element(data.begin(), data.end(), [](const auto& a, const auto& b) {
+    return a.yield < b.yield;
+  });
+  ExperimentalPoint& raised = *peak;
+  ExperimentalPoint& lowered = *(peak + 2);
+  ASSERT_GT(lowered.yield, 0.5f * raised.yield);
+  raised.yield *= 2.0f;
+  lowered.yield *= 0.4f;
+  f.fitQuickly();
+  auto residualAt = [&](float energy) {
+    for (const ChartPoint& p : f.charts.fit.residuals.points) {
+      if (p.x == energy) return p.y;
+    }
+    ADD_FAILURE() << "no residual at " << energy;
+    return 0.0;
+  };
+  EXPECT_GT(residualAt(raised.energy), 0.5);
+  EXPECT_LT(residualAt(lowered.energy), -0.3);
+}
+
 // SiO2 by hand: 1e-6 g x 6.02214076e23 / ((28.0855 + 2 x 15.9994) / 3 g/mol)
 // = 3.006846e16 atoms in 1 ug/cm2.
 TEST(FitCommands, AmountsAreAlsoAtomsWhileTheStoppingPowerIsATargets) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -222,5 +223,121 @@ INSTANTIATE_TEST_SUITE_P(EnsembleSampler, SplitRhat,
                          [](const ::testing::TestParamInfo<RhatCase>& info) {
                            return std::string(info.param.what);
                          });
+
+}  // namespace
+
+namespace {
+
+// A chain built by hand: every walker an independent AR(1) series
+// x_{t+1} = rho x_t + sqrt(1 - rho^2) e_t, whose integrated autocorrelation
+// time is (1 + rho)/(1 - rho) steps, stored every `thin` steps.
+EnsembleChain autoregressiveChain(double rho, int thin, std::uint64_t seed) {
+  constexpr int kWalkers = 16;
+  constexpr int kStored = 20000;
+  std::mt19937_64 generator(seed);
+  std::normal_distribution<double> normal;
+  EnsembleChain chain;
+  chain.walkers = kWalkers;
+  chain.dimension = 1;
+  chain.thin = thin;
+  chain.steps = kStored * thin;
+  chain.positions.resize(static_cast<std::size_t>(kWalkers) * kStored);
+  std::vector<double> x(kWalkers);
+  for (double& v : x) v = normal(generator);
+  for (int n = 0; n < kStored; ++n) {
+    for (int w = 0; w < kWalkers; ++w) {
+      x[w] = rho * x[w] + std::sqrt(1.0 - rho * rho) * normal(generator);
+      chain.positions[static_cast<std::size_t>(n) * kWalkers + w] = x[w];
+    }
+  }
+  return chain;
+}
+
+struct AutoregressiveCase {
+  const char* what;
+  double rho;
+  int thin;
+};
+
+void PrintTo(const AutoregressiveCase& c, std::ostream* out) {
+  *out << c.what;
+}
+
+class AutocorrelationTime : public ::testing::TestWithParam<AutoregressiveCase> {};
+
+TEST_P(AutocorrelationTime, OfAnAutoregressiveChainIsOnePlusRhoOverOneMinusRho) {
+  const AutoregressiveCase& c = GetParam();
+  const EnsembleChain chain = autoregressiveChain(c.rho, c.thin, 3);
+  const double expected = c.thin * (1.0 + c.rho) / (1.0 - c.rho);
+  EXPECT_NEAR(autocorrelationTime(chain, 0, chain.stored() / 2), expected, 0.1 * expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(EnsembleSampler, AutocorrelationTime,
+                         ::testing::Values(AutoregressiveCase{"independent", 0.0, 1},
+                                           AutoregressiveCase{"rho_half", 0.5, 1},
+                                           AutoregressiveCase{"rho_0_9", 0.9, 1},
+                                           AutoregressiveCase{"rho_0_8_stored_every_4th", 0.8, 4}),
+                         [](const ::testing::TestParamInfo<AutoregressiveCase>& info) {
+                           return std::string(info.param.what);
+                         });
+
+// An unbounded Gaussian, its walkers started 200 sigma away in a tiny ball: the
+// first steps walk in from there, and only the second half of the chain is kept.
+TEST(EnsembleSampler, TheKeptHalfLeavesTheWalkInFromAFarStartBehind) {
+  const LogDensity gaussian = [](const std::vector<double>& x) {
+    return -0.5 * (x[0] * x[0] + x[1] * x[1]);
+  };
+  std::mt19937_64 generator(12);
+  std::normal_distribution<double> normal;
+  std::vector<std::vector<std::vector<double>>> starts(2);
+  for (auto& start : starts) {
+    for (int w = 0; w < 16; ++w) start.push_back({200.0 + 0.01 * normal(generator), 0.01 * normal(generator)});
+  }
+  ConvergenceSettings settings;
+  settings.steps = 1200;
+  const ConvergedSampling run = sampleUntilConverged(gaussian, {}, starts, generator, settings);
+  for (const EnsembleChain& chain : run.chains) {
+    ASSERT_EQ(chain.stored(), 1200);
+    // The walk-in is still in the first half: its first stored steps lie far out.
+    EXPECT_GT(std::fabs(chain.at(0, 0)[0]), 50.0);
+  }
+  const std::vector<double> values = kept(run, 0);
+  EXPECT_EQ(values.size(), 2u * 600 * 16);
+  EXPECT_NEAR(percentile(values, 0.5), 0.0, 0.2);
+  EXPECT_NEAR(percentile(values, 0.84) - percentile(values, 0.16), 2 * 0.99446, 0.3);
+  EXPECT_LT(*std::max_element(values.begin(), values.end()), 6.0);
+}
+
+TEST(Percentile, InterpolatesBetweenTheOrderStatistics) {
+  // Sorted: 1 2 4 8 16; (n - 1) * fraction = 4 * fraction.
+  const std::vector<double> values = {8.0, 1.0, 16.0, 4.0, 2.0};
+  const std::pair<double, double> cases[] = {
+      {0.0, 1.0}, {0.5, 4.0}, {1.0, 16.0}, {0.16, 1.64}, {0.84, 10.88}, {0.625, 6.0}};
+  for (const auto& [fraction, expected] : cases) {
+    EXPECT_NEAR(percentile(values, fraction), expected, 1e-12) << fraction;
+  }
+  EXPECT_EQ(percentile({7.0}, 0.84), 7.0);
+  EXPECT_TRUE(std::isnan(percentile({}, 0.5)));
+}
+
+TEST(Percentile, ABandIsTheSixteenthMedianAndEightyFourthAtEveryDepth) {
+  // Five profiles of two points; at point 0 the values 0..4, at point 1 the same reversed and
+  // doubled.
+  std::vector<DepthProfile> profiles;
+  for (int k = 0; k < 5; ++k) {
+    DepthProfile p = DepthProfile::forMaximumDepth(0.01, 0.005);
+    ASSERT_EQ(p.pointCount, 2);
+    p.values = {static_cast<double>(k), 2.0 * (4 - k)};
+    profiles.push_back(p);
+  }
+  const ProfileBand band = profileBand(profiles);
+  ASSERT_EQ(band.median.size(), 2u);
+  EXPECT_NEAR(band.low[0], 0.64, 1e-12);
+  EXPECT_NEAR(band.median[0], 2.0, 1e-12);
+  EXPECT_NEAR(band.high[0], 3.36, 1e-12);
+  EXPECT_NEAR(band.low[1], 1.28, 1e-12);
+  EXPECT_NEAR(band.median[1], 4.0, 1e-12);
+  EXPECT_NEAR(band.high[1], 6.72, 1e-12);
+}
 
 }  // namespace

@@ -292,3 +292,153 @@ TEST(NonNegativeLeastSquares, MeetsTheOptimalityConditionsFromAnyStartingSet) {
 }
 
 }  // namespace
+
+namespace {
+
+// A buried layer 0.6-1.2 ug/cm2 with smoothed edges, below the contamination.
+DepthProfile buriedTruth(const SampleModel& model) {
+  DepthProfile truth = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
+  drawProfileLine(truth, 0.6, 1.0, 1.2, 1.0);
+  smoothProfile(truth, 9);
+  setContaminationDepth(truth, kContamination);
+  return truth;
+}
+
+// The start-up set's stopping power is 548.56 eV per ug/cm2. With the line shape the nodes are
+// a quarter of sqrt(100^2 + 100^2) eV / S = 0.0645 ug/cm2 apart, rounded down to 12 grid steps of
+// 0.005; without it, the 20 eV between measured energies over S, 0.0365, rounded down to 7.
+class FreeFormNodes : public testing::TestWithParam<bool> {};
+
+TEST_P(FreeFormNodes, AreWholeGridStepsApartFromBelowTheContaminationToWhereTheDataSee) {
+  SampleModel model = invertingModel();
+  model.maxDepth = 5.0;  // deeper than the data see
+  model.convolve = GetParam();
+  const FitProblem problem = measure(buriedTruth(model), model, 3000.0, 31);
+  std::mt19937_64 generator(1);
+  const InversionResult result = invertProfile(model, problem, {1.0, 0}, generator);
+
+  const int steps = model.convolve ? 12 : 7;
+  EXPECT_NEAR(result.nodeSpacing, steps * model.step, 1e-12);
+  ASSERT_GE(result.nodes.size(), 3u);
+  EXPECT_NEAR(result.nodes.front(), std::ceil(kContamination / model.step) * model.step, 1e-12);
+  for (std::size_t k = 1; k < result.nodes.size(); ++k) {
+    EXPECT_NEAR(result.nodes[k] - result.nodes[k - 1], result.nodeSpacing, 1e-12) << k;
+  }
+  // The last node's hat has fallen to 0 by the deepest probed depth.
+  ASSERT_LT(result.deepestProbed, model.maxDepth);
+  EXPECT_LE(result.nodes.back() + result.nodeSpacing, result.deepestProbed + 1e-12);
+  EXPECT_GT(result.nodes.back() + result.deepResolution, result.deepestProbed);
+}
+
+INSTANTIATE_TEST_SUITE_P(LineShape, FreeFormNodes, testing::Bool(),
+                         [](const auto& info) { return info.param ? "convolved" : "bare"; });
+
+// Smoothing weighed far above the data leaves only what the penalty does not see: node values
+// on a straight line, which goes through the 0 that follows the last node.
+TEST(FreeFormInversion, OverwhelmingSmoothingLeavesAStraightLineToZeroAfterTheLastNode) {
+  SampleModel model = invertingModel();
+  const FitProblem problem = measure(buriedTruth(model), model, 3000.0, 41);
+  std::mt19937_64 generator(1);
+  const InversionResult result = invertProfile(model, problem, {1e7, 0}, generator);
+  std::vector<double> c;
+  for (const double depth : result.nodes) {
+    c.push_back(result.profile.values[static_cast<std::size_t>(std::lround(depth / model.step))]);
+  }
+  c.push_back(0.0);
+  const double largest = *std::max_element(c.begin(), c.end());
+  ASSERT_GT(largest, 0.0);
+  for (std::size_t k = 1; k + 1 < c.size(); ++k) {
+    EXPECT_NEAR(c[k - 1] - 2 * c[k] + c[k + 1], 0.0, 1e-3 * largest) << "at node " << k;
+  }
+  EXPECT_GT(c.front(), c[c.size() - 2]);  // a line that falls to the 0
+}
+
+// Cross-validation against the truth: over a scan of alpha, the weighted distance of the fitted
+// curve from the true (noiseless) one is smallest near where cross-validation's score is, and the
+// chosen alpha sits at the scan's lowest score. With far less noise it smooths far less.
+TEST(FreeFormCrossValidation, PicksTheScansMinimumNearTheBestSmoothingAndLessOfItForCleanData) {
+  SampleModel model = invertingModel();
+  const DepthProfile truth = buriedTruth(model);
+  std::vector<double> chosen;
+  for (const double peak : {300.0, 3e5}) {
+    SampleModel measured = model;
+    const FitProblem problem = measure(truth, measured, peak, 51);
+    std::mt19937_64 generator(1);
+    const InversionResult result = invertProfile(measured, problem, {std::nullopt, 0}, generator);
+    chosen.push_back(result.alpha);
+
+    const FreeFormProblem inversion(sampleProblemOf(measured, problem), nullptr);
+    const std::vector<double> exact = inversion.exactCurve(truth, {5.0});
+    double bestScore = INFINITY, bestScoreLog = 0.0, bestError = INFINITY, bestErrorLog = 0.0;
+    for (double logA = -6.0; logA <= 3.0 + 1e-9; logA += 0.25) {
+      const FreeFormSolution s =
+          inversion.solve(inversion.yields(), std::pow(10.0, logA) * inversion.penaltyScale(),
+                          nullptr);
+      const double score = inversion.crossValidation(s);
+      double error = 0.0;
+      for (std::size_t j = 0; j < exact.size(); ++j) {
+        error += (s.fitted[j] - exact[j]) * (s.fitted[j] - exact[j]) / exact[j];
+      }
+      if (score < bestScore) bestScore = score, bestScoreLog = logA;
+      if (error < bestError) bestError = error, bestErrorLog = logA;
+    }
+    const FreeFormSolution atChosen = inversion.solve(
+        inversion.yields(), result.alpha * inversion.penaltyScale(), nullptr);
+    EXPECT_LE(inversion.crossValidation(atChosen), bestScore * (1 + 1e-6)) << peak;
+    EXPECT_NEAR(std::log10(result.alpha), bestScoreLog, 0.3) << peak;
+    EXPECT_NEAR(bestScoreLog, bestErrorLog, 1.0) << peak;
+  }
+  EXPECT_GT(chosen[0], 30 * chosen[1]);
+}
+
+// The bootstrap's spread of the amount is the spread the amount has over measurements with
+// independent noise.
+TEST(FreeFormBootstrap, SpreadOfTheAmountIsThatOverIndependentMeasurements) {
+  SampleModel model = invertingModel();
+  const DepthProfile truth = buriedTruth(model);
+  constexpr int kMeasurements = 16;
+  std::vector<double> amounts;
+  double replicaErrors = 0.0;
+  for (int seed = 0; seed < kMeasurements; ++seed) {
+    SampleModel measured = model;
+    const FitProblem problem = measure(truth, measured, 1000.0, 300 + seed);
+    std::mt19937_64 generator(seed);
+    const InversionResult result = invertProfile(measured, problem, {1e-2, 30}, generator);
+    ASSERT_TRUE(result.amount.error);
+    amounts.push_back(result.amount.value);
+    replicaErrors += *result.amount.error / kMeasurements;
+  }
+  double mean = 0.0;
+  for (double a : amounts) mean += a / kMeasurements;
+  double squares = 0.0;
+  for (double a : amounts) squares += (a - mean) * (a - mean);
+  const double spread = std::sqrt(squares / (kMeasurements - 1));
+  EXPECT_GT(replicaErrors, spread / 1.7);
+  EXPECT_LT(replicaErrors, spread * 1.7);
+}
+
+// With the "errors" statistic the replicas are drawn with the data file's errors: the same
+// yields given four times the errors fit the same profile and spread four times as far. (The
+// material reaches as deep as the data see and the background is fixed, so that no bound is
+// near and the spread grows as the errors.)
+TEST(FreeFormBootstrap, ReplicasOfTheErrorsStatisticFollowTheFilesErrors) {
+  SampleModel model = invertingModel();
+  model.statistic = FitStatistic::Errors;
+  model.background.free = false;
+  DepthProfile truth = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
+  drawProfileLine(truth, kContamination, 1.0, model.maxDepth, 1.0);
+  setContaminationDepth(truth, kContamination);
+  const FitProblem problem = measure(truth, model, 3000.0, 61);
+  std::vector<InversionResult> results;
+  for (const float sigma : {3.0f, 12.0f}) {
+    FitProblem withErrors = problem;
+    for (ExperimentalPoint& p : withErrors.points) p.error = sigma;
+    std::mt19937_64 generator(3);
+    results.push_back(invertProfile(model, withErrors, {1e-2, 30}, generator));
+  }
+  EXPECT_NEAR(results[1].amount.value, results[0].amount.value, 1e-6 * results[0].amount.value);
+  ASSERT_TRUE(results[0].amount.error && results[1].amount.error);
+  EXPECT_NEAR(*results[1].amount.error / *results[0].amount.error, 4.0, 1.0);
+}
+
+}  // namespace

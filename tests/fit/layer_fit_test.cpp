@@ -345,4 +345,49 @@ INSTANTIATE_TEST_SUITE_P(
                   p.points[4].error = 0.0f;
                 }}));
 
+// As many points as free parameters leave nothing to judge the spread by, but fit: nu = 0.
+TEST(LayerFit, AsManyPointsAsFreeParametersFitWithNoDegreeOfFreedom) {
+  const RecoveryCase c{"buried", 0.1, {{0.35, 0.6, 1.0}}};
+  const Synthetic s = synthesise(c);
+  const SampleModel model = startModel(c, s.multiplier, 0.1);
+  FitProblem problem = problemOf(measure(s.curve, s.multiplier, 2, 9));
+  // Four points across the layer's edges and the background before it.
+  problem.points = {problem.points[4], problem.points[26], problem.points[33],
+                    problem.points[40]};
+  checkFitProblem(model, problem);
+  const FitResult result = fitSampleModel(model, problem);
+  EXPECT_EQ(result.points, 4);
+  EXPECT_EQ(result.dof, 0.0);
+  EXPECT_TRUE(std::isnan(result.reducedChi2));
+}
+
+// The energy range holds both its ends.
+TEST(LayerFit, TheEnergyRangeHoldsItsEnds) {
+  MeasurementModel model;
+  model.energyRange = {{150.5, 151.25}};
+  const std::pair<double, bool> cases[] = {{150.5, true},     {151.25, true},  {151.0, true},
+                                           {150.4999, false}, {151.2501, false}};
+  for (const auto& [energy, inside] : cases) EXPECT_EQ(model.inRange(energy), inside) << energy;
+}
+
+// A layer's top bounded below the truth's depth: the fit pushes it onto that lower bound, and
+// the warning names that bound, not the upper one.
+TEST(LayerFit, AParameterFittedOntoItsLowerBoundIsNamedWithThatBound) {
+  const RecoveryCase c{"buried", 0.1, {{0.35, 0.6, 1.0}}};
+  const Synthetic s = synthesise(c);
+  SampleModel model = startModel(c, s.multiplier, 0.1);
+  model.layers[0].from = freeWithin(0.45, 0.42, 1.25);
+  FitControl control;
+  control.errors = FitErrors::Covariance;
+  const FitResult result = fitSampleModel(model, problemOf(measure(s.curve, s.multiplier, 2, 9)), control);
+  EXPECT_NEAR(result.model.layers[0].from.value, 0.42, 1e-6);
+  const std::string warnings = [&] {
+    std::string all;
+    for (const std::string& w : result.warnings) all += w + "\n";
+    return all;
+  }();
+  EXPECT_NE(warnings.find("layer1.from ends on its bound 0.42"), std::string::npos) << warnings;
+  EXPECT_EQ(warnings.find("1.25"), std::string::npos) << warnings;
+}
+
 }  // namespace

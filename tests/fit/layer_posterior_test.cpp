@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -38,7 +39,7 @@ struct FittedProblem {
 };
 
 // Counts drawn around the buried layer's curve, and the fit to them.
-FittedProblem fittedBuriedLayer() {
+FittedProblem fittedBuriedLayer(double deepestBottom = 2.0) {
   const double rate = startUpCollisionRate();
   const SampleModel truth = buriedLayer();
   std::vector<double> energies;
@@ -56,6 +57,7 @@ FittedProblem fittedBuriedLayer() {
                               static_cast<float>(std::poisson_distribution<int>(mean)(noise))});
   }
   SampleModel start = truth;
+  start.layers[0].to.max = deepestBottom;
   start.layers[0].from.value = 0.6;
   start.layers[0].to.value = 0.8;
   return {problem, fitSampleModel(start, problem)};
@@ -148,6 +150,68 @@ TEST(LayerPosterior, AFineGridDrawsItsBandFromFewerSamplesAndSaysSo) {
     EXPECT_LE(few.band.low[i], few.band.median[i]);
     EXPECT_LE(few.band.median[i], few.band.high[i]);
   }
+}
+
+// The layer's bottom bounded at where the free fit puts it: that fit ends on the bound, and no
+// sample of its posterior lies beyond, so its upper percentile is the bound at the most, while
+// the free posterior reaches past it.
+TEST(LayerPosterior, NoSampleLiesOutsideTheBounds) {
+  const double fitted = fittedBuriedLayer().fit.model.layers[0].to.value;
+  PosteriorSettings settings;
+  settings.steps = 600;
+  std::vector<double> highs;
+  for (const double bound : {fitted, 2.0}) {
+    const auto [problem, fit] = fittedBuriedLayer(bound);
+    std::mt19937_64 generator(4);
+    const LayerPosterior posterior = sampleLayerPosterior(fit, problem, settings, generator);
+    const auto to = std::find_if(posterior.intervals.begin(), posterior.intervals.end(),
+                                 [](const PosteriorInterval& p) { return p.name == "layer1.to"; });
+    ASSERT_NE(to, posterior.intervals.end());
+    highs.push_back(to->high);
+  }
+  EXPECT_LE(highs[0], fitted);
+  EXPECT_GT(highs[1], fitted);
+}
+
+// A run long enough to converge says nothing of rough percentiles.
+TEST(LayerPosterior, AConvergedRunGivesNoWarning) {
+  const auto [problem, fit] = fittedBuriedLayer();
+  PosteriorSettings settings;
+  settings.mostSteps = 30000;
+  std::mt19937_64 generator(1);
+  const LayerPosterior posterior = sampleLayerPosterior(fit, problem, settings, generator);
+  ASSERT_TRUE(posterior.converged) << posterior.steps;
+  EXPECT_TRUE(posterior.warnings.empty()) << posterior.warnings.front();
+  EXPECT_GT(posterior.steps * 0.5, 50 * posterior.tau);
+}
+
+// Walkers started eight errors from the optimum walk in during the first half of the chains,
+// which is discarded: the intervals are those of walkers started at the optimum.
+TEST(LayerPosterior, TheDiscardedFirstHalfHoldsTheWalkInFromAStartAwayFromTheOptimum) {
+  const auto [problem, fit] = fittedBuriedLayer();
+  FitResult away = fit;
+  const auto to = std::find_if(away.parameters.begin(), away.parameters.end(),
+                               [](const EstimatedValue& v) { return v.name == "layer1.to"; });
+  ASSERT_NE(to, away.parameters.end());
+  ASSERT_TRUE(to->error);
+  to->value += 8 * *to->error;
+  away.model.layers[0].to.value = to->value;
+  PosteriorSettings settings;
+  settings.steps = 1000;
+  std::vector<PosteriorInterval> intervals;
+  const FitResult* const starts[] = {&fit, &away};
+  for (const FitResult* start : starts) {
+    std::mt19937_64 generator(6);
+    const LayerPosterior posterior = sampleLayerPosterior(*start, problem, settings, generator);
+    for (const PosteriorInterval& p : posterior.intervals) {
+      if (p.name == "layer1.to") intervals.push_back(p);
+    }
+  }
+  ASSERT_EQ(intervals.size(), 2u);
+  const double halfWidth = 0.5 * (intervals[0].high - intervals[0].low);
+  EXPECT_NEAR(intervals[1].low, intervals[0].low, 0.25 * halfWidth);
+  EXPECT_NEAR(intervals[1].median, intervals[0].median, 0.25 * halfWidth);
+  EXPECT_NEAR(intervals[1].high, intervals[0].high, 0.25 * halfWidth);
 }
 
 }  // namespace
