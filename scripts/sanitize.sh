@@ -54,6 +54,7 @@ core_thread_tests=(
   fit_ensemble_sampler_test
   fit_free_form_inversion_test
   fit_layer_posterior_test
+  fit_interval_coverage_test
 )
 # The calculation and fit workers on their QThreads, with Stop.
 qt_thread_tests=(app_calculation_controller_test ui_fit_window_test)
