@@ -147,7 +147,7 @@ std::optional<std::vector<double>> addProfileIntervals(LayerFitEvaluator& evalua
 
   // Every quantity to profile, with where its interval goes.
   struct Job {
-    EstimatedValue* value;
+    EstimatedValue* value = nullptr;
     ProfiledQuantity quantity;
     bool undetermined = false;
     ProfiledInterval interval;
@@ -168,8 +168,10 @@ std::optional<std::vector<double>> addProfileIntervals(LayerFitEvaluator& evalua
     std::vector<double> unit(p, 0.0);
     unit[q] = 1.0;
     quantity.direction = directionOf(estimate, unit);
-    jobs.push_back({&result.parameters[free[q]], std::move(quantity),
-                    static_cast<bool>(estimate.undetermined[q])});
+    Job& job = jobs.emplace_back();
+    job.value = &result.parameters[free[q]];
+    job.quantity = std::move(quantity);
+    job.undetermined = estimate.undetermined[q];
   }
   for (EstimatedValue& v : result.derived) {
     const std::size_t k = static_cast<std::size_t>(v.layer);
@@ -206,7 +208,9 @@ std::optional<std::vector<double>> addProfileIntervals(LayerFitEvaluator& evalua
         v.error && *v.error > 0.0 ? *v.error : fallbackScale(value, -INFINITY, INFINITY);
     quantity.direction = directionOf(estimate, gradient);
     quantity.at = measureAt;
-    jobs.push_back({&v, std::move(quantity)});
+    Job& job = jobs.emplace_back();
+    job.value = &v;
+    job.quantity = std::move(quantity);
   }
 
   // The profiles are independent: one evaluator per thread (they share the
