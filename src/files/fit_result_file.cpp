@@ -46,7 +46,8 @@ OrderedJson resultObject(const FitResult& result, const LayerPosterior* posterio
   object["dof"] = count(result.dof);
   object["reduced_chi2"] = result.reducedChi2;
   object["warnings"] = result.warnings;
-  object["starts"] = {{"run", result.starts}, {"best", result.startsAtBest}};
+  object["starts"] = {
+      {"run", result.starts}, {"best", result.startsAtBest}, {"chi2", result.startChi2}};
 
   OrderedJson parameters = OrderedJson::object();
   for (const EstimatedValue& p : result.parameters) {

@@ -62,6 +62,7 @@ struct FitResult : EstimateSummary {
   int freeParameters = 0;
   int starts = 1;        // minimisations run from different starts
   int startsAtBest = 1;  // of them, those ending within 0.1 of the best chi2
+  std::vector<double> startChi2;  // where each ended, in the order run
   std::vector<EstimatedValue> parameters;  // every parameter, in the layout's order
   std::vector<EstimatedValue> derived;     // layerK.amount, .centroid, .thickness
   std::vector<std::string> correlationNames;                    // the free parameters

@@ -307,6 +307,7 @@ FitResult fitProblem(const SampleProblem& problem, const FitControl& control) {
     result.converged = outcome.converged;
     result.iterations = outcome.iterations;
     result.starts = static_cast<int>(outcomes.size());
+    for (const LeastSquaresOutcome& o : outcomes) result.startChi2.push_back(o.chi2);
     result.startsAtBest = static_cast<int>(
         std::count_if(outcomes.begin(), outcomes.end(), [&](const LeastSquaresOutcome& o) {
           return o.chi2 <= outcome.chi2 + 0.1;

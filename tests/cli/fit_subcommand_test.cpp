@@ -97,7 +97,15 @@ TEST_F(FitSubcommandTest, FitsWritesTheResultAndTheCurveThatCalculateGives) {
                                          "free_parameters", "dof", "reduced_chi2", "warnings",
                                          "parameters", "derived", "correlation", "starts"}));
   EXPECT_TRUE(result["converged"].get<bool>());
+  // Every start's chi2; "best" counts those within 0.1 of the lowest, which
+  // is the fit's own (the statistic plus the layers' order, 0 here).
+  const std::vector<double> ends = result["starts"]["chi2"].get<std::vector<double>>();
+  ASSERT_EQ(ends.size(), 8u);
   EXPECT_EQ(result["starts"]["run"], 8);
+  const double lowest = *std::min_element(ends.begin(), ends.end());
+  EXPECT_NEAR(lowest, result["chi2"].get<double>(), 1e-9 * lowest);
+  EXPECT_EQ(result["starts"]["best"],
+            std::count_if(ends.begin(), ends.end(), [&](double c) { return c <= lowest + 0.1; }));
   EXPECT_EQ(result["free_parameters"], 3);
   EXPECT_EQ(result["dof"].get<int>(), result["points"].get<int>() - 3);
   // The summary line's chi2/nu: nu the points less the three free parameters.
@@ -156,6 +164,18 @@ TEST_F(FitSubcommandTest, CovarianceErrorsSkipTheIntervals) {
   EXPECT_FALSE(result["parameters"]["layer1.from"].contains("lower"));
   EXPECT_GT(result["parameters"]["layer1.from"]["error"].get<double>(), 0.0);
   EXPECT_EQ(runCli(fitArguments(path("a.dat")) + " --errors maybe").exitCode, 2);
+
+  // The seed draws the further starts: another one ends them elsewhere.
+  std::vector<std::vector<double>> ends;
+  for (const char* seed : {"1", "1", "2"}) {
+    ASSERT_EQ(runCli(fitArguments(path("a.dat")) + " --errors covariance --seed " + seed +
+                     " --json " + path("s.json"))
+                  .exitCode,
+              0);
+    ends.push_back(Json::parse(readBytes(path("s.json")))["starts"]["chi2"].get<std::vector<double>>());
+  }
+  EXPECT_EQ(ends[0], ends[1]);
+  EXPECT_NE(ends[0], ends[2]);
 }
 
 // A layer down to 1.4 ug/cm2 reaches 32 mean collisions, beyond the set's 30;

@@ -16,8 +16,9 @@ TEST(FitSearch, FurtherStartsKeepBoundsAndLayerOrderAndFollowTheSeed) {
   const SampleModel model = coverageStart(c, s.multiplier);
   LayerFitEvaluator evaluator(model, problemOf(measure(s.curve, s.multiplier, 2, 1)));
   LeastSquaresProblem lsq;
+  const JointModel joint = jointModelOf(model);
   for (std::size_t index : evaluator.freeIndices()) {
-    const FitParameter& p = evaluator.layout().at(jointModelOf(model), index);
+    const FitParameter& p = evaluator.layout().at(joint, index);
     lsq.parameters.push_back({p.value, p.min, p.max});
   }
   const auto starts = furtherStarts(evaluator, lsq, 8, 7);
