@@ -99,6 +99,15 @@ bool limitedByData(const EstimatedValue& v, const ProfiledInterval& interval) {
 
 }  // namespace
 
+void freeGradient(const ParameterLayout& layout, const std::vector<std::size_t>& free, int layer,
+                  const LayerMeasure& measure, std::vector<double>& gradient) {
+  gradient.assign(free.size(), 0.0);
+  for (std::size_t q = 0; q < free.size(); ++q) {
+    const ParameterSlot& slot = layout[free[q]];
+    if (slot.layer == layer) gradient[q] = measure.gradient[static_cast<std::size_t>(slot.kind)];
+  }
+}
+
 std::vector<std::vector<double>> furtherStarts(const LayerFitEvaluator& evaluator,
                                                const LeastSquaresProblem& lsq, int count,
                                                std::uint64_t seed) {
@@ -185,14 +194,7 @@ std::optional<std::vector<double>> addProfileIntervals(LayerFitEvaluator& evalua
           renderLayerWithDerivatives(model.sample, static_cast<int>(k)), model.sample.layers[k]);
       const LayerMeasure& m =
           which == 0 ? measures.amount : which == 1 ? measures.centroid : measures.thickness;
-      if (gradient != nullptr) {
-        for (std::size_t q = 0; q < free.size(); ++q) {
-          const ParameterSlot& slot = layout[free[q]];
-          (*gradient)[q] = slot.layer == static_cast<int>(k)
-                               ? m.gradient[static_cast<std::size_t>(slot.kind)]
-                               : 0.0;
-        }
-      }
+      if (gradient != nullptr) freeGradient(layout, free, static_cast<int>(k), m, *gradient);
       return m.value;
     };
     std::vector<double> gradient(p, 0.0);

@@ -6,10 +6,16 @@
 #include "fit/fit_covariance.h"
 #include "fit/fit_result.h"
 #include "fit/layer_fit_evaluator.h"
+#include "fit/layer_measures.h"
 #include "fit/least_squares.h"
 
 // The parts of a layer fit beyond one minimisation: where further starts
 // begin, and the profile-likelihood intervals of the result.
+
+// A layer's derived quantity's gradient by the free parameters (only that
+// layer's count), from its gradient by the layer's own five.
+void freeGradient(const ParameterLayout& layout, const std::vector<std::size_t>& free, int layer,
+                  const LayerMeasure& measure, std::vector<double>& gradient);
 
 // `count` - 1 starts besides the evaluator's own, drawn in a Latin hypercube
 // over the free parameters: uniform within two finite bounds, otherwise a

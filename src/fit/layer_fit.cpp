@@ -86,13 +86,8 @@ FitResult assemble(LayerFitEvaluator& evaluator, const JointModel& model,
       EstimatedValue v{prefix + name, measure->value, std::nullopt, false, static_cast<int>(k)};
       if (estimate != nullptr && std::isfinite(measure->value)) {
         // The gradient by the free parameters; only this layer's count.
-        std::vector<double> gradient(free.size(), 0.0);
-        for (std::size_t q = 0; q < free.size(); ++q) {
-          const ParameterSlot& slot = layout[free[q]];
-          if (slot.layer == static_cast<int>(k)) {
-            gradient[q] = measure->gradient[static_cast<std::size_t>(slot.kind)];
-          }
-        }
+        std::vector<double> gradient;
+        freeGradient(layout, free, static_cast<int>(k), *measure, gradient);
         v.error = estimate->propagate(gradient);
       }
       result.derived.push_back(std::move(v));
