@@ -15,6 +15,16 @@
 #include "files/profile_file.h"
 #include "fit/free_form_inversion.h"
 
+namespace {
+
+// The measured points of loaded data, without the spare entry a load leaves.
+std::vector<ExperimentalPoint> measuredPoints(const ExperimentalData& data) {
+  if (data.size() < 2) return {};
+  return {data.begin(), data.end() - 1};
+}
+
+}  // namespace
+
 Measurement measurementFromState(CommandContext& context, const MeasurementModel& model) {
   return measurementFromState(context, model, context.state.experimentalData);
 }
@@ -36,10 +46,8 @@ Measurement measurementFromState(CommandContext& context, const MeasurementModel
   beam.stoppingPower = parseFieldDouble(fields.stoppingPower, context.decimal);
   beam.eminEv = parseFieldDouble(fields.emin, context.decimal);
   beam.emaxEv = parseFieldDouble(fields.emax, context.decimal);
-  std::vector<ExperimentalPoint> points;
-  if (data.size() > 1) points.assign(data.begin(), data.end() - 1);
   return makeMeasurement(std::make_shared<const AutoconvolutionSet>(state.autoconvolutionSet),
-                         beam, std::move(points), model);
+                         beam, measuredPoints(data), model);
 }
 
 LoadedAutoconvolutions readAutoconvolutionsForFitting(const std::string& fltPath,
@@ -55,10 +63,8 @@ LoadedAutoconvolutions readAutoconvolutionsForFitting(const std::string& fltPath
 SampleProblem problemFromFiles(const LoadedAutoconvolutions& autoconvolutions,
                                const SampleModel& model, const std::string& dataFile) {
   const ExperimentalData data = readExperimentalDataFile(dataFile);
-  std::vector<ExperimentalPoint> points;
-  if (data.size() > 1) points.assign(data.begin(), data.end() - 1);
-  return {model, {makeMeasurement(autoconvolutions.set, autoconvolutions.beam, std::move(points),
-                                  model)}};
+  return {model, {makeMeasurement(autoconvolutions.set, autoconvolutions.beam,
+                                  measuredPoints(data), model)}};
 }
 
 void adoptFittedModel(CommandContext& context, const MeasurementModel& model,

@@ -16,6 +16,7 @@
 #include "commands/excitation_commands.h"
 #include "commands/export_commands.h"
 #include "commands/profile_file_commands.h"
+#include "commands/profile_tools_commands.h"
 #include "commands/show_commands.h"
 #include "files/profile_file.h"
 #include "files/text_numbers.h"
@@ -263,6 +264,20 @@ TEST_F(CliTest, ProfileBuildsWritesAndRefuses) {
   const std::string rows = readBytes(text);
   EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 2600 - 200);
   EXPECT_EQ(rows.rfind("1   ", 0), 0u);  // depths from the outer surface
+
+  // The erfc tools take MAX then SIGMA, as the window's two fields.
+  const fs::path erfc = m_dir / "erfc.pro";
+  ASSERT_EQ(runCli("profile --out " + erfc.string() + " add-erfc=0.5,0.05").exitCode, 0);
+  CommandFixture window;
+  window.texts.profileParameters.erfcMax = "0.5";
+  window.texts.profileParameters.erfcSigma = "0.05";
+  addErfcButton(window.context);
+  CommandFixture loaded;
+  loadProfileFrom(loaded.context, erfc.string(), false);
+  const std::vector<double>& written = loaded.state.currentProfile.values;
+  const std::vector<double>& drawn = window.state.currentProfile.values;
+  ASSERT_EQ(written.size(), drawn.size());
+  for (std::size_t i = 0; i < drawn.size(); ++i) EXPECT_NEAR(written[i], drawn[i], 1e-6) << i;
 
   const RunResult zero = runCli("profile --out " + (m_dir / "z.pro").string() + " constants=0,0,0");
   EXPECT_EQ(zero.exitCode, 1);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
@@ -107,6 +108,8 @@ TEST_F(FitSubcommandTest, FitsWritesTheResultAndTheCurveThatCalculateGives) {
   EXPECT_EQ(result["starts"]["best"],
             std::count_if(ends.begin(), ends.end(), [&](double c) { return c <= lowest + 0.1; }));
   EXPECT_EQ(result["free_parameters"], 3);
+  const std::string lines = readBytes(path("a.dat"));  // every measured point counts
+  EXPECT_EQ(result["points"].get<long>(), std::count(lines.begin(), lines.end(), '\n'));
   EXPECT_EQ(result["dof"].get<int>(), result["points"].get<int>() - 3);
   // The summary line's chi2/nu: nu the points less the three free parameters.
   std::smatch line;
@@ -203,6 +206,29 @@ TEST_F(FitSubcommandTest, FitAndInvertWarnWhenTheirProfileNeedsMoreCollisionsTha
       EXPECT_NE(run.err.find(data + ": " + found.front() + "\n"), std::string::npos) << run.err;
     }
   }
+}
+
+// Beside each interval stands the covariance's own error: what --errors covariance gives.
+TEST_F(FitSubcommandTest, TheCovarianceErrorIsWhatTheCovarianceAloneGives) {
+  std::map<std::string, Json> results;
+  for (const std::string errors : {"profile", "covariance"}) {
+    const std::string json = path(errors + "-errors.json");
+    ASSERT_EQ(runCli(fitArguments(path("b.dat")) + " --errors " + errors + " --json " + json).exitCode,
+              0);
+    results[errors] = Json::parse(readBytes(json));
+  }
+  int compared = 0;
+  for (const char* group : {"parameters", "derived"}) {
+    for (const auto& [name, alone] : results["covariance"][group].items()) {
+      if (alone["error"].is_null()) continue;
+      const Json& beside = results["profile"][group][name]["covariance_error"];
+      ASSERT_TRUE(beside.is_number()) << name;
+      EXPECT_NEAR(beside.get<double>(), alone["error"].get<double>(), 1e-6 * alone["error"].get<double>())
+          << name;
+      ++compared;
+    }
+  }
+  EXPECT_GE(compared, 3);
 }
 
 TEST_F(FitSubcommandTest, SeveralFilesComeInTheOrderGivenAndEachGetsItsOwnProfile) {

@@ -136,6 +136,23 @@ TEST(FitCommands, APointAboveTheFittedCurveHasAPositiveResidual) {
   EXPECT_LT(residualAt(lowered.energy), -0.3);
 }
 
+// A layer deeper than the set's 20 collisions reach: the fit says so, as the batch fit does.
+TEST(FitCommands, AFitOfAProfileDeeperThanTheSetReachesSaysSo) {
+  MeasuredFixture f;
+  SampleModel model = f.startModel();
+  model.layers[0].from = {1.2};
+  model.layers[0].to = {1.6};
+  showSampleModel(f.texts.fit, model, f.context.decimal);
+  fitSampleModelCommand(f.context);
+  ASSERT_TRUE(f.texts.fit.lastResult);
+  const std::vector<std::string>& warnings = f.texts.fit.lastResult->warnings;
+  EXPECT_EQ(std::count_if(warnings.begin(), warnings.end(),
+                          [](const std::string& w) {
+                            return w.rfind("The autoconvolutions end at Nc 20", 0) == 0;
+                          }),
+            1);
+}
+
 // SiO2 by hand: 1e-6 g x 6.02214076e23 / ((28.0855 + 2 x 15.9994) / 3 g/mol)
 // = 3.006846e16 atoms in 1 ug/cm2.
 TEST(FitCommands, AmountsAreAlsoAtomsWhileTheStoppingPowerIsATargets) {

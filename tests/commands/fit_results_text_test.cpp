@@ -43,6 +43,22 @@ TEST(FitResultsText, AnIntervalShowsWhichSideIsWider) {
   }
 }
 
+// The batch summary: "-a/+b" once the sides differ by more than a fifth of the error.
+TEST(FitResultsText, TheSummaryShowsUnequalSidesApart) {
+  const struct {
+    double lower, upper;
+    const char* text;
+  } cases[] = {
+      {0.5, 0.9, "a 0.6 -0.1/+0.3"},
+      {0.5, 0.75, "a 0.6 -0.1/+0.15"},
+      {0.5, 0.71, "a 0.6 +/- 0.1"},
+  };
+  for (const auto& c : cases) {
+    EstimatedValue v{"a", 0.6, (c.upper - c.lower) / 2, true, 0, true, c.lower, c.upper, 0.2};
+    EXPECT_EQ(summaryValue("a", v), c.text);
+  }
+}
+
 // The half-width of the 16-84% interval shows two significant digits, and so
 // every percentile as many decimals; no spread, no rounding.
 TEST(FitResultsText, PercentilesShowTheDigitsTheirSpreadSupports) {

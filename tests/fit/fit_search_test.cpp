@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/synthetic_layers.h"
 
 namespace {
@@ -67,6 +69,46 @@ TEST(FitSearch, NoLayerTurnsInsideOut) {
     EXPECT_LE(layer.from.value, layer.to.value + 1e-4);
   }
   EXPECT_LT(result.model.multiplier.value, 100 * s.multiplier);
+}
+
+// Of eight starts on the thin-layer sample some end on a worse floor: the
+// starts "at the best" are those within 0.1 of the best chi2, no others.
+TEST(FitSearch, StartsAtTheBestAreThoseThatReachItsChi2) {
+  const CoverageCase& c = kHardSamples[0];
+  const Synthetic s = synthesise(c.sample);
+  FitControl control;
+  control.starts = kDefaultStarts;
+  const FitResult result = fitSampleModel(
+      coverageStart(c, s.multiplier), problemOf(measure(s.curve, s.multiplier, 2, 501)), control);
+  ASSERT_EQ(result.startChi2.size(), static_cast<std::size_t>(result.starts));
+  const auto within = [&](double margin) {
+    return std::count_if(result.startChi2.begin(), result.startChi2.end(),
+                         [&](double chi2) { return chi2 <= result.chi2 + margin; });
+  };
+  ASSERT_LT(within(10.0), result.starts) << "every start reached the best floor";
+  EXPECT_GE(result.startsAtBest, 1);
+  EXPECT_EQ(result.startsAtBest, within(0.1));
+}
+
+// A layer whose from passes its to by d adds one residual d / 1e-4; layers in
+// order add nothing.
+TEST(FitSearch, ALayerInsideOutPaysOneResidual) {
+  const CoverageCase& c = kHardSamples[0];
+  const Synthetic s = synthesise(c.sample);
+  const SampleModel model = coverageStart(c, s.multiplier);
+  LayerFitEvaluator evaluator(model, problemOf(measure(s.curve, s.multiplier, 2, 1)));
+  std::vector<double> x = evaluator.startValues();
+  std::vector<double> ordered(evaluator.rowCount()), inverted(evaluator.rowCount());
+  evaluator.residuals(x, ordered);
+  for (std::size_t q = 0; q < x.size(); ++q) {
+    const ParameterSlot& slot = evaluator.layout()[evaluator.freeIndices()[q]];
+    if (slot.layer == 0 && slot.kind == ParameterKind::From) x[q] = model.layers[0].to.value + 0.003;
+  }
+  evaluator.residuals(x, inverted);
+  const std::size_t firstOrderRow = evaluator.rowCount() - model.layers.size();
+  EXPECT_EQ(ordered[firstOrderRow], 0.0);
+  EXPECT_NEAR(inverted[firstOrderRow], 30.0, 1e-6);
+  EXPECT_EQ(inverted[firstOrderRow + 1], 0.0);
 }
 
 // Another start within 1 of the best chi2 whose values lie outside the best

@@ -10,6 +10,7 @@
 #include "fit/free_form_problem.h"
 #include "fit/layer_measures.h"
 #include "fit/nonnegative_least_squares.h"
+#include "fit/profile_rendering.h"
 #include "model/profile_editing.h"
 #include "model/profile_smoothing.h"
 #include "support/small_start_up_set.h"
@@ -415,6 +416,26 @@ TEST(FreeFormBootstrap, SpreadOfTheAmountIsThatOverIndependentMeasurements) {
   const double spread = std::sqrt(squares / (kMeasurements - 1));
   EXPECT_GT(replicaErrors, spread / 1.7);
   EXPECT_LT(replicaErrors, spread * 1.7);
+}
+
+// With as few replicas as the band keeps, the errors are the replicas' sample standard
+// deviation (over n - 1) of what each measures.
+TEST(FreeFormBootstrap, ErrorsAreTheReplicasSampleStandardDeviation) {
+  SampleModel model = invertingModel();
+  const DepthProfile truth = buriedTruth(model);
+  const FitProblem problem = measure(truth, model, 1000.0, 77);
+  std::mt19937_64 generator(5);
+  const InversionResult result = invertProfile(model, problem, {1e-2, 3}, generator);
+  ASSERT_EQ(result.bandMembers.size(), 3u);
+  ASSERT_TRUE(result.amount.error);
+  std::vector<double> amounts;
+  for (const DepthProfile& member : result.bandMembers) {
+    amounts.push_back(profileMeasures(member, firstUncontaminatedPoint(model)).amount);
+  }
+  const double mean = (amounts[0] + amounts[1] + amounts[2]) / 3;
+  double squares = 0.0;
+  for (double a : amounts) squares += (a - mean) * (a - mean);
+  EXPECT_NEAR(*result.amount.error, std::sqrt(squares / 2), 1e-9 * *result.amount.error);
 }
 
 // With the "errors" statistic the replicas are drawn with the data file's errors: the same

@@ -86,6 +86,9 @@ TEST(Straggling, ChuFactorLowersBohrsVariance) {
   const ElementData& al = stoppingData().byZ(13);
   EXPECT_NEAR(chuStragglingFactor(al, BeamIon::Proton, 992.0), 0.844, 1e-3);
   EXPECT_NEAR(chuStragglingFactor(al, BeamIon::Proton, 1683.3), 0.911, 1e-3);
+  // Hydrogen has no row of its own: helium's stands in.
+  EXPECT_EQ(chuStragglingFactor(stoppingData().byZ(1), BeamIon::Proton, 992.0),
+            chuStragglingFactor(stoppingData().byZ(2), BeamIon::Proton, 992.0));
   const double chu = chuStragglingConstant(composition("Al"), BeamIon::Proton, 151.0);
   EXPECT_NEAR(chu * chu / (8.695 * 8.695), 0.459, 2e-3);
 }
