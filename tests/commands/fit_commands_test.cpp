@@ -275,8 +275,13 @@ TEST(FitCommands, AFreeFormProfileBecomesCurrentWithItsBandsAndCtrlZUndoesIt) {
   MeasuredFixture f;
   SampleModel model = f.startModel();
   model.multiplier = {kTrueMultiplier, false, 0.0, kInf};  // the profile's scale
+  model.background = {40.0, true, 0.0, kInf};  // far from the data's none
   showSampleModel(f.texts.fit, model, f.context.decimal);
   runFitJobCommand(f.context, FitJob::FreeForm);
+  // Below the resonance the curve band is the fitted background's, not the start's.
+  const ChartBand& curves = f.charts.main.curveBand;
+  ASSERT_FALSE(curves.empty());
+  EXPECT_LT(curves.high.points.front().y, 10.0);
 
   double amount = 0.0;
   for (double value : f.state.currentProfile.values) {

@@ -188,6 +188,34 @@ TEST(LayerFit, IntervalsOfAPoorFitWidenAsItsCovarianceErrorsDo) {
   EXPECT_NEAR(*centroid.error / *centroid.covarianceError, 1.0, 0.15);
 }
 
+// With equal weights the residuals are in units of the fit's own scatter s (their squares sum
+// to nu), and the errors are those of a fit whose every point carries the error s.
+TEST(LayerFit, EqualWeightsMeasureTheScatterByTheDegreesOfFreedom) {
+  const RecoveryCase c{"buried", 0.1, {{0.35, 0.6, 1.0}}};
+  const Synthetic s = synthesise(c);
+  std::vector<ExperimentalPoint> points = measure(s.curve, s.multiplier, kBackground, 4);
+  SampleModel model = startModel(c, s.multiplier, 0.2);
+  model.statistic = FitStatistic::Equal;
+  model.background.free = false;
+  const FitResult equal = fitSampleModel(model, problemOf(points));
+  ASSERT_TRUE(equal.converged) << equal.iterations << (equal.warnings.empty() ? "" : equal.warnings[0]);
+  double squares = 0.0;
+  for (const FittedPoint& r : equal.residuals) squares += r.normalized * r.normalized;
+  EXPECT_NEAR(squares, equal.dof, 1e-9 * equal.dof);
+
+  const double scatter = std::sqrt(equal.reducedChi2);
+  for (ExperimentalPoint& p : points) p.error = static_cast<float>(scatter);
+  model.statistic = FitStatistic::Errors;
+  const FitResult errors = fitSampleModel(model, problemOf(points));
+  EXPECT_NEAR(errors.reducedChi2, 1.0, 1e-5);
+  for (std::size_t i = 0; i < equal.parameters.size(); ++i) {
+    const EstimatedValue& a = equal.parameters[i];
+    if (!a.free) continue;
+    ASSERT_TRUE(a.error && errors.parameters[i].error) << a.name;
+    EXPECT_NEAR(*a.error / *errors.parameters[i].error, 1.0, 1e-3) << a.name;
+  }
+}
+
 // A layer thinner than the resolution with the multiplier free: the data fix
 // only multiplier x amount and the centroid. Freeing its interface widths far
 // below the resolution leaves the widths undetermined; with the widths fixed,
