@@ -34,6 +34,7 @@ TEST(FitResultsText, AnIntervalShowsWhichSideIsWider) {
   } cases[] = {
       {0.5, 0.9, "0.60 −0.10/+0.30"},
       {0.45, 0.75, "0.60 ± 0.15"},
+      {0.5, 0.73, "0.60 −0.10/+0.13"},
       {0.5, std::nullopt, "0.60 −0.10/+? (no limit)"},
   };
   for (const auto& c : cases) {

@@ -116,6 +116,13 @@ TEST(LayerPosterior, TooFewStepsSayTheyHaveNotConvergedAndASeedFixesEveryNumber)
   EXPECT_NE(a.warnings.front().find("has not converged in 100 steps per walker"), std::string::npos)
       << a.warnings.front();
   EXPECT_GT(a.tau, 1.0);
+  // Fifty kept steps hold fewer than 50 autocorrelation times of anything: the slowest is named.
+  const auto slowest = std::max_element(
+      a.intervals.begin(), a.intervals.end(),
+      [](const PosteriorInterval& x, const PosteriorInterval& y) { return x.tau < y.tau; });
+  EXPECT_NE(a.warnings.front().find(slowest->name + " has an autocorrelation time of about"),
+            std::string::npos)
+      << a.warnings.front();
   const LayerPosterior again = sample(1);
   const LayerPosterior other = sample(2);
   ASSERT_EQ(again.intervals.size(), a.intervals.size());
