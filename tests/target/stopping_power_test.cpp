@@ -55,6 +55,15 @@ TEST(StoppingPower, HasNoStepAnywhereInItsRange) {
   }
 }
 
+// Below the proton fit's 10 keV/u the stopping follows the velocity: a quarter of the energy,
+// half the stopping.
+TEST(StoppingPower, SlowProtonsStopAsTheirVelocity) {
+  const ElementData& al = stoppingData().byZ(13);
+  EXPECT_NEAR(elementStoppingCrossSection(al, BeamIon::Proton, 8.0) /
+                  elementStoppingCrossSection(al, BeamIon::Proton, 2.0),
+              2.0, 1e-9);
+}
+
 TEST(StoppingPower, RefusesEnergiesOutsideTheTables) {
   const ElementData& al = stoppingData().byZ(13);
   EXPECT_THROW(elementStoppingCrossSection(al, BeamIon::Proton, 0.5), TargetError);
