@@ -9,6 +9,7 @@
 #include <regex>
 
 #include "commands/autoconvolution_commands.h"
+#include "commands/depth_regions.h"
 #include "commands/excitation_commands.h"
 #include "commands/profile_editor_commands.h"
 #include "commands/profile_file_commands.h"
@@ -330,6 +331,14 @@ TEST(FitCommands, FreeFormReportsTheRegionsTypedAndRefusesMalformedOnes) {
   EXPECT_NEAR(result.regions[0].amount.value, 0.35 - kTrueFrom, 0.1 * (kTrueTo - kTrueFrom));
   EXPECT_NE(f.texts.fit.results.find("0.35:10 "), std::string::npos) << f.texts.fit.results;
   EXPECT_NE(f.texts.fit.results.find("deepest probed"), std::string::npos);
+}
+
+// With a decimal comma, commas are decimal points: only semicolons and blanks separate.
+TEST(FitCommands, RegionsWithADecimalCommaSplitAtSemicolonsAndBlanks) {
+  EXPECT_EQ(parseDepthRegions("0,1:0,5; 0,5:2 3:4", DecimalFormat{','}),
+            (std::vector<DepthRegion>{{0.1, 0.5}, {0.5, 2.0}, {3.0, 4.0}}));
+  EXPECT_EQ(parseDepthRegions("0.1:0.5,0.5:2", DecimalFormat{'.'}),
+            (std::vector<DepthRegion>{{0.1, 0.5}, {0.5, 2.0}}));
 }
 
 TEST(FitCommands, APosteriorLeavesTheFitsProfileAndDrawsItsBands) {
