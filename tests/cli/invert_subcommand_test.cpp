@@ -15,7 +15,9 @@
 #include <csignal>
 #include <chrono>
 
+#include "../commands/scripted_user_interface.h"
 #include "cli/run_cli.h"
+#include "commands/profile_file_commands.h"
 
 namespace {
 
@@ -101,7 +103,11 @@ TEST_F(InvertSubcommandTest, WritesTheResultTheOrderedBandAndTheProfileTheSameFo
     ++lines;
   }
   EXPECT_EQ(lines, 300);
-  EXPECT_TRUE(fs::exists(path("r.pro")));
+  // The profile file carries the inversion's background, not the model's start.
+  CommandFixture loaded;
+  loadProfileFrom(loaded.context, path("r.pro"), false);
+  EXPECT_NEAR(loaded.state.parameterBlock.background, result["background"]["value"].get<double>(),
+              1e-6 * result["background"]["value"].get<double>());
 
   ASSERT_EQ(invert("again", "").exitCode, 0);
   EXPECT_EQ(readBytes(path("again.band")), readBytes(path("r.band")));

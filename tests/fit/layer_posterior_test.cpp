@@ -91,6 +91,10 @@ TEST(LayerPosterior, IntervalsHoldTheTruthAndAgreeWithTheFitsErrors) {
     for (const EstimatedValue& v : fit.derived) error = v.name == name ? v.error : error;
     ASSERT_TRUE(error) << name;
     EXPECT_GT(halfWidth, 0.5 * *error) << name;
+    // 16% below and above the median: sides alike for a likelihood this near a parabola.
+    const double below = interval->median - interval->low;
+    const double above = interval->high - interval->median;
+    EXPECT_LT(std::max(below, above) / std::min(below, above), 1.5) << name;
     EXPECT_LT(halfWidth, 2.0 * *error) << name;
   }
   ASSERT_EQ(posterior.band.median.size(), renderProfile(truth).values.size());
