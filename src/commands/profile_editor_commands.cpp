@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "commands/chart_ranges.h"
 #include "commands/command_error.h"
 #include "commands/excitation_commands.h"
 #include "commands/show_commands.h"
@@ -46,15 +47,6 @@ void clearBand(CommandContext& context) {
   charts.main.curveBand = {};
   context.ui.redraw(View::DrawProfileChart);
   context.ui.redraw(View::MainChart);
-}
-
-AxisRange concentrationAxisFor(const DrawProfileChartData& chart, double atLeast) {
-  double highest = 0.0;
-  for (const ChartSeries* series : {&chart.profile, &chart.band.high}) {
-    for (const ChartPoint& point : series->points) highest = std::max(highest, point.y);
-  }
-  highest = std::max(highest, atLeast);
-  return {0.0, highest > 0.0 ? 1.05 * highest : 1.0};
 }
 
 void followProfileWithConcentrationAxis(CommandContext& context) {
