@@ -30,8 +30,16 @@ void clearCurrentProfile(CommandContext& context, bool keepForUndo) {
 }  // namespace
 
 void plotProfile(CommandContext& context) {
-  fillSeries(context.charts.drawProfile.profile, context.state.currentProfile);
-  context.charts.drawProfile.contaminationDepth = context.state.currentProfile.contaminationDepth;
+  DrawProfileChartData& chart = context.charts.drawProfile;
+  const DepthProfile& profile = context.state.currentProfile;
+  fillSeries(chart.profile, profile);
+  chart.contaminationDepth = profile.contaminationDepth;
+  // A profile above the concentration axis (loaded, or made by a tool) is
+  // shown whole; the axis never shrinks here, as Profile Parameters set it.
+  const auto highest = std::max_element(profile.values.begin(), profile.values.end());
+  if (highest != profile.values.end() && *highest > chart.concentrationAxis.maximum) {
+    chart.concentrationAxis.maximum = concentrationAxisFor(chart).maximum;
+  }
   context.ui.redraw(View::DrawProfileChart);
 }
 

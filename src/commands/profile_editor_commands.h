@@ -2,7 +2,8 @@
 
 #include "commands/command_context.h"
 
-// Redraws the current profile's series on the Draw Profile chart (PlotProfileExecute).
+// Redraws the current profile's series on the Draw Profile chart
+// (PlotProfileExecute); a profile above the concentration axis raises it.
 void plotProfile(CommandContext& context);
 // Redraws the reference profile's series (PlotRefProfExecute).
 void plotReferenceProfile(CommandContext& context);

@@ -45,19 +45,4 @@ TEST(FitFigure, WarningsAreShownEachInShort) {
   EXPECT_EQ(summary.text.find("told apart"), std::string::npos);
 }
 
-TEST(FitFigure, TheCurveTakesTheFitsOwnConstantsAndWidths) {
-  const FitFigureSummary summary = fitFigureSummary(
-      R"({"parameters": {"multiplier": {"value": 41000.5}, "background": {"value": 2.5},
-                         "lorentzian_width": {"value": 93.25}, "gaussian_width": {"value": 61}}})",
-      "");
-  ParameterBlock parameters;
-  parameters.energyShift = 0.125;
-  applyFitConstants(summary, parameters);
-  EXPECT_EQ(parameters.multiplier, 41000.5);
-  EXPECT_EQ(parameters.background, 2.5);
-  EXPECT_EQ(parameters.energyShift, 0.125);  // not in the result: kept
-  EXPECT_EQ(parameters.lorentzianWidth, 93.25);
-  EXPECT_EQ(parameters.gaussianWidth, 61.0);
-}
-
 }  // namespace

@@ -5,10 +5,7 @@
 
 #include <QImage>
 #include <cmath>
-#include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 
 #include "files/temporary_directory.h"
 #include "ui/chart_figures.h"
@@ -124,27 +121,6 @@ TEST(FigureFile, TheNoteHidesNoPointOrGoesBesideThePlot) {
     // The window's chart is as it was once the figure is written.
     EXPECT_EQ(chart.itemCount(), items);
     EXPECT_EQ(chart.plotLayout()->columnCount(), 1);
-  }
-}
-
-TEST(FigureFile, APdfKeepsItsPageAtAnyResolution) {
-  tervane_test::application();
-  TemporaryDirectory dir;
-  FigureLayout layout;
-  layout.chartSize = QSize(400, 300);
-  for (const int dpi : {96, 300}) {
-    layout.dotsPerInch = dpi;
-    const std::string path = dir.root() + "/f" + std::to_string(dpi) + ".pdf";
-    ASSERT_TRUE(writeChartDataFigure(figureData(), {}, path, layout));
-    std::ifstream in(path, std::ios::binary);
-    const std::string pdf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // 400 x 300 pixels at 96 dpi are 300 x 225 points.
-    const std::size_t box = pdf.find("/MediaBox [0 0 ");
-    ASSERT_NE(box, std::string::npos) << dpi;
-    char* end = nullptr;
-    EXPECT_DOUBLE_EQ(std::strtod(pdf.c_str() + box + 15, &end), 300.0) << dpi;
-    EXPECT_DOUBLE_EQ(std::strtod(end, nullptr), 225.0) << dpi;
-    EXPECT_NE(pdf.find("/FontFile2"), std::string::npos) << dpi << ": fonts embedded";
   }
 }
 
