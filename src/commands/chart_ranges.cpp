@@ -25,6 +25,30 @@ Extent xExtent(std::initializer_list<const ChartSeries*> series) {
   return extent;
 }
 
+// The energies over which a curve stands out from its lowest value by more
+// than kCurveTail of its height, with one point beyond on each side, so that
+// flat tails do not fill the axis; all of a flat curve.
+constexpr double kCurveTail = 0.005;
+
+Extent curveExtent(const ChartSeries& curve) {
+  Extent height;
+  for (const ChartPoint& point : curve.points) height.add(point.y);
+  const std::vector<ChartPoint>& points = curve.points;
+  std::optional<std::size_t> first;
+  std::size_t last = 0;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (points[i].y - height.lowest > kCurveTail * (height.highest - height.lowest)) {
+      if (!first) first = i;
+      last = i;
+    }
+  }
+  if (!first) return xExtent({&curve});
+  Extent extent;
+  extent.add(points[*first > 0 ? *first - 1 : 0].x);
+  extent.add(points[std::min(last + 1, points.size() - 1)].x);
+  return extent;
+}
+
 }  // namespace
 
 AxisRange roomyRange(double lowest, double highest) {
@@ -37,7 +61,8 @@ AxisRange roomyRange(double lowest, double highest) {
 
 std::optional<MainChartAxes> mainChartAxes(const MainChartData& data) {
   Extent energy = xExtent({&data.measuredPoints});
-  if (energy.empty()) energy = xExtent({&data.computedCurve, &data.curveBand.low});
+  if (energy.empty()) energy = curveExtent(data.computedCurve);
+  if (energy.empty()) energy = xExtent({&data.curveBand.low});
   if (energy.empty()) return std::nullopt;
   Extent yield;
   yield.add(0.0);

@@ -20,9 +20,10 @@ struct MainChartAxes {
 };
 
 // The main chart's axes: the energy over the measured points when there are
-// any (the curve and its band are cut there), else over the curve and its
-// band; the yield from 0 (or the lowest value below it) to the highest value
-// drawn within that energy range. None when the chart holds no point.
+// any (the curve and its band are cut there), else over the curve where it
+// stands out from its flat tails (over the band without a curve); the yield from 0 (or the lowest
+// value below it) to the highest value drawn within that energy range. None when the chart holds no
+// point.
 std::optional<MainChartAxes> mainChartAxes(const MainChartData& data);
 
 // The concentration axis that shows the chart's profile, reference and band

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 ChartSeries line(double x0, double x1, double y0, double y1, int n = 11) {
@@ -25,6 +28,11 @@ TEST(ChartRanges, TheMainChartFollowsTheMeasuredPointsOrElseTheCurve) {
   wideCurve.measuredPoints = line(150.95, 152.25, 10.0, 300.0, 8);
   MainChartData curveAlone;
   curveAlone.computedCurve = line(150.0, 152.0, 100.0, 500.0);
+  MainChartData peak;  // a set's whole span, flat but for a peak
+  for (int i = 0; i < 70; ++i) {
+    const double e = 149.6 + 0.1 * i;
+    peak.computedCurve.points.push_back({e, std::max(0.0, 1000.0 - 2000.0 * std::fabs(e - 151.0))});
+  }
   MainChartData negative;  // lifted below 0 by a background
   negative.measuredPoints = line(151.0, 152.0, -50.0, 150.0);
   MainChartData band;
@@ -38,6 +46,7 @@ TEST(ChartRanges, TheMainChartFollowsTheMeasuredPointsOrElseTheCurve) {
       // last point there, at 152.2 keV, is 900 * 2.6 / 6.9 = 339.130.
       {"wide curve", wideCurve, {150.95 - 0.039, 152.25 + 0.039}, {-10.174, 339.130 + 10.174}},
       {"curve alone", curveAlone, {149.94, 152.06}, {-15.0, 515.0}},
+      {"flat tails", peak, {150.47, 151.53}, {-30.0, 1030.0}},
       {"below zero", negative, {150.97, 152.03}, {-56.0, 156.0}},
       {"band", band, {150.97, 152.03}, {-6.0, 206.0}},
       {"one point", onePoint, {151.0 - 4.53, 151.0 + 4.53}, {-1.2, 41.2}},
