@@ -147,7 +147,7 @@ void TFTervane2::FormCreate() {
 }
 
 void TFTervane2::fitAxesToData() {
-  fitMainChartAxes(*ChartPrinc);
+  fitMainChartAxes(*ChartPrinc, m_host.context().charts.main);
 }
 
 void TFTervane2::showChart() {

@@ -10,8 +10,10 @@
 #include "app/guarded_application.h"
 #include "commands/command_error.h"
 #include "commands/fit_commands.h"
+#include "commands/fit_figure.h"
 #include "commands/shell_commands.h"
 #include "files/figure_format.h"
+#include "ui/chart_figures.h"
 #include "ui/figure_file.h"
 #include "ui/program_title.h"
 
@@ -253,6 +255,10 @@ void TervaneApplication::exportFigure() {
   requireFigureFormat(*path);
   std::vector<QCustomPlot*> charts{&FTervane2->chart()};
   if (options->bothCharts) charts.push_back(&FDraw->chart());
+  // A fit's summary, as tervane-cli plot --fit puts it.
+  const ChartNote note(FTervane2->chart(), m_context.charts.main,
+                       QString::fromStdString(shownFitSummary(m_context)),
+                       options->layout.chartSize);
   if (!writeFigure(charts, *path, options->layout)) {
     throw CommandError("Cannot create file " + *path);
   }

@@ -7,15 +7,13 @@
 #include <string>
 
 #include "cli/cli_session.h"
+#include "cli/command_line.h"
 #include "cli/fit_subcommand.h"
 #include "cli/gaussian_options.h"
 #include "cli/interrupt.h"
 #include "cli/invert_subcommand.h"
 #include "cli/profile_subcommand.h"
 #include "cli/target_subcommands.h"
-#ifdef TERVANE_CLI_PLOT
-#include "cli/plot_subcommand.h"
-#endif
 #include "commands/autoconvolution_commands.h"
 #include "commands/calculation_parameters_commands.h"
 #include "commands/export_commands.h"
@@ -159,7 +157,10 @@ int runKn(const CurveOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"tervane-cli: Tervane's commands without windows"};
+  // "plot" draws with Qt, which this program does not link: tervane-plot
+  // parses and runs it.
+  if (argc > 1 && std::string(argv[1]) == "plot") return runPlotProgram(argv);
+  CLI::App app{kCliDescription};
   app.require_subcommand(1);
 
   ParameterOptions refreshOptions;
@@ -222,18 +223,10 @@ int main(int argc, char** argv) {
 
   InvertOptions invertOptions;
   CLI::App* invert = addInvertSubcommand(app, invertOptions);
-#ifdef TERVANE_CLI_PLOT
-  PlotOptions plotOptions;
-  CLI::App* plot = addPlotSubcommand(app, plotOptions);
-#endif
+  // Listed in the help; the command line of a plot never comes this far.
+  app.add_subcommand("plot", kPlotDescription)->allow_extras();
 
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& error) {
-    return app.exit(error) == 0 ? 0 : 2;
-  }
-
-  try {
+  return runCommandLine(app, argc, argv, [&]() -> int {
     if (*refresh) return runRefresh(refreshOptions);
     if (*autos) return runAutos(autosOptions, autosOut);
     if (*curve) return runCurve(curveOptions);
@@ -244,12 +237,6 @@ int main(int argc, char** argv) {
     if (const auto status = targetSubcommands.run()) return *status;
     if (*fit) return runFitSubcommand(fitOptions);
     if (*invert) return runInvertSubcommand(invertOptions);
-#ifdef TERVANE_CLI_PLOT
-    if (*plot) return runPlotSubcommand(plotOptions);
-#endif
-  } catch (const std::exception& error) {
-    std::cerr << error.what() << '\n';
-    return 1;
-  }
-  return 0;
+    return 0;
+  });
 }

@@ -114,17 +114,6 @@ void adoptAndDraw(CommandContext& context, const MeasurementModel& model,
 constexpr const char* kBootstrapBand = "16–84% of bootstrap replicas";
 constexpr const char* kPosteriorBand = "16–84% of posterior samples";
 
-void fillBand(ChartBand& chart, const ProfileBand& band, const char* name) {
-  chart = {};
-  if (band.empty()) return;
-  chart.name = name;
-  for (std::size_t i = 0; i < band.median.size(); ++i) {
-    const double depth = static_cast<double>(i) * band.step;
-    chart.low.points.push_back({depth, band.low[i]});
-    chart.high.points.push_back({depth, band.high[i]});
-  }
-}
-
 // "Sample posterior"'s steps and seed, from the window's fields.
 void readPosteriorFields(const FitTexts& texts, PreparedFit& prepared) {
   const std::optional<int> steps = posteriorStepsOf(texts.posteriorSteps);
@@ -138,6 +127,17 @@ void readPosteriorFields(const FitTexts& texts, PreparedFit& prepared) {
 }
 
 }  // namespace
+
+void fillChartBand(ChartBand& chart, const ProfileBand& band, const char* name) {
+  chart = {};
+  if (band.empty()) return;
+  chart.name = name;
+  for (std::size_t i = 0; i < band.median.size(); ++i) {
+    const double depth = static_cast<double>(i) * band.step;
+    chart.low.points.push_back({depth, band.low[i]});
+    chart.high.points.push_back({depth, band.high[i]});
+  }
+}
 
 std::optional<int> posteriorStepsOf(const std::string& typed) {
   std::string text = trimmed(typed);
@@ -433,7 +433,7 @@ void finishFitJob(CommandContext& context, const PreparedFit& prepared, FitOutco
     MeasurementModel adopted = prepared.model;
     adopted.background.value = inversion->background;
     adoptAndDraw(context, adopted, inversion->profile);
-    fillBand(charts.drawProfile.band, inversion->band, kBootstrapBand);
+    fillChartBand(charts.drawProfile.band, inversion->band, kBootstrapBand);
     texts.results = inversionResultsTable(*inversion, knownTargetComposition(context));
     texts.progress = "Free-form profile: α = " + formatTextFileNumber(inversion->alpha, 3) +
                      ", χ²/ν = " + formatTextFileNumber(inversion->reducedChi2, 4);
@@ -446,7 +446,7 @@ void finishFitJob(CommandContext& context, const PreparedFit& prepared, FitOutco
     const auto& posterior = std::get<LayerPosterior>(outcome.result);
     // The sampler leaves the curve alone: the fit's is put back.
     charts.main = prepared.mainChartBefore;
-    fillBand(charts.drawProfile.band, posterior.band, kPosteriorBand);
+    fillChartBand(charts.drawProfile.band, posterior.band, kPosteriorBand);
     texts.results = posteriorResultsTable(posterior);
     texts.progress = "Posterior sampled: " + std::to_string(posterior.steps) + " steps, " +
                      (posterior.converged ? "converged" : "NOT converged") + ", acceptance " +

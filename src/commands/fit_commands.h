@@ -120,3 +120,7 @@ void saveFitResults(CommandContext& context);
 // curve), wait for its end.
 void refuseWhileFitting(const CommandContext& context);
 const std::vector<CommandId>& fitReadCommands();
+
+// A profile's 16-84% band as the profile chart draws it, named in the legend
+// by `name` (empty for an empty band).
+void fillChartBand(ChartBand& chart, const ProfileBand& band, const char* name);

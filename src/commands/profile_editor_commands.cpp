@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "commands/chart_ranges.h"
 #include "commands/command_error.h"
 #include "commands/excitation_commands.h"
 #include "commands/show_commands.h"
@@ -29,8 +30,16 @@ void clearCurrentProfile(CommandContext& context, bool keepForUndo) {
 }  // namespace
 
 void plotProfile(CommandContext& context) {
-  fillSeries(context.charts.drawProfile.profile, context.state.currentProfile);
-  context.charts.drawProfile.contaminationDepth = context.state.currentProfile.contaminationDepth;
+  DrawProfileChartData& chart = context.charts.drawProfile;
+  const DepthProfile& profile = context.state.currentProfile;
+  fillSeries(chart.profile, profile);
+  chart.contaminationDepth = profile.contaminationDepth;
+  // A profile above the concentration axis (loaded, or made by a tool) is
+  // shown whole; the axis never shrinks here, as Profile Parameters set it.
+  const auto highest = std::max_element(profile.values.begin(), profile.values.end());
+  if (highest != profile.values.end() && *highest > chart.concentrationAxis.maximum) {
+    chart.concentrationAxis.maximum = concentrationAxisFor(chart).maximum;
+  }
   context.ui.redraw(View::DrawProfileChart);
 }
 
@@ -46,15 +55,6 @@ void clearBand(CommandContext& context) {
   charts.main.curveBand = {};
   context.ui.redraw(View::DrawProfileChart);
   context.ui.redraw(View::MainChart);
-}
-
-AxisRange concentrationAxisFor(const DrawProfileChartData& chart, double atLeast) {
-  double highest = 0.0;
-  for (const ChartSeries* series : {&chart.profile, &chart.band.high}) {
-    for (const ChartPoint& point : series->points) highest = std::max(highest, point.y);
-  }
-  highest = std::max(highest, atLeast);
-  return {0.0, highest > 0.0 ? 1.05 * highest : 1.0};
 }
 
 void followProfileWithConcentrationAxis(CommandContext& context) {

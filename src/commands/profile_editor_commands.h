@@ -2,7 +2,8 @@
 
 #include "commands/command_context.h"
 
-// Redraws the current profile's series on the Draw Profile chart (PlotProfileExecute).
+// Redraws the current profile's series on the Draw Profile chart
+// (PlotProfileExecute); a profile above the concentration axis raises it.
 void plotProfile(CommandContext& context);
 // Redraws the reference profile's series (PlotRefProfExecute).
 void plotReferenceProfile(CommandContext& context);
@@ -12,11 +13,8 @@ void plotReferenceProfile(CommandContext& context);
 // too, as they no longer belong to it.
 void clearBand(CommandContext& context);
 
-// The concentration axis that shows the chart's profile and band whole:
-// from 0 to 5% above the highest of them, or of `atLeast` (to 1 when all is 0).
-AxisRange concentrationAxisFor(const DrawProfileChartData& chart, double atLeast = 0.0);
-// The Draw Profile chart's concentration axis follows its profile and band,
-// as a fitted or free-form profile is drawn.
+// The Draw Profile chart's concentration axis follows its profile and band
+// (concentrationAxisFor), as a fitted or free-form profile is drawn.
 void followProfileWithConcentrationAxis(CommandContext& context);
 
 // One mouse move over the profile chart, the position already converted to

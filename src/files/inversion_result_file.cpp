@@ -1,8 +1,12 @@
 #include "files/inversion_result_file.h"
 
 #include <cmath>
+#include <fstream>
+#include <locale>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
+#include "files/file_error.h"
 #include "files/text_numbers.h"
 
 namespace {
@@ -45,4 +49,32 @@ std::string profileBandText(const ProfileBand& band) {
             "   " + formatTextFileNumber(band.high[i]) + "\n";
   }
   return text;
+}
+
+ProfileBand readProfileBandFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw FileError::cannotOpen(path);
+  ProfileBand band;
+  double lastDepth = 0.0;
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+    std::istringstream fields(line);
+    fields.imbue(std::locale::classic());
+    double depth = 0.0, low = 0.0, median = 0.0, high = 0.0;
+    std::string rest;
+    if (!(fields >> depth >> low >> median >> high) || (fields >> rest) ||
+        (!band.empty() && !(depth > lastDepth)) || (band.empty() && depth != 0.0)) {
+      throw FileError(path + " is not a band file: line " + std::to_string(number) +
+                      " is not \"depth   low   median   high\" (the first depth 0, each "
+                      "deeper than the one before).");
+    }
+    lastDepth = depth;
+    band.low.push_back(low);
+    band.median.push_back(median);
+    band.high.push_back(high);
+  }
+  if (band.median.size() < 2) throw FileError(path + " holds no band: fewer than two depths.");
+  band.step = lastDepth / static_cast<double>(band.median.size() - 1);
+  return band;
 }

@@ -18,3 +18,8 @@ std::string inversionResultJson(const InversionResult& result);
 // surface), low, median, high, separated by three spaces, in the numbers'
 // text-file format.
 std::string profileBandText(const ProfileBand& band);
+
+// A band file as profileBandText writes it (and "fit --band"): its depths
+// start at 0 and rise by one step a line. FileError when it cannot be read or
+// is not one.
+ProfileBand readProfileBandFile(const std::string& path);

@@ -2,11 +2,10 @@
 
 #include <qcustomplot.h>
 
+#include "commands/chart_ranges.h"
 #include "ui/chart_series_view.h"
 
 namespace {
-
-constexpr double kRoomAroundData = 1.06;  // 3% of the span on each side
 
 const QColor kContaminationShade(128, 128, 128, 60);
 const QColor kBandShade(60, 110, 220, 90);
@@ -45,6 +44,22 @@ bool showBand(QCPCurve& curve, const ChartBand& band) {
   return shown || !band.empty();
 }
 
+// How many of the points drawn on the main chart fall inside `box` (pixels).
+std::size_t pointsHidden(const QCustomPlot& chart, const MainChartData& data, const QRectF& box) {
+  std::size_t hidden = 0;
+  for (const ChartSeries* series :
+       {&data.computedCurve, &data.measuredPoints, &data.curveBand.low, &data.curveBand.high}) {
+    for (const ChartPoint& point : series->points) {
+      if (!chart.xAxis->range().contains(point.x) || !chart.yAxis->range().contains(point.y)) {
+        continue;
+      }
+      const QPointF pixel(chart.xAxis->coordToPixel(point.x), chart.yAxis->coordToPixel(point.y));
+      if (box.contains(pixel)) ++hidden;
+    }
+  }
+  return hidden;
+}
+
 }  // namespace
 
 MainChartGraphs setUpMainChart(QCustomPlot& chart) {
@@ -79,11 +94,11 @@ void showMainChartData(QCustomPlot& chart, const MainChartGraphs& graphs,
       !data.curveBand.empty());
 }
 
-void fitMainChartAxes(QCustomPlot& chart) {
-  chart.rescaleAxes();
-  for (QCPAxis* axis : {chart.xAxis, chart.yAxis}) {
-    axis->scaleRange(kRoomAroundData, axis->range().center());
-  }
+void fitMainChartAxes(QCustomPlot& chart, const MainChartData& data) {
+  const std::optional<MainChartAxes> axes = mainChartAxes(data);
+  if (!axes) return;
+  chart.xAxis->setRange(axes->energy.minimum, axes->energy.maximum);
+  chart.yAxis->setRange(axes->yield.minimum, axes->yield.maximum);
 }
 
 ProfileChartGraphs setUpProfileChart(QCustomPlot& chart) {
@@ -147,24 +162,71 @@ QString profileChartReadout(double depthUgPerCm2, double concentration) {
       .arg(concentration, 0, 'g', 4);
 }
 
+ChartNote::ChartNote(QCustomPlot& chart, const MainChartData& data, const QString& text, QSize size)
+    : m_chart(chart) {
+  if (text.isEmpty()) return;
+  // The layout of the figure, for the pixels of the points and the box.
+  chart.toPixmap(size.width(), size.height());
+  auto* note = new QCPItemText(&chart);
+  note->setObjectName(QStringLiteral("FigureNote"));
+  note->position->setType(QCPItemPosition::ptAxisRectRatio);
+  note->setTextAlignment(Qt::AlignLeft);
+  note->setText(text);
+  note->setPen(QPen(Qt::gray));
+  note->setBrush(QBrush(QColor(255, 255, 255, 230)));
+  note->setPadding(QMargins(4, 3, 4, 3));
+  struct Place {
+    QPointF at;
+    Qt::Alignment alignment;
+  };
+  // The corners first, then the middles of the sides.
+  constexpr double kInset = 0.015;
+  const Place places[] = {{{kInset, kInset}, Qt::AlignTop | Qt::AlignLeft},
+                          {{1 - kInset, kInset}, Qt::AlignTop | Qt::AlignRight},
+                          {{1 - kInset, 1 - kInset}, Qt::AlignBottom | Qt::AlignRight},
+                          {{kInset, 1 - kInset}, Qt::AlignBottom | Qt::AlignLeft},
+                          {{1 - kInset, 0.5}, Qt::AlignVCenter | Qt::AlignRight},
+                          {{kInset, 0.5}, Qt::AlignVCenter | Qt::AlignLeft},
+                          {{0.5, kInset}, Qt::AlignTop | Qt::AlignHCenter},
+                          {{0.5, 1 - kInset}, Qt::AlignBottom | Qt::AlignHCenter}};
+  const QRectF plot = chart.axisRect()->rect();
+  const QRectF legend = chart.legend->visible() ? QRectF(chart.legend->outerRect()) : QRectF();
+  for (const Place& place : places) {
+    note->position->setCoords(place.at);
+    note->setPositionAlignment(place.alignment);
+    const QRectF box(note->topLeft->pixelPosition(), note->bottomRight->pixelPosition());
+    const QRectF clear = box.adjusted(-8, -8, 8, 8);
+    if (plot.contains(box) && !clear.intersects(legend) && pointsHidden(chart, data, clear) == 0) {
+      m_item = note;
+      return;
+    }
+  }
+  // Every place hides something: beside the plot, in a column as narrow as the text.
+  chart.removeItem(note);
+  auto* beside = new QCPTextElement(&chart, text);
+  beside->setObjectName(QStringLiteral("FigureNote"));
+  beside->setTextFlags(Qt::AlignLeft | Qt::AlignVCenter);
+  chart.plotLayout()->addElement(0, chart.plotLayout()->columnCount(), beside);
+  chart.plotLayout()->setColumnStretchFactor(chart.plotLayout()->columnCount() - 1, 0.01);
+  m_element = beside;
+}
+
+ChartNote::~ChartNote() {
+  if (m_item) m_chart.removeItem(m_item);
+  if (m_element) {
+    m_chart.plotLayout()->remove(m_element);
+    m_chart.plotLayout()->simplify();
+  }
+  if (m_item || m_element) m_chart.replot(QCustomPlot::rpQueuedReplot);
+}
+
 bool writeChartDataFigure(const ChartData& data, const FigureContents& contents,
                           const std::string& path, const FigureLayout& layout) {
   QCustomPlot mainChart;
   mainChart.resize(layout.chartSize);
   showMainChartData(mainChart, setUpMainChart(mainChart), data.main);
-  fitMainChartAxes(mainChart);
-  if (!contents.note.isEmpty()) {
-    auto* note = new QCPItemText(&mainChart);
-    note->setObjectName(QStringLiteral("FigureNote"));
-    note->position->setType(QCPItemPosition::ptAxisRectRatio);
-    note->position->setCoords(0.02, 0.03);
-    note->setPositionAlignment(Qt::AlignTop | Qt::AlignLeft);
-    note->setTextAlignment(Qt::AlignLeft);
-    note->setText(contents.note);
-    note->setPen(QPen(Qt::gray));
-    note->setBrush(QBrush(QColor(255, 255, 255, 220)));
-    note->setPadding(QMargins(4, 3, 4, 3));
-  }
+  fitMainChartAxes(mainChart, data.main);
+  const ChartNote note(mainChart, data.main, contents.note, layout.chartSize);
   std::vector<QCustomPlot*> charts{&mainChart};
 
   QCustomPlot profileChart;

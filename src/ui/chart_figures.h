@@ -7,7 +7,9 @@
 #include "commands/chart_data.h"
 #include "ui/figure_file.h"
 
+class QCPAbstractItem;
 class QCPCurve;
+class QCPLayoutElement;
 class QCPGraph;
 class QCPItemRect;
 class QCustomPlot;
@@ -30,9 +32,10 @@ MainChartGraphs setUpMainChart(QCustomPlot& chart);
 // hold points. The axes are left alone (see fitMainChartAxes).
 void showMainChartData(QCustomPlot& chart, const MainChartGraphs& graphs,
                        const MainChartData& data);
-// Both axes to the data with 3% of its span free on every side, so that the
-// outermost points are drawn whole rather than cut by the chart's edge.
-void fitMainChartAxes(QCustomPlot& chart);
+// Both axes to what the chart shows (mainChartAxes): the measured points, or
+// the curve without them, with a little room so that the outermost points are
+// drawn whole rather than cut by the chart's edge.
+void fitMainChartAxes(QCustomPlot& chart, const MainChartData& data);
 
 struct ProfileChartGraphs {
   QCPGraph* profile = nullptr;    // "SeriesAmostra", a filled red area
@@ -60,11 +63,28 @@ QString profileChartReadout(double depthUgPerCm2, double concentration);
 // What a figure of the chart data holds beside the main chart.
 struct FigureContents {
   bool withProfile = false;  // the profile chart beside the main one
-  QString note;              // a text box on the main chart; none when empty
+  QString note;              // a text box on the main chart (ChartNote); none when empty
+};
+
+// A text box on a main chart while it lives, for a figure whose charts are
+// `size`: in a corner of the plot (or the middle of a side) where it hides no
+// point of `data` and not the legend, else in a column beside the plot.
+// Nothing for an empty text.
+class ChartNote {
+ public:
+  ChartNote(QCustomPlot& chart, const MainChartData& data, const QString& text, QSize size);
+  ~ChartNote();
+  ChartNote(const ChartNote&) = delete;
+  ChartNote& operator=(const ChartNote&) = delete;
+
+ private:
+  QCustomPlot& m_chart;
+  QCPAbstractItem* m_item = nullptr;
+  QCPLayoutElement* m_element = nullptr;
 };
 
 // Draws the chart data on charts of its own, off screen, and writes them as
-// writeFigure does. The profile chart shows the data's depth and
-// concentration ranges.
+// writeFigure does. The main chart's axes follow its data (fitMainChartAxes);
+// the profile chart shows the data's depth and concentration ranges.
 bool writeChartDataFigure(const ChartData& data, const FigureContents& contents,
                           const std::string& path, const FigureLayout& layout);

@@ -6,31 +6,99 @@
 #include <QImage>
 #include <QPdfWriter>
 #include <QSvgGenerator>
+#include <algorithm>
+#include <functional>
 
 #include "files/atomic_file.h"
 #include "files/figure_format.h"
 
 namespace {
 
-constexpr double kScreenDotsPerInch = 96.0;
+constexpr double kLayoutDotsPerInch = 96.0;
 
 QSize figureSize(std::size_t chartCount, const FigureLayout& layout) {
   return {layout.chartSize.width() * static_cast<int>(chartCount), layout.chartSize.height()};
 }
 
-void drawCharts(QCPPainter& painter, const std::vector<QCustomPlot*>& charts,
-                const FigureLayout& layout) {
+QFont inLayoutPixels(QFont font) {
+  if (font.pixelSize() <= 0) {
+    font.setPixelSize(std::max(1, qRound(font.pointSizeF() * kLayoutDotsPerInch / 72.0)));
+  }
+  return font;
+}
+
+// While it lives, every text of the charts has its size in pixels of the
+// 96-dpi layout rather than in points: a point is as many pixels as the
+// device's resolution says, and the painter's scale would enlarge the text
+// once more. Puts the fonts back when it goes.
+class LayoutPixelFonts {
+ public:
+  explicit LayoutPixelFonts(const std::vector<QCustomPlot*>& charts) {
+    for (QCustomPlot* chart : charts) {
+      for (QCPAxis* axis : chart->axisRect()->axes()) {
+        convert(*axis, &QCPAxis::labelFont, &QCPAxis::setLabelFont);
+        convert(*axis, &QCPAxis::tickLabelFont, &QCPAxis::setTickLabelFont);
+      }
+      convert(*chart->legend, &QCPLegend::font, &QCPLegend::setFont);
+      for (int i = 0; i < chart->legend->itemCount(); ++i) {
+        convert(*chart->legend->item(i), &QCPAbstractLegendItem::font,
+                &QCPAbstractLegendItem::setFont);
+      }
+      for (int i = 0; i < chart->itemCount(); ++i) {
+        if (auto* text = qobject_cast<QCPItemText*>(chart->item(i))) {
+          convert(*text, &QCPItemText::font, &QCPItemText::setFont);
+        }
+      }
+      for (QCPLayoutElement* element : chart->plotLayout()->elements(true)) {
+        if (auto* text = qobject_cast<QCPTextElement*>(element)) {
+          convert(*text, &QCPTextElement::font, &QCPTextElement::setFont);
+        }
+      }
+    }
+  }
+  ~LayoutPixelFonts() {
+    for (auto restore = m_restore.rbegin(); restore != m_restore.rend(); ++restore) (*restore)();
+  }
+  LayoutPixelFonts(const LayoutPixelFonts&) = delete;
+  LayoutPixelFonts& operator=(const LayoutPixelFonts&) = delete;
+
+ private:
+  template <class Holder>
+  void convert(Holder& holder, QFont (Holder::*get)() const, void (Holder::*set)(const QFont&)) {
+    const QFont font = (holder.*get)();
+    (holder.*set)(inLayoutPixels(font));
+    m_restore.push_back([&holder, set, font] { (holder.*set)(font); });
+  }
+  std::vector<std::function<void()>> m_restore;
+};
+
+// The charts laid out at 96 dpi, side by side, drawn `scale` times as large:
+// the same figure, text and lines included, at any resolution.
+bool drawCharts(QPaintDevice& device, const std::vector<QCustomPlot*>& charts,
+                const FigureLayout& layout, double scale, bool vectors) {
+  const LayoutPixelFonts fonts(charts);
+  QCPPainter painter;
+  if (!painter.begin(&device)) return false;
+  if (vectors) painter.setMode(QCPPainter::pmVectorized);
+  // Hairlines would stay one device pixel wide, thinner than in the layout.
+  if (vectors || scale > 1.0) painter.setMode(QCPPainter::pmNonCosmetic);
+  painter.scale(scale, scale);
   for (std::size_t i = 0; i < charts.size(); ++i) {
     painter.save();
     painter.translate(layout.chartSize.width() * static_cast<double>(i), 0.0);
     charts[i]->toPainter(&painter, layout.chartSize.width(), layout.chartSize.height());
     painter.restore();
   }
+  return painter.end();
+}
+
+double scaleOf(const FigureLayout& layout) {
+  return layout.dotsPerInch / kLayoutDotsPerInch;
 }
 
 bool writeRaster(const std::vector<QCustomPlot*>& charts, const FigureLayout& layout,
                  const char* format, QBuffer& out) {
-  const double scale = layout.dotsPerInch / kScreenDotsPerInch;
+  const double scale = scaleOf(layout);
   const QSize logical = figureSize(charts.size(), layout);
   QImage image(qRound(logical.width() * scale), qRound(logical.height() * scale),
                QImage::Format_RGB32);
@@ -38,35 +106,20 @@ bool writeRaster(const std::vector<QCustomPlot*>& charts, const FigureLayout& la
   const int dotsPerMeter = qRound(layout.dotsPerInch / 0.0254);
   image.setDotsPerMeterX(dotsPerMeter);
   image.setDotsPerMeterY(dotsPerMeter);
-  {
-    QCPPainter painter(&image);
-    painter.scale(scale, scale);
-    drawCharts(painter, charts, layout);
-  }
-  return image.save(&out, format);
-}
-
-bool drawVectors(QPaintDevice& device, const std::vector<QCustomPlot*>& charts,
-                 const FigureLayout& layout) {
-  QCPPainter painter;
-  if (!painter.begin(&device)) return false;
-  painter.setMode(QCPPainter::pmVectorized);
-  painter.setMode(QCPPainter::pmNoCaching);
-  drawCharts(painter, charts, layout);
-  return painter.end();
+  return drawCharts(image, charts, layout, scale, false) && image.save(&out, format);
 }
 
 bool writePdf(const std::vector<QCustomPlot*>& charts, const FigureLayout& layout, QBuffer& out) {
-  // As the chart's own PDF export: one page the size of the figure, in points.
+  // One page the size of the figure at 96 dpi, in points.
   QPdfWriter writer(&out);
   writer.setCreator(QStringLiteral("Tervane"));
-  writer.setResolution(static_cast<int>(kScreenDotsPerInch));
+  writer.setResolution(layout.dotsPerInch);
   const QSize size = figureSize(charts.size(), layout);
   writer.setPageMargins(QMarginsF(0, 0, 0, 0));
   writer.setPageSize(QPageSize(
-      QSizeF(size.width() * 72.0 / kScreenDotsPerInch, size.height() * 72.0 / kScreenDotsPerInch),
+      QSizeF(size.width() * 72.0 / kLayoutDotsPerInch, size.height() * 72.0 / kLayoutDotsPerInch),
       QPageSize::Point));
-  return drawVectors(writer, charts, layout);
+  return drawCharts(writer, charts, layout, scaleOf(layout), true);
 }
 
 bool writeSvg(const std::vector<QCustomPlot*>& charts, const FigureLayout& layout, QBuffer& out) {
@@ -75,9 +128,9 @@ bool writeSvg(const std::vector<QCustomPlot*>& charts, const FigureLayout& layou
   const QSize size = figureSize(charts.size(), layout);
   generator.setSize(size);
   generator.setViewBox(QRect(QPoint(0, 0), size));
-  generator.setResolution(static_cast<int>(kScreenDotsPerInch));
+  generator.setResolution(static_cast<int>(kLayoutDotsPerInch));
   generator.setTitle(QStringLiteral("Tervane"));
-  return drawVectors(generator, charts, layout);
+  return drawCharts(generator, charts, layout, 1.0, true);
 }
 
 }  // namespace

@@ -7,8 +7,10 @@
 class QCustomPlot;
 
 // How a figure is laid out: each chart at chartSize (pixels at 96 dpi), side
-// by side, and the resolution of a raster figure (its pixels are
-// dotsPerInch / 96 times as many; PDF and SVG are drawn as vectors).
+// by side, and the resolution it is drawn at. Every resolution draws the same
+// figure: laid out at 96 dpi, with the same relative size of text and lines; a
+// raster figure has dotsPerInch / 96 times as many pixels on each side, a PDF
+// is drawn at that resolution; SVG (and PDF) are vectors.
 struct FigureLayout {
   QSize chartSize{600, 450};
   int dotsPerInch = 96;

@@ -145,9 +145,10 @@ TEST_F(PrincipalTest, ChartShowsTheChartDataScaledToIt) {
   EXPECT_EQ(chart->graph(0)->dataCount(), 3);
   EXPECT_EQ(chart->graph(1)->dataCount(), 2);
   EXPECT_DOUBLE_EQ(chart->graph(0)->data()->at(1)->value, 40.0);
-  // Both axes leave 3% of the data's span free on each side: no point is cut.
-  EXPECT_NEAR(chart->xAxis->range().lower, 150.0 - 0.03 * 2.0, 1e-9);
-  EXPECT_NEAR(chart->xAxis->range().upper, 152.0 + 0.03 * 2.0, 1e-9);
+  // The energy axis follows the measured points, the curve cut at their ends;
+  // both leave 3% of the span free on each side: no point is cut.
+  EXPECT_NEAR(chart->xAxis->range().lower, 150.5 - 0.03 * 1.0, 1e-9);
+  EXPECT_NEAR(chart->xAxis->range().upper, 151.5 + 0.03 * 1.0, 1e-9);
   EXPECT_NEAR(chart->yAxis->range().upper, 40.0 + 0.03 * 40.0, 1e-9);
   EXPECT_NEAR(chart->yAxis->range().lower, 0.0 - 0.03 * 40.0, 1e-9);
   EXPECT_TRUE(chart->legend->visible());  // two series hold points
@@ -167,7 +168,7 @@ TEST_F(PrincipalTest, ChartShowsTheChartDataScaledToIt) {
   ASSERT_EQ(chart->graph(1)->dataCount(), 3);
   EXPECT_EQ(chart->graph(1)->data()->at(0)->key, 149.0);
   EXPECT_EQ(chart->graph(1)->data()->at(2)->key, 151.5);
-  EXPECT_NEAR(chart->xAxis->range().lower, 149.0 - 0.03 * 3.0, 1e-9);
+  EXPECT_NEAR(chart->xAxis->range().lower, 149.0 - 0.03 * 2.5, 1e-9);
 
   program->charts().main.computedCurve.points.clear();
   program->redraw(View::MainChart);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -313,11 +314,62 @@ TEST_F(CliTest, PlotWritesTheChartsAsTheExtensionSaysWithTheFitSummarised) {
   }
   const std::string svg = readBytes(m_dir / "f.svg");
   EXPECT_NE(svg.find("viewBox=\"0 0 900 300\""), std::string::npos);
-  for (const char* text : {"1.087", "0.41 ± 0.02", "0.4 ± undetermined", "Yield (counts)"}) {
+  for (const char* text : {"1.087", "0.410 ± 0.020", "0.4 ± undetermined", "Yield (counts)"}) {
     EXPECT_NE(svg.find(text), std::string::npos) << text;
   }
   EXPECT_EQ(runCli(inputs + " --out " + (m_dir / "f.gif").string()).exitCode, 1);
   EXPECT_EQ(runCli(inputs + " --size 9 --out " + (m_dir / "g.png").string()).exitCode, 1);
+  EXPECT_EQ(runCli(inputs + " --dpi x --out " + (m_dir / "g.png").string()).exitCode, 2);
+}
+
+TEST_F(CliTest, PlotDrawsTheFitsCurveWithItsOwnWidthsAndABandFile) {
+  const std::string autos = (m_dir / "p.flt").string();
+  const std::string profile = (m_dir / "p.pro").string();
+  ASSERT_EQ(runCli("autos --nc 7 --points 1200 --out " + autos).exitCode, 0);
+  ASSERT_EQ(runCli("profile --out " + profile + " line=0.2,1,0.6,1").exitCode, 0);
+  // A result without a summary: the figures differ by their curves alone.
+  std::ofstream(m_dir / "fit.json") << R"({"parameters": {"lorentzian_width": {"value": 300},
+                                                          "gaussian_width": {"value": 250}}})";
+  const std::string plot = "plot --autos " + autos + " --profile " + profile + " --out ";
+  ASSERT_EQ(runCli(plot + (m_dir / "fit.png").string() + " --fit " + (m_dir / "fit.json").string())
+                .exitCode,
+            0);
+  ASSERT_EQ(runCli(plot + (m_dir / "w.png").string() + " --lorentzian 300 --gaussian 250").exitCode,
+            0);
+  ASSERT_EQ(runCli(plot + (m_dir / "d.png").string()).exitCode, 0);
+  EXPECT_EQ(readBytes(m_dir / "fit.png"), readBytes(m_dir / "w.png"));
+  EXPECT_NE(readBytes(m_dir / "fit.png"), readBytes(m_dir / "d.png"));
+
+  // A band reaching higher than the profile, drawn behind it with its legend.
+  std::ofstream band(m_dir / "band.txt");
+  for (int i = 0; i <= 200; ++i) {
+    const double depth = 0.005 * i;
+    const double c = depth > 0.2 && depth < 0.6 ? 1.0 : 0.0;
+    band << depth << "   " << 0.8 * c << "   " << c << "   " << 1.7 * c << "\n";
+  }
+  band.close();
+  const fs::path svg = m_dir / "band.svg";
+  ASSERT_EQ(runCli(plot + svg.string() + " --band " + (m_dir / "band.txt").string()).exitCode, 0);
+  const std::string drawn = readBytes(svg);
+  EXPECT_NE(drawn.find("fill=\"#3c6edc\""), std::string::npos);
+  EXPECT_NE(drawn.find("16–84% band"), std::string::npos);
+  ASSERT_EQ(runCli(plot + (m_dir / "none.svg").string()).exitCode, 0);
+  EXPECT_EQ(readBytes(m_dir / "none.svg").find("#3c6edc"), std::string::npos);
+  std::ofstream(m_dir / "bad.txt") << "0 1 2 3\n0.1 1 2\n";
+  const RunResult bad = runCli(plot + svg.string() + " --band " + (m_dir / "bad.txt").string());
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_NE(bad.err.find("line 2"), std::string::npos) << bad.err;
+}
+
+TEST_F(CliTest, PlotWithoutItsProgramSaysWhatIsMissing) {
+  fs::copy_file(TERVANE_CLI_PATH, m_dir / "tervane-cli");
+  fs::permissions(m_dir / "tervane-cli", fs::perms::owner_all);
+  const std::string command = "cd " + m_dir.string() +
+                              " && PATH=/nonexistent ./tervane-cli plot --autos a.flt --out f.png "
+                              "2>err.txt";
+  const int status = std::system(command.c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(readBytes(m_dir / "err.txt").find("tervane-plot"), std::string::npos);
 }
 #endif
 

@@ -93,6 +93,18 @@ TEST(ProfileTools, DrawLineSmoothAndChangeScale) {
   EXPECT_EQ(f.state.currentProfile.pointCount, 2000);
 }
 
+TEST(ProfileTools, AProfileAboveTheConcentrationAxisRaisesItAndNothingLowersIt) {
+  CommandFixture f;
+  ProfileParametersTexts& fields = f.texts.profileParameters;
+  fields.lineX1 = "1";
+  fields.lineX2 = "2";
+  for (const auto& [c, top] : {std::pair{"0.5", 1.0}, {"1.2", 1.2 * 1.03}, {"0.3", 1.2 * 1.03}}) {
+    fields.lineC1 = fields.lineC2 = c;
+    drawLineButton(f.context);
+    EXPECT_DOUBLE_EQ(f.charts.drawProfile.concentrationAxis.maximum, top) << c;
+  }
+}
+
 TEST(ProfileTools, TryAddErfcShowsTheTrialCurveAndKeepsTheProfile) {
   CommandFixture f;
   startCalculation(f.context);
