@@ -111,8 +111,11 @@ TEST_F(FileCommands, SaveEverythingWritesFourFilesFromTheDataFilesName) {
   EXPECT_EQ(f.ui.saveRequests.back().initialPath, file("run7.asc"));
   EXPECT_EQ(readBytes(file("result.txt")), readBytes(file("run7.simulation")));
 
+  // result.txt exists now: Yes to the one question that lists it.
   f.ui.saveChoices = {file("result.txt")};
+  f.ui.answers = {true};
   saveEverything(f.context);
+  EXPECT_TRUE(f.ui.answers.empty());
   EXPECT_TRUE(fs::exists(file("result.exp")));
   EXPECT_TRUE(fs::exists(file("result.pro")));
   EXPECT_TRUE(fs::exists(file("result.profile")));
@@ -135,6 +138,21 @@ TEST_F(FileCommands, SaveEverythingAsksOnceBeforeReplacingTheFilesBesideTheChose
   EXPECT_EQ(f.ui.questions.size(), 2u);
   EXPECT_NE(readBytes(file("run.pro")), "kept");
   EXPECT_TRUE(fs::exists(file("run.profile")));
+}
+
+// The chosen file is one of those the single question lists: the save
+// dialog does not ask about it a second time.
+TEST_F(FileCommands, SaveEverythingListsTheChosenFileInItsOneQuestion) {
+  CommandFixture f;
+  std::ofstream(file("run.simulation")) << "kept";
+  f.ui.saveChoices = {file("run.simulation")};
+  f.ui.answers = {false};
+  saveEverything(f.context);
+  ASSERT_EQ(f.ui.saveRequests.size(), 1u);
+  EXPECT_FALSE(f.ui.saveRequests[0].confirmOverwrite);
+  ASSERT_EQ(f.ui.questions.size(), 1u);
+  EXPECT_NE(f.ui.questions[0].find(file("run.simulation")), std::string::npos);
+  EXPECT_EQ(readBytes(file("run.simulation")), "kept");
 }
 
 TEST_F(FileCommands, WithoutDataTheNamesProposedAreBare) {
