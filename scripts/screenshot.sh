@@ -7,5 +7,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-docs/images/main-and-draw-profile.png}
 TERVANE_TARGETS=tervane-screenshot nice bash scripts/build.sh
-QT_QPA_PLATFORM=offscreen build/tools/tervane-screenshot "$out"
+QT_QPA_PLATFORM=offscreen build/tools/tervane-screenshot "$out" examples
 echo "wrote $out"

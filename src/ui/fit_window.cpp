@@ -224,6 +224,9 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   regions->addWidget(EditRegions, 1);
   layout->addLayout(regions);
   m_fields.bind(*EditRegions, &FitTexts::regions);
+  // The progress line across the window: between the buttons it would be cut
+  // to a few letters.
+  layout->addWidget(LabelProgress);
 
   auto* fitButtons = new QHBoxLayout;
   for (QPushButton* button : {BtnFit, BtnFreeForm, BtnPosterior}) fitButtons->addWidget(button);
@@ -235,7 +238,7 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
     fitButtons->addWidget(field);
   }
   for (QPushButton* button : {clearBandButton, BtnStop}) fitButtons->addWidget(button);
-  fitButtons->addWidget(LabelProgress, 1);
+  fitButtons->addStretch(1);
   fitButtons->addWidget(copyResults);
   fitButtons->addWidget(saveResults);
   layout->addLayout(fitButtons);
