@@ -612,8 +612,12 @@ TEST(FitCommands, ASavedModelAndResultLoadBackAsTheTableWas) {
   saveFitResults(f.context);
   EXPECT_EQ(directory.names(), (std::vector<std::string>{"result.json", "start.json"}));
 
+  // The listed warnings are those of the fit, about the model a load replaces.
+  EXPECT_EQ(f.texts.fit.warnings, shownWarnings(f.texts.fit));
+  f.texts.fit.warnings.push_back("about the model before");
   f.ui.openChoices = {directory.path("start.json")};
   loadFitModel(f.context);
+  EXPECT_TRUE(f.texts.fit.warnings.empty());
   EXPECT_EQ(sampleModelFromTexts(f.texts.fit, f.context.decimal), model);
   for (std::size_t i = 0; i < saved.parameters.size(); ++i) {
     EXPECT_EQ(f.texts.fit.parameters[i].value, saved.parameters[i].value);
