@@ -144,21 +144,6 @@ TEST_F(DrawOptsTest, OkAppliesDepthRangeLayerWidthsAndCloses) {
   EXPECT_EQ(edit("EditMaxDepth").text(), "12");
 }
 
-// Cancel closes with the fields as they were when the dialog opened; what
-// it typed is neither applied nor kept for the next OK.
-TEST_F(DrawOptsTest, CancelClosesWithTheFieldsAsTheyWere) {
-  const ProfileParametersTexts opened = program->texts().profileParameters;
-  const DepthProfile before = profile();
-  typeInto(edit("EditMaxDepth"), "12");
-  typeInto(edit("EditGauss"), "25");
-  click(*find<QPushButton>(*dialog, "Cancel"));
-  EXPECT_FALSE(dialog->isVisible());
-  EXPECT_EQ(program->texts().profileParameters, opened);
-  EXPECT_EQ(edit("EditMaxDepth").text().toStdString(), opened.maxDepth);
-  EXPECT_EQ(profile(), before);
-  EXPECT_EQ(program->state().parameterBlock.gaussianWidth, 100.0);
-}
-
 TEST_F(DrawOptsTest, PreviewShowsTheResultingRangeAndStaysOpen) {
   typeInto(edit("EditMaxDepth"), "12");
   typeInto(edit("EditCont"), "1");
