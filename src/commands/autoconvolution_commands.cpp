@@ -163,7 +163,7 @@ std::optional<PreparedCalculation> prepareAutoconvolutionCalculation(CommandCont
   if (fields.saveAutos) {
     prepared.savePath = context.ui.chooseFileToSave(autoconvolutionSaveDialog());
   } else if (inputs.nc >= 100) {
-    if (context.ui.askYesNo("Save results?", saveQuestionDetail(inputs))) {
+    if (context.ui.askYesNoWithDetail("Save results?", saveQuestionDetail(inputs))) {
       fields.saveAutos = true;
       context.ui.redraw(View::CalculationParametersFields);
       prepared.savePath = context.ui.chooseFileToSave(autoconvolutionSaveDialog());

@@ -56,7 +56,7 @@ class UserInterface {
   virtual bool askYesNo(const std::string& question) = 0;
   // The same with a line under the question that says what each answer does;
   // front ends without room for it ask the question alone.
-  virtual bool askYesNo(const std::string& question, const std::string& /*detail*/) {
+  virtual bool askYesNoWithDetail(const std::string& question, const std::string& /*detail*/) {
     return askYesNo(question);
   }
   // A plain message with one OK button.

@@ -15,7 +15,7 @@ class DialogProvider {
   virtual bool askYesNo(const std::string& question) = 0;
   // With a line under the question; providers that have no room for it ask
   // the question alone.
-  virtual bool askYesNo(const std::string& question, const std::string& /*detail*/) {
+  virtual bool askYesNoWithDetail(const std::string& question, const std::string& /*detail*/) {
     return askYesNo(question);
   }
   virtual void showMessage(const std::string& text) = 0;

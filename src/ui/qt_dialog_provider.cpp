@@ -51,10 +51,10 @@ std::optional<std::string> runFileDialog(const FileDialogRequest& request,
 }  // namespace
 
 bool QtDialogProvider::askYesNo(const std::string& question) {
-  return askYesNo(question, std::string());
+  return askYesNoWithDetail(question, std::string());
 }
 
-bool QtDialogProvider::askYesNo(const std::string& question, const std::string& detail) {
+bool QtDialogProvider::askYesNoWithDetail(const std::string& question, const std::string& detail) {
   QMessageBox box(QMessageBox::Question, programTitle(), toQt(question),
                   QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
   box.setInformativeText(toQt(detail));

@@ -9,7 +9,7 @@
 class QtDialogProvider : public DialogProvider {
  public:
   bool askYesNo(const std::string& question) override;
-  bool askYesNo(const std::string& question, const std::string& detail) override;
+  bool askYesNoWithDetail(const std::string& question, const std::string& detail) override;
   void showMessage(const std::string& text) override;
   std::optional<std::string> chooseFileToSave(const FileDialogRequest& request) override;
   std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request) override;
