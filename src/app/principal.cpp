@@ -20,6 +20,7 @@
 #include "commands/shell_commands.h"
 #include "files/atomic_file.h"
 #include "ui/chart_figures.h"
+#include "ui/eliding_label.h"
 #include "ui/figure_file.h"
 #include "ui/popup_menu_forwarder.h"
 #include "ui/program_icon.h"
@@ -59,10 +60,10 @@ TFTervane2::TFTervane2(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
   StatusPrinc->setObjectName(QStringLiteral("StatusPrinc"));
   StatusPanel1 = makeStatusPanel(*StatusPrinc, QStringLiteral("StatusPanel1"));
   StatusPanel2 = makeStatusPanel(*StatusPrinc, QStringLiteral("StatusPanel2"));
-  StatusMessage = new QLabel(StatusPrinc);
+  StatusMessage = new ElidingLabel(StatusPrinc);
   StatusMessage->setObjectName(QStringLiteral("StatusMessage"));
   StatusPrinc->addWidget(StatusMessage, 1);
-  StatusReadout = new QLabel(StatusPrinc);
+  StatusReadout = new ElidingLabel(StatusPrinc);
   StatusReadout->setObjectName(QStringLiteral("StatusReadout"));
   StatusPrinc->addPermanentWidget(StatusReadout);
   ChartPrinc->setMouseTracking(true);
@@ -75,11 +76,18 @@ TFTervane2::TFTervane2(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
   ProgressCalc->setMaximumWidth(180);
   BtnStop = new QPushButton(QStringLiteral("Stop"), StatusPrinc);
   BtnStop->setObjectName(QStringLiteral("BtnStop"));
+  BtnStartCalculation = new QPushButton(QStringLiteral("Start Calculation"), StatusPrinc);
+  BtnStartCalculation->setObjectName(QStringLiteral("BtnStartCalculation"));
+  BtnStartCalculation->setToolTip(QStringLiteral("New convolutions for the Calculation Parameters"));
+  StatusPrinc->addPermanentWidget(BtnStartCalculation);
   StatusPrinc->addPermanentWidget(ProgressCalc);
   StatusPrinc->addPermanentWidget(BtnStop);
+  BtnStartCalculation->hide();
   ProgressCalc->hide();
   BtnStop->hide();
   connect(BtnStop, &QPushButton::clicked, this, &TFTervane2::BtnStopClick);
+  connect(BtnStartCalculation, &QPushButton::clicked, this,
+          [this] { m_host.runCommand(CommandId::StartCalculation); });
   setStatusBar(StatusPrinc);
 
   const CommandActions::Trigger run = [this](CommandId command) { m_host.runCommand(command); };
@@ -163,7 +171,11 @@ void TFTervane2::showStatusPanels() {
   const auto& panels = m_host.context().texts.mainStatusPanels;
   StatusPanel1->setText(QString::fromStdString(panels[0]));
   StatusPanel2->setText(QString::fromStdString(panels[1]));
-  StatusMessage->setText(QString::fromStdString(m_host.context().texts.mainStatusMessage));
+  // A stale set matters more than what the last command reported.
+  const WindowTexts& texts = m_host.context().texts;
+  const std::string& notice = texts.convolutionsNotice;
+  StatusMessage->setText(QString::fromStdString(notice.empty() ? texts.mainStatusMessage : notice));
+  BtnStartCalculation->setVisible(!notice.empty() && BtnStop->isHidden());
   if (isVisible()) StatusPrinc->repaint();
 }
 
@@ -179,6 +191,7 @@ void TFTervane2::setCalculationRunning(bool running, int nc) {
   }
   ProgressCalc->setVisible(running);
   BtnStop->setVisible(running);
+  BtnStartCalculation->setVisible(!running && !m_host.context().texts.convolutionsNotice.empty());
 }
 
 void TFTervane2::showCalculationProgress(int n) {

@@ -8,6 +8,7 @@
 #include "ui/chart_figures.h"
 #include "ui/command_actions.h"
 
+class ElidingLabel;
 class QCPGraph;
 class QCustomPlot;
 class QLabel;
@@ -73,10 +74,11 @@ class TFTervane2 : public QMainWindow {
   QStatusBar* StatusPrinc;
   QLabel* StatusPanel1;
   QLabel* StatusPanel2;
-  QLabel* StatusMessage;
-  QLabel* StatusReadout;  // the pointer's energy and yield
+  ElidingLabel* StatusMessage;
+  ElidingLabel* StatusReadout;  // the pointer's energy and yield
   QProgressBar* ProgressCalc;
   QPushButton* BtnStop;
+  QPushButton* BtnStartCalculation;  // offered while the convolutions are stale
   QMenu* PopupMenu1;
   QSystemTrayIcon* TrayIcon1;
   PopupMenuForwarder* m_popup;

@@ -5,6 +5,7 @@
 
 #include "commands/calculation_parameters_commands.h"
 #include "commands/command_error.h"
+#include "commands/convolutions_notice.h"
 #include "commands/machine_memory.h"
 #include "files/autoconvolution_file.h"
 #include "files/calculation_log.h"
@@ -95,6 +96,16 @@ void restoreBeamParameters(ParameterBlock& target, const ParameterBlock& source)
   target.straggling = source.straggling;
 }
 
+// What "Save results?" is about: the set about to be calculated, its size,
+// and where Yes and No lead.
+std::string saveQuestionDetail(const AutoconvolutionInputs& inputs) {
+  return "Yes saves the " + std::to_string(inputs.nc + 1) + " autoconvolutions (Nc = " +
+         std::to_string(inputs.nc) + ", " + std::to_string(inputs.pointCount) +
+         " points each, " + mebibyteText(autoconvolutionSetBytes(inputs)) +
+         ") to a .flt file with its .log beside it, once they are calculated; the file's name "
+         "is asked next. No calculates them without saving.";
+}
+
 // A name ending in ".log" would have the log written over the set.
 void checkAutoconvolutionSavePath(const std::string& fltPath) {
   if (replaceExtension(fltPath, ".log") == fltPath) {
@@ -152,7 +163,7 @@ std::optional<PreparedCalculation> prepareAutoconvolutionCalculation(CommandCont
   if (fields.saveAutos) {
     prepared.savePath = context.ui.chooseFileToSave(autoconvolutionSaveDialog());
   } else if (inputs.nc >= 100) {
-    if (context.ui.askYesNo("Save results?")) {
+    if (context.ui.askYesNoWithDetail("Save results?", saveQuestionDetail(inputs))) {
       fields.saveAutos = true;
       context.ui.redraw(View::CalculationParametersFields);
       prepared.savePath = context.ui.chooseFileToSave(autoconvolutionSaveDialog());
@@ -172,6 +183,8 @@ void finishAutoconvolutionCalculation(CommandContext& context, const PreparedCal
                                       AutoconvolutionResult result) {
   ProgramState& state = context.state;
   state.autoconvolutionSet = std::move(result.set);
+  const AutoconvolutionInputs& made = prepared.inputs;
+  noteConvolutionsOrigin(context, {made.beamEnergy, made.stoppingPower, made.straggling});
 
   for (const EntryReport& report : result.reports) {
     context.texts.log += reportText(report, context.decimal);
@@ -286,6 +299,7 @@ void loadAutos(CommandContext& context, const std::string& fltPath) {
 
   ProgramState& state = context.state;
   state.autoconvolutionSet = std::move(file.set);
+  noteConvolutionsOrigin(context, {header.beamEnergy, header.stoppingPower, header.straggling});
 
   CalculationParametersTexts& fields = context.texts.calculationParameters;
   fields.stoppingPower = formatFieldNumber(header.stoppingPower, context.decimal);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "commands/command_error.h"
+#include "commands/convolutions_notice.h"
 #include "commands/machine_memory.h"
 #include "commands/truncation_warning.h"
 #include "model/collision_weights.h"
@@ -94,6 +95,7 @@ void calculateExcitation(CommandContext& context) {
   }
   const std::string& warning = context.texts.drawProfile.warning;
   showDrawStatus(context, warning.empty() ? "Ready!" : "Ready! " + warning);
+  checkConvolutionsOrigin(context);
 }
 
 namespace {

@@ -12,8 +12,12 @@
 #include "files/profile_text.h"
 
 FileDialogRequest calculationSaveDialog(const std::string& proposedName) {
-  return {"Ascii Files (*.simulation)|*.simulation|All Files (*.*)|*.*", "simulation",
-          proposedName};
+  FileDialogRequest request{"Ascii Files (*.simulation)|*.simulation|All Files (*.*)|*.*",
+                            "simulation", proposedName};
+  // The name comes from the measured data's; the folder is the one the
+  // results went to last.
+  request.rememberedFolderFirst = true;
+  return request;
 }
 
 void saveCalculation(CommandContext& context) {
@@ -42,14 +46,17 @@ FileDialogRequest bitmapSaveDialog(const std::string& proposedName) {
 
 namespace {
 
-// The save dialog asks about the chosen file only; the three written beside it
-// would otherwise replace earlier work (an example's .pro) without a word.
-bool confirmReplacingDerivedFiles(CommandContext& context, const std::string& path) {
+// One question for the four files: the chosen one and the three written
+// beside it, which would otherwise replace earlier work (an example's .pro)
+// without a word. The save dialog's own question is off.
+bool confirmReplacingFiles(CommandContext& context, const std::string& path) {
   std::string existing;
-  for (const char* extension : {".exp", ".profile", ".pro"}) {
-    const std::string derived = replaceExtension(path, extension);
+  for (const char* extension : {"", ".exp", ".profile", ".pro"}) {
+    const std::string file = *extension ? replaceExtension(path, extension) : path;
     std::error_code ignored;
-    if (derived != path && std::filesystem::exists(derived, ignored)) existing += "\n" + derived;
+    if ((!*extension || file != path) && std::filesystem::exists(file, ignored)) {
+      existing += "\n" + file;
+    }
   }
   return existing.empty() || context.ui.askYesNo("These files already exist and will be replaced:" +
                                                  existing + "\nReplace them?");
@@ -60,10 +67,11 @@ bool confirmReplacingDerivedFiles(CommandContext& context, const std::string& pa
 void saveEverything(CommandContext& context) {
   const std::string proposed =
       replaceExtension(context.texts.dialogNames.measuredData, ".simulation");
-  const std::optional<std::string> path =
-      context.ui.chooseFileToSave(calculationSaveDialog(proposed));
+  FileDialogRequest request = calculationSaveDialog(proposed);
+  request.confirmOverwrite = false;
+  const std::optional<std::string> path = context.ui.chooseFileToSave(request);
   if (!path) return;
-  if (!confirmReplacingDerivedFiles(context, *path)) return;
+  if (!confirmReplacingFiles(context, *path)) return;
   writeEverythingTo(context, *path);
 }
 

@@ -6,8 +6,10 @@
 #include <cmath>
 #include <type_traits>
 #include <random>
+#include <tuple>
 
 #include "commands/command_error.h"
+#include "commands/convolutions_notice.h"
 #include "commands/depth_regions.h"
 #include "commands/excitation_commands.h"
 #include "commands/fit_problem.h"
@@ -17,11 +19,13 @@
 #include "commands/show_commands.h"
 #include "commands/target_commands.h"
 #include "commands/truncation_warning.h"
+#include "commands/zoomed_range.h"
 #include "files/atomic_file.h"
 #include "files/fit_result_file.h"
 #include "files/inversion_result_file.h"
 #include "files/text_numbers.h"
 #include "files/sample_model_file.h"
+#include "fit/fit_error.h"
 #include "fit/model_check.h"
 #include "fit/profile_band.h"
 #include "fit/profile_rendering.h"
@@ -39,8 +43,17 @@ FileDialogRequest modelDialog(const std::string& proposedName) {
   return {"Sample models (*.json)|*.json|All files (*.*)|*.*", "json", proposedName};
 }
 
-void checkGrid(const Sample& sample) {
-  if (const std::optional<std::string> fault = sampleGridFault(sample)) throw CommandError(*fault);
+// The table as a model, refused with the one model check's sentence: Apply
+// and the jobs that start from the table take it alike.
+SampleModel checkedTableModel(CommandContext& context) {
+  SampleModel model = sampleModelFromTexts(context.texts.fit, context.decimal);
+  if (const std::optional<std::string> fault = modelFault(model)) throw FitError(*fault);
+  return model;
+}
+
+void showWarningList(CommandContext& context, std::vector<std::string> warnings) {
+  context.texts.fit.warnings = std::move(warnings);
+  context.ui.redraw(View::FitResults);
 }
 
 // The residual plot: (y - f)/sigma at each used point.
@@ -222,15 +235,15 @@ void removeFitLayer(CommandContext& context, int layer) {
 void useZoomedEnergyRange(CommandContext& context, double chartMinimumKev, double chartMaximumKev) {
   const double shift = context.state.parameterBlock.energyShift;
   FitTexts& texts = context.texts.fit;
-  texts.rangeFrom = formatFieldNumber(chartMinimumKev - shift, context.decimal);
-  texts.rangeTo = formatFieldNumber(chartMaximumKev - shift, context.decimal);
+  std::tie(texts.rangeFrom, texts.rangeTo) =
+      zoomedRangeTexts(context.state.experimentalData, chartMinimumKev - shift,
+                       chartMaximumKev - shift, context.decimal);
   context.ui.redraw(View::FitFields);
 }
 
 void applyFitModel(CommandContext& context) {
   refuseWhileFitting(context);
-  const SampleModel model = sampleModelFromTexts(context.texts.fit, context.decimal);
-  checkGrid(model);
+  const SampleModel model = checkedTableModel(context);
   checkFitMemory(model, false, context.memory);
   DepthProfile rendered = renderProfile(model);
   ProgramState& state = context.state;
@@ -251,8 +264,7 @@ PreparedFit prepareFit(CommandContext& context, FitJob job) {
     prepared.model = prepared.fit->model;
     readPosteriorFields(context.texts.fit, prepared);
   } else {
-    prepared.model = sampleModelFromTexts(context.texts.fit, context.decimal);
-    checkGrid(prepared.model);
+    prepared.model = checkedTableModel(context);
   }
   if (job == FitJob::FreeForm) {
     prepared.regions = parseDepthRegions(context.texts.fit.regions, context.decimal);
@@ -261,11 +273,17 @@ PreparedFit prepareFit(CommandContext& context, FitJob job) {
   // The worker reads its own copy of the set, so nothing the user does
   // meanwhile can pull it from under it.
   prepared.problem = {prepared.model, {measurementFromState(context, prepared.model)}};
+  if (context.state.experimentalData.size() < 2) {
+    throw CommandError("Load measured data first (Data → Load experimental data).");
+  }
   checkProblem(prepared.problem);
   prepared.mainChartBefore = context.charts.main;
+  prepared.warningsBefore = context.texts.fit.warnings;
   static constexpr const char* kStarting[] = {"Fitting...", "Inverting...", "Sampling..."};
   context.texts.fit.progress = kStarting[static_cast<int>(job)];
   context.ui.redraw(View::FitStatus);
+  showWarningList(context, {});
+  checkConvolutionsOrigin(context);
   return prepared;
 }
 
@@ -408,6 +426,7 @@ void finishFit(CommandContext& context, const PreparedFit& prepared, FitResult r
   auto kept = std::make_shared<const FitResult>(std::move(result));
   context.texts.fit.lastResult = kept;
   context.texts.fit.shownResult = std::make_shared<const FitJobResult>(*kept);
+  context.texts.fit.warnings = shownWarnings(context.texts.fit);
   redrawFitWindow(context);
 }
 
@@ -416,6 +435,7 @@ void abandonFit(CommandContext& context, const PreparedFit& prepared) {
   context.ui.redraw(View::MainChart);
   context.texts.fit.progress = "Stopped: nothing was changed.";
   context.ui.redraw(View::FitStatus);
+  showWarningList(context, prepared.warningsBefore);
 }
 
 void finishFitJob(CommandContext& context, const PreparedFit& prepared, FitOutcome outcome) {
@@ -454,6 +474,7 @@ void finishFitJob(CommandContext& context, const PreparedFit& prepared, FitOutco
     texts.shownResult = std::make_shared<const FitJobResult>(posterior);
     showRowWarnings(texts, shownWarnings(texts));
   }
+  texts.warnings = shownWarnings(texts);
   charts.main.curveBand = std::move(outcome.curveBand);
   followProfileWithConcentrationAxis(context);
   context.ui.redraw(View::MainChart);
@@ -512,6 +533,8 @@ void loadFitModel(CommandContext& context) {
   const SampleModel model = readSampleModelFile(*path);
   showSampleModel(context.texts.fit, model, context.decimal);
   context.ui.redraw(View::FitFields);
+  // The warnings were about the model the loaded one replaces.
+  showWarningList(context, {});
 }
 
 void saveFitResults(CommandContext& context) {

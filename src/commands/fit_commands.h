@@ -37,7 +37,8 @@ void removeFitLayer(CommandContext& context, int layer);
 void useZoomedEnergyRange(CommandContext& context, double chartMinimumKev, double chartMaximumKev);
 
 // "Apply": the table's layers rendered into the current profile without
-// fitting; the profile before goes to the undo copy.
+// fitting; the profile before goes to the undo copy. A table that Fit would
+// refuse is refused with the same message, and nothing changes.
 void applyFitModel(CommandContext& context);
 
 // "Fit", "Free-form" and "Sample posterior" in three phases, as Start
@@ -56,6 +57,7 @@ struct PreparedFit {
   PosteriorSettings posterior;           // its steps, from the window's field
   std::uint64_t seed = 1;                // its seed, from the window's field
   MainChartData mainChartBefore;
+  std::vector<std::string> warningsBefore;  // the window's list, put back when abandoned
 };
 
 // What a job leaves: one of the three results, and the curve's 16/84% band

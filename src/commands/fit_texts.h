@@ -73,6 +73,9 @@ struct FitTexts {
   // The last job's result, whichever it was: what the window shows, what
   // "Save results" writes and whose warnings the window lists.
   std::shared_ptr<const FitJobResult> shownResult;
+  // The warnings the window lists: the last job's (shownWarnings), cleared
+  // when a job starts and when a model is loaded.
+  std::vector<std::string> warnings;
   // What the last adopted fit or free-form profile replaced.
   std::optional<AdoptionUndo> adoptionUndo;
   // The names the model and results dialogs last confirmed.

@@ -38,6 +38,12 @@ struct FileDialogRequest {
   std::string filter;
   std::string defaultExtension;  // without the dot
   std::string initialPath;
+  // A save dialog asks before replacing the chosen file, unless the command
+  // asks about all the files it writes itself.
+  bool confirmOverwrite = true;
+  // The folder last used for this kind of file comes before the folder of
+  // `initialPath`, a name proposed from a file of another kind.
+  bool rememberedFolderFirst = false;
 };
 
 // The only way commands talk to the user. The desktop answers with real
@@ -48,6 +54,11 @@ class UserInterface {
 
   // Confirmation with the buttons Yes and No; true for Yes.
   virtual bool askYesNo(const std::string& question) = 0;
+  // The same with a line under the question that says what each answer does;
+  // front ends without room for it ask the question alone.
+  virtual bool askYesNoWithDetail(const std::string& question, const std::string& /*detail*/) {
+    return askYesNo(question);
+  }
   // A plain message with one OK button.
   virtual void showMessage(const std::string& text) = 0;
   // The chosen path, or nothing when the user cancelled. The save dialog asks

@@ -87,6 +87,10 @@ struct WindowTexts {
   std::string log;  // the Log window's text, UTF-8
   std::array<std::string, 2> mainStatusPanels;
   std::string mainStatusMessage;        // what the last command reports, beside the panels
+  // How the Calculation Parameters differ from the beam the loaded
+  // convolutions were made for, as Calculate and Fit last found; empty when
+  // they agree. The main status bar and the Fit window show it.
+  std::string convolutionsNotice;
   std::vector<RecentFile> recentFiles;  // the "Recent files" of the Data menu
   ShowTexts show;
   DrawProfileTexts drawProfile;

@@ -26,11 +26,18 @@ constexpr double kBeyondRoom = 1e300;
 
 using Axes = Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd>;
 
-std::string formatRatio(double value) {
+// Below this, the change of chi2 over one error is no change at all: a
+// rise of chi2 that rounds to nothing, or a fall.
+constexpr double kNoChange = 1e-4;
+
+// "chi2 changes by 0.31 instead of 1", or for a flat chi2 "chi2 does not
+// change (it should rise by 1)" rather than a number of no meaning.
+std::string chi2Change(double ratio) {
+  if (ratio < kNoChange) return "chi2 does not change (it should rise by 1)";
   char buffer[32];
   const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 2);
-  return std::string(buffer, result.ptr);
+      std::to_chars(buffer, buffer + sizeof buffer, ratio, std::chars_format::general, 2);
+  return "chi2 changes by " + std::string(buffer, result.ptr) + " instead of 1";
 }
 
 // How far chi2 departs from the covariance's parabola along `step` (one error
@@ -146,7 +153,7 @@ std::string parabolaWarning(const CovarianceSteps& s, Eigen::Index at, double ra
   }
   text += ratio == kBeyondRoom
               ? ": its apparent error exceeds the room its bounds give"
-              : ": over its apparent error chi2 changes by " + formatRatio(ratio) + " instead of 1";
+              : ": over its apparent error " + chi2Change(ratio);
   text += "; its error is undetermined; fix " + name + ".";
   return text;
 }
@@ -229,8 +236,8 @@ std::string valleyWarning(const CovarianceSteps& s, const std::vector<std::size_
          (ratio == kBeyondRoom
               ? ": the apparent error of their combination exceeds twice the room their bounds "
                 "give; "
-              : ": along their combination chi2 changes by " + formatRatio(ratio) +
-                    " instead of 1 over its apparent error; ") +
+              : ": along their combination " + chi2Change(ratio) +
+                    " over its apparent error; ") +
          (group.size() == 1 ? "its error is" : "their errors are") + " undetermined; fix " +
          input.names[fix] + (calibrated ? " (from a calibration)" : "") + ".";
 }

@@ -168,7 +168,9 @@ std::string notConvergedWarning(const LayerPosterior& posterior, const Converged
             " steps, and the kept half of the chains spans fewer than " + number(kChainTaus) +
             " of them;";
   }
-  if (apart) {
+  if (apart && std::isnan(apart->rhat)) {
+    text += " the ensembles cannot be compared on " + apart->name + " (no split R-hat);";
+  } else if (apart) {
     text += " the ensembles disagree on " + apart->name + " (split R-hat " + number(apart->rhat) +
             ", not below " + number(kMostRhat) + ");";
   }

@@ -9,6 +9,15 @@
 #include "state/sampled_curve.h"
 #include "state/target_composition.h"
 
+// The beam the autoconvolution set was made for: by the calculation that
+// made it, or as its file's header says.
+struct AutoconvolutionOrigin {
+  double beamEnergy = 0.0;     // keV
+  double stoppingPower = 0.0;  // keV/mg/cm^2
+  double straggling = 0.0;     // keV/(mg.cm^-2)^.5
+  bool operator==(const AutoconvolutionOrigin&) const = default;
+};
+
 // Every program-wide variable. Built once before any window and passed by
 // reference to whoever needs it.
 struct ProgramState {
@@ -16,6 +25,7 @@ struct ProgramState {
   static constexpr double kStartDepthStep = 0.005;    // ug/cm2
 
   AutoconvolutionSet autoconvolutionSet;
+  std::optional<AutoconvolutionOrigin> autoconvolutionOrigin;  // none before the first set
   ExperimentalData experimentalData;
   SampledCurve excitationCurve;
 

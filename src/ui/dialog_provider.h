@@ -13,6 +13,11 @@ class DialogProvider {
   virtual ~DialogProvider() = default;
 
   virtual bool askYesNo(const std::string& question) = 0;
+  // With a line under the question; providers that have no room for it ask
+  // the question alone.
+  virtual bool askYesNoWithDetail(const std::string& question, const std::string& /*detail*/) {
+    return askYesNo(question);
+  }
   virtual void showMessage(const std::string& text) = 0;
   virtual std::optional<std::string> chooseFileToSave(const FileDialogRequest& request) = 0;
   virtual std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request) = 0;

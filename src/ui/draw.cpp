@@ -3,6 +3,7 @@
 #include <qcustomplot.h>
 
 #include <QCheckBox>
+#include <algorithm>
 #include <QEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -11,6 +12,7 @@
 #include "commands/profile_editor_commands.h"
 #include "ui/chart_figures.h"
 #include "ui/chart_series_view.h"
+#include "ui/eliding_label.h"
 #include "ui/popup_menu_forwarder.h"
 #include "ui/program_icon.h"
 #include "ui/rectangle_zoom.h"
@@ -60,6 +62,8 @@ TFDraw::TFDraw(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
   CheckConv = makeChartCheck(*Chart3, QStringLiteral("CheckConv"), QStringLiteral("Convolve"),
                              texts.convolve);
   Chart3->installEventFilter(this);
+  // The axis rectangle's top is known from the last layout on.
+  connect(Chart3, &QCustomPlot::beforeReplot, this, &TFDraw::placeLegend);
 
   m_zoom = new RectangleZoom(*Chart3, 7, [this] { showHomeView(); });
   m_zoom->setEnabled(texts.allowZoom);
@@ -73,10 +77,10 @@ TFDraw::TFDraw(WindowHost& host) : QMainWindow(nullptr), m_host(host) {
   StatusDraw = new QStatusBar(this);
   StatusDraw->setObjectName(QStringLiteral("StatusDraw"));
   StatusDraw->setSizeGripEnabled(false);
-  m_statusText = new QLabel(StatusDraw);
+  m_statusText = new ElidingLabel(StatusDraw);
   m_statusText->setObjectName(QStringLiteral("StatusDrawText"));
   StatusDraw->addWidget(m_statusText, 1);
-  m_readout = new QLabel(StatusDraw);
+  m_readout = new ElidingLabel(StatusDraw);
   m_readout->setObjectName(QStringLiteral("StatusDrawReadout"));
   StatusDraw->addPermanentWidget(m_readout);
   setStatusBar(StatusDraw);
@@ -181,4 +185,15 @@ void TFDraw::placeChecks() {
   const int right = Chart3->width() - kMargin;
   CheckZoom->move(right - CheckZoom->width(), kMargin);
   CheckConv->move(right - CheckConv->width(), kMargin + CheckZoom->height() + 2);
+  placeLegend();
+}
+
+void TFDraw::placeLegend() {
+  // The band's legend keeps the top right corner of the plot, below the two
+  // check boxes that lie over it.
+  constexpr int kGap = 4;
+  QCPLayoutInset* insets = Chart3->axisRect()->insetLayout();
+  const int below = CheckConv->geometry().bottom() + kGap - Chart3->axisRect()->top();
+  insets->setAutoMargins(QCP::msNone);
+  insets->setMargins(QMargins(0, std::max(0, below), 0, 0));
 }

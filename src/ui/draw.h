@@ -10,6 +10,7 @@ class QCheckBox;
 class QCPGraph;
 class QCPLayer;
 class QCustomPlot;
+class ElidingLabel;
 class QLabel;
 class QMouseEvent;
 class QStatusBar;
@@ -47,6 +48,7 @@ class TFDraw : public QMainWindow {
   void Chart3MouseMove(QMouseEvent* event);
   void setZoomAllowed(bool allowed);
   void placeChecks();
+  void placeLegend();
   void showHomeView();
 
   WindowHost& m_host;
@@ -63,8 +65,8 @@ class TFDraw : public QMainWindow {
   QCheckBox* CheckZoom;
   QCheckBox* CheckConv;
   QStatusBar* StatusDraw;
-  QLabel* m_statusText;
-  QLabel* m_readout;  // the pointer's depth and concentration
+  ElidingLabel* m_statusText;
+  ElidingLabel* m_readout;  // the pointer's depth and concentration
   RectangleZoom* m_zoom;
   PopupMenuForwarder* m_popup;
 };

@@ -82,6 +82,9 @@ TFDrawOpts::TFDrawOpts(WindowHost& host)
   // Enter in a field previews what was typed.
   ButtonPreview->setDefault(true);
   OK = makeButton(*this, QStringLiteral("OK"), QStringLiteral("OK"));
+  Cancel = makeButton(*this, QStringLiteral("Cancel"), QStringLiteral("Cancel"),
+                      QStringLiteral("Closes the dialog with the fields as they were when it "
+                                     "opened; what a button did to the profile stays"));
 
   // Columns: widths and smoothing; depth range; the erfc edge; the line with
   // the dialog's own controls beneath it.
@@ -96,6 +99,7 @@ TFDrawOpts::TFDrawOpts(WindowHost& host)
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(ButtonPreview);
   buttons->addWidget(OK);
+  buttons->addWidget(Cancel);
   last->addLayout(buttons);
   auto* columns = new QHBoxLayout(this);
   columns->setContentsMargins(5, 4, 5, 5);
@@ -132,6 +136,7 @@ TFDrawOpts::TFDrawOpts(WindowHost& host)
   connect(Button6, &QPushButton::clicked, this, &TFDrawOpts::Button6Click);
   connect(Button7, &QPushButton::clicked, this, &TFDrawOpts::Button7Click);
   connect(ButtonBroadening, &QPushButton::clicked, this, &TFDrawOpts::ButtonBroadeningClick);
+  connect(Cancel, &QPushButton::clicked, this, &TFDrawOpts::CancelClick);
 
   // Fields keep their own editing menu; a right click anywhere else reaches
   // the dialog, which opens the main pop-up menu.
@@ -144,6 +149,17 @@ TFDrawOpts::TFDrawOpts(WindowHost& host)
 
 void TFDrawOpts::showTexts() {
   m_fields.show();
+}
+
+void TFDrawOpts::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  m_textsWhenShown = m_host.context().texts.profileParameters;
+}
+
+void TFDrawOpts::CancelClick() {
+  m_host.context().texts.profileParameters = m_textsWhenShown;
+  showTexts();
+  hide();
 }
 
 void TFDrawOpts::run(const std::function<void(CommandContext&)>& command) {

@@ -25,6 +25,9 @@ class TFDrawOpts : public QDialog {
   // Puts the texts the commands wrote (Options, Preview) into the widgets.
   void showTexts();
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  signals:
   // "Change scale" ran: the profile chart shows the full scale again, also
   // when the scale is the one it had before the user zoomed in.
@@ -41,6 +44,7 @@ class TFDrawOpts : public QDialog {
   void Button6Click();
   void Button7Click();
   void ButtonBroadeningClick();
+  void CancelClick();
   void run(const std::function<void(CommandContext&)>& command);
 
   WindowHost& m_host;
@@ -74,5 +78,7 @@ class TFDrawOpts : public QDialog {
   QPushButton* ButtonBroadening;
   QPushButton* ButtonPreview;
   QPushButton* OK;
+  QPushButton* Cancel;
   PopupMenuForwarder* m_popup;
+  ProfileParametersTexts m_textsWhenShown;  // what Cancel puts back
 };

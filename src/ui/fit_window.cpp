@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
@@ -22,6 +23,7 @@
 #include "commands/profile_editor_commands.h"
 #include "ui/chart_series_view.h"
 #include "ui/dialog_layout.h"
+#include "ui/eliding_label.h"
 #include "ui/program_icon.h"
 #include "ui/window_host.h"
 
@@ -147,14 +149,27 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
       makeButton(*this, QStringLiteral("BtnCopyResults"), QStringLiteral("Copy results"));
   auto* saveResults =
       makeButton(*this, QStringLiteral("BtnSaveResults"), QStringLiteral("Save results"));
-  LabelProgress = new QLabel(this);
+  LabelProgress = new ElidingLabel(this);
   LabelProgress->setObjectName(QStringLiteral("LabelProgress"));
+  LabelConvolutions = new ElidingLabel(this);
+  LabelConvolutions->setObjectName(QStringLiteral("LabelConvolutions"));
+  LabelConvolutions->setStyleSheet(QStringLiteral("color: #b00000"));
+  BtnStartCalculation =
+      makeButton(*this, QStringLiteral("BtnStartCalculation"), QStringLiteral("Start Calculation"),
+                 QStringLiteral("New convolutions for the Calculation Parameters"));
+  BtnStartCalculation->hide();
 
-  LabelWarnings = new QLabel(this);
-  LabelWarnings->setObjectName(QStringLiteral("LabelWarnings"));
-  LabelWarnings->setWordWrap(true);
-  LabelWarnings->setMaximumWidth(220);
-  LabelWarnings->setStyleSheet(QStringLiteral("color: #b00000"));
+  // However many warnings a result has, they scroll in the room they get.
+  ListWarnings = new QListWidget(this);
+  ListWarnings->setObjectName(QStringLiteral("ListWarnings"));
+  ListWarnings->setWordWrap(true);
+  ListWarnings->setTextElideMode(Qt::ElideNone);
+  ListWarnings->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+  ListWarnings->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  ListWarnings->setSelectionMode(QAbstractItemView::NoSelection);
+  ListWarnings->setResizeMode(QListView::Adjust);
+  ListWarnings->setMinimumSize(0, 0);
+  ListWarnings->setStyleSheet(QStringLiteral("color: #b00000"));
   EditResults = new QPlainTextEdit(this);
   EditResults->setObjectName(QStringLiteral("EditResults"));
   EditResults->setReadOnly(true);
@@ -180,12 +195,18 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   }
   tableButtons->addStretch(1);
   layout->addLayout(tableButtons);
+  // A row of its own, shown only while there is something to say: beside the
+  // buttons it would widen the window.
+  auto* notice = new QHBoxLayout;
+  notice->addWidget(LabelConvolutions, 1);
+  notice->addWidget(BtnStartCalculation);
+  layout->addLayout(notice);
   auto* results = new QSplitter(Qt::Vertical, this);
   auto* tableAndWarnings = new QWidget(results);
   auto* tableLayout = new QHBoxLayout(tableAndWarnings);
   tableLayout->setContentsMargins(0, 0, 0, 0);
   tableLayout->addWidget(TableParameters, 3);
-  tableLayout->addWidget(LabelWarnings, 1);
+  tableLayout->addWidget(ListWarnings, 1);
   results->addWidget(tableAndWarnings);
   results->addWidget(ChartResiduals);
   results->addWidget(EditResults);
@@ -203,6 +224,9 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   regions->addWidget(EditRegions, 1);
   layout->addLayout(regions);
   m_fields.bind(*EditRegions, &FitTexts::regions);
+  // The progress line across the window: between the buttons it would be cut
+  // to a few letters.
+  layout->addWidget(LabelProgress);
 
   auto* fitButtons = new QHBoxLayout;
   for (QPushButton* button : {BtnFit, BtnFreeForm, BtnPosterior}) fitButtons->addWidget(button);
@@ -214,7 +238,7 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
     fitButtons->addWidget(field);
   }
   for (QPushButton* button : {clearBandButton, BtnStop}) fitButtons->addWidget(button);
-  fitButtons->addWidget(LabelProgress, 1);
+  fitButtons->addStretch(1);
   fitButtons->addWidget(copyResults);
   fitButtons->addWidget(saveResults);
   layout->addLayout(fitButtons);
@@ -222,6 +246,7 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   m_editors = {settings, range,     TableParameters, addLayer,    removeLayer, useProfile,
                apply,    loadModel, BtnFit,          BtnFreeForm, BtnPosterior};
   m_editors.push_back(EditRegions);
+  m_editors.push_back(BtnStartCalculation);
   m_editors.insert(m_editors.end(), {EditPosteriorSteps, EditPosteriorSeed});
 
   m_fields.bind(*EditMaxDepth, &FitTexts::maxDepth);
@@ -254,6 +279,8 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
           [this] { m_host.runCommand(CommandId::StartPosterior); });
   connect(clearBandButton, &QPushButton::clicked, this, [this] { run(clearBand); });
   connect(BtnStop, &QPushButton::clicked, this, [this] { m_host.runCommand(CommandId::StopFit); });
+  connect(BtnStartCalculation, &QPushButton::clicked, this,
+          [this] { m_host.runCommand(CommandId::StartCalculation); });
 
   move(120, 80);
   resize(640, 620);
@@ -297,19 +324,22 @@ void FitWindow::showFields() {
 }
 
 void FitWindow::showStatus() {
-  LabelProgress->setText(QString::fromStdString(m_host.context().texts.fit.progress));
+  const WindowTexts& texts = m_host.context().texts;
+  LabelProgress->setText(QString::fromStdString(texts.fit.progress));
+  LabelConvolutions->setText(QString::fromStdString(texts.convolutionsNotice));
+  LabelConvolutions->setVisible(!texts.convolutionsNotice.empty());
+  BtnStartCalculation->setVisible(!texts.convolutionsNotice.empty());
 }
 
 void FitWindow::showResults() {
   const CommandContext& context = m_host.context();
   const FitTexts& texts = context.texts.fit;
   EditResults->setPlainText(QString::fromStdString(texts.results));
-  QString warnings;
-  for (const std::string& warning : shownWarnings(texts)) {
-    warnings += QString::fromStdString(warning) + QLatin1Char('\n');
+  ListWarnings->clear();
+  for (const std::string& warning : texts.warnings) {
+    ListWarnings->addItem(QString::fromStdString(warning));
   }
-  LabelWarnings->setText(warnings.trimmed());
-  LabelWarnings->setVisible(!warnings.isEmpty());
+  ListWarnings->setVisible(!texts.warnings.empty());
   showSeries(*SeriesResiduals, context.charts.fit.residuals);
   ChartResiduals->rescaleAxes();
   // Room above and below, so that the largest residuals are drawn whole.

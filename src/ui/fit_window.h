@@ -13,6 +13,8 @@ class QCPGraph;
 class QCustomPlot;
 class QLabel;
 class QLineEdit;
+class QListWidget;
+class ElidingLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
@@ -59,8 +61,12 @@ class FitWindow : public QWidget {
   QLineEdit* EditRangeTo;
   QLineEdit* EditRegions;  // a free-form profile's depth regions
   QTableWidget* TableParameters;
-  QLabel* LabelProgress;
-  QLabel* LabelWarnings;
+  ElidingLabel* LabelProgress;
+  QListWidget* ListWarnings;
+  // Why the loaded convolutions do not fit the Calculation Parameters, and
+  // the way to new ones.
+  ElidingLabel* LabelConvolutions;
+  QPushButton* BtnStartCalculation;
   QPlainTextEdit* EditResults;
   QCustomPlot* ChartResiduals;
   QCPGraph* SeriesResiduals;

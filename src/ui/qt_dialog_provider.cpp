@@ -38,7 +38,9 @@ std::optional<std::string> runFileDialog(const FileDialogRequest& request,
   if (!filters.isEmpty()) dialog.setNameFilters(filters);
   dialog.setDefaultSuffix(qtDefaultSuffix(request.defaultExtension));
   const QString remembered = folderSettings().value(folderKey(request)).toString();
-  const QString start = startingPath(request.initialPath, remembered);
+  const QString start =
+      startingPath(request.initialPath, remembered, request.rememberedFolderFirst);
+  if (!request.confirmOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
   if (!start.isEmpty()) dialog.selectFile(start);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const QString chosen = dialog.selectedFiles().constFirst();
@@ -49,8 +51,13 @@ std::optional<std::string> runFileDialog(const FileDialogRequest& request,
 }  // namespace
 
 bool QtDialogProvider::askYesNo(const std::string& question) {
+  return askYesNoWithDetail(question, std::string());
+}
+
+bool QtDialogProvider::askYesNoWithDetail(const std::string& question, const std::string& detail) {
   QMessageBox box(QMessageBox::Question, programTitle(), toQt(question),
                   QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+  box.setInformativeText(toQt(detail));
   box.setDefaultButton(QMessageBox::Yes);
   return box.exec() == QMessageBox::Yes;
 }
@@ -105,8 +112,10 @@ std::optional<FigureOptions> QtDialogProvider::chooseFigureOptions(const FigureO
   return dialog.options();
 }
 
-QString startingPath(const std::string& proposed, const QString& rememberedFolder) {
-  const QString path = toQt(proposed);
+QString startingPath(const std::string& proposed, const QString& rememberedFolder,
+                     bool rememberedFirst) {
+  QString path = toQt(proposed);
+  if (rememberedFirst && !rememberedFolder.isEmpty()) path = QFileInfo(path).fileName();
   if (rememberedFolder.isEmpty() || path.contains(QLatin1Char('/'))) return path;
   return path.isEmpty() ? rememberedFolder + QLatin1Char('/')
                         : QDir(rememberedFolder).filePath(path);

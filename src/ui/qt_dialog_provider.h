@@ -9,6 +9,7 @@
 class QtDialogProvider : public DialogProvider {
  public:
   bool askYesNo(const std::string& question) override;
+  bool askYesNoWithDetail(const std::string& question, const std::string& detail) override;
   void showMessage(const std::string& text) override;
   std::optional<std::string> chooseFileToSave(const FileDialogRequest& request) override;
   std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request) override;
@@ -21,8 +22,11 @@ class QtDialogProvider : public DialogProvider {
 // already shown in the description is replaced by the one that applies.
 QStringList qtNameFilters(const std::string& filter);
 // Where a file dialog starts: a proposed path with a folder as it is; a bare
-// name, or none, in the folder this kind of file was last chosen in.
-QString startingPath(const std::string& proposed, const QString& rememberedFolder);
+// name, or none, in the folder this kind of file was last chosen in. With
+// `rememberedFirst` that folder, when there is one, takes the proposed
+// path's name in place of its folder.
+QString startingPath(const std::string& proposed, const QString& rememberedFolder,
+                     bool rememberedFirst = false);
 
 // "*.flt", ".flt" and "flt" all mean the suffix "flt".
 QString qtDefaultSuffix(const std::string& extension);

@@ -27,6 +27,9 @@ class QtUserInterface : public UserInterface {
   DialogProvider& dialogProvider() const { return *m_dialogs; }
 
   bool askYesNo(const std::string& question) override { return m_dialogs->askYesNo(question); }
+  bool askYesNoWithDetail(const std::string& question, const std::string& detail) override {
+    return m_dialogs->askYesNoWithDetail(question, detail);
+  }
   void showMessage(const std::string& text) override { m_dialogs->showMessage(text); }
   std::optional<std::string> chooseFileToSave(const FileDialogRequest& request) override {
     return m_dialogs->chooseFileToSave(request);

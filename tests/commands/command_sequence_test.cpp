@@ -118,7 +118,9 @@ void PrintTo(const SequenceCase& sequence, std::ostream* out) {
 
 class CommandSequence : public ::testing::TestWithParam<SequenceCase> {
  protected:
-  fs::path m_folder = fs::temp_directory_path() / "tervane-command-sequence-test";
+  // A folder per case: ctest runs the cases side by side.
+  fs::path m_folder =
+      fs::temp_directory_path() / (std::string("tervane-command-sequence-test-") + GetParam().name);
 };
 
 // Sequences that reach every command, and those the fuzzer found faults with.

@@ -111,8 +111,11 @@ TEST_F(FileCommands, SaveEverythingWritesFourFilesFromTheDataFilesName) {
   EXPECT_EQ(f.ui.saveRequests.back().initialPath, file("run7.asc"));
   EXPECT_EQ(readBytes(file("result.txt")), readBytes(file("run7.simulation")));
 
+  // result.txt exists now: Yes to the one question that lists it.
   f.ui.saveChoices = {file("result.txt")};
+  f.ui.answers = {true};
   saveEverything(f.context);
+  EXPECT_TRUE(f.ui.answers.empty());
   EXPECT_TRUE(fs::exists(file("result.exp")));
   EXPECT_TRUE(fs::exists(file("result.pro")));
   EXPECT_TRUE(fs::exists(file("result.profile")));
@@ -122,14 +125,17 @@ TEST_F(FileCommands, SaveEverythingAsksOnceBeforeReplacingTheFilesBesideTheChose
   CommandFixture f;
   std::ofstream(file("run.pro")) << "kept";
   std::ofstream(file("run.exp")) << "kept";
+  std::ofstream(file("run.simulation")) << "kept";
   f.ui.saveChoices = {file("run.simulation"), file("run.simulation")};
   f.ui.answers = {false, true};
   saveEverything(f.context);
+  EXPECT_FALSE(f.ui.saveRequests[0].confirmOverwrite);  // the dialog does not ask as well
   ASSERT_EQ(f.ui.questions.size(), 1u);
   EXPECT_EQ(f.ui.questions[0], "These files already exist and will be replaced:\n" +
-                                   file("run.exp") + "\n" + file("run.pro") + "\nReplace them?");
+                                   file("run.simulation") + "\n" + file("run.exp") + "\n" +
+                                   file("run.pro") + "\nReplace them?");
   EXPECT_EQ(readBytes(file("run.pro")), "kept");
-  EXPECT_FALSE(fs::exists(file("run.simulation")));
+  EXPECT_EQ(readBytes(file("run.simulation")), "kept");
 
   saveEverything(f.context);
   EXPECT_EQ(f.ui.questions.size(), 2u);

@@ -506,7 +506,10 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 fit, "range"},
         Refusal{"no measured points", [](MeasuredFixture& f) { f.state.experimentalData.clear(); },
-                fit, "point"},
+                fit, "Load measured data first"},
+        Refusal{"a layer that ends before it starts",
+                [](MeasuredFixture& f) { f.texts.fit.parameters[0].value = "0.5"; }, apply,
+                "layer1.from (0.5) lies after layer1.to"},
         Refusal{"a step of zero", [](MeasuredFixture& f) { f.texts.fit.step = "0"; }, apply,
                 "step"},
         Refusal{"a running fit", [](MeasuredFixture& f) { f.context.fitRunning = true; }, apply,
@@ -519,6 +522,28 @@ INSTANTIATE_TEST_SUITE_P(
       }
       return name;
     });
+
+// The edges of a zoomed range fall halfway between two steps of the
+// measured energies (32-bit floats), with no more decimals than that needs.
+TEST(FitCommands, AZoomedRangeIsRoundedToTheStepOfTheData) {
+  const struct {
+    double step, from, to;  // keV
+    char separator;
+    const char *fromText, *toText;
+  } cases[] = {{0.02, 150.91234567, 152.2871234, '.', "150.91", "152.29"},
+               {0.05, 150.8734, 151.91, ',', "150,875", "151,925"},
+               {1.0, 148.2, 155.9, '.', "148.5", "155.5"}};
+  for (const auto& c : cases) {
+    CommandFixture f;
+    for (int i = 0; i < 100; ++i) f.state.experimentalData.push_back({150.0f + i * float(c.step)});
+    f.state.experimentalData.push_back({});
+    f.state.parameterBlock.energyShift = 0.5;
+    f.context.decimal.separator = c.separator;
+    useZoomedEnergyRange(f.context, c.from + 0.5, c.to + 0.5);
+    EXPECT_EQ(f.texts.fit.rangeFrom + " " + f.texts.fit.rangeTo,
+              std::string(c.fromText) + " " + c.toText);
+  }
+}
 
 TEST(FitCommands, PosteriorFieldsThatAreNoWholeNumbersChangeNothing) {
   MeasuredFixture f;
@@ -563,8 +588,12 @@ TEST(FitCommands, ASavedModelAndResultLoadBackAsTheTableWas) {
   saveFitResults(f.context);
   EXPECT_EQ(directory.names(), (std::vector<std::string>{"result.json", "start.json"}));
 
+  // The listed warnings are those of the fit, about the model a load replaces.
+  EXPECT_EQ(f.texts.fit.warnings, shownWarnings(f.texts.fit));
+  f.texts.fit.warnings.push_back("about the model before");
   f.ui.openChoices = {directory.path("start.json")};
   loadFitModel(f.context);
+  EXPECT_TRUE(f.texts.fit.warnings.empty());
   EXPECT_EQ(sampleModelFromTexts(f.texts.fit, f.context.decimal), model);
   for (std::size_t i = 0; i < saved.parameters.size(); ++i) {
     EXPECT_EQ(f.texts.fit.parameters[i].value, saved.parameters[i].value);

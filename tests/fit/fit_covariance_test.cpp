@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <regex>
 
 namespace {
 
@@ -69,6 +70,30 @@ TEST(FitCovariance, ParametersTheDataCannotTellApartHaveNoErrorsAndAWarning) {
   EXPECT_NEAR(*e.errors[0], 1.0 / std::sqrt(10.0), 1e-12);
   EXPECT_TRUE(e.propagate({2.0, 0.0, 0.0}));
   EXPECT_FALSE(e.propagate({1.0, 1.0, 0.0}));
+}
+
+// A chi2 that does not rise at all over a parameter's error (or falls)
+// gives that parameter no error and a warning whose numbers mean something:
+// none of the ratios near the smallest doubles that the flat chi2 would give.
+TEST(FitCovariance, AFlatChi2IsWarnedOfWithoutNumbersOfNoMeaning) {
+  for (const double change : {0.0, -0.5, 1e-290}) {
+    CovarianceInput input = straightLine(10, 8.0, false);
+    input.values = {1.0, 1.0};
+    input.min = {-10.0, -10.0};
+    input.max = {10.0, 10.0};
+    input.chi2At = [&](const std::vector<double>&) { return input.chi2 + change; };
+    const CovarianceEstimate e = estimateCovariance(input);
+    ASSERT_FALSE(e.warnings.empty()) << change;
+    EXPECT_FALSE(e.errors[0] && e.errors[1]) << change;
+    static const std::regex number(R"([-+]?[0-9]*\.?[0-9]+(e[-+]?[0-9]+)?)");
+    for (const std::string& warning : e.warnings) {
+      for (auto it = std::sregex_iterator(warning.begin(), warning.end(), number);
+           it != std::sregex_iterator(); ++it) {
+        const double value = std::fabs(std::stod(it->str()));
+        EXPECT_TRUE(value == 0.0 || (value > 1e-4 && value < 1e4)) << warning;
+      }
+    }
+  }
 }
 
 }  // namespace

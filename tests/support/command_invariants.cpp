@@ -44,6 +44,8 @@ void keepStartCalculationWrites(const CommandSnapshot& after, const std::string&
     expected.state.parameterBlock.collisionDensity = after.state.parameterBlock.collisionDensity;
     expected.texts.log = after.texts.log;
     expected.texts.mainStatusPanels = after.texts.mainStatusPanels;
+    expected.state.autoconvolutionOrigin = after.state.autoconvolutionOrigin;
+    expected.texts.convolutionsNotice = after.texts.convolutionsNotice;
   }
 }
 
@@ -51,6 +53,8 @@ void keepLoadConvolutionsWrites(const CommandSnapshot& after, const std::string&
                                 CommandSnapshot& expected) {
   if (!message.ends_with(".log")) return;
   expected.state.autoconvolutionSet = after.state.autoconvolutionSet;
+  expected.state.autoconvolutionOrigin = after.state.autoconvolutionOrigin;
+  expected.texts.convolutionsNotice = after.texts.convolutionsNotice;
   const ParameterBlock& read = after.state.parameterBlock;
   ParameterBlock& block = expected.state.parameterBlock;
   block.beamEnergy = read.beamEnergy;
@@ -124,9 +128,11 @@ const std::vector<PartialWrite> kPartialWrites = {
      }},
     {SequenceOp::Fit,
      "A fit, free-form or posterior that the core refuses while it runs is abandoned first: the "
-     "progress line says that nothing was changed",
+     "progress line says that nothing was changed, and the notice of stale convolutions, "
+     "which the start checks, stays",
      [](const CommandSnapshot& after, const std::string&, CommandSnapshot& expected) {
        expected.texts.fit.progress = after.texts.fit.progress;
+       expected.texts.convolutionsNotice = after.texts.convolutionsNotice;
      }},
     {SequenceOp::SaveFitModel, "Save model keeps the chosen name before writing the file",
      [](const CommandSnapshot& after, const std::string&, CommandSnapshot& expected) {

@@ -125,6 +125,29 @@ TEST_F(FitWindowTest, FitFollowsLiveStopChangesNothingAndCtrlZUndoesTheFit) {
   EXPECT_EQ(state.currentProfile, before);
 }
 
+// A layer typed to end before it starts: Apply shows the message Fit shows
+// for the same table, and the profile and the table stay as they were.
+TEST_F(FitWindowTest, ApplyRefusesATableFitRefusesAndChangesNothing) {
+  program->runCommand(CommandId::ShowFit);
+  SampleModel model;
+  model.layers.push_back({});
+  showSampleModel(program->texts().fit, model, program->context().decimal);
+  program->redraw(View::FitFields);
+  auto* table = find<QTableWidget>(fitWindow(), "TableParameters");
+  table->item(0, 1)->setText(QStringLiteral("3"));  // layer1.from, after its to
+  const std::vector<FitParameterTexts> rows = program->texts().fit.parameters;
+  const DepthProfile before = program->state().currentProfile;
+
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnApply"));
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnFit"));
+  EXPECT_FALSE(running());
+  ASSERT_EQ(dialogs.messages.size(), 2u);
+  EXPECT_EQ(dialogs.messages[0], dialogs.messages[1]);
+  EXPECT_EQ(program->state().currentProfile, before);
+  EXPECT_EQ(program->texts().fit.parameters, rows);
+  EXPECT_EQ(table->item(0, 1)->text(), QStringLiteral("3"));
+}
+
 // The number of points of the plottable `name` on `chart`; -1 when there is none.
 int pointsOf(QCustomPlot& chart, const QString& name) {
   for (int i = 0; i < chart.plottableCount(); ++i) {

@@ -39,6 +39,15 @@ TEST(StartingPath, ABareNameOrNoneStartsInTheFolderLastUsedForItsKind) {
   EXPECT_EQ(startingPath("run7.asc", ""), "run7.asc");
 }
 
+// A name proposed from another kind of file (the results' from the measured
+// data's) starts in the folder this kind was last saved in, when there is one.
+TEST(StartingPath, TheRememberedFolderCanComeBeforeTheProposedOne) {
+  EXPECT_EQ(startingPath("/examples/run7.simulation", "/data/results", true),
+            "/data/results/run7.simulation");
+  EXPECT_EQ(startingPath("/examples/run7.simulation", "", true), "/examples/run7.simulation");
+  EXPECT_EQ(startingPath("", "/data/results", true), "/data/results/");
+}
+
 TEST(QtDefaultSuffix, AnySpellingOfTheExtensionGivesTheBareSuffix) {
   EXPECT_EQ(qtDefaultSuffix("*.bmp"), "bmp");
   EXPECT_EQ(qtDefaultSuffix(".flt"), "flt");
