@@ -3,6 +3,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "files/measurement_summaries_json.h"
 #include "files/text_numbers.h"
 
 namespace {
@@ -21,6 +22,10 @@ std::string inversionResultJson(const InversionResult& result) {
   object["chi2"] = result.chi2;
   object["points"] = result.points;
   object["reduced_chi2"] = result.reducedChi2;
+  if (listsMeasurements(result)) {
+    object["dof"] = result.dof;
+    object["measurements"] = measurementSummariesJson(result);
+  }
   object["alpha"] = result.alpha;
   object["amount"] = estimate(result.amount);
   object["centroid"] = estimate(result.centroid);
