@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "cli/interrupt.h"
+#include "cli/model_arguments.h"
 #include "commands/command_error.h"
 #include "commands/fit_commands.h"
 #include "commands/fit_problem.h"
@@ -94,6 +95,7 @@ std::string summaryLine(const std::string& file, const FitResult& result) {
   for (const EstimatedValue& p : result.parameters) {
     if (p.free && p.layer < 0) line += "; " + summaryValue(p.name, p);
   }
+  if (listsMeasurements(result)) line += measurementsText(result);
   return line;
 }
 
@@ -134,9 +136,14 @@ std::string posteriorLine(const std::string& file, const LayerPosterior& posteri
 CLI::App* addFitSubcommand(CLI::App& app, FitOptions& options) {
   CLI::App* fit = app.add_subcommand(
       "fit", "Fit a sample model (JSON) to measured data files and write the results");
-  fit->add_option("--autos", options.autos, "Autoconvolution file (.flt)")->required();
-  fit->add_option("--data", options.data, "Measured-data files, fitted in parallel")->required();
-  fit->add_option("--model", options.model, "Sample model (JSON)")->required();
+  fit->add_option("--autos", options.autos,
+                  "Autoconvolution file (.flt); not with a model that lists its measurements");
+  fit->add_option("--data", options.data,
+                  "Measured-data files, fitted in parallel; not with a model that lists its "
+                  "measurements");
+  fit->add_option("--model", options.model,
+                  "Sample model (JSON); with \"measurements\" one fit of all of them")
+      ->required();
   fit->add_option("--json", options.json, "Result JSON (an array for several data files)");
   fit->add_option("--out-profile", options.outProfile,
                   "Fitted profile (.pro); with several data files each name gets the file's stem");
@@ -170,7 +177,15 @@ CLI::App* addFitSubcommand(CLI::App& app, FitOptions& options) {
 }
 
 int runFitSubcommand(const FitOptions& options) {
-  const bool several = options.data.size() > 1;
+  const ModelArguments arguments =
+      readModelArguments("fit", options.model, !options.autos.empty() || !options.data.empty(),
+                         !options.autos.empty() && !options.data.empty());
+  if (arguments.exitStatus != 0) return arguments.exitStatus;
+  const std::optional<SampleModelDocument>& document = arguments.document;
+  const bool joint = arguments.joint();
+  // What each result is called: its data file, or the model file of a joint fit.
+  const std::vector<std::string> labels = joint ? std::vector{options.model} : options.data;
+  const bool several = labels.size() > 1;
   if (several &&
       (!options.outProfile.empty() || !options.outCurve.empty() || !options.band.empty())) {
     std::set<std::string> stems;
@@ -186,21 +201,27 @@ int runFitSubcommand(const FitOptions& options) {
 
   try {
     const std::atomic<bool>* stop = stopOnInterrupt();
-    const LoadedAutoconvolutions loaded = readAutoconvolutionsForFitting(options.autos);
-    const SampleModel model = readSampleModelFile(options.model);
+    const SampleModel& model = document->model;
     checkFitMemory(model, !options.mcmc.empty(), {});
     // Every file is checked before any fit starts, so a fault costs no time and writes nothing.
     std::vector<SampleProblem> problems;
-    for (const std::string& file : options.data) {
-      problems.push_back(problemFromFiles(loaded, model, file));
+    if (joint) {
+      problems.push_back(problemFromMeasurements(*document));
+    } else {
+      const LoadedAutoconvolutions loaded = readAutoconvolutionsForFitting(options.autos);
+      for (const std::string& file : options.data) {
+        problems.push_back(problemFromFiles(loaded, model, file));
+      }
+    }
+    for (std::size_t k = 0; k < problems.size(); ++k) {
       try {
-        checkProblem(problems.back());
+        checkProblem(problems[k]);
       } catch (const FitError& error) {
-        throw FitError(file + ": " + error.what());
+        throw FitError(labels[k] + ": " + error.what());
       }
     }
 
-    ProgressLine progress(options.data);
+    ProgressLine progress(labels);
     BatchControl control;
     control.cancel = stop;
     control.fit.errors = options.errors == "covariance" ? FitErrors::Covariance : FitErrors::Profile;
@@ -210,13 +231,13 @@ int runFitSubcommand(const FitOptions& options) {
       progress.iteration(k, p);
     };
     control.done = [&progress](std::size_t) { progress.fileDone(); };
-    std::vector<FitResult> results = fitProblems(problems, options.data, control);
+    std::vector<FitResult> results = fitProblems(problems, labels, control);
     if (interrupted()) return reportInterrupted();
     for (std::size_t k = 0; k < results.size(); ++k) {
       addTruncationWarnings(problems[k], results[k]);
-      std::cout << summaryLine(options.data[k], results[k]) << '\n';
+      std::cout << summaryLine(labels[k], results[k]) << '\n';
       for (const std::string& warning : results[k].warnings) {
-        std::cerr << "warning: " << options.data[k] << ": " << warning << '\n';
+        std::cerr << "warning: " << labels[k] << ": " << warning << '\n';
       }
     }
     std::cout << std::flush;
@@ -224,13 +245,13 @@ int runFitSubcommand(const FitOptions& options) {
     if (!options.mcmc.empty()) {
       PosteriorSettings settings;
       settings.steps = *posteriorStepsOf(options.mcmc);
-      posteriors = samplePosteriors(results, problems, options.data, settings, options.seed,
-                                    {stop, {}, {}});
+      posteriors =
+          samplePosteriors(results, problems, labels, settings, options.seed, {stop, {}, {}});
       if (interrupted()) return reportInterrupted();
       for (std::size_t k = 0; k < posteriors.size(); ++k) {
-        std::cout << posteriorLine(options.data[k], posteriors[k]) << '\n';
+        std::cout << posteriorLine(labels[k], posteriors[k]) << '\n';
         for (const std::string& warning : posteriors[k].warnings) {
-          std::cerr << "warning: " << options.data[k] << ": " << warning << '\n';
+          std::cerr << "warning: " << labels[k] << ": " << warning << '\n';
         }
       }
       std::cout << std::flush;
@@ -239,22 +260,27 @@ int runFitSubcommand(const FitOptions& options) {
 
     if (!options.json.empty()) {
       const std::string text =
-          several ? fitResultsJson(options.data, results, sampled)
+          several ? fitResultsJson(labels, results, sampled)
                   : fitResultJson(results.front(), sampled ? &posteriors.front() : nullptr);
       if (!writeFileAtomically(options.json, text)) {
         throw CommandError("Cannot create file " + options.json);
       }
     }
     for (std::size_t k = 0; k < results.size(); ++k) {
-      const Measurement& measurement = problems[k].measurements.front();
-      const std::string profilePath = outputName(options.outProfile, options.data[k], several);
-      const std::string curvePath = outputName(options.outCurve, options.data[k], several);
+      const std::string profilePath = outputName(options.outProfile, labels[k], several);
       if (!profilePath.empty()) writeFittedProfile(profilePath, results[k].model, results[k].profile);
-      if (!curvePath.empty()) {
-        writeFittedCurve(curvePath, measurement, results[k].model,
+      // A joint fit's curves, one per measurement, each named with the measurement's name.
+      const std::vector<Measurement>& measurements = problems[k].measurements;
+      for (std::size_t m = 0; m < measurements.size() && !options.outCurve.empty(); ++m) {
+        const std::string curvePath = joint
+                                          ? outputName(options.outCurve, measurements[m].name, true)
+                                          : outputName(options.outCurve, labels[k], several);
+        const MeasurementModel& fitted =
+            joint ? results[k].joint.measurements[m] : results[k].model;
+        writeFittedCurve(curvePath, measurements[m], fitted,
                          asLoadedFromFile(results[k].profile, curvePath), options.digits);
       }
-      const std::string band = outputName(options.band, options.data[k], several);
+      const std::string band = outputName(options.band, labels[k], several);
       if (sampled && !band.empty() &&
           !writeFileAtomically(band, profileBandText(posteriors[k].band))) {
         throw CommandError("Cannot create file " + band);

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "cli/interrupt.h"
+#include "cli/model_arguments.h"
 #include "commands/command_error.h"
 #include "commands/depth_regions.h"
 #include "commands/field_numbers.h"
@@ -40,8 +41,10 @@ void writeText(const std::string& path, const std::string& text) {
 CLI::App* addInvertSubcommand(CLI::App& app, InvertOptions& options) {
   CLI::App* invert = app.add_subcommand(
       "invert", "Free-form profile: the non-negative, smooth profile that explains the data");
-  invert->add_option("--autos", options.autos, "Autoconvolution file (.flt)")->required();
-  invert->add_option("--data", options.data, "Measured-data file")->required();
+  invert->add_option("--autos", options.autos,
+                     "Autoconvolution file (.flt); not with a model that lists its measurements");
+  invert->add_option("--data", options.data,
+                     "Measured-data file; not with a model that lists its measurements");
   invert
       ->add_option("--model", options.model,
                    "Sample model (JSON): grid, constants, broadening, range, statistic")
@@ -64,6 +67,14 @@ int runInvertSubcommand(const InvertOptions& options) {
     std::cerr << "--band needs at least 2 replicas: the band is their spread.\n";
     return 2;
   }
+  const ModelArguments arguments =
+      readModelArguments("invert", options.model, !options.autos.empty() || !options.data.empty(),
+                         !options.autos.empty() && !options.data.empty());
+  if (arguments.exitStatus != 0) return arguments.exitStatus;
+  const std::optional<SampleModelDocument>& document = arguments.document;
+  const bool joint = arguments.joint();
+  // What the result is called: the data file, or the model file of one profile for all curves.
+  const std::string label = joint ? options.model : options.data;
   try {
     InversionSettings settings;
     for (const std::string& region : options.regions) {
@@ -75,10 +86,12 @@ int runInvertSubcommand(const InvertOptions& options) {
     }
     InversionControl control;
     control.cancel = stopOnInterrupt();
-    const LoadedAutoconvolutions loaded = readAutoconvolutionsForFitting(options.autos);
-    const SampleModel model = readSampleModelFile(options.model);
+    const SampleModel& model = document->model;
     checkFitMemory(model, false, {});
-    const SampleProblem problem = problemFromFiles(loaded, model, options.data);
+    const SampleProblem problem =
+        joint
+            ? problemFromMeasurements(*document)
+            : problemFromFiles(readAutoconvolutionsForFitting(options.autos), model, options.data);
     settings.alpha = alphaOf(options.alpha);
     settings.replicas = options.replicas;
     std::mt19937_64 generator(options.seed);
@@ -86,16 +99,17 @@ int runInvertSubcommand(const InvertOptions& options) {
     try {
       result = invertProblem(problem, settings, generator, control);
     } catch (const FitError& error) {
-      throw FitError(options.data + ": " + error.what());
+      throw FitError(label + ": " + error.what());
     }
     if (result.cancelled || interrupted()) return reportInterrupted();
     addTruncationWarnings(problem, result);
 
-    std::cout << options.data << ": chi2/dof " << formatTextFileNumber(result.chi2) << "/"
+    std::cout << label << ": chi2/dof " << formatTextFileNumber(result.chi2) << "/"
               << formatTextFileNumber(result.dof, 4) << " = "
               << formatTextFileNumber(result.reducedChi2, 4) << ", alpha "
-              << formatTextFileNumber(result.alpha, 3) << "; " << summaryValue("amount", result.amount)
-              << "; " << summaryValue("centroid", result.centroid) << "; background "
+              << formatTextFileNumber(result.alpha, 3) << "; "
+              << summaryValue("amount", result.amount) << "; "
+              << summaryValue("centroid", result.centroid) << "; background "
               << formatTextFileNumber(result.background)
               << (result.backgroundError
                       ? " +/- " + formatTextFileNumber(*result.backgroundError, 2)
@@ -107,15 +121,15 @@ int runInvertSubcommand(const InvertOptions& options) {
                 << summaryValue("amount", region.amount) << ", "
                 << summaryValue("centroid", region.centroid);
     }
-    std::cout << std::endl;
+    std::cout << measurementsText(result) << std::endl;
     for (const std::string& warning : result.warnings) {
-      std::cerr << "warning: " << options.data << ": " << warning << '\n';
+      std::cerr << "warning: " << label << ": " << warning << '\n';
     }
 
     writeText(options.json, inversionResultJson(result));
     writeText(options.band, profileBandText(result.band));
     if (!options.outProfile.empty()) {
-      MeasurementModel adopted = model;
+      MeasurementModel adopted = problem.measurements.front().model;
       adopted.background.value = result.background;
       writeFittedProfile(options.outProfile, adopted, result.profile);
     }

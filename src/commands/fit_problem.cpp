@@ -1,6 +1,7 @@
 #include "commands/fit_problem.h"
 
 #include <cmath>
+#include <map>
 #include <string>
 
 #include "commands/autoconvolution_commands.h"
@@ -14,6 +15,7 @@
 #include "files/experimental_data_file.h"
 #include "files/profile_file.h"
 #include "fit/free_form_inversion.h"
+#include "model/tilted_path.h"
 
 namespace {
 
@@ -60,11 +62,37 @@ LoadedAutoconvolutions readAutoconvolutionsForFitting(const std::string& fltPath
   return loaded;
 }
 
+namespace {
+
+// The measured points of a data file, read as "Load experimental data" reads it.
+std::vector<ExperimentalPoint> pointsOfDataFile(const std::string& dataFile) {
+  const ExperimentalData data = readExperimentalDataFile(dataFile);
+  return measuredPoints(data);
+}
+
+}  // namespace
+
 SampleProblem problemFromFiles(const LoadedAutoconvolutions& autoconvolutions,
                                const SampleModel& model, const std::string& dataFile) {
-  const ExperimentalData data = readExperimentalDataFile(dataFile);
-  return {model, {makeMeasurement(autoconvolutions.set, autoconvolutions.beam,
-                                  measuredPoints(data), model)}};
+  return {model,
+          {makeMeasurement(autoconvolutions.set, autoconvolutions.beam, pointsOfDataFile(dataFile),
+                           model)}};
+}
+
+SampleProblem problemFromMeasurements(const SampleModelDocument& document) {
+  SampleProblem problem;
+  problem.sample = document.model;
+  std::map<std::string, LoadedAutoconvolutions> sets;
+  for (const MeasurementEntry& entry : document.measurements) {
+    auto found = sets.find(entry.autos);
+    if (found == sets.end()) {
+      found = sets.emplace(entry.autos, readAutoconvolutionsForFitting(entry.autos)).first;
+    }
+    problem.measurements.push_back(makeMeasurement(found->second.set, found->second.beam,
+                                                   pointsOfDataFile(entry.data), entry.model,
+                                                   entry.name));
+  }
+  return problem;
 }
 
 void adoptFittedModel(CommandContext& context, const MeasurementModel& model,
@@ -111,8 +139,10 @@ void writeFittedCurve(const std::string& path, const Measurement& measurement,
     checkBroadeningWidths(lorentzian, gaussian);
     checkBroadenedSize(lorentzian, gaussian, set[1].step, set[1].size(), memory);
   }
-  const SampledCurve curve = excitationCurveOf(set, profile, measurement.collisionRate,
-                                               model.convolve, lorentzian, gaussian);
+  // A tilted measurement's curve is made of the profile along its path.
+  const SampledCurve curve =
+      excitationCurveOf(set, alongPath(profile, measurement.model.tilt), measurement.collisionRate,
+                        model.convolve, lorentzian, gaussian);
   refuseNonFiniteCurve(curve);
   const std::string text = excitationCurveText(curve, measurement.beamEnergyKev,
                                                model.multiplier.value, model.background.value,

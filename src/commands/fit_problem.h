@@ -4,6 +4,7 @@
 #include <string>
 
 #include "commands/command_context.h"
+#include "files/sample_model_file.h"
 #include "fit/fit_result.h"
 #include "fit/measurement.h"
 
@@ -32,6 +33,12 @@ LoadedAutoconvolutions readAutoconvolutionsForFitting(const std::string& fltPath
 // experimental data" reads it) with a loaded set: what every script fits.
 SampleProblem problemFromFiles(const LoadedAutoconvolutions& autoconvolutions,
                                const SampleModel& model, const std::string& dataFile);
+
+// The sample of a model file that lists its measurements, seen by each of
+// them: every entry's set and data read as above (a set named by several
+// entries is read once), its name and its own model. Messages name the file
+// that cannot be used.
+SampleProblem problemFromMeasurements(const SampleModelDocument& document);
 
 // Refuses (CommandError) a model whose grid would not fit in the memory
 // available now while a job runs on it: each layer with its five derivatives

@@ -99,6 +99,17 @@ std::string summaryValue(const std::string& name, const EstimatedValue& value) {
          (value.error ? formatTextFileNumber(*value.error, 2) : std::string("undetermined"));
 }
 
+std::string measurementsText(const EstimateSummary& result) {
+  if (!listsMeasurements(result)) return {};
+  std::string text;
+  for (const MeasurementSummary& m : result.measurements) {
+    text += "; " + m.name + ": chi2 " + formatTextFileNumber(m.chi2) + " over " +
+            std::to_string(m.points) + " points, reduced chi2 " +
+            formatTextFileNumber(m.reducedChi2, 4);
+  }
+  return text;
+}
+
 bool mentionsParameter(const std::string& text, const std::string& name) {
   const auto isNamePart = [](char c) {
     return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';

@@ -24,6 +24,12 @@ std::string estimateText(const EstimatedValue& estimate);
 // two significant digits, or "undetermined"), after `name` and a blank.
 std::string summaryValue(const std::string& name, const EstimatedValue& value);
 
+// The batch interface's summary of each measurement of a model that lists
+// them: "; NAME: chi2 C over N points, reduced chi2 R" (R its chi2 per its
+// share of the dof), one after the other; nothing for a result of one
+// unnamed measurement.
+std::string measurementsText(const EstimateSummary& result);
+
 // True when `text` names the parameter as a whole word ("layer1.to" is not
 // named by "layer1.top_width").
 bool mentionsParameter(const std::string& text, const std::string& name);

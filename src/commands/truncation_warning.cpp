@@ -5,6 +5,7 @@
 
 #include "files/text_numbers.h"
 #include "model/collision_truncation.h"
+#include "model/tilted_path.h"
 
 namespace {
 
@@ -15,11 +16,12 @@ std::string energyText(double kev) {
 }
 
 void addWarnings(const SampleProblem& problem, const DepthProfile& profile,
-                 const MeasurementModel* firstModel, std::vector<std::string>& warnings) {
+                 const JointModel* fitted, std::vector<std::string>& warnings) {
   const bool several = problem.measurements.size() > 1;
   for (std::size_t m = 0; m < problem.measurements.size(); ++m) {
     const Measurement& measurement = problem.measurements[m];
-    const MeasurementModel& model = m == 0 && firstModel ? *firstModel : measurement.model;
+    const MeasurementModel& model =
+        fitted && m < fitted->measurements.size() ? fitted->measurements[m] : measurement.model;
     if (const std::optional<std::string> text = truncationWarning(measurement, model, profile)) {
       warnings.push_back(several && !measurement.name.empty() ? measurement.name + ": " + *text
                                                               : *text);
@@ -57,12 +59,16 @@ std::optional<std::string> truncationWarning(const Measurement& measurement,
     highest = std::max(highest.value_or(e), e);
   }
   if (!highest) return std::nullopt;
-  return truncationWarning(*measurement.set, profile, measurement.collisionRate,
-                           measurement.beamEnergyKev, *highest + model.energyShift.value);
+  // A tilted measurement's curve is made of the profile along its path.
+  return truncationWarning(*measurement.set, alongPath(profile, measurement.model.tilt),
+                           measurement.collisionRate, measurement.beamEnergyKev,
+                           *highest + model.energyShift.value);
 }
 
 void addTruncationWarnings(const SampleProblem& problem, FitResult& result) {
-  addWarnings(problem, result.profile, &result.model, result.warnings);
+  const JointModel fitted =
+      result.joint.measurements.empty() ? jointModelOf(result.model) : result.joint;
+  addWarnings(problem, result.profile, &fitted, result.warnings);
 }
 
 void addTruncationWarnings(const SampleProblem& problem, InversionResult& result) {

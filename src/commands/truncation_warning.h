@@ -20,14 +20,15 @@ std::optional<std::string> truncationWarning(const AutoconvolutionSet& set,
 
 // The same for the curve a measurement's fit or inversion makes of `profile`:
 // the energies used are its measured ones in the model's energy range, moved
-// by the model's energy shift onto the curve.
+// by the model's energy shift onto the curve, the profile seen along the
+// measurement's tilted path.
 std::optional<std::string> truncationWarning(const Measurement& measurement,
                                              const MeasurementModel& model,
                                              const DepthProfile& profile);
 
 // Adds the warning of each of the problem's measurements, for the fitted or
 // inverted profile, to the result's warnings (after the measurement's name
-// when there are several). A fit's first measurement is judged with its
-// fitted constants, the others with their own.
+// when there are several). A fit's measurements are judged with their
+// fitted constants.
 void addTruncationWarnings(const SampleProblem& problem, FitResult& result);
 void addTruncationWarnings(const SampleProblem& problem, InversionResult& result);

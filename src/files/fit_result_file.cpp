@@ -3,6 +3,8 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "files/measurement_summaries_json.h"
+
 namespace {
 
 using OrderedJson = nlohmann::ordered_json;
@@ -45,6 +47,7 @@ OrderedJson resultObject(const FitResult& result, const LayerPosterior* posterio
   object["free_parameters"] = result.freeParameters;
   object["dof"] = count(result.dof);
   object["reduced_chi2"] = result.reducedChi2;
+  if (listsMeasurements(result)) object["measurements"] = measurementSummariesJson(result);
   object["warnings"] = result.warnings;
   object["starts"] = {
       {"run", result.starts}, {"best", result.startsAtBest}, {"chi2", result.startChi2}};

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "files/file_error.h"
+#include "files/measurement_summaries_json.h"
 #include "files/text_numbers.h"
 
 namespace {
@@ -25,6 +26,10 @@ std::string inversionResultJson(const InversionResult& result) {
   object["chi2"] = result.chi2;
   object["points"] = result.points;
   object["reduced_chi2"] = result.reducedChi2;
+  if (listsMeasurements(result)) {
+    object["dof"] = result.dof;
+    object["measurements"] = measurementSummariesJson(result);
+  }
   object["alpha"] = result.alpha;
   object["amount"] = estimate(result.amount);
   object["centroid"] = estimate(result.centroid);

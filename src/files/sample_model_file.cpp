@@ -1,6 +1,8 @@
 #include "files/sample_model_file.h"
 
+#include <array>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
@@ -9,6 +11,7 @@
 #include "files/atomic_file.h"
 #include "files/file_error.h"
 #include "fit/model_check.h"
+#include "fit/parameter_layout.h"
 #include "model/gaussian_width.h"
 
 namespace {
@@ -24,15 +27,15 @@ class ModelReader {
  public:
   explicit ModelReader(const std::string& fileName) : m_file(fileName) {}
 
-  SampleModel read(const Json& document) const {
+  SampleModelDocument read(const Json& document) const {
     if (!document.is_object()) fail("the model must be a JSON object {...}");
-    refuseUnknownKeys(
-        document,
-        {"max_depth", "step", "contamination", "layers", "multiplier", "background", "energy_shift",
-         "convolve", "lorentzian_width", "gaussian_width", "gaussian_fwhm", "energy_range",
-         "statistic"},
-        "at the top level");
-    SampleModel model;
+    refuseUnknownKeys(document,
+                      {"max_depth", "step", "contamination", "layers", "multiplier", "background",
+                       "energy_shift", "convolve", "lorentzian_width", "gaussian_width",
+                       "gaussian_fwhm", "energy_range", "statistic", "tilt", "measurements"},
+                      "at the top level");
+    SampleModelDocument read;
+    SampleModel& model = read.model;
     model.maxDepth = optionalNumber(document, "max_depth", model.maxDepth);
     model.step = optionalNumber(document, "step", model.step);
     model.contamination = optionalNumber(document, "contamination", model.contamination);
@@ -45,27 +48,108 @@ class ModelReader {
       }
     }
 
-    readParameter(document, "multiplier", model.multiplier);
-    readParameter(document, "background", model.background);
-    readParameter(document, "energy_shift", model.energyShift);
-    readParameter(document, "lorentzian_width", model.lorentzianWidth);
-    readParameter(document, "gaussian_width", model.gaussianWidth);
-    readGaussianFwhm(document, model.gaussianWidth);
-    if (document.contains("convolve")) {
-      if (!document["convolve"].is_boolean()) fail("\"convolve\" must be true or false");
-      model.convolve = document["convolve"].get<bool>();
-    }
-    if (document.contains("energy_range"))
-      model.energyRange = energyRange(document["energy_range"]);
-    if (document.contains("statistic")) model.statistic = statistic(document["statistic"]);
+    readMeasurementKeys(document, model, "");
     // What the values mean is checked as everywhere else a model comes from.
     if (const std::optional<std::string> fault = modelFault(model)) {
       throw FileError(m_file + ": " + *fault);
     }
-    return model;
+    if (document.contains("measurements")) read.measurements = measurements(document, model);
+    return read;
   }
 
  private:
+  // The keys a measurement may set, at the top level or in an entry of
+  // "measurements" (`where` names the entry): the parameter kinds given.
+  std::array<bool, kMeasurementParameterKinds> readMeasurementKeys(const Json& object,
+                                                                   MeasurementModel& model,
+                                                                   const std::string& where) const {
+    std::array<bool, kMeasurementParameterKinds> given{};
+    const auto read = [&](const char* key, FitParameter& target, ParameterKind kind) {
+      if (!object.contains(key)) return;
+      target = parameter(object[key], where + key);
+      given[static_cast<std::size_t>(static_cast<int>(kind) - kLayerParameterKinds)] = true;
+    };
+    read("multiplier", model.multiplier, ParameterKind::Multiplier);
+    read("background", model.background, ParameterKind::Background);
+    read("energy_shift", model.energyShift, ParameterKind::EnergyShift);
+    read("lorentzian_width", model.lorentzianWidth, ParameterKind::LorentzianWidth);
+    read("gaussian_width", model.gaussianWidth, ParameterKind::GaussianWidth);
+    if (object.contains("gaussian_fwhm")) {
+      readGaussianFwhm(object, model.gaussianWidth, where);
+      given[static_cast<std::size_t>(static_cast<int>(ParameterKind::GaussianWidth) -
+                                     kLayerParameterKinds)] = true;
+    }
+    if (object.contains("convolve")) {
+      if (!object["convolve"].is_boolean()) fail(where + "\"convolve\" must be true or false");
+      model.convolve = object["convolve"].get<bool>();
+    }
+    if (object.contains("energy_range")) model.energyRange = energyRange(object["energy_range"]);
+    if (object.contains("statistic")) model.statistic = statistic(object["statistic"]);
+    if (object.contains("tilt")) model.tilt = number(object["tilt"], where + "\"tilt\"");
+    return given;
+  }
+
+  // The entries of "measurements": each its name, files (relative to the
+  // model file) and the constants it overrides; the rest shared.
+  std::vector<MeasurementEntry> measurements(const Json& document, const SampleModel& model) const {
+    const Json& list = document["measurements"];
+    if (!list.is_array() || list.empty()) {
+      fail(
+          "\"measurements\" must be a list of one or more measurements [{\"name\": ..., "
+          "\"autos\": ..., \"data\": ...}, ...]");
+    }
+    const std::filesystem::path folder = std::filesystem::path(m_file).parent_path();
+    std::vector<MeasurementEntry> entries;
+    JointModel joint{model, {}};
+    std::vector<std::string> names;
+    for (std::size_t k = 0; k < list.size(); ++k) {
+      const Json& item = list[k];
+      std::string where = "measurement " + std::to_string(k + 1);
+      if (!item.is_object()) fail(where + " must be an object {\"name\": ..., ...}");
+      if (!item.contains("name") || !item["name"].is_string() ||
+          item["name"].get<std::string>().empty()) {
+        fail(where + " has no \"name\" (a text that its parameters' names carry)");
+      }
+      MeasurementEntry entry;
+      entry.name = item["name"].get<std::string>();
+      where = "measurement \"" + entry.name + "\"";
+      if (entry.name.find_first_of(". \t") != std::string::npos) {
+        fail(where + ": a name must not hold a dot or a space");
+      }
+      for (const std::string& other : names) {
+        if (other == entry.name) fail(where + " is named twice");
+      }
+      names.push_back(entry.name);
+      refuseUnknownKeys(
+          item,
+          {"name", "autos", "data", "tilt", "multiplier", "background", "energy_shift", "convolve",
+           "lorentzian_width", "gaussian_width", "gaussian_fwhm", "energy_range", "statistic"},
+          "in " + where);
+      for (const char* key : {"autos", "data"}) {
+        if (!item.contains(key) || !item[key].is_string() || item[key].get<std::string>().empty()) {
+          fail(where + " has no " + quoted(key) + " file");
+        }
+      }
+      for (auto [key, path] : {std::pair{"autos", &entry.autos}, std::pair{"data", &entry.data}}) {
+        const std::filesystem::path given = item[key].get<std::string>();
+        *path = (given.is_absolute() ? given : folder / given).string();
+      }
+      entry.model = model;
+      const std::array<bool, kMeasurementParameterKinds> own =
+          readMeasurementKeys(item, entry.model, where + " ");
+      for (std::size_t q = 0; q < own.size(); ++q) entry.model.shared[q] = !own[q];
+      if (const std::optional<std::string> fault = modelFault(SampleModel{model, entry.model})) {
+        throw FileError(m_file + ": " + where + ": " + *fault);
+      }
+      joint.measurements.push_back(entry.model);
+      entries.push_back(std::move(entry));
+    }
+    if (const std::optional<std::string> fault = modelFault(joint, ParameterLayout(joint, names))) {
+      throw FileError(m_file + ": " + *fault);
+    }
+    return entries;
+  }
+
   [[noreturn]] void fail(const std::string& fault) const {
     throw FileError(m_file + ": " + fault + ".");
   }
@@ -114,19 +198,15 @@ class ModelReader {
     return p;
   }
 
-  void readParameter(const Json& object, const char* key, FitParameter& target) const {
-    if (object.contains(key)) target = parameter(object[key], key);
-  }
-
   // The beam's spread as a FWHM in place of the width w: the model keeps w
   // (value and bounds converted alike), so fits and results name gaussian_width.
-  void readGaussianFwhm(const Json& object, FitParameter& width) const {
-    if (!object.contains("gaussian_fwhm")) return;
+  void readGaussianFwhm(const Json& object, FitParameter& width, const std::string& where) const {
     if (object.contains("gaussian_width")) {
-      fail("\"gaussian_width\" (twice the beam's sigma) and \"gaussian_fwhm\" give the same "
+      fail(where +
+           "\"gaussian_width\" (twice the beam's sigma) and \"gaussian_fwhm\" give the same "
            "width: keep one of them");
     }
-    width = parameter(object["gaussian_fwhm"], "gaussian_fwhm");
+    width = parameter(object["gaussian_fwhm"], where + "gaussian_fwhm");
     for (double* ev : {&width.value, &width.min, &width.max}) *ev = gaussianWidthFromFwhmEv(*ev);
   }
 
@@ -186,7 +266,7 @@ OrderedJson parameterJson(const FitParameter& p) {
 
 }  // namespace
 
-SampleModel parseSampleModel(std::string_view text, const std::string& fileName) {
+SampleModelDocument parseSampleModelDocument(std::string_view text, const std::string& fileName) {
   Json document;
   try {
     document = Json::parse(text.begin(), text.end());
@@ -199,6 +279,23 @@ SampleModel parseSampleModel(std::string_view text, const std::string& fileName)
                     (tagEnd == std::string::npos ? what : what.substr(tagEnd + 2)));
   }
   return ModelReader(fileName).read(document);
+}
+
+SampleModel parseSampleModel(std::string_view text, const std::string& fileName) {
+  SampleModelDocument document = parseSampleModelDocument(text, fileName);
+  if (!document.measurements.empty()) {
+    throw FileError(fileName +
+                    ": the model lists its \"measurements\"; fit it with tervane-cli fit "
+                    "--model, which reads every measurement's files.");
+  }
+  return document.model;
+}
+
+SampleModelDocument readSampleModelDocument(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw FileError::cannotOpen(path);
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return parseSampleModelDocument(text, path);
 }
 
 SampleModel readSampleModelFile(const std::string& path) {
@@ -234,6 +331,7 @@ std::string sampleModelJson(const SampleModel& model) {
     document["energy_range"] = {model.energyRange->first, model.energyRange->second};
   }
   document["statistic"] = kStatisticNames[static_cast<int>(model.statistic)];
+  if (model.tilt != 0.0) document["tilt"] = model.tilt;
   return document.dump(2) + "\n";
 }
 

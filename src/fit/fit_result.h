@@ -38,6 +38,26 @@ inline double reducedChi2Of(double chi2, double dof) {
   return dof > 0.0 ? chi2 / dof : std::numeric_limits<double>::quiet_NaN();
 }
 
+// How one of several measurements meets the data: its part of the
+// statistic, its points, and its share of the degrees of freedom (its points
+// less its own free parameters and its points' share of the shared ones, so
+// that the measurements' dof add up to the estimate's) with chi2 per it.
+struct MeasurementSummary {
+  std::string name;
+  double chi2 = 0.0;
+  int points = 0;
+  double dof = 0.0;
+  double reducedChi2 = std::numeric_limits<double>::quiet_NaN();
+};
+
+// Each measurement's summary from its chi2 and points, its own free
+// parameters (effective ones, for a smoothed profile) and those shared by all.
+std::vector<MeasurementSummary> measurementSummaries(const std::vector<std::string>& names,
+                                                     const std::vector<double>& chi2,
+                                                     const std::vector<int>& points,
+                                                     const std::vector<double>& ownFree,
+                                                     double sharedFree);
+
 // What every estimate (a layer fit, a free-form profile, a posterior) says
 // of how it meets the data: the statistic's value over the points taken,
 // their number, the degrees of freedom (points less the free parameters, or
@@ -51,7 +71,16 @@ struct EstimateSummary {
   double reducedChi2 = std::numeric_limits<double>::quiet_NaN();
   std::vector<std::string> warnings;
   std::vector<FittedPoint> residuals;
+  std::vector<MeasurementSummary> measurements;  // one per measurement, in order
 };
+
+// Whether a result comes from a model that lists its measurements (each has
+// a name), and so reports each one's part; results of one unnamed
+// measurement are reported as they always were.
+inline bool listsMeasurements(const EstimateSummary& result) {
+  return !result.measurements.empty() &&
+         (result.measurements.size() > 1 || !result.measurements.front().name.empty());
+}
 
 // What a fit found. `model` holds the fitted values; `profile` is the model
 // rendered; `residuals` the used measured points with the fitted yield.
@@ -67,6 +96,7 @@ struct FitResult : EstimateSummary {
   std::vector<EstimatedValue> derived;     // layerK.amount, .centroid, .thickness
   std::vector<std::string> correlationNames;                    // the free parameters
   std::vector<std::vector<std::optional<double>>> correlation;  // null where undetermined
-  SampleModel model;
+  SampleModel model;  // the sample with the first measurement's numbers
+  JointModel joint;   // the sample with every measurement's numbers
   DepthProfile profile;
 };

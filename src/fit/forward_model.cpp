@@ -8,6 +8,7 @@
 #include "fit/fit_error.h"
 #include "model/collision_weights.h"
 #include "model/lewis_broadening.h"
+#include "model/tilted_path.h"
 
 // Calculate's broadened curve is, for the unbroadened sum v on N points,
 //   Lorentzian: x = L v * (sum v / sum L v), L lower-triangular Toeplitz on nL points,
@@ -279,7 +280,12 @@ void ForwardModel::fillSlopes() const {
 }
 
 std::vector<double> ForwardModel::weights(const DepthProfile& profile) const {
-  return collisionWeights(profile, static_cast<int>(m_entries), m_settings.collisionRate);
+  const int count = static_cast<int>(m_entries);
+  if (m_settings.tiltDegrees == 0.0) {
+    return collisionWeights(profile, count, m_settings.collisionRate);
+  }
+  return collisionWeights(alongPath(profile, m_settings.tiltDegrees), count,
+                          m_settings.collisionRate);
 }
 
 namespace {

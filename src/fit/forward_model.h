@@ -30,6 +30,7 @@ struct ForwardModelSettings {
   double lorentzianWidthEv = 100.0;
   double gaussianWidthEv = 100.0;
   double energyShiftKev = 0.0;
+  double tiltDegrees = 0.0;  // the profile is seen along the tilted path (model/tilted_path.h)
 };
 
 class BroadeningRows;
@@ -89,7 +90,8 @@ class ForwardModel {
   // False for an energy whose shifted position lies outside the curve.
   bool covers(std::size_t j) const { return m_inside[j] != 0; }
 
-  // The collision weights K0..Kc of a profile (any sign), the model's linear part.
+  // The collision weights K0..Kc of a profile (any sign), the model's linear
+  // part, as the measurement's tilted path meets the profile.
   std::vector<double> weights(const DepthProfile& profile) const;
 
   // Values at every energy (0 outside the curve) for given weights.

@@ -230,6 +230,7 @@ InversionResult invertProblem(const SampleProblem& problem, const InversionSetti
   result.dof = points - best.trace;
   result.reducedChi2 = reducedChi2Of(result.chi2, result.dof);
   result.residuals = inversion.fittedPoints(fitted, std::sqrt(result.reducedChi2));
+  result.measurements = inversion.summaries(fitted, best.trace);
   const ProfileMeasures measures = profileMeasures(result.profile, firstPoint);
   result.amount = {"amount", measures.amount, std::nullopt, false};
   result.centroid = {"centroid", measures.centroid, std::nullopt, false};

@@ -7,6 +7,7 @@
 #include "fit/fit_error.h"
 #include "fit/profile_band.h"
 #include "fit/profile_rendering.h"
+#include "model/tilted_path.h"
 
 namespace {
 
@@ -53,7 +54,10 @@ ProbedDepth probedDepth(const AutoconvolutionSet& set, double collisionRate, dou
                 model.gaussianWidth.value * model.gaussianWidth.value;
   }
   const double resolution = std::sqrt(lineShape + straggling) / stopping;
-  return {resonance + resolution, resolution};
+  if (model.tilt == 0.0) return {resonance + resolution, resolution};
+  // Along a tilted path: a path length z/cos(tilt) is the depth z.
+  const double depthPerPath = 1.0 / pathStretch(model.tilt);
+  return {(resonance + resolution) * depthPerPath, resolution * depthPerPath};
 }
 
 FreeFormProblem::FreeFormProblem(const SampleProblem& problem, const std::atomic<bool>* cancel)
@@ -69,6 +73,7 @@ FreeFormProblem::FreeFormProblem(const SampleProblem& problem, const std::atomic
     }
   }
   try {
+    Eigen::Index sharedColumn = -1;
     for (const auto& term : termsOf(withoutLayers, cancel)) {
       Segment segment;
       segment.term = term;
@@ -76,7 +81,18 @@ FreeFormProblem::FreeFormProblem(const SampleProblem& problem, const std::atomic
       segment.forward = term->forward(segment.model);
       segment.first = m_yields.size();
       segment.count = term->yields().size();
-      if (segment.model.background.free) segment.backgroundColumn = m_backgroundColumns++;
+      // A background that measurements share is one column for all of them.
+      const bool sharedBackground =
+          segment.model
+              .shared[static_cast<std::size_t>(ParameterKind::Background) - kLayerParameterKinds];
+      if (segment.model.background.free) {
+        if (sharedBackground && sharedColumn >= 0) {
+          segment.backgroundColumn = sharedColumn;
+        } else {
+          segment.backgroundColumn = m_backgroundColumns++;
+          if (sharedBackground) sharedColumn = segment.backgroundColumn;
+        }
+      }
       m_yields.insert(m_yields.end(), term->yields().begin(), term->yields().end());
       m_segments.push_back(std::move(segment));
     }
@@ -115,6 +131,8 @@ FreeFormProblem::FreeFormProblem(const SampleProblem& problem, const std::atomic
         own = percentile(gaps, 0.5) * 1000.0 / stopping;
       }
     }
+    // A tilted measurement resolves depth finer by cos(tilt).
+    if (segment.model.tilt != 0.0) own /= pathStretch(segment.model.tilt);
     spacing = std::min(spacing, own);
     const ProbedDepth probed = probedDepth(*m.set, m.collisionRate, m.beamEnergyKev,
                                            segment.model, sorted.empty() ? 0.0 : sorted.back());
@@ -272,6 +290,30 @@ double FreeFormProblem::misfit(const std::vector<MeasuredYield>& yields,
                          segment.term->poissonFloor());
   }
   return sum;
+}
+
+std::vector<MeasurementSummary> FreeFormProblem::summaries(const std::vector<double>& fitted,
+                                                           double trace) const {
+  std::vector<std::string> names;
+  std::vector<double> chi2;
+  std::vector<int> points;
+  std::vector<double> own;
+  for (const Segment& segment : m_segments) {
+    names.push_back(segment.term->measurement().name);
+    chi2.push_back(statisticChi2(
+        segment.model.statistic, std::span(m_yields).subspan(segment.first, segment.count),
+        std::span(fitted).subspan(segment.first, segment.count), segment.term->poissonFloor()));
+    points.push_back(static_cast<int>(segment.count));
+    // A background column of its own alone.
+    const auto sharing = std::count_if(m_segments.begin(), m_segments.end(), [&](const Segment& o) {
+      return o.backgroundColumn == segment.backgroundColumn;
+    });
+    own.push_back(segment.backgroundColumn >= 0 && sharing == 1 && m_segments.size() > 1 ? 1.0
+                                                                                         : 0.0);
+  }
+  double ownTotal = 0.0;
+  for (double o : own) ownTotal += o;
+  return measurementSummaries(names, chi2, points, own, trace - ownTotal);
 }
 
 std::vector<double> FreeFormProblem::fixedBackgrounds() const {

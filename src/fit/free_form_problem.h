@@ -41,7 +41,8 @@
 // energy-loss variance of the compound Poisson straggling (<eps^2> the
 // single-collision spectrum's second moment), 2 sigma as the Gaussian width
 // counts the beam's spread; resolution = W / S. The data see as deep as
-// `depth` = z0 + resolution.
+// `depth` = z0 + resolution. These are path lengths: a tilted measurement's
+// depth and resolution are theirs times cos(tilt).
 struct ProbedDepth {
   double depth = 0.0;
   double resolution = 0.0;
@@ -84,6 +85,10 @@ class FreeFormProblem {
                                  const std::vector<double>& background) const;
   // The statistic of fitted yields against the measured ones.
   double chi2(const std::vector<double>& fitted) const { return misfit(m_yields, fitted); }
+  // Each measurement's part of the statistic, its points and dof: its free
+  // background is its own, the rest of the effective parameters `trace` is
+  // shared by its points' share.
+  std::vector<MeasurementSummary> summaries(const std::vector<double>& fitted, double trace) const;
   // The used points with their fitted yields, as a layer fit reports them.
   std::vector<FittedPoint> fittedPoints(const std::vector<double>& fitted, double equalSigma) const;
   std::vector<double> nodeDepths() const;

@@ -52,6 +52,7 @@ FitResult assemble(LayerFitEvaluator& evaluator, const JointModel& model,
                    const CovarianceEstimate* estimate) {
   FitResult result;
   result.model = sampleModelOf(model);
+  result.joint = model;
   result.profile = renderProfile(model.sample);
   const std::vector<std::vector<double>> fitted = evaluator.yieldsOf(model);
   result.chi2 = evaluator.chi2Of(model, fitted);
@@ -68,6 +69,30 @@ FitResult assemble(LayerFitEvaluator& evaluator, const JointModel& model,
 
   const ParameterLayout& layout = evaluator.layout();
   const std::vector<std::size_t>& free = evaluator.freeIndices();
+  {
+    // Each measurement's part: a free parameter is its own when it applies
+    // to it alone, shared otherwise (the layers' and the shared constants).
+    std::vector<std::string> names;
+    std::vector<double> chi2;
+    std::vector<int> points;
+    std::vector<double> own(fitted.size(), 0.0);
+    for (std::size_t t = 0; t < fitted.size(); ++t) {
+      const MeasurementTerm& term = *evaluator.terms()[t];
+      names.push_back(term.measurement().name);
+      chi2.push_back(term.chi2(model.measurements[t].statistic, fitted[t]));
+      points.push_back(static_cast<int>(fitted[t].size()));
+    }
+    double shared = 0.0;
+    for (std::size_t i : free) {
+      const ParameterSlot& slot = layout[i];
+      if (slot.measurements.size() == 1 && fitted.size() > 1) {
+        own[static_cast<std::size_t>(slot.measurement)] += 1.0;
+      } else {
+        shared += 1.0;
+      }
+    }
+    result.measurements = measurementSummaries(names, chi2, points, own, shared);
+  }
   for (std::size_t i = 0; i < layout.size(); ++i) {
     const FitParameter& p = layout.at(model, i);
     EstimatedValue v{layout[i].name, p.value, std::nullopt, p.free, layout[i].layer};
@@ -328,6 +353,7 @@ FitResult fitProblem(const SampleProblem& problem, const FitControl& control) {
     FitResult result;
     result.cancelled = true;
     result.model = sampleModelOf(problem.model());
+    result.joint = problem.model();
     result.profile = renderProfile(problem.sample);
     return result;
   }

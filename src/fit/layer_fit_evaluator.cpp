@@ -49,7 +49,7 @@ std::vector<double> LayerFitEvaluator::startValues() const {
 
 JointModel LayerFitEvaluator::modelAt(const std::vector<double>& x) const {
   JointModel model = m_start;
-  for (std::size_t k = 0; k < m_free.size(); ++k) m_layout.at(model, m_free[k]).value = x[k];
+  for (std::size_t k = 0; k < m_free.size(); ++k) m_layout.setValue(model, m_free[k], x[k]);
   return model;
 }
 
@@ -148,7 +148,7 @@ void LayerFitEvaluator::jacobian(const std::vector<double>& x, std::vector<doubl
         }
         const std::vector<double> dv = fm->derivative(weights, dWeights);
         for (std::size_t j = 0; j < n; ++j) df[j] = m * dv[j];
-      } else if (slot.measurement == static_cast<int>(t)) {
+      } else if (slot.appliesTo(static_cast<int>(t))) {
         switch (slot.kind) {
           case ParameterKind::Multiplier:
             df = values;

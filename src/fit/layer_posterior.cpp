@@ -64,7 +64,7 @@ class LayerLikelihood {
   // sample (a layer turned inside out, a negative width).
   std::optional<JointModel> modelAt(const std::vector<double>& x) const {
     JointModel model = m_model;
-    for (std::size_t k = 0; k < m_free.size(); ++k) m_layout.at(model, m_free[k]).value = x[k];
+    for (std::size_t k = 0; k < m_free.size(); ++k) m_layout.setValue(model, m_free[k], x[k]);
     if (modelFault(model, m_layout)) return std::nullopt;
     return model;
   }

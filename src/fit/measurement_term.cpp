@@ -6,6 +6,7 @@
 #include "fit/fit_error.h"
 #include "model/collision_weights.h"
 #include "model/poisson_weights.h"
+#include "model/tilted_path.h"
 
 namespace {
 
@@ -88,9 +89,9 @@ MeasurementTerm::MeasurementTerm(const Measurement& measurement, const std::atom
 }
 
 ForwardModelSettings MeasurementTerm::settingsOf(const MeasurementModel& model) const {
-  return {m_measurement.beamEnergyKev,   m_measurement.collisionRate,
-          model.convolve,                model.lorentzianWidth.value,
-          model.gaussianWidth.value,     model.energyShift.value};
+  return {m_measurement.beamEnergyKev, m_measurement.collisionRate, model.convolve,
+          model.lorentzianWidth.value, model.gaussianWidth.value,   model.energyShift.value,
+          m_measurement.model.tilt};
 }
 
 std::shared_ptr<const ForwardModel> MeasurementTerm::build(const ForwardModelSettings& settings,
@@ -131,7 +132,12 @@ std::shared_ptr<const ForwardModel> MeasurementTerm::forward(const MeasurementMo
   return built;
 }
 
-std::vector<double> MeasurementTerm::weights(const DepthProfile& profile) const {
+std::vector<double> MeasurementTerm::weights(const DepthProfile& depthProfile) const {
+  // The tilted beam meets the profile along its path; at normal incidence
+  // the profile is taken as it is.
+  const double tilt = m_measurement.model.tilt;
+  const DepthProfile stretched = tilt == 0.0 ? DepthProfile{} : alongPath(depthProfile, tilt);
+  const DepthProfile& profile = tilt == 0.0 ? depthProfile : stretched;
   // Above this many numbers (32 MB) the grid points' weights are not kept.
   constexpr std::size_t kMostKeptWeights = std::size_t{1} << 22;
   const int count = static_cast<int>(entries());

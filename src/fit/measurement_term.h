@@ -36,7 +36,8 @@ class MeasurementTerm {
   const std::vector<MeasuredYield>& yields() const { return m_yields; }
   double poissonFloor() const { return m_floor; }
 
-  // The collision weights K0..Kc of a profile. They are linear in it: on the
+  // The collision weights K0..Kc of a profile, as the measurement's tilted
+  // path meets it (alongPath). They are linear in it: on the
   // grid of the first profile asked for, each point's own weights are kept
   // (when they take at most 32 MB; each point's Poisson terms from its mode
   // outwards by their ratios) and a profile's are their sum weighted by its

@@ -85,6 +85,11 @@ std::optional<std::string> measurementFault(const MeasurementModel& m,
                                    std::pair{"gaussian_width", &m.gaussianWidth}}) {
     if (!(width->value > 0.0)) return "\"" + prefixed(key) + "\" must be greater than 0 eV.";
   }
+  if (!(m.tilt >= 0.0 && m.tilt < 90.0)) {
+    return "\"" + prefixed("tilt") +
+           "\" must be at least 0 and below 90 degrees from the surface normal, not " +
+           number(m.tilt) + ".";
+  }
   if (!m.convolve && (m.lorentzianWidth.free || m.gaussianWidth.free)) {
     return "a broadening width is free, but \"convolve\" is false.";
   }

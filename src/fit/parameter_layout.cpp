@@ -26,8 +26,19 @@ ParameterLayout::ParameterLayout(const JointModel& model,
     const std::string own = m < measurementNames.size() ? measurementNames[m] : std::string();
     const std::string prefix = measurements > 1 && !own.empty() ? own + "." : std::string();
     for (int q = 0; q < kMeasurementParameterKinds; ++q) {
-      m_slots.push_back({static_cast<ParameterKind>(kLayerParameterKinds + q), -1,
-                         static_cast<int>(m), prefix + kMeasurementNames[q]});
+      const auto kind = static_cast<ParameterKind>(kLayerParameterKinds + q);
+      const auto index = static_cast<std::size_t>(q);
+      if (!model.measurements[m].shared[index]) {
+        m_slots.push_back(
+            {kind, -1, static_cast<int>(m), prefix + kMeasurementNames[q], {static_cast<int>(m)}});
+        continue;
+      }
+      std::vector<int> sharing;
+      for (std::size_t o = 0; o < measurements; ++o) {
+        if (model.measurements[o].shared[index]) sharing.push_back(static_cast<int>(o));
+      }
+      if (sharing.front() != static_cast<int>(m)) continue;  // its slot is the first's
+      m_slots.push_back({kind, -1, static_cast<int>(m), kMeasurementNames[q], sharing});
     }
   }
 }
@@ -51,6 +62,17 @@ FitParameter& ParameterLayout::at(JointModel& model, std::size_t i) const {
 
 const FitParameter& ParameterLayout::at(const JointModel& model, std::size_t i) const {
   return parameterAt(model, m_slots[i]);
+}
+
+void ParameterLayout::setValue(JointModel& model, std::size_t i, double value) const {
+  const ParameterSlot& slot = m_slots[i];
+  if (isLayerParameter(slot.kind)) {
+    at(model, i).value = value;
+    return;
+  }
+  for (int m : slot.measurements) {
+    measurementParameter(model.measurements[static_cast<std::size_t>(m)], slot.kind).value = value;
+  }
 }
 
 std::vector<std::size_t> ParameterLayout::freeIndices(const JointModel& model) const {

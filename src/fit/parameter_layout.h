@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -14,13 +15,20 @@ struct ParameterSlot {
   int layer = -1;        // the layer (from 0) of a layer's parameter
   int measurement = -1;  // the measurement (from 0) of a measurement's parameter
   std::string name;      // "layer1.from", "multiplier", or "tilted.multiplier"
+  // Every measurement that takes its value: the one above, or all that share it.
+  std::vector<int> measurements;
+  bool appliesTo(int m) const {
+    return std::find(measurements.begin(), measurements.end(), m) != measurements.end();
+  }
 };
 
 // Every parameter of a sample and its measurements in one fixed order: for
 // each layer from, to, concentration, top_width, bottom_width; then for each
 // measurement multiplier, background, energy_shift, lorentzian_width,
-// gaussian_width. A measurement's parameters carry its name ("tilted.
+// gaussian_width. A measurement's own parameters carry its name ("tilted.
 // multiplier") when it has one and is not alone; otherwise their plain names.
+// A parameter that measurements share (MeasurementModel::shared) is one slot
+// with its plain name, in the place of the first measurement sharing it.
 class ParameterLayout {
  public:
   explicit ParameterLayout(const JointModel& model,
@@ -30,8 +38,11 @@ class ParameterLayout {
   std::size_t size() const { return m_slots.size(); }
   const ParameterSlot& operator[](std::size_t i) const { return m_slots[i]; }
 
+  // The parameter (of a shared one, the first measurement's copy).
   FitParameter& at(JointModel& model, std::size_t i) const;
   const FitParameter& at(const JointModel& model, std::size_t i) const;
+  // Sets the value of the parameter, in every measurement that shares it.
+  void setValue(JointModel& model, std::size_t i, double value) const;
 
   // The places of the free parameters of `model`, in layout order.
   std::vector<std::size_t> freeIndices(const JointModel& model) const;

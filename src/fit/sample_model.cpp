@@ -1,5 +1,6 @@
 #include "fit/sample_model.h"
 
+#include "fit/fit_result.h"
 #include "fit/parameter_layout.h"
 
 JointModel jointModelOf(const SampleModel& model) {
@@ -82,4 +83,25 @@ std::vector<std::string> parameterNames(const SampleModel& model) {
     names.push_back(slot.name);
   }
   return names;
+}
+
+std::vector<MeasurementSummary> measurementSummaries(const std::vector<std::string>& names,
+                                                     const std::vector<double>& chi2,
+                                                     const std::vector<int>& points,
+                                                     const std::vector<double>& ownFree,
+                                                     double sharedFree) {
+  double allPoints = 0.0;
+  for (int n : points) allPoints += n;
+  std::vector<MeasurementSummary> summaries;
+  for (std::size_t m = 0; m < names.size(); ++m) {
+    MeasurementSummary s;
+    s.name = names[m];
+    s.chi2 = chi2[m];
+    s.points = points[m];
+    const double share = allPoints > 0.0 ? points[m] / allPoints : 0.0;
+    s.dof = points[m] - ownFree[m] - sharedFree * share;
+    s.reducedChi2 = reducedChi2Of(s.chi2, s.dof);
+    summaries.push_back(std::move(s));
+  }
+  return summaries;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <limits>
 #include <optional>
 #include <string>
@@ -43,8 +44,8 @@ struct Sample {
 // What belongs to one measurement of a sample: the constants that turn its
 // excitation curve into counts, the resonance's line shape (for now the
 // Lorentzian of lorentzianWidth and then the beam's Gaussian, both only when
-// convolve is on), the measured energies taken into a fit and the statistic
-// they are weighed with.
+// convolve is on), the measured energies taken into a fit, the statistic
+// they are weighed with, and the sample's tilt.
 struct MeasurementModel {
   FitParameter multiplier{1.0};
   FitParameter background{0.0};   // counts
@@ -54,6 +55,15 @@ struct MeasurementModel {
   FitParameter gaussianWidth{100.0};    // eV
   std::optional<std::pair<double, double>> energyRange;  // keV, measured energies
   FitStatistic statistic = FitStatistic::Poisson;
+  // Degrees from the surface normal, 0 <= tilt < 90: the beam crosses depth z
+  // along a path z / cos(tilt), so the measurement sees the profile stretched
+  // by 1/cos(tilt) (pathStretch). Not a fitted number.
+  double tilt = 0.0;
+  // Per parameter kind (multiplier, background, energy_shift,
+  // lorentzian_width, gaussian_width, in that order): whether the
+  // measurement takes the value it shares with every other measurement that
+  // shares it (one parameter, plain name) rather than holding its own.
+  std::array<bool, kMeasurementParameterKinds> shared{};
   bool operator==(const MeasurementModel&) const = default;
 
   // Whether a measured energy (keV, before the shift) is taken into a fit.

@@ -56,11 +56,18 @@ class FitSubcommandTest : public ::testing::Test {
   static std::string path(const std::string& name) { return (s_dir / name).string(); }
 
   static void makeData(const std::string& name, const std::string& line) {
-    ASSERT_EQ(runCli("profile --out " + path(name + ".pro") +
-                     " max-depth=1.5 contamination=0.1 line=" + line + " constants=0,5,100000")
+    makeData(name, "contamination=0.1 line=" + line, "set.flt");
+  }
+
+  // Every fourth point of Calculate's curve of the profile made by the
+  // operations on a profile 1.5 ug/cm2 deep, with the set.
+  static void makeData(const std::string& name, const std::string& operations,
+                       const std::string& set) {
+    ASSERT_EQ(runCli("profile --out " + path(name + ".pro") + " max-depth=1.5 " + operations +
+                     " constants=0,5,100000")
                   .exitCode,
               0);
-    ASSERT_EQ(runCli("curve --autos " + path("set.flt") + " --profile " + path(name + ".pro") +
+    ASSERT_EQ(runCli("curve --autos " + path(set) + " --profile " + path(name + ".pro") +
                      " --digits 17 --out " + path(name + ".curve"))
                   .exitCode,
               0);
@@ -258,6 +265,61 @@ TEST_F(FitSubcommandTest, AModelThatCannotBeUsedStopsBeforeAnythingIsWritten) {
   EXPECT_FALSE(fs::exists(path("bad-out.json")) || fs::exists(path("bad.pro")) ||
                fs::exists(path("bad.curve")));
   EXPECT_EQ(runCli("fit --autos " + path("set.flt") + " --data " + path("a.dat")).exitCode, 2);
+}
+
+// One layer seen at normal incidence and at 45 degrees by one detector: the
+// tilted data are Calculate's curve of the layer drawn at depths times
+// 1/cos(45) = sqrt(2). The model file lists both measurements, with their
+// files beside it; fit and invert need nothing else.
+TEST_F(FitSubcommandTest, FitsAndInvertsOneSampleSeenByTwoMeasurementsOfTheModel) {
+  ASSERT_EQ(runCli("autos --nc 60 --points 400 --out " + path("set60.flt")).exitCode, 0);
+  makeData("n", "contamination=0.1 line=0.3,1,0.6,1", "set60.flt");
+  makeData("t45", "contamination=0.1414 line=0.4243,1,0.8485,1", "set60.flt");
+  std::ofstream(path("joint.json")) << R"({
+    "max_depth": 1.5, "contamination": 0.1,
+    "layers": [{"from": {"value": 0.4, "free": true, "min": 0.1, "max": 1.2},
+                "to": {"value": 0.8, "free": true, "min": 0.1, "max": 1.4}}],
+    "multiplier": 100000,
+    "background": {"value": 2, "free": true, "min": 0},
+    "measurements": [
+      {"name": "normal", "autos": "set60.flt", "data": "n.dat"},
+      {"name": "tilted", "autos": "set60.flt", "data": "t45.dat", "tilt": 45}
+    ]})";
+
+  const RunResult run =
+      runCli("fit --model " + path("joint.json") + " --errors covariance " + "--starts 2 --json " +
+             path("joint-fit.json") + " --out-curve " + path("joint.curve"));
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out.rfind(path("joint.json") + ": converged", 0), 0u) << run.out;
+  EXPECT_NE(run.out.find("; normal: chi2 "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("; tilted: chi2 "), std::string::npos) << run.out;
+  const Json fit = Json::parse(readBytes(path("joint-fit.json")));
+  ASSERT_EQ(fit["measurements"].size(), 2u);
+  double chi2 = 0.0;
+  int points = 0;
+  for (const Json& m : fit["measurements"]) {
+    chi2 += m["chi2"].get<double>();
+    points += m["points"].get<int>();
+  }
+  EXPECT_EQ(fit["measurements"][1]["name"], "tilted");
+  EXPECT_NEAR(chi2, fit["chi2"].get<double>(), 1e-9 * chi2);
+  EXPECT_EQ(points, fit["points"].get<int>());
+  // The shared background keeps its plain name; the layer is the sample's, in depth.
+  EXPECT_TRUE(fit["parameters"].contains("background"));
+  EXPECT_NEAR(parameter(fit, "layer1.from"), 0.2975, 0.005);
+  EXPECT_NEAR(parameter(fit, "layer1.to"), 0.5975, 0.005);
+  EXPECT_TRUE(fs::exists(path("joint-normal.curve")));
+  EXPECT_TRUE(fs::exists(path("joint-tilted.curve")));
+
+  const RunResult invert = runCli("invert --model " + path("joint.json") + " --replicas 0 --json " +
+                                  path("joint-invert.json"));
+  ASSERT_EQ(invert.exitCode, 0) << invert.err;
+  const Json inverted = Json::parse(readBytes(path("joint-invert.json")));
+  ASSERT_EQ(inverted["measurements"].size(), 2u);
+  EXPECT_NEAR(inverted["amount"]["value"].get<double>(), 0.3, 0.03);
+
+  EXPECT_EQ(runCli("fit --model " + path("joint.json") + " --data " + path("n.dat")).exitCode, 2);
+  EXPECT_EQ(runCli("fit --model " + path("model.json") + " --data " + path("n.dat")).exitCode, 2);
 }
 
 }  // namespace

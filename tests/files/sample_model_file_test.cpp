@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <limits>
 #include <string>
 
@@ -138,6 +139,90 @@ TEST(SampleModelFileTest, RefusesWhatCannotBeUsedWithOneMessageNamingFileAndFaul
     }
   }
   EXPECT_THROW(readSampleModelFile("/nonexistent/m.json"), FileError);
+}
+
+}  // namespace
+
+namespace {
+
+// Two measurements of one sample: the tilted one has a detector of its own
+// (multiplier) and a Gaussian given as a FWHM; the rest is the top level's.
+const char* const kJointModel = R"({
+  "layers": [{"from": {"value": 0.1, "free": true, "max": 1}, "to": 0.4}],
+  "multiplier": {"value": 1000, "free": true, "min": 0},
+  "background": {"value": 2, "free": true, "min": 0},
+  "statistic": "neyman",
+  "measurements": [
+    {"name": "normal", "autos": "set.flt", "data": "/abs/normal.dat"},
+    {"name": "tilted", "autos": "set.flt", "data": "t60.dat", "tilt": 60,
+     "multiplier": {"value": 500, "free": true, "min": 0}, "gaussian_fwhm": 235.4820045,
+     "statistic": "poisson"}
+  ]
+})";
+
+TEST(SampleModelFileMeasurements, EachEntryOverridesWhatItGivesAndSharesTheRest) {
+  const SampleModelDocument document = parseSampleModelDocument(kJointModel, "dir/m.json");
+  ASSERT_EQ(document.measurements.size(), 2u);
+  const MeasurementEntry& normal = document.measurements[0];
+  const MeasurementEntry& tilted = document.measurements[1];
+  EXPECT_EQ(normal.autos, "dir/set.flt");
+  EXPECT_EQ(normal.data, "/abs/normal.dat");
+  EXPECT_EQ(tilted.data, "dir/t60.dat");
+  EXPECT_EQ(normal.model.tilt, 0.0);
+  EXPECT_EQ(tilted.model.tilt, 60.0);
+  EXPECT_EQ(normal.model.multiplier.value, 1000.0);
+  EXPECT_EQ(tilted.model.multiplier.value, 500.0);
+  EXPECT_NEAR(tilted.model.gaussianWidth.value, 200.0, 1e-6);
+  EXPECT_EQ(normal.model.statistic, FitStatistic::Neyman);
+  EXPECT_EQ(tilted.model.statistic, FitStatistic::Poisson);
+  // multiplier, background, energy_shift, lorentzian_width, gaussian_width
+  EXPECT_EQ(normal.model.shared, (std::array<bool, 5>{true, true, true, true, true}));
+  EXPECT_EQ(tilted.model.shared, (std::array<bool, 5>{false, true, true, true, false}));
+  // A one-measurement reader refuses what it would fit only in part.
+  EXPECT_THROW(parseSampleModel(kJointModel, "dir/m.json"), FileError);
+}
+
+TEST(SampleModelFileMeasurements, RefusesEntriesNamingFileAndEntry) {
+  struct Case {
+    const char* measurements;
+    const char* fault;
+  };
+  const Case cases[] = {
+      {R"({})", R"("measurements" must be a list of one or more)"},
+      {R"([])", R"("measurements" must be a list of one or more)"},
+      {R"([3])", "measurement 1 must be an object"},
+      {R"([{"autos": "a.flt", "data": "a.dat"}])", R"(measurement 1 has no "name")"},
+      {R"([{"name": "a.b", "autos": "a.flt", "data": "a.dat"}])",
+       R"(measurement "a.b": a name must not hold a dot)"},
+      {R"([{"name": "a", "autos": "a.flt", "data": "a.dat"},
+           {"name": "a", "autos": "a.flt", "data": "b.dat"}])",
+       R"(measurement "a" is named twice)"},
+      {R"([{"name": "a", "data": "a.dat"}])", R"(measurement "a" has no "autos" file)"},
+      {R"([{"name": "a", "autos": "a.flt"}])", R"(measurement "a" has no "data" file)"},
+      {R"([{"name": "a", "autos": "a.flt", "data": "a.dat", "layers": []}])",
+       R"(unknown key "layers" in measurement "a")"},
+      {R"([{"name": "a", "autos": "a.flt", "data": "a.dat", "tilt": 90}])",
+       R"(measurement "a": "tilt" must be at least 0 and below 90 degrees)"},
+      {R"([{"name": "a", "autos": "a.flt", "data": "a.dat", "tilt": -5}])",
+       R"(measurement "a": "tilt" must be at least 0)"},
+      {R"([{"name": "a", "autos": "a.flt", "data": "a.dat", "tilt": "60"}])",
+       R"(measurement "a" "tilt" must be a number)"},
+      {R"([{"name": "a", "autos": "a.flt", "data": "a.dat", "multiplier": {"free": true}}])",
+       R"(measurement "a" multiplier has no "value")"},
+      {R"([{"name": "a", "autos": "a.flt", "data": "a.dat", "gaussian_width": 0}])",
+       R"(measurement "a": "gaussian_width" must be greater than 0 eV)"},
+  };
+  for (const Case& c : cases) {
+    const std::string text = std::string(R"({"measurements": )") + c.measurements + "}";
+    try {
+      parseSampleModelDocument(text, "dir/m.json");
+      ADD_FAILURE() << "accepted " << text;
+    } catch (const FileError& error) {
+      const std::string message = error.what();
+      EXPECT_EQ(message.rfind("dir/m.json: ", 0), 0u) << message;
+      EXPECT_NE(message.find(c.fault), std::string::npos) << message;
+    }
+  }
 }
 
 }  // namespace
