@@ -97,6 +97,7 @@ TEST_F(FitSubcommandTest, FitsWritesTheResultAndTheCurveThatCalculateGives) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out.rfind(path("a.dat") + ": converged", 0), 0u) << run.out;
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
+  EXPECT_EQ(run.out.find("multiplier"), std::string::npos) << run.out;  // fixed: not a result
 
   const Json result = Json::parse(readBytes(path("a.json")));
   std::set<std::string> keys;

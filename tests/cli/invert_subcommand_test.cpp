@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -161,6 +162,13 @@ TEST_F(InvertSubcommandTest, FitWithMcmcAddsThePosteriorAndWritesItsBand) {
   const RunResult run = runCli(command + " --json " + path("m.json") + " --band " + path("m.band"));
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find(": posterior of 200 steps"), std::string::npos) << run.out;
+  // Each quantity's line: the median, then [16%, 84%] in order.
+  std::smatch bracket;
+  ASSERT_TRUE(std::regex_search(run.out, bracket,
+                                std::regex("layer1.from ([^ ]+) \\[([^,]+), ([^\\]]+)\\]")))
+      << run.out;
+  EXPECT_LE(std::stod(bracket[2].str()), std::stod(bracket[1].str()));
+  EXPECT_LE(std::stod(bracket[1].str()), std::stod(bracket[3].str()));
   const nlohmann::json result = nlohmann::json::parse(readBytes(path("m.json")));
   const nlohmann::json& posterior = result["posterior"];
   const double acceptance = posterior["acceptance"].get<double>();

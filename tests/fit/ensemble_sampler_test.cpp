@@ -215,6 +215,12 @@ TEST_P(SplitRhat, SeesChainsThatDisagree) {
   EXPECT_LT(rhat, c.high);
 }
 
+// By hand: halves' means 1, 1, 2, 2 with variances 2, so W = 2, B/n = 1/3 and
+// R-hat = sqrt(((n-1)/n W + B/n) / W) = sqrt(2/3).
+TEST(SplitRhat, OfTwoShortChainsIsTheFormulasByHand) {
+  EXPECT_NEAR(splitRhat({{0, 2, 0, 2}, {1, 3, 1, 3}}), std::sqrt(2.0 / 3.0), 1e-12);
+}
+
 INSTANTIATE_TEST_SUITE_P(EnsembleSampler, SplitRhat,
                          ::testing::Values(RhatCase{"identical", 0.0, 0.0, 0.999, 1.001},
                                            RhatCase{"means_a_tenth_apart", 0.1, 0.0, 1.0005, 1.01},

@@ -268,6 +268,28 @@ TEST(LayerFit, ParametersOfALayerThinnerThanTheResolutionAreNamedUndetermined) {
 }
 
 // Open bounds do not let a width turn its edge over.
+// The thin layer's from, to and multiplier, which the covariance calls undetermined (chi2
+// is no parabola along their combination): their profiles find both ends, the intervals
+// stand and the covariance's warning goes.
+TEST(LayerFit, ProfilesThatLimitEveryParameterReplaceTheUndeterminedWarning) {
+  const RecoveryCase c{"thin", 0.0, {{0.47, 0.53, 1.0}}};
+  const Synthetic s = synthesise(c);
+  SampleModel model = startModel(c, s.multiplier, 0.0);
+  model.layers[0].concentration = {1.0};
+  model.multiplier = freeWithin(s.multiplier * 0.8, 0, 1e12);
+  const FitProblem problem = problemOf(measure(s.curve, s.multiplier, 2, 2));
+  ASSERT_FALSE(fitSampleModel(model, problem).warnings.empty());
+  FitControl control;
+  control.errors = FitErrors::Profile;
+  const FitResult result = fitSampleModel(model, problem, control);
+  for (const EstimatedValue& v : result.parameters) {
+    if (v.free) EXPECT_TRUE(v.lower && v.upper) << v.name;
+  }
+  for (const std::string& w : result.warnings) {
+    EXPECT_EQ(w.find("undetermined"), std::string::npos) << w;
+  }
+}
+
 TEST(LayerFit, AFreeInterfaceWidthStaysAtZeroOrAbove) {
   const RecoveryCase c{"sharp", 0.0, {{0.3, 0.9, 1.0}}};
   const Synthetic s = synthesise(c);
