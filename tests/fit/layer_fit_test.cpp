@@ -216,6 +216,37 @@ TEST(LayerFit, EqualWeightsMeasureTheScatterByTheDegreesOfFreedom) {
   }
 }
 
+// A thickness is to less from: its variance is theirs less twice their covariance.
+TEST(LayerFit, AThicknessErrorHoldsTheCorrelationOfItsEnds) {
+  const RecoveryCase c{"buried", 0.1, {{0.35, 0.6, 1.0}}};
+  const Synthetic s = synthesise(c);
+  const FitResult result = fitSampleModel(startModel(c, s.multiplier, 0.2),
+                                          problemOf(measure(s.curve, s.multiplier, kBackground, 5)));
+  const auto index = [&](const std::string& name) {
+    return static_cast<std::size_t>(
+        std::find(result.correlationNames.begin(), result.correlationNames.end(), name) -
+        result.correlationNames.begin());
+  };
+  const std::size_t from = index("layer1.from");
+  const std::size_t to = index("layer1.to");
+  ASSERT_LT(std::max(from, to), result.correlationNames.size());
+  const auto error = [&](const std::string& name) {
+    for (const auto* group : {&result.parameters, &result.derived}) {
+      for (const EstimatedValue& v : *group) {
+        if (v.name == name && v.error) return *v.error;
+      }
+    }
+    ADD_FAILURE() << name;
+    return 0.0;
+  };
+  const double a = error("layer1.from");
+  const double b = error("layer1.to");
+  ASSERT_TRUE(result.correlation[from][to]);
+  const double rho = *result.correlation[from][to];
+  ASSERT_GT(std::fabs(rho), 0.05);
+  EXPECT_NEAR(error("layer1.thickness"), std::sqrt(a * a + b * b - 2 * rho * a * b), 1e-9 * a);
+}
+
 // A layer thinner than the resolution with the multiplier free: the data fix
 // only multiplier x amount and the centroid. Freeing its interface widths far
 // below the resolution leaves the widths undetermined; with the widths fixed,
