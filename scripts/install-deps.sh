@@ -11,6 +11,8 @@ packages=(
   libgsl-dev libeigen3-dev nlohmann-json3-dev qt6-svg-dev
   clang libclang-rt-14-dev
   locales
+  pybind11-dev python3-dev python3-numpy python3-pytest python3-matplotlib
+  slurmctld slurmd slurm-client munge parallel
 )
 
 missing=()
