@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <thread>
+#include <utility>
 
 #include "fit/fit_error.h"
 #include "fit/free_form_problem.h"
@@ -12,6 +13,14 @@
 #include "fit/profile_rendering.h"
 
 namespace {
+
+// A quantity of the profile; its error comes later, from the replicas.
+EstimatedValue estimateOf(std::string name, double value) {
+  EstimatedValue estimate;
+  estimate.name = std::move(name);
+  estimate.value = value;
+  return estimate;
+}
 
 // GCV's search: a grid of alpha in decades, then a golden-section refinement.
 constexpr double kLowestLogAlpha = -8.0;
@@ -232,8 +241,8 @@ InversionResult invertProblem(const SampleProblem& problem, const InversionSetti
   result.residuals = inversion.fittedPoints(fitted, std::sqrt(result.reducedChi2));
   result.measurements = inversion.summaries(fitted, best.trace);
   const ProfileMeasures measures = profileMeasures(result.profile, firstPoint);
-  result.amount = {"amount", measures.amount, std::nullopt, false};
-  result.centroid = {"centroid", measures.centroid, std::nullopt, false};
+  result.amount = estimateOf("amount", measures.amount);
+  result.centroid = estimateOf("centroid", measures.centroid);
   if (!(measures.amount > 0.0)) {
     result.warnings.push_back("The profile that explains the data is zero: it has no centroid.");
   }
@@ -244,9 +253,8 @@ InversionResult invertProblem(const SampleProblem& problem, const InversionSetti
   }
   for (const DepthRegion& region : settings.regions) {
     const ProfileMeasures m = regionMeasures(result.profile, firstPoint, region);
-    result.regions.push_back({region,
-                              {"amount", m.amount, std::nullopt, false},
-                              {"centroid", m.centroid, std::nullopt, false}});
+    result.regions.push_back(
+        {region, estimateOf("amount", m.amount), estimateOf("centroid", m.centroid)});
   }
 
   // Parametric bootstrap: the replicas' counts are drawn here, in order, so
