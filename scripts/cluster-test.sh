@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs docs/cluster.md's Slurm job array and its one-machine GNU parallel line,
-# exactly as the document writes them, over 8 synthetic spectra, and checks
+# Runs docs/cluster.md's Slurm job array and its GNU parallel lines, exactly as
+# the document writes them, over 8 synthetic spectra, and checks
 # that each writes the result and profile that one local "tervane-cli fit" over
 # all 8 gives. Slurm is a one-node cluster of its own (munged, slurmctld and
 # slurmd from Debian's packages, every file in a temporary folder, ports above
@@ -156,7 +156,15 @@ echo "slurm: one node of $(nproc) CPUs idle ($SECONDS s)"
 
 doc_block "## A Slurm job array" >"$work/job.sh"
 grep -q '^#SBATCH --array=' "$work/job.sh"
-(cd "$work" && timeout 100 sbatch --wait job.sh)
+job=$(cd "$work" && sbatch --parsable job.sh)
+echo "slurm: submitted job.sh as job $job"
+# Every task's state, until none waits or runs (sbatch --wait polls too seldom).
+states=
+for _ in $(seq 200); do
+  states=$(squeue --noheader --states=all --jobs="$job" --format=%T | sort -u | xargs)
+  case "$states" in "" | *PENDING* | *CONFIGURING* | *RUNNING* | *COMPLETING*) sleep 0.5 ;; *) break ;; esac
+done
+[ "$states" = COMPLETED ] || { echo "job $job ended as: '$states'" >&2; exit 1; }
 check_results "sbatch job.sh"
 ls "$work"/logs/fit-*.out >/dev/null
 rm -rf "$work/results" "$work/logs"
@@ -168,3 +176,27 @@ grep -q '^parallel ' "$tmp/parallel.sh"
 check_results "GNU parallel"
 [ "$(grep -c 'tervane-cli fit' "$work/fits.log")" -eq 8 ]
 echo "GNU parallel: fits.log lists the 8 fits"
+rm -rf "$work/results" "$work/fits.log"
+
+# --- GNU parallel over ssh, with a stand-in for ssh that runs each command in
+# an empty folder of its own, the remote host's home: a fit there finds only
+# what --transferfile sent, and only what --return brings back reaches
+# results/. GNU parallel also sends and fetches the files through it, with rsync.
+mkdir -p "$tmp/remote"
+cat >"$tmp/ssh" <<EOF
+#!/bin/bash
+# ssh [OPTIONS] HOST [--] COMMAND...
+while [ "\${1#-}" != "\$1" ]; do shift; done
+shift
+[ "\${1:-}" = -- ] && shift
+cd "$tmp/remote" && HOME="$tmp/remote" exec bash -c "\$*"
+EOF
+chmod +x "$tmp/ssh"
+echo remote >"$work/hosts"
+doc_block "## GNU parallel over ssh hosts" >"$tmp/parallel-ssh.sh"
+grep -q -- '--sshloginfile hosts' "$tmp/parallel-ssh.sh"
+(cd "$work" && HOME=$tmp/home PARALLEL_SSH=$tmp/ssh timeout 100 \
+  bash -euo pipefail "$tmp/parallel-ssh.sh" >/dev/null)
+check_results "GNU parallel over ssh"
+[ -z "$(ls -A "$tmp/remote")" ] || { echo "--cleanup left $(ls -A "$tmp/remote")" >&2; exit 1; }
+echo "GNU parallel over ssh: nothing left on the remote host"
