@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Runs docs/cluster.md's Slurm job array and its GNU parallel lines, exactly as
-# the document writes them, over 8 synthetic spectra, and checks
-# that each writes the result and profile that one local "tervane-cli fit" over
-# all 8 gives. Slurm is a one-node cluster of its own (munged, slurmctld and
-# slurmd from Debian's packages, every file in a temporary folder, ports above
-# 10000), stopped by process id when the script ends. Run as root after
-# build/ has been built (scripts/test.sh).
+# Runs docs/cluster.md's Slurm job array, its GNU parallel lines and (when the
+# tervane module is built) its Python recipe, exactly as the document writes
+# them, over 8 synthetic spectra, and checks that each writes the results and
+# profiles that one local "tervane-cli fit" over all 8 gives. Slurm is a
+# one-node cluster of its own (munged, slurmctld and slurmd from Debian's
+# packages, every file in a temporary folder, ports above 10000), stopped by
+# process id when the script ends. Run as root after build/ has been built
+# (scripts/test.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cli_dir=$root/build/src
@@ -69,26 +70,29 @@ export PATH=$cli_dir:$PATH
 echo "reference: one tervane-cli fit over $(ls "$work"/spectra | wc -l) spectra"
 
 # Every results/NAME.json is the reference's entry for spectra/NAME.dat (its
-# "data" aside) to the last bit, every results/NAME.pro its fit-NAME.pro
-# byte for byte, and results/ holds nothing else.
+# "data" aside) to the last bit, every results/NAME.pro (unless the second
+# argument is "no-profiles") its fit-NAME.pro byte for byte, and results/
+# holds nothing else.
 check_results() {
-  python3 - "$tmp/reference" "$work/results" "$1" <<'EOF'
+  python3 - "$tmp/reference" "$work/results" "$1" "${2:-}" <<'EOF'
 import json, os, sys
-reference, results, label = sys.argv[1:]
+reference, results, label, profiles = sys.argv[1:]
+profiles = profiles != "no-profiles"
 entries = json.load(open(os.path.join(reference, "all.json")))
 assert len(entries) == 8, f"{len(entries)} reference results"
 expected = set()
 for entry in entries:
     name = os.path.basename(entry.pop("data"))[:-len(".dat")]
-    expected |= {name + ".json", name + ".pro"}
+    expected |= {name + ".json", name + ".pro"} if profiles else {name + ".json"}
     result = json.load(open(os.path.join(results, name + ".json")))
     assert result == entry, f"{label}: results/{name}.json differs from the reference"
-    with open(os.path.join(results, name + ".pro"), "rb") as a, \
-         open(os.path.join(reference, f"fit-{name}.pro"), "rb") as b:
-        assert a.read() == b.read(), f"{label}: results/{name}.pro differs from the reference"
+    if profiles:
+        with open(os.path.join(results, name + ".pro"), "rb") as a, \
+             open(os.path.join(reference, f"fit-{name}.pro"), "rb") as b:
+            assert a.read() == b.read(), f"{label}: results/{name}.pro differs from the reference"
 found = set(os.listdir(results))
 assert found == expected, f"{label}: results/ holds {sorted(found ^ expected)} unexpectedly"
-print(f"{label}: {len(entries)} results and profiles equal the reference")
+print(f"{label}: {len(entries)} results{' and profiles' if profiles else ''} equal the reference")
 EOF
   echo "  ($SECONDS s)"
 }
@@ -200,3 +204,13 @@ grep -q -- '--sshloginfile hosts' "$tmp/parallel-ssh.sh"
 check_results "GNU parallel over ssh"
 [ -z "$(ls -A "$tmp/remote")" ] || { echo "--cleanup left $(ls -A "$tmp/remote")" >&2; exit 1; }
 echo "GNU parallel over ssh: nothing left on the remote host"
+rm -rf "$work/results"
+
+# --- Python threads, once the tervane module is built beside tervane-cli.
+if PYTHONPATH=$root/build/python python3 -c 'import tervane' 2>/dev/null; then
+  doc_block "## Python on one machine" >"$tmp/fit_all.py"
+  (cd "$work" && PYTHONPATH=$root/build/python timeout 100 python3 "$tmp/fit_all.py" >/dev/null)
+  check_results "Python threads" no-profiles
+else
+  echo "Python threads: build/python holds no tervane module, so that recipe is not run"
+fi
