@@ -15,10 +15,31 @@ doc=$root/docs/cluster.md
 
 tmp=$(mktemp -d /tmp/tervane-cluster.XXXXXX)
 pids=()
+job=
+# Stops a daemon this script started: SIGTERM, and SIGKILL if it still runs
+# 10 s later (an exited child stays a zombie, "Z", until it is waited for).
+stop() {
+  kill "$1" 2>/dev/null || return 0
+  for _ in $(seq 100); do
+    [ "$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null || echo Z)" = Z ] && break
+    sleep 0.1
+  done
+  kill -KILL "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
 cleanup() {
   local status=$?
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  # A job cut short ends its tasks while the controller, the node and munged
+  # still run: its steps cannot finish without them.
+  if [ -n "$job" ]; then
+    scancel "$job" 2>/dev/null || true
+    for _ in $(seq 20); do
+      [ -z "$(squeue --noheader --jobs="$job" 2>/dev/null)" ] && break
+      sleep 0.5
+    done
+  fi
+  # The node, the controller, then munged: the reverse of their start.
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do stop "${pids[i]}"; done
   if [ "$status" -ne 0 ]; then
     for log in "$tmp"/slurmctld.log "$tmp"/slurmd.log "$tmp"/fits/logs/*.out; do
       [ -s "$log" ] && { echo "--- $log"; tail -n 20 "$log"; }
