@@ -201,6 +201,16 @@ grep -q '^parallel ' "$tmp/parallel.sh"
 check_results "GNU parallel"
 [ "$(grep -c 'tervane-cli fit' "$work/fits.log")" -eq 8 ]
 echo "GNU parallel: fits.log lists the 8 fits"
+
+# --- The collection: a line of 7 values for each spectrum, none of them
+# missing (jq's @tsv writes a missing value as an empty field).
+doc_block "## Collecting the results" >"$tmp/collect.sh"
+(cd "$work" && bash -euo pipefail "$tmp/collect.sh")
+awk -F '\t' '{ for (i = 1; i <= 7; i++) if ($i == "") bad = 1 }
+  NF != 7 || $2 != "true" { bad = 1 } END { exit bad || NR != 8 }' \
+  "$work/summary.tsv" || { echo "summary.tsv is incomplete:" >&2; cat "$work/summary.tsv" >&2; exit 1; }
+diff <(cut -f1 "$work/summary.tsv") <(ls "$work/spectra" | sed 's/\.dat$//')
+echo "jq: summary.tsv holds the 8 converged fits' values"
 rm -rf "$work/results" "$work/fits.log"
 
 # --- GNU parallel over ssh, with a stand-in for ssh that runs each command in
