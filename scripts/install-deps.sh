@@ -12,7 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   locales
   pybind11-dev python3-dev python3-numpy python3-pytest python3-matplotlib
-  slurmctld slurmd slurm-client munge parallel
+  slurmctld slurmd slurm-client munge parallel rsync jq
 )
 
 missing=()

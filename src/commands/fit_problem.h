@@ -21,7 +21,8 @@ Measurement measurementFromState(CommandContext& context, const MeasurementModel
                                  const ExperimentalData& data);
 
 // A set read as "Load Convolutions" reads it (the same checks and messages),
-// without any program state: the set and the beam it was made for.
+// without any program state: the set and the beam it was made for. The .log
+// beside it is not read, so a set copied alone fits without a word.
 struct LoadedAutoconvolutions {
   std::shared_ptr<const AutoconvolutionSet> set;
   BeamParameters beam;

@@ -254,6 +254,28 @@ TEST_F(FitSubcommandTest, SeveralFilesComeInTheOrderGivenAndEachGetsItsOwnProfil
   EXPECT_TRUE(fs::exists(path("fit-a.pro")));
 }
 
+// A set copied without its .log (as a cluster task copies it) fits and inverts
+// silently, to the same result: neither reads the log.
+TEST_F(FitSubcommandTest, FitAndInvertNeedNoLogBesideTheSet) {
+  fs::create_directories(s_dir / "alone");
+  fs::copy_file(path("set.flt"), s_dir / "alone" / "set.flt", fs::copy_options::overwrite_existing);
+  ASSERT_FALSE(fs::exists(s_dir / "alone" / "set.log"));
+  for (const std::string subcommand : {"fit", "invert"}) {
+    std::vector<std::string> results;
+    for (const std::string& set : {path("set.flt"), path("alone/set.flt")}) {
+      const std::string json = path(subcommand + "-log.json");
+      const RunResult run = runCli(subcommand + " --autos " + set + " --model " +
+                                   path("model.json") + " --data " + path("a.dat") + " --json " +
+                                   json);
+      ASSERT_EQ(run.exitCode, 0) << run.err;
+      EXPECT_EQ(run.err.find("Cannot open file"), std::string::npos) << subcommand << run.err;
+      results.push_back(readBytes(json));
+    }
+    EXPECT_FALSE(results[0].empty());
+    EXPECT_EQ(results[0], results[1]) << subcommand;
+  }
+}
+
 TEST_F(FitSubcommandTest, AModelThatCannotBeUsedStopsBeforeAnythingIsWritten) {
   std::ofstream(path("bad.json")) << R"({"layers": [{"from": 0.5, "to": 0.2}]})";
   const std::string outputs = " --json " + path("bad-out.json") + " --out-profile " +
