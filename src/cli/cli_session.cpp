@@ -12,9 +12,10 @@ void CliSession::loadAutoconvolutions(const std::string& fltPath) {
   try {
     loadAutos(context, fltPath);
   } catch (const FileError& error) {
+    // No subcommand uses the calculation log: a set copied without it (as on
+    // a cluster's nodes) works without a word.
     const std::string missingLog = "Cannot open file " + replaceExtension(fltPath, ".log");
     if (error.what() != missingLog || state.autoconvolutionSet.empty()) throw;
-    std::cerr << error.what() << '\n';
   }
 }
 
