@@ -44,6 +44,10 @@ void warn(const std::string& text) {
   if (PyErr_WarnEx(g_warning, text.c_str(), 1) != 0) throw py::error_already_set();
 }
 
+void warnAll(const std::vector<std::string>& texts) {
+  for (const std::string& text : texts) warn(text);
+}
+
 // A set of autoconvolutions as a .flt holds it, with its calculation log.
 struct Autoconvolutions {
   AutoconvolutionFileHeader header;
@@ -140,15 +144,22 @@ Autoconvolutions autosOfFields(const py::object& energy, const py::object& stopp
   if (!autostep.is_none()) fields.autoStep = autostep.cast<bool>();
 
   std::optional<PreparedCalculation> prepared = prepareAutoconvolutionCalculation(session->context);
-  session->raiseMessages();
-  if (!prepared) throw CommandError("The calculation did not start.");
+  if (!prepared) {
+    // What stopped it was shown as a message.
+    std::string refusal;
+    for (const std::string& message : session->takeMessages()) {
+      refusal += (refusal.empty() ? "" : "\n") + message;
+    }
+    throw CommandError(refusal.empty() ? "The calculation did not start." : refusal);
+  }
+  warnAll(session->takeMessages());
   std::optional<AutoconvolutionResult> result =
       callReleased([&](const std::atomic<bool>* cancel) {
         return runAutoconvolutionCalculation(*prepared, [](int) {}, cancel);
       });
   if (!result) throw CommandError("The calculation was stopped.");
   finishAutoconvolutionCalculation(session->context, *prepared, std::move(*result));
-  session->raiseMessages();
+  warnAll(session->takeMessages());
 
   Autoconvolutions made;
   const AutoconvolutionSet& set = session->state.autoconvolutionSet;
@@ -183,7 +194,7 @@ py::tuple curve(const py::object& autos, const py::object& profile, bool convolv
     calculateExcitation(session.context);
     return true;
   });
-  session.raiseMessages();
+  warnAll(session.takeMessages());
   if (!session.texts.drawProfile.warning.empty()) warn(session.texts.drawProfile.warning);
   const std::vector<ChartPoint>& points = session.charts.main.computedCurve.points;
   std::vector<double> energy, yield;
@@ -442,6 +453,7 @@ PYBIND11_MODULE(tervane, m) {
             adoptAutoconvolutions(session.context, self.file());
             session.texts.log = self.log;
             saveAutos(session.context, pathOf(path));
+            warnAll(session.takeMessages());
           },
           py::arg("path"), "Writes the .flt file and its calculation log beside it")
       .def_property_readonly("nc", [](const Autoconvolutions& s) { return s.header.nc; })

@@ -1,15 +1,15 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "commands/command_error.h"
 #include "commands/command_session.h"
 #include "commands/user_interface.h"
 
-// One run of the program's state and windows' texts for a script: questions
-// are answered No, no file is chosen, and the messages a command shows are
-// kept for the caller to raise.
+// The commands' questions as a script answers them: No to every question, no
+// file chosen, and the messages a command shows kept for the caller, who
+// passes them on as warnings (or as the refusal of a command that stopped).
 class ScriptUserInterface : public UserInterface {
  public:
   bool askYesNo(const std::string&) override { return false; }
@@ -24,12 +24,6 @@ class ScriptUserInterface : public UserInterface {
 
 struct ScriptSession : CommandSession<ScriptUserInterface> {
 
-  // A message the commands showed stops the script as their refusal would.
-  void raiseMessages() {
-    if (ui.messages.empty()) return;
-    std::string text;
-    for (const std::string& message : ui.messages) text += (text.empty() ? "" : "\n") + message;
-    ui.messages.clear();
-    throw CommandError(text);
-  }
+  // The messages the commands showed since the last call.
+  std::vector<std::string> takeMessages() { return std::exchange(ui.messages, {}); }
 };

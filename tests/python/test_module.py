@@ -6,6 +6,8 @@ import signal
 import subprocess
 import threading
 import time
+import warnings
+from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
 import numpy as np
@@ -149,16 +151,81 @@ def test_refusals_raise_the_command_lines_message(tmp_path, call, arguments):
     assert not list(tmp_path.glob("c*"))
 
 
-def test_warnings_are_tervane_warnings_with_the_command_lines_text(tmp_path):
+def deep_profile(d):
     deep = tervane.Profile(step=0.005, values=np.ones(3000), contamination=0.1, multiplier=1000)
-    deep.save(tmp_path / "deep.pro")
-    run = cli("curve", "--autos", FLT, "--profile", tmp_path / "deep.pro", "--out", tmp_path / "c.asc")
+    deep.save(d / "deep.pro")
+    return FLT, deep, d / "deep.pro"
+
+
+def set_without_log(d):
+    (d / "alone.flt").write_bytes(Path(FLT).read_bytes())
+    return str(d / "alone.flt"), PRO, PRO
+
+
+@pytest.mark.parametrize("inputs", [deep_profile, set_without_log])
+def test_warnings_are_tervane_warnings_with_the_command_lines_text(tmp_path, inputs):
+    autos, profile, profile_file = inputs(tmp_path)
+    run = cli("curve", "--autos", autos, "--profile", profile_file, "--out", tmp_path / "c.asc")
     expected = [line.removeprefix("warning: ") for line in run.stderr.splitlines()]
     assert expected
     with pytest.warns(tervane.TervaneWarning) as caught:
-        tervane.curve(FLT, deep)
+        tervane.curve(autos, profile)
     assert [str(w.message) for w in caught] == expected
     assert issubclass(tervane.TervaneWarning, UserWarning)
+
+
+@pytest.mark.parametrize("statistic", ["errors", "neyman"])
+def test_a_third_column_fits_as_in_the_file(tmp_path, statistic):
+    energy, counts = data_columns(DAT)
+    sigma = np.sqrt(counts) + 0.5
+    np.savetxt(tmp_path / "sigma.dat", np.column_stack([energy, counts, sigma]), fmt="%.9g")
+    model = json.loads(Path(MODEL).read_text()) | {"statistic": statistic}
+    (tmp_path / "model.json").write_text(json.dumps(model))
+    expected = cli_json(tmp_path, "fit", "--autos", FLT, "--data", tmp_path / "sigma.dat",
+                        "--model", tmp_path / "model.json", "--errors", "covariance")
+    columns = data_columns(tmp_path / "sigma.dat")
+    assert tervane.fit(autos=FLT, data=columns, model=model, errors="covariance") == expected
+
+
+def test_threads_share_one_set(tmp_path):
+    energy, counts = data_columns(DAT)
+    generator = np.random.default_rng(11)
+    files = []
+    for k in range(4):
+        files.append(tmp_path / f"r{k}.dat")
+        np.savetxt(files[-1], np.column_stack([energy, generator.poisson(counts)]), fmt="%.6g")
+    expected = cli_json(tmp_path, "fit", "--autos", FLT, "--model", MODEL, "--data", *files)
+    shared = tervane.Autoconvolutions.load(FLT)
+    with ThreadPoolExecutor(max_workers=2) as pool:
+        results = list(pool.map(lambda f: tervane.fit(autos=shared, data=str(f), model=MODEL), files))
+    assert [r | {"data": str(f)} for r, f in zip(results, files)] == expected
+
+
+def test_python_runs_while_a_call_computes():
+    ticks = []
+    running = threading.Event()
+    running.set()
+
+    def tick():
+        while running.is_set():
+            ticks.append(time.monotonic())
+            time.sleep(0.005)
+
+    ticker = threading.Thread(target=tick)
+    ticker.start()
+    try:
+        started = time.monotonic()
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore", tervane.TervaneWarning)
+            tervane.autos(nc=1500, points=8000)
+        ended = time.monotonic()
+    finally:
+        running.clear()
+        ticker.join()
+    assert ended - started > 0.2
+    during = [started, *(t for t in ticks if started < t < ended), ended]
+    # With the GIL held through the calculation the ticker would stall for the whole of it.
+    assert max(np.diff(during)) < 0.1
 
 
 @pytest.mark.parametrize("call", [
