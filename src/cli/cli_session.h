@@ -3,18 +3,10 @@
 #include <string>
 
 #include "cli/cli_user_interface.h"
-#include "commands/command_context.h"
+#include "commands/command_session.h"
 
 // One run of the program's state and windows' texts, without windows.
-struct CliSession {
-  ProgramState state;
-  WindowTexts texts;
-  ChartData charts;
-  CliUserInterface ui;
-  CommandContext context{state, texts, charts, ui};
-
-  CliSession() { state.applyMainWindowStartValues(); }
-
+struct CliSession : CommandSession<CliUserInterface> {
   // Loads a .flt file as "Load Convolutions" does. A missing .log beside it is
   // reported on standard error and does not stop the run: everything a
   // calculation needs has been loaded by then.

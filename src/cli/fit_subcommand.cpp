@@ -21,6 +21,7 @@
 #include "commands/fit_problem.h"
 #include "commands/fit_results_text.h"
 #include "commands/profile_file_commands.h"
+#include "commands/script_runs.h"
 #include "commands/truncation_warning.h"
 #include "files/atomic_file.h"
 #include "files/experimental_data_file.h"
@@ -201,25 +202,9 @@ int runFitSubcommand(const FitOptions& options) {
 
   try {
     const std::atomic<bool>* stop = stopOnInterrupt();
-    const SampleModel& model = document->model;
-    checkFitMemory(model, !options.mcmc.empty(), {});
     // Every file is checked before any fit starts, so a fault costs no time and writes nothing.
-    std::vector<SampleProblem> problems;
-    if (joint) {
-      problems.push_back(problemFromMeasurements(*document));
-    } else {
-      const LoadedAutoconvolutions loaded = readAutoconvolutionsForFitting(options.autos);
-      for (const std::string& file : options.data) {
-        problems.push_back(problemFromFiles(loaded, model, file));
-      }
-    }
-    for (std::size_t k = 0; k < problems.size(); ++k) {
-      try {
-        checkProblem(problems[k]);
-      } catch (const FitError& error) {
-        throw FitError(labels[k] + ": " + error.what());
-      }
-    }
+    const std::vector<SampleProblem> problems =
+        sampleProblemsFromFiles(*document, options.autos, options.data, !options.mcmc.empty());
 
     ProgressLine progress(labels);
     BatchControl control;
@@ -231,10 +216,9 @@ int runFitSubcommand(const FitOptions& options) {
       progress.iteration(k, p);
     };
     control.done = [&progress](std::size_t) { progress.fileDone(); };
-    std::vector<FitResult> results = fitProblems(problems, labels, control);
+    std::vector<FitResult> results = runFits(problems, labels, control);
     if (interrupted()) return reportInterrupted();
     for (std::size_t k = 0; k < results.size(); ++k) {
-      addTruncationWarnings(problems[k], results[k]);
       std::cout << summaryLine(labels[k], results[k]) << '\n';
       for (const std::string& warning : results[k].warnings) {
         std::cerr << "warning: " << labels[k] << ": " << warning << '\n';

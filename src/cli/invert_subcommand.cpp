@@ -12,6 +12,7 @@
 #include "commands/field_numbers.h"
 #include "commands/fit_problem.h"
 #include "commands/fit_results_text.h"
+#include "commands/script_runs.h"
 #include "commands/truncation_warning.h"
 #include "files/atomic_file.h"
 #include "files/inversion_result_file.h"
@@ -20,15 +21,6 @@
 #include "fit/fit_error.h"
 
 namespace {
-
-std::optional<double> alphaOf(const std::string& text) {
-  if (text == "auto") return std::nullopt;
-  try {
-    return parseFieldDouble(text, DecimalFormat{});
-  } catch (const std::exception&) {
-    throw FitError("--alpha takes a number >= 0 or auto, not '" + text + "'.");
-  }
-}
 
 void writeText(const std::string& path, const std::string& text) {
   if (!path.empty() && !writeFileAtomically(path, text)) {
@@ -76,33 +68,15 @@ int runInvertSubcommand(const InvertOptions& options) {
   // What the result is called: the data file, or the model file of one profile for all curves.
   const std::string label = joint ? options.model : options.data;
   try {
-    InversionSettings settings;
-    for (const std::string& region : options.regions) {
-      try {
-        settings.regions.push_back(parseDepthRegion(region, DecimalFormat{}));
-      } catch (const CommandError& error) {
-        throw CommandError(std::string("--region: ") + error.what());
-      }
-    }
-    InversionControl control;
-    control.cancel = stopOnInterrupt();
-    const SampleModel& model = document->model;
-    checkFitMemory(model, false, {});
+    const InversionSettings settings =
+        inversionSettingsOf(options.alpha, options.replicas, options.regions);
+    const std::atomic<bool>* stop = stopOnInterrupt();
     const SampleProblem problem =
-        joint
-            ? problemFromMeasurements(*document)
-            : problemFromFiles(readAutoconvolutionsForFitting(options.autos), model, options.data);
-    settings.alpha = alphaOf(options.alpha);
-    settings.replicas = options.replicas;
-    std::mt19937_64 generator(options.seed);
-    InversionResult result;
-    try {
-      result = invertProblem(problem, settings, generator, control);
-    } catch (const FitError& error) {
-      throw FitError(label + ": " + error.what());
-    }
-    if (result.cancelled || interrupted()) return reportInterrupted();
-    addTruncationWarnings(problem, result);
+        sampleProblemsFromFiles(*document, options.autos, {options.data}, false).front();
+    const std::optional<InversionResult> inverted =
+        runInversion(problem, label, settings, options.seed, stop);
+    if (!inverted || interrupted()) return reportInterrupted();
+    const InversionResult& result = *inverted;
 
     std::cout << label << ": chi2/dof " << formatTextFileNumber(result.chi2) << "/"
               << formatTextFileNumber(result.dof, 4) << " = "

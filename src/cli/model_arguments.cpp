@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+#include "commands/script_runs.h"
+
 ModelArguments readModelArguments(const std::string& command, const std::string& modelFile,
                                   bool filesGiven, bool filesComplete) {
   ModelArguments arguments;
@@ -12,13 +14,9 @@ ModelArguments readModelArguments(const std::string& command, const std::string&
     arguments.exitStatus = 1;
     return arguments;
   }
-  if (arguments.joint() && filesGiven) {
-    std::cerr << "The model lists its measurements, with their autoconvolutions and data: "
-                 "leave out --autos and --data.\n";
-    arguments.exitStatus = 2;
-  } else if (!arguments.joint() && !filesComplete) {
-    std::cerr << command
-              << " needs --autos and --data, unless the model lists its \"measurements\".\n";
+  if (const std::optional<std::string> fault =
+          scriptFilesFault(command, *arguments.document, filesGiven, filesComplete)) {
+    std::cerr << *fault << '\n';
     arguments.exitStatus = 2;
   }
   return arguments;

@@ -3,7 +3,15 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
-#include "files/text_numbers.h"
+namespace {
+
+void printFigureLines(const std::vector<FigureLine>& lines) {
+  for (const FigureLine& line : lines) {
+    std::cout << line.label << ": " << line.text << line.unit << '\n';
+  }
+}
+
+}  // namespace
 
 void TargetSubcommands::addTo(CLI::App& app) {
   targetCommand = app.add_subcommand(
@@ -39,13 +47,7 @@ std::optional<int> TargetSubcommands::run() const {
   if (*targetCommand) {
     TargetTexts texts = target;
     texts.chuCorrection = straggling == "chu";
-    const TargetFigures figures = computeTargetFigures(texts, DecimalFormat{});
-    // Atomic weights are known far better than the stopping: five digits.
-    std::cout << "Stopping Power: " << figures.stoppingText << '\n'
-              << "Straggling: " << figures.stragglingText << '\n'
-              << "Mean mass per atom: " << formatTextFileNumber(figures.meanAtomicMassGPerMol, 5)
-              << " g/mol\n"
-              << "Atoms per ug/cm2: " << formatTextFileNumber(figures.atomsPerMicrogram, 5) << '\n';
+    printFigureLines(targetFigureLines(computeTargetFigures(texts, DecimalFormat{})));
     return 0;
   }
   if (*broadeningCommand) {
@@ -55,9 +57,7 @@ std::optional<int> TargetSubcommands::run() const {
       texts.beamSpread = *beamSigma;
       texts.spreadIsSigma = true;
     }
-    const BroadeningFigures figures = computeBroadening(texts, DecimalFormat{});
-    std::cout << "Doppler sigma: " << figures.dopplerText << '\n'
-              << "Gaussian width: " << figures.widthText << '\n';
+    printFigureLines(broadeningFigureLines(computeBroadening(texts, DecimalFormat{})));
     return 0;
   }
   return std::nullopt;

@@ -24,6 +24,14 @@ std::string numberText(double value) {
   return formatFieldNumber(value, DecimalFormat{});
 }
 
+// A set whose Emin and Emax give no collision density can be neither saved
+// nor used (how: "saved", "used").
+void refuseCuts(const char* how, double emin, double emax) {
+  refuse(std::string("The convolutions cannot be ") + how + " with Emin " + numberText(emin) +
+         " eV and Emax " + numberText(emax) +
+         " eV: Emin must be greater than zero and smaller than Emax.");
+}
+
 // What a calculation needs of its inputs; anything else would write outside the
 // grid, divide by zero or take more memory than the machine has.
 void checkInputs(const AutoconvolutionInputs& inputs, const MemoryLimits& memory) {
@@ -236,13 +244,8 @@ void saveConvolutions(CommandContext& context) {
   if (path) saveAutos(context, *path);
 }
 
-void saveAutos(CommandContext& context, const std::string& fltPath) {
-  const AutoconvolutionSet& set = context.state.autoconvolutionSet;
-  if (set.size() < 2) {
-    refuse("There are no autoconvolutions to save: calculate or load them first.");
-  }
+AutoconvolutionHeaderValues headerValuesFromFields(const CommandContext& context) {
   const CalculationParametersTexts& fields = context.texts.calculationParameters;
-  // The header repeats the dialog's fields as they stand now, not the program state.
   AutoconvolutionHeaderValues header;
   header.step = parseFieldDouble(fields.stepSize, context.decimal);
   header.emin = parseFieldDouble(fields.emin, context.decimal);
@@ -250,11 +253,18 @@ void saveAutos(CommandContext& context, const std::string& fltPath) {
   header.straggling = parseFieldDouble(fields.straggling, context.decimal);
   header.beamEnergy = parseFieldDouble(fields.beamEnergy, context.decimal);
   header.stoppingPower = parseFieldDouble(fields.stoppingPower, context.decimal);
+  return header;
+}
+
+void saveAutos(CommandContext& context, const std::string& fltPath) {
+  const AutoconvolutionSet& set = context.state.autoconvolutionSet;
+  if (set.size() < 2) {
+    refuse("There are no autoconvolutions to save: calculate or load them first.");
+  }
+  const AutoconvolutionHeaderValues header = headerValuesFromFields(context);
   // A set is only saved as it can be loaded again.
   if (!densityOfCuts(header.stoppingPower, header.emin, header.emax)) {
-    refuse("The convolutions cannot be saved with Emin " + numberText(header.emin) +
-           " eV and Emax " + numberText(header.emax) +
-           " eV: Emin must be greater than zero and smaller than Emax.");
+    refuseCuts("saved", header.emin, header.emax);
   }
 
   const auto nc = static_cast<std::int32_t>(set.size() - 1);
@@ -292,10 +302,19 @@ AutoconvolutionFile readUsableAutoconvolutions(const std::string& fltPath,
 
 void loadAutos(CommandContext& context, const std::string& fltPath) {
   // Read whole before anything changes: a bad file leaves everything as it was.
-  AutoconvolutionFile file = readUsableAutoconvolutions(fltPath, context.memory);
+  adoptAutoconvolutions(context, readUsableAutoconvolutions(fltPath, context.memory));
+
+  // A missing log is reported after everything else has been loaded; the Log
+  // window then keeps its text.
+  context.texts.log = readCalculationLog(replaceExtension(fltPath, ".log"));
+  context.ui.redraw(View::LogText);
+}
+
+void adoptAutoconvolutions(CommandContext& context, AutoconvolutionFile file) {
   const AutoconvolutionFileHeader& header = file.header;
   const std::optional<double> density =
       densityOfCuts(header.stoppingPower, header.emin, header.emax);
+  if (!density) refuseCuts("used", header.emin, header.emax);
 
   ProgramState& state = context.state;
   state.autoconvolutionSet = std::move(file.set);
@@ -319,10 +338,5 @@ void loadAutos(CommandContext& context, const std::string& fltPath) {
   parameters.emax = header.emax;
   parameters.straggling = header.straggling;
   parameters.collisionDensity = *density;
-
-  // A missing log is reported after everything else has been loaded; the Log
-  // window then keeps its text.
   warnAboutLostNorms(context);
-  context.texts.log = readCalculationLog(replaceExtension(fltPath, ".log"));
-  context.ui.redraw(View::LogText);
 }

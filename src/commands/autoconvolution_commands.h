@@ -55,6 +55,13 @@ void saveAutos(CommandContext& context, const std::string& fltPath);
 // the dialog's fields and the Log window from it and its .log.
 void loadConvolutions(CommandContext& context);
 void loadAutos(CommandContext& context, const std::string& fltPath);
+// The set and the header of a .flt (read or made in memory) as loadAutos
+// takes them: the fields, the parameters and the set; the Log window keeps
+// its text.
+void adoptAutoconvolutions(CommandContext& context, AutoconvolutionFile file);
+// The header values that saveAutos writes: the dialog's fields as they stand
+// now, not the program state.
+AutoconvolutionHeaderValues headerValuesFromFields(const CommandContext& context);
 // The .flt alone, read as loadAutos reads it, with its checks and messages
 // (FileError): nothing in the program changes.
 AutoconvolutionFile readUsableAutoconvolutions(const std::string& fltPath,

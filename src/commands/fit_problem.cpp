@@ -55,9 +55,14 @@ Measurement measurementFromState(CommandContext& context, const MeasurementModel
 LoadedAutoconvolutions readAutoconvolutionsForFitting(const std::string& fltPath,
                                                       const MemoryLimits& memory) {
   AutoconvolutionFile file = readUsableAutoconvolutions(fltPath, memory);
-  const AutoconvolutionFileHeader& header = file.header;
+  return loadedAutoconvolutions(file.header,
+                                std::make_shared<const AutoconvolutionSet>(std::move(file.set)));
+}
+
+LoadedAutoconvolutions loadedAutoconvolutions(const AutoconvolutionFileHeader& header,
+                                              std::shared_ptr<const AutoconvolutionSet> set) {
   LoadedAutoconvolutions loaded;
-  loaded.set = std::make_shared<const AutoconvolutionSet>(std::move(file.set));
+  loaded.set = std::move(set);
   loaded.beam = {header.beamEnergy, header.stoppingPower, header.emin, header.emax};
   return loaded;
 }
@@ -74,8 +79,13 @@ std::vector<ExperimentalPoint> pointsOfDataFile(const std::string& dataFile) {
 
 SampleProblem problemFromFiles(const LoadedAutoconvolutions& autoconvolutions,
                                const SampleModel& model, const std::string& dataFile) {
+  return problemFromData(autoconvolutions, model, readExperimentalDataFile(dataFile));
+}
+
+SampleProblem problemFromData(const LoadedAutoconvolutions& autoconvolutions,
+                              const SampleModel& model, const ExperimentalData& data) {
   return {model,
-          {makeMeasurement(autoconvolutions.set, autoconvolutions.beam, pointsOfDataFile(dataFile),
+          {makeMeasurement(autoconvolutions.set, autoconvolutions.beam, measuredPoints(data),
                            model)}};
 }
 

@@ -4,9 +4,11 @@
 #include <string>
 
 #include "commands/command_context.h"
+#include "files/autoconvolution_file.h"
 #include "files/sample_model_file.h"
 #include "fit/fit_result.h"
 #include "fit/measurement.h"
+#include "state/experimental_point.h"
 
 // The measurement of what is loaded, through the same path as any script's
 // (makeMeasurement): a copy of the autoconvolution set, so that nothing the
@@ -29,11 +31,17 @@ struct LoadedAutoconvolutions {
 };
 LoadedAutoconvolutions readAutoconvolutionsForFitting(const std::string& fltPath,
                                                       const MemoryLimits& memory = {});
+// A set in memory with the header it was read or made with, shared as it is.
+LoadedAutoconvolutions loadedAutoconvolutions(const AutoconvolutionFileHeader& header,
+                                              std::shared_ptr<const AutoconvolutionSet> set);
 
 // The model's sample seen by the measured-data file (read as "Load
 // experimental data" reads it) with a loaded set: what every script fits.
 SampleProblem problemFromFiles(const LoadedAutoconvolutions& autoconvolutions,
                                const SampleModel& model, const std::string& dataFile);
+// The same for measured data in memory, a list as a load leaves it.
+SampleProblem problemFromData(const LoadedAutoconvolutions& autoconvolutions,
+                              const SampleModel& model, const ExperimentalData& data);
 
 // The sample of a model file that lists its measurements, seen by each of
 // them: every entry's set and data read as above (a set named by several

@@ -40,11 +40,15 @@ void writeProfileTo(CommandContext& context, const std::string& path) {
 void loadProfileFrom(CommandContext& context, const std::string& path, bool asReference) {
   // Read whole first: a file that cannot be read leaves profile and constants as they were.
   ProfileFile file = readProfileFile(path, context.memory.installed() / 2);
-  ProgramState& state = context.state;
   if (asReference) {
-    state.referenceProfile = std::move(file.profile);
+    context.state.referenceProfile = std::move(file.profile);
     return;
   }
+  adoptProfile(context, std::move(file));
+}
+
+void adoptProfile(CommandContext& context, ProfileFile file) {
+  ProgramState& state = context.state;
   state.parameterBlock.background = file.constants.background;
   state.parameterBlock.multiplier = file.constants.multiplier;
   state.parameterBlock.energyShift = file.constants.energyShift;

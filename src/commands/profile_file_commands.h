@@ -3,6 +3,7 @@
 #include <string>
 
 #include "commands/command_context.h"
+#include "files/profile_file.h"
 
 // "Save" of the profile menus: asks for a .pro name and writes the current
 // profile with the display constants.
@@ -16,6 +17,9 @@ void loadReferenceProfile(CommandContext& context);
 // The file parts of the above, for a chosen path.
 void writeProfileTo(CommandContext& context, const std::string& path);
 void loadProfileFrom(CommandContext& context, const std::string& path, bool asReference);
+// A profile with its display constants (read or made in memory) as Load
+// takes it.
+void adoptProfile(CommandContext& context, ProfileFile file);
 
 FileDialogRequest profileSaveDialog(const std::string& proposedName);
 FileDialogRequest profileOpenDialog(const std::string& proposedName);

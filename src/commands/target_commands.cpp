@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "commands/command_error.h"
+#include "files/text_numbers.h"
 #include "model/gaussian_width.h"
 #include "target/areal_density.h"
 #include "target/doppler.h"
@@ -105,4 +106,19 @@ BroadeningFigures computeBroadening(const BroadeningTexts& texts, DecimalFormat 
     figures.widthText = computedFieldText(figures.widthEv, decimal);
     return figures;
   });
+}
+
+std::vector<FigureLine> targetFigureLines(const TargetFigures& figures) {
+  // Atomic weights are known far better than the stopping: five digits.
+  return {{"stopping_power", "Stopping Power", figures.stoppingText, ""},
+          {"straggling", "Straggling", figures.stragglingText, ""},
+          {"mean_mass_per_atom", "Mean mass per atom",
+           formatTextFileNumber(figures.meanAtomicMassGPerMol, 5), " g/mol"},
+          {"atoms_per_ug_cm2", "Atoms per ug/cm2", formatTextFileNumber(figures.atomsPerMicrogram, 5),
+           ""}};
+}
+
+std::vector<FigureLine> broadeningFigureLines(const BroadeningFigures& figures) {
+  return {{"doppler_sigma", "Doppler sigma", figures.dopplerText, ""},
+          {"gaussian_width", "Gaussian width", figures.widthText, ""}};
 }

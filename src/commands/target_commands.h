@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "commands/command_context.h"
 #include "commands/field_numbers.h"
@@ -61,3 +62,14 @@ struct BroadeningFigures {
 };
 
 BroadeningFigures computeBroadening(const BroadeningTexts& texts, DecimalFormat decimal);
+
+// One line of what the batch interface prints of the figures: "Label: text"
+// and the unit after it, if any; `key` names the number for scripts.
+struct FigureLine {
+  const char* key;
+  const char* label;
+  std::string text;
+  const char* unit;
+};
+std::vector<FigureLine> targetFigureLines(const TargetFigures& figures);
+std::vector<FigureLine> broadeningFigureLines(const BroadeningFigures& figures);
