@@ -89,11 +89,10 @@ Autoconvolutions loadAutoconvolutions(const std::string& path) {
   AutoconvolutionFile file = readUsableAutoconvolutions(path, MemoryLimits{});
   loaded.header = file.header;
   loaded.set = std::make_shared<const AutoconvolutionSet>(std::move(file.set));
-  // As Load Convolutions: a missing log is said, and everything else is loaded.
+  // As the command line: a set copied without its log loads without a word.
   try {
     loaded.log = readCalculationLog(replaceExtension(path, ".log"));
-  } catch (const FileError& error) {
-    warn(error.what());
+  } catch (const FileError&) {
   }
   return loaded;
 }

@@ -162,7 +162,16 @@ def set_without_log(d):
     return str(d / "alone.flt"), PRO, PRO
 
 
-@pytest.mark.parametrize("inputs", [deep_profile, set_without_log])
+def test_a_set_without_its_log_loads_without_a_word(tmp_path):
+    autos, profile, profile_file = set_without_log(tmp_path)
+    run = cli("curve", "--autos", autos, "--profile", profile_file, "--out", tmp_path / "c.asc")
+    assert run.stderr == ""
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        tervane.curve(autos, profile)
+
+
+@pytest.mark.parametrize("inputs", [deep_profile])
 def test_warnings_are_tervane_warnings_with_the_command_lines_text(tmp_path, inputs):
     autos, profile, profile_file = inputs(tmp_path)
     run = cli("curve", "--autos", autos, "--profile", profile_file, "--out", tmp_path / "c.asc")
