@@ -304,7 +304,8 @@ ChartSeries fitCurveSeries(const PreparedFit& prepared, const SampleModel& model
   const Measurement& measurement = prepared.problem.measurements.front();
   const SampledCurve curve = excitationCurveOf(
       *measurement.set, profile ? *profile : renderProfile(model), measurement.collisionRate,
-      model.convolve, model.lorentzianWidth.value, model.gaussianWidth.value);
+      model.convolve, model.lorentzianWidth.value, model.gaussianWidth.value, model.resonance,
+      measurement.beamEnergyKev);
   ChartSeries series;
   fillCurveSeries(series, curve, measurement.beamEnergyKev, model.multiplier.value,
                   model.background.value);
