@@ -115,7 +115,6 @@ void readR33(std::istream& in, Reader& reader, int& lineNumber) {
   std::string line;
   double kevPerUnit = 1.0;
   bool inData = false;
-  bool ended = false;
   while (std::getline(in, line)) {
     reader.setLine(++lineNumber);
     const std::string_view text = trimmed(line);
@@ -132,16 +131,13 @@ void readR33(std::istream& in, Reader& reader, int& lineNumber) {
       }
       continue;
     }
-    if (lowered(text).rfind("enddata", 0) == 0) {
-      ended = true;
-      break;
-    }
+    // The end of the file ends the data as well.
+    if (lowered(text).rfind("enddata", 0) == 0) break;
     const std::vector<std::string_view> fields = fieldsOf(text);
     if (fields.size() != 4) reader.refuse("expected four numbers: E dE sigma dsigma.");
     reader.add(fields[0], fields[2], kevPerUnit);
   }
   if (!inData) reader.refuse("no \"Data:\" line.");
-  (void)ended;  // the end of the file ends the data as well
 }
 
 void readTwoColumns(std::istream& in, Reader& reader, int& lineNumber) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <sstream>
 
 #include "model/curve_arithmetic.h"
@@ -116,7 +117,7 @@ std::optional<std::string> crossSectionProblem(const CrossSection& table, double
   const std::vector<double>& x = table.energiesKev;
   const int line = table.lines.empty() ? 0 : table.lines.back();
   std::ostringstream message;
-  message << table.file << ", line " << line << ": ";
+  message << std::filesystem::path(table.file).filename().string() << ", line " << line << ": ";
   if (x.size() < 2) {
     message << "a cross section needs at least two points.";
     return message.str();

@@ -94,6 +94,10 @@ TEST(MeasurementResonance, EachMeasurementsShapeReachesTheForwardModel) {
   ASSERT_EQ(table.resonance.kind, ResonanceKind::File);
   EXPECT_EQ(table.resonance.crossSection.energiesKev.front(), kBeamKev - 4.0);
   EXPECT_EQ(cut.resonance.kind, ResonanceKind::Lorentzian);
+  // Written back with the model, and read back the same.
+  const SampleModel written = sampleModelOf({document.model, {table}});
+  EXPECT_EQ(parseSampleModel(sampleModelJson(written), folder.path("again.json")).resonance,
+            table.resonance);
 
   std::vector<double> energies;
   for (double e = 150.2; e < 152.8; e += 0.0371) energies.push_back(e);
@@ -117,6 +121,7 @@ TEST(MeasurementResonance, EachMeasurementsShapeReachesTheForwardModel) {
 TEST(MeasurementResonance, FaultyResonanceIsRefusedWithTheFileAndLine) {
   TemporaryDirectory folder;
   std::ofstream(folder.path("bad.r33")) << "Source: x\nData:\n1 0 1 0\n2 0 -1 0\n";
+  std::ofstream(folder.path("good.txt")) << "1 1\n2 1\n";
   const struct {
     const char* json;
     const char* message;
@@ -124,6 +129,9 @@ TEST(MeasurementResonance, FaultyResonanceIsRefusedWithTheFileAndLine) {
       {R"({"resonance": {"shape": "file", "file": "bad.r33"}})", "bad.r33, line 4: "},
       {R"({"resonance": {"shape": "gauss"}})", "model.json: \"resonance\" must be"},
       {R"({"resonance": "breit-wigner"})", "model.json: \"resonance\" must be"},
+      {R"({"resonance": {"shape": "file", "file": "good.txt"},
+           "lorentzian_width": {"value": 100, "free": true}})",
+       "\"lorentzian_width\" is free, but the resonance is a cross-section file"},
   };
   for (const auto& c : cases) {
     try {
