@@ -4,6 +4,8 @@
 //     3, a 1000-point set of 100 collisions at stopping power 548.56;
 // (2) a thick film: 264.6 ug/cm2 of concentration 1 in 52,920 points, a
 //     4800-point set of 1100 collisions for a 1683.3 keV beam.
+// And the resonance's line shape alone on the thick film's unbroadened sum:
+// the cut Lorentzian beside the whole (Breit-Wigner) one.
 // The sets are computed once, outside the timing. After the runs it prints how
 // many times faster the fast calculation is and how far the two curves differ
 // (the fast weights may differ from the literal ones by 1e-13 relative).
@@ -22,6 +24,7 @@
 #include "model/excitation_calculation.h"
 #include "model/lewis_broadening.h"
 #include "model/mean_collision_loss.h"
+#include "model/resonance_broadening.h"
 #include "recording_reporter.h"
 #include "support/reference_kernels.h"
 #include "support/start_up_inputs.h"
@@ -111,6 +114,30 @@ void registerRuns(const std::string& name, const Case& (*caseOf)(), int literalI
   }
 }
 
+// The thick film's weighted sum, before any broadening.
+const SampledCurve& thickFilmSum() {
+  static const SampledCurve sum = [] {
+    const Case& c = thickFilmCase();
+    return weightedAutoconvolutionSum(
+        c.set, collisionWeights(c.profile, static_cast<int>(c.set.size()), c.collisionRate));
+  }();
+  return sum;
+}
+
+void registerLineShapes() {
+  for (const auto& [name, kind] : {std::pair{"line_shape/lorentzian", ResonanceKind::Lorentzian},
+                                   std::pair{"line_shape/breit-wigner", ResonanceKind::BreitWigner}}) {
+    benchmark::RegisterBenchmark(name, [kind = kind](benchmark::State& state) {
+      const SampledCurve& sum = thickFilmSum();
+      for (auto _ : state) {
+        SampledCurve curve = sum;
+        convolveResonance(curve, {kind, {}}, kWidthEv, 1683.3);
+        benchmark::DoNotOptimize(curve.values.data());
+      }
+    })->Unit(benchmark::kMillisecond);
+  }
+}
+
 // Largest difference between the curves relative to the literal curve's peak.
 double relativeDifference(const SampledCurve& fast, const SampledCurve& literal) {
   if (fast.size() != literal.size()) return INFINITY;
@@ -139,10 +166,17 @@ int main(int argc, char** argv) {
   registerRuns("start_up_2000x1000x100", startUpCase, 0);
   // The literal thick film takes about half a minute.
   registerRuns("thick_film_52920x4800x1100", thickFilmCase, 1);
+  registerLineShapes();
   RecordingReporter reporter;
   if (!runRecordedBenchmarks(argc, argv, reporter)) return 1;
   std::printf("\n");
   compare(reporter, "start_up_2000x1000x100");
   compare(reporter, "thick_film_52920x4800x1100");
+  const auto cut = reporter.seconds.find("line_shape/lorentzian");
+  const auto whole = reporter.seconds.find("line_shape/breit-wigner");
+  if (cut != reporter.seconds.end() && whole != reporter.seconds.end()) {
+    std::printf("thick film line shape: cut Lorentzian %.2f ms, Breit-Wigner %.2f ms (%.2f x)\n",
+                cut->second * 1e3, whole->second * 1e3, whole->second / cut->second);
+  }
   return 0;
 }

@@ -43,9 +43,13 @@ spreadSigma=$("$cli" "${broadening[@]}" --beam-sigma 1000 | field "Gaussian widt
 
 curve() {
   "$cli" curve --autos "$out/ex2.flt" --profile "$out/film.pro" --lorentzian "$lorentzian" \
-    --gaussian "$2" --digits 10 --out "$out/curve-$1.txt"
+    --gaussian "$2" --digits 10 --out "$out/curve-$1.txt" "${@:3}"
 }
 curve no-doppler "$sharp"
+# The resonance's whole line: the Lorentzian with its tails, and the
+# exercise's own cross-section table.
+curve breit-wigner "$sharp" --resonance breit-wigner
+curve cross-section "$sharp" --resonance "$here/breit_wigner_r33.csv"
 curve doppler "$doppler"
 # The published Doppler curve is the participant's own no-Doppler curve
 # broadened by a Gaussian of sigma 100 eV (and moved by +27 eV), not by

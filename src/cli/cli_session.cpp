@@ -5,6 +5,7 @@
 #include "commands/autoconvolution_commands.h"
 #include "commands/excitation_commands.h"
 #include "commands/field_numbers.h"
+#include "files/cross_section_file.h"
 #include "files/file_error.h"
 #include "files/file_names.h"
 
@@ -25,6 +26,10 @@ void CliSession::setBroadening(const std::string& convolve, const std::string& g
   parameters.gaussianWidth = parseFieldDouble(gaussian, DecimalFormat{});
   parameters.lorentzianWidth = parseFieldDouble(lorentzian, DecimalFormat{});
   texts.drawProfile.convolve = convolve == "on";
+}
+
+void CliSession::setResonance(const std::string& name) {
+  state.resonance = resonanceShapeNamed(name);
 }
 
 void CliSession::calculate() {

@@ -17,6 +17,10 @@ struct CliSession : CommandSession<CliUserInterface> {
   void setBroadening(const std::string& convolve, const std::string& gaussian,
                      const std::string& lorentzian);
 
+  // The resonance's line shape of Calculate and the Lewis view:
+  // "lorentzian", "breit-wigner" or a cross-section file.
+  void setResonance(const std::string& name);
+
   // Calculate, and what it warns of about its curve as a "warning: " line on
   // standard error.
   void calculate();

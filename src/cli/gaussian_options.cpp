@@ -16,6 +16,13 @@ void addGaussianOptions(CLI::App& command, std::string& width, std::optional<std
       ->excludes(w);
 }
 
+void addResonanceOption(CLI::App& command, std::string& resonance) {
+  command.add_option("--resonance", resonance,
+                     "The resonance's line shape: lorentzian (cut at 10 widths, the default), "
+                     "breit-wigner (the whole Lorentzian) or a cross-section file (R33 or two "
+                     "columns: keV, cross section)");
+}
+
 std::string gaussianWidthText(const std::string& width, const std::optional<std::string>& fwhm) {
   if (!fwhm) return width;
   return formatTextFileNumber(gaussianWidthFromFwhmEv(parseFieldDouble(*fwhm, DecimalFormat{})),

@@ -61,6 +61,7 @@ struct CurveOptions {
   std::string gaussian = "100";
   std::optional<std::string> gaussianFwhm;
   std::string lorentzian = "100";
+  std::string resonance = "lorentzian";
   std::string entry;
   int digits = kTextFileDigits;
   std::string out;
@@ -77,6 +78,7 @@ void addWidthOptions(CLI::App& command, CurveOptions& options, const char* defau
       ->check(CLI::IsMember({"on", "off"}));
   addGaussianOptions(command, options.gaussian, options.gaussianFwhm);
   command.add_option("--lorentzian", options.lorentzian, "Lorentzian width (eV)");
+  addResonanceOption(command, options.resonance);
 }
 
 int runRefresh(const ParameterOptions& options) {
@@ -116,6 +118,7 @@ int runCurve(const CurveOptions& options) {
   loadProfileFrom(session.context, options.profile, false);
   session.setBroadening(options.convolve, gaussianWidthText(options.gaussian, options.gaussianFwhm),
                         options.lorentzian);
+  session.setResonance(options.resonance);
   session.calculate();
   writeCalculationTo(session.context, options.out, options.digits);
   return 0;
@@ -128,6 +131,7 @@ int runLewis(const CurveOptions& options) {
   show.gaussian = gaussianWidthText(options.gaussian, options.gaussianFwhm);
   show.lorentzian = options.lorentzian;
   show.convolve = options.convolve == "on";
+  session.setResonance(options.resonance);
   plotLewis(session.context);
   writeCalculationTo(session.context, options.out, options.digits);
   return 0;

@@ -73,6 +73,7 @@ CLI::App* addPlotSubcommand(CLI::App& app, PlotOptions& options) {
       ->check(CLI::IsMember({"on", "off"}));
   addGaussianOptions(*plot, options.gaussian, options.gaussianFwhm);
   plot->add_option("--lorentzian", options.lorentzian, "Lorentzian width (eV)");
+  addResonanceOption(*plot, options.resonance);
   return plot;
 }
 
@@ -99,6 +100,7 @@ int runPlotSubcommand(const PlotOptions& options) {
     session.setBroadening(options.convolve,
                           gaussianWidthText(options.gaussian, options.gaussianFwhm),
                           options.lorentzian);
+    session.setResonance(options.resonance);
     if (fit) applyFitConstants(*fit, session.state.parameterBlock);
     session.calculate();
     plotProfile(session.context);

@@ -26,6 +26,7 @@ struct PlotOptions {
   std::string gaussian = "100";
   std::optional<std::string> gaussianFwhm;  // in place of gaussian
   std::string lorentzian = "100";
+  std::string resonance = "lorentzian";
 };
 
 CLI::App* addPlotSubcommand(CLI::App& app, PlotOptions& options);

@@ -16,6 +16,7 @@
 #include "model/excitation_calculation.h"
 #include "model/lewis_broadening.h"
 #include "model/mean_collision_loss.h"
+#include "model/resonance_broadening.h"
 
 namespace {
 
@@ -110,10 +111,12 @@ void calculateFromFields(CommandContext& context) {
     checkBroadeningWidths(parameters.lorentzianWidth, parameters.gaussianWidth);
     checkBroadenedSize(parameters.lorentzianWidth, parameters.gaussianWidth, set[1].step,
                        set[1].size(), context.memory);
+    checkResonance(state.resonance, set[1].step);
   }
 
   SampledCurve curve = excitationCurveOf(set, state.currentProfile, collisionRate, convolve,
                                          parameters.lorentzianWidth, parameters.gaussianWidth,
+                                         state.resonance, parameters.beamEnergy,
                                          [&context] { showDrawStatus(context, "Convolving..."); });
   // Collision rates or concentrations near the ends of the doubles can make
   // weights that are not numbers; such a curve is not kept.
@@ -132,17 +135,25 @@ void calculateFromFields(CommandContext& context) {
 
 SampledCurve excitationCurveOf(const AutoconvolutionSet& set, const DepthProfile& profile,
                                double collisionRate, bool convolve, double lorentzianWidthEv,
-                               double gaussianWidthEv,
+                               double gaussianWidthEv, const ResonanceShape& resonance,
+                               double beamEnergyKev,
                                const std::function<void()>& beforeBroadening) {
   const std::vector<double> weights =
       collisionWeights(profile, static_cast<int>(set.size()), collisionRate);
   SampledCurve curve = weightedAutoconvolutionSum(set, weights);
   if (convolve && curveIntegral(curve) != 0.0) {
     if (beforeBroadening) beforeBroadening();
-    convolveLorentzian(curve, lorentzianWidthEv);
+    convolveResonance(curve, resonance, lorentzianWidthEv, beamEnergyKev);
     convolveGaussian(curve, gaussianWidthEv);
   }
   return curve;
+}
+
+void checkResonance(const ResonanceShape& resonance, double stepEv) {
+  if (resonance.kind != ResonanceKind::File) return;
+  if (const auto problem = crossSectionProblem(resonance.crossSection, stepEv)) {
+    throw CommandError(*problem);
+  }
 }
 
 void fillCurveSeries(ChartSeries& series, const SampledCurve& curve, double beamEnergyKev,

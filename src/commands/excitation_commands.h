@@ -11,12 +11,17 @@ void calculateExcitation(CommandContext& context);
 
 // The excitation curve of a profile as Calculate makes it: the autoconvolutions
 // weighted by the profile's collision weights Kn, summed, then broadened
-// (Lorentzian, then Gaussian) when `convolve` is set and the sum is not empty.
-// beforeBroadening runs just before the broadening, when there is one.
+// (the resonance's line shape, then Gaussian) when `convolve` is set and the
+// sum is not empty. beforeBroadening runs just before the broadening, when
+// there is one.
 SampledCurve excitationCurveOf(const AutoconvolutionSet& set, const DepthProfile& profile,
                                double collisionRate, bool convolve, double lorentzianWidthEv,
-                               double gaussianWidthEv,
+                               double gaussianWidthEv, const ResonanceShape& resonance,
+                               double beamEnergyKev,
                                const std::function<void()>& beforeBroadening = {});
+
+// Refuses a cross section that cannot be the line shape on a grid of this step.
+void checkResonance(const ResonanceShape& resonance, double stepEv);
 
 // The curve as the main chart draws it: X = beam energy + (i*step - origin)*0.001 keV,
 // Y = value*multiplier + background.

@@ -43,10 +43,17 @@ FileDialogRequest modelDialog(const std::string& proposedName) {
   return {"Sample models (*.json)|*.json|All files (*.*)|*.*", "json", proposedName};
 }
 
-// The table as a model, refused with the one model check's sentence: Apply
-// and the jobs that start from the table take it alike.
-SampleModel checkedTableModel(CommandContext& context) {
+// The table as a model, with the program's resonance (the line shape
+// Calculate draws), refused with the one model check's sentence: Apply and
+// the jobs that start from the table take it alike.
+SampleModel tableModel(const CommandContext& context) {
   SampleModel model = sampleModelFromTexts(context.texts.fit, context.decimal);
+  model.resonance = context.state.resonance;
+  return model;
+}
+
+SampleModel checkedTableModel(CommandContext& context) {
+  SampleModel model = tableModel(context);
   if (const std::optional<std::string> fault = modelFault(model)) throw FitError(*fault);
   return model;
 }
@@ -304,7 +311,8 @@ ChartSeries fitCurveSeries(const PreparedFit& prepared, const SampleModel& model
   const Measurement& measurement = prepared.problem.measurements.front();
   const SampledCurve curve = excitationCurveOf(
       *measurement.set, profile ? *profile : renderProfile(model), measurement.collisionRate,
-      model.convolve, model.lorentzianWidth.value, model.gaussianWidth.value);
+      model.convolve, model.lorentzianWidth.value, model.gaussianWidth.value, model.resonance,
+      measurement.beamEnergyKev);
   ChartSeries series;
   fillCurveSeries(series, curve, measurement.beamEnergyKev, model.multiplier.value,
                   model.background.value);
@@ -514,7 +522,7 @@ std::vector<std::string> shownWarnings(const FitTexts& texts) {
 }
 
 void saveFitModel(CommandContext& context) {
-  const SampleModel model = sampleModelFromTexts(context.texts.fit, context.decimal);
+  const SampleModel model = tableModel(context);
   // A model is only saved as Load model takes it back.
   parseSampleModel(sampleModelJson(model), "The model");
   std::string& name = context.texts.fit.modelFile;
@@ -532,7 +540,11 @@ void loadFitModel(CommandContext& context) {
   name = *path;
   const SampleModel model = readSampleModelFile(*path);
   showSampleModel(context.texts.fit, model, context.decimal);
+  // The model's resonance becomes the program's choice, which the table's fits use.
+  context.state.resonance = model.resonance;
   context.ui.redraw(View::FitFields);
+  context.ui.redraw(View::ProfileParametersFields);
+  context.ui.redraw(View::ShowFields);
   // The warnings were about the model the loaded one replaces.
   showWarningList(context, {});
 }

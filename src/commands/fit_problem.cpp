@@ -116,6 +116,7 @@ void adoptFittedModel(CommandContext& context, const MeasurementModel& model,
   parameters.energyShift = model.energyShift.value;
   parameters.lorentzianWidth = model.lorentzianWidth.value;
   parameters.gaussianWidth = model.gaussianWidth.value;
+  state.resonance = model.resonance;
   context.texts.drawProfile.convolve = model.convolve;
 }
 
@@ -148,11 +149,13 @@ void writeFittedCurve(const std::string& path, const Measurement& measurement,
   if (model.convolve) {
     checkBroadeningWidths(lorentzian, gaussian);
     checkBroadenedSize(lorentzian, gaussian, set[1].step, set[1].size(), memory);
+    checkResonance(model.resonance, set[1].step);
   }
   // A tilted measurement's curve is made of the profile along its path.
   const SampledCurve curve =
       excitationCurveOf(set, alongPath(profile, measurement.model.tilt), measurement.collisionRate,
-                        model.convolve, lorentzian, gaussian);
+                        model.convolve, lorentzian, gaussian, model.resonance,
+                        measurement.beamEnergyKev);
   refuseNonFiniteCurve(curve);
   const std::string text = excitationCurveText(curve, measurement.beamEnergyKev,
                                                model.multiplier.value, model.background.value,

@@ -7,6 +7,7 @@
 #include "model/curve_measures.h"
 #include "model/excitation_calculation.h"
 #include "model/lewis_broadening.h"
+#include "model/resonance_broadening.h"
 
 void plotLewis(CommandContext& context) {
   refuseWhileCalculating(context);
@@ -29,12 +30,13 @@ void plotLewis(CommandContext& context) {
     checkBroadeningWidths(parameters.lorentzianWidth, parameters.gaussianWidth);
     checkBroadenedSize(parameters.lorentzianWidth, parameters.gaussianWidth, set[1].step,
                        set[1].size(), context.memory);
+    checkResonance(state.resonance, set[1].step);
   }
 
   SampledCurve shape = lewisLineShape(set, parameters.collisionDensity);
   // Broadening restores the area, which a curve without one does not have.
   if (fields.convolve && curveIntegral(shape) != 0.0) {
-    convolveLorentzian(shape, parameters.lorentzianWidth);
+    convolveResonance(shape, state.resonance, parameters.lorentzianWidth, parameters.beamEnergy);
     convolveGaussian(shape, parameters.gaussianWidth);
   }
   refuseNonFiniteCurve(shape);

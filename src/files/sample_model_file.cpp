@@ -1,3 +1,4 @@
+#include "files/cross_section_file.h"
 #include "files/sample_model_file.h"
 
 #include <array>
@@ -32,7 +33,8 @@ class ModelReader {
     refuseUnknownKeys(document,
                       {"max_depth", "step", "contamination", "layers", "multiplier", "background",
                        "energy_shift", "convolve", "lorentzian_width", "gaussian_width",
-                       "gaussian_fwhm", "energy_range", "statistic", "tilt", "measurements"},
+                       "gaussian_fwhm", "energy_range", "statistic", "tilt", "resonance",
+                       "measurements"},
                       "at the top level");
     SampleModelDocument read;
     SampleModel& model = read.model;
@@ -86,7 +88,34 @@ class ModelReader {
     if (object.contains("energy_range")) model.energyRange = energyRange(object["energy_range"]);
     if (object.contains("statistic")) model.statistic = statistic(object["statistic"]);
     if (object.contains("tilt")) model.tilt = number(object["tilt"], where + "\"tilt\"");
+    if (object.contains("resonance")) model.resonance = resonance(object["resonance"], where);
     return given;
+  }
+
+  // {"shape": "lorentzian" | "breit-wigner"} or {"shape": "file", "file": F},
+  // F relative to the model file.
+  ResonanceShape resonance(const Json& value, const std::string& where) const {
+    const std::string usage = where +
+                              "\"resonance\" must be {\"shape\": \"lorentzian\"}, "
+                              "{\"shape\": \"breit-wigner\"} or {\"shape\": \"file\", "
+                              "\"file\": ...}";
+    if (!value.is_object() || !value.contains("shape") || !value["shape"].is_string()) fail(usage);
+    refuseUnknownKeys(value, {"shape", "file"}, "in " + where + "\"resonance\"");
+    const std::string shape = value["shape"].get<std::string>();
+    if (shape == "lorentzian" || shape == "breit-wigner") {
+      if (value.contains("file")) fail(usage);
+      return resonanceShapeNamed(shape);
+    }
+    if (shape != "file" || !value.contains("file") || !value["file"].is_string() ||
+        value["file"].get<std::string>().empty()) {
+      fail(usage);
+    }
+    const std::filesystem::path given = value["file"].get<std::string>();
+    const std::filesystem::path folder = std::filesystem::path(m_file).parent_path();
+    ResonanceShape read;
+    read.kind = ResonanceKind::File;
+    read.crossSection = readCrossSectionFile((given.is_absolute() ? given : folder / given).string());
+    return read;
   }
 
   // The entries of "measurements": each its name, files (relative to the
@@ -123,7 +152,8 @@ class ModelReader {
       refuseUnknownKeys(
           item,
           {"name", "autos", "data", "tilt", "multiplier", "background", "energy_shift", "convolve",
-           "lorentzian_width", "gaussian_width", "gaussian_fwhm", "energy_range", "statistic"},
+           "lorentzian_width", "gaussian_width", "gaussian_fwhm", "energy_range", "statistic",
+           "resonance"},
           "in " + where);
       for (const char* key : {"autos", "data"}) {
         if (!item.contains(key) || !item[key].is_string() || item[key].get<std::string>().empty()) {
@@ -327,6 +357,11 @@ std::string sampleModelJson(const SampleModel& model) {
   document["convolve"] = model.convolve;
   document["lorentzian_width"] = parameterJson(model.lorentzianWidth);
   document["gaussian_width"] = parameterJson(model.gaussianWidth);
+  if (model.resonance.kind == ResonanceKind::BreitWigner) {
+    document["resonance"] = {{"shape", "breit-wigner"}};
+  } else if (model.resonance.kind == ResonanceKind::File) {
+    document["resonance"] = {{"shape", "file"}, {"file", model.resonance.crossSection.file}};
+  }
   if (model.energyRange) {
     document["energy_range"] = {model.energyRange->first, model.energyRange->second};
   }

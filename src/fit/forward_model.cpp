@@ -8,6 +8,7 @@
 #include "fit/fit_error.h"
 #include "model/collision_weights.h"
 #include "model/lewis_broadening.h"
+#include "model/resonance_broadening.h"
 #include "model/tilted_path.h"
 
 // Calculate's broadened curve is, for the unbroadened sum v on N points,
@@ -19,7 +20,11 @@
 // sum A_n and sum G L A_n. The rows of G L are (G L)(i, m) = h(i - m) with
 // h = g * l while i lies on the Lorentzian's grid; beyond it (the Gaussian's
 // added tail) the sum over the Lorentzian's points is cut short and is formed
-// directly.
+// directly. A two-sided line shape K (model/resonance_broadening.h) makes no
+// such rows: every entry is broadened whole, G K A_n, and read at the
+// energies; the area normalisation is sum A_n / sum G K A_n for the
+// Breit-Wigner line (its first stage keeps the area) and sum K A_n / sum G K A_n
+// for a cross section (it does not).
 
 namespace {
 
@@ -123,7 +128,8 @@ class BroadeningRows {
 };
 
 BroadenedSet::BroadenedSet(const AutoconvolutionSet& set, bool convolve, double lorentzianWidthEv,
-                           double gaussianWidthEv)
+                           double gaussianWidthEv, const ResonanceShape* resonance,
+                           double beamEnergyKev)
     : m_set(&set),
       m_convolve(convolve),
       m_lorentzianEv(lorentzianWidthEv),
@@ -152,6 +158,15 @@ BroadenedSet::BroadenedSet(const AutoconvolutionSet& set, bool convolve, double 
   }
   m_curvePoints = m_points;
   if (!convolve) return;
+  if (resonance != nullptr && resonance->kind != ResonanceKind::Lorentzian) {
+    if (resonance->kind == ResonanceKind::File) {
+      if (const auto problem = crossSectionProblem(resonance->crossSection, m_step)) {
+        throw FitError(*problem);
+      }
+    }
+    broadenWhole(*resonance, beamEnergyKev);
+    return;
+  }
   m_rows = std::make_unique<const BroadeningRows>(m_points, m_step, lorentzianWidthEv,
                                                   gaussianWidthEv);
   m_origin = (0.0 + 10 * lorentzianWidthEv) + 4 * gaussianWidthEv;
@@ -169,11 +184,47 @@ BroadenedSet::BroadenedSet(const AutoconvolutionSet& set, bool convolve, double 
 
 BroadenedSet::~BroadenedSet() = default;
 
+void BroadenedSet::broadenWhole(const ResonanceShape& resonance, double beamEnergyKev) {
+  const AutoconvolutionSet& set = *m_set;
+  const std::size_t lorentzianPoints = broadenedPointCount(20 * m_lorentzianEv, m_step, m_points);
+  m_curvePoints = broadenedPointCount(8 * m_gaussianEv, m_step, lorentzianPoints);
+  m_origin = (0.0 + 10 * m_lorentzianEv) + 4 * m_gaussianEv;
+  const std::vector<double> line =
+      twoSidedKernel(resonance, m_points, lorentzianPoints, m_step, m_lorentzianEv, beamEnergyKev);
+  // The Gaussian is causal: nothing at negative offsets.
+  std::vector<double> gaussian(lorentzianPoints - 1, 0.0);
+  const std::vector<double> g = gaussianKernel(m_curvePoints, m_step, m_gaussianEv);
+  gaussian.insert(gaussian.end(), g.begin(), g.end());
+  const bool keepsArea = resonance.kind == ResonanceKind::BreitWigner;
+  m_curves.assign(m_entries * m_curvePoints, 0.0);
+  m_area.assign(m_entries, 0.0);
+  m_norm.assign(m_entries, 0.0);
+  for (std::size_t n = 0; n < m_entries; ++n) {
+    if (m_first[n] == m_end[n]) continue;
+    // Entries are not negative: what falls below 0 is the transform's rounding.
+    std::vector<double> once = twoSidedConvolution(set[n].values, line, lorentzianPoints);
+    for (double& v : once) v = std::max(v, 0.0);
+    std::vector<double> twice = twoSidedConvolution(once, gaussian, m_curvePoints);
+    for (double& v : twice) v = std::max(v, 0.0);
+    double area = 0.0;
+    if (keepsArea) {
+      for (std::size_t m = m_first[n]; m < m_end[n]; ++m) area += set[n].values[m];
+    } else {
+      for (double v : once) area += v;
+    }
+    double norm = 0.0;
+    for (double v : twice) norm += v;
+    m_area[n] = area;
+    m_norm[n] = norm;
+    std::copy(twice.begin(), twice.end(), m_curves.begin() + n * m_curvePoints);
+  }
+}
+
 ForwardModel::ForwardModel(const AutoconvolutionSet& set, const ForwardModelSettings& settings,
                            std::vector<double> energiesKev, const std::atomic<bool>* cancel)
-    : ForwardModel(std::make_shared<const BroadenedSet>(set, settings.convolve,
-                                                        settings.lorentzianWidthEv,
-                                                        settings.gaussianWidthEv),
+    : ForwardModel(std::make_shared<const BroadenedSet>(
+                       set, settings.convolve, settings.lorentzianWidthEv,
+                       settings.gaussianWidthEv, settings.resonance, settings.beamEnergyKev),
                    settings, std::move(energiesKev), cancel) {}
 
 ForwardModel::ForwardModel(std::shared_ptr<const BroadenedSet> broadened,
@@ -210,7 +261,12 @@ ForwardModel::ForwardModel(std::shared_ptr<const BroadenedSet> broadened,
     m_index[j] = i0;
     const double t = position - static_cast<double>(i0);
     double* at = m_at.data() + j * m_entries;
-    if (rows) {
+    if (!broadenedSet.m_curves.empty()) {
+      for (std::size_t n = 0; n < m_entries; ++n) {
+        const double* curve = broadenedSet.m_curves.data() + n * curvePoints;
+        at[n] = (1.0 - t) * curve[i0] + t * curve[i0 + 1];
+      }
+    } else if (rows) {
       const std::vector<double> left = rows->row(i0);
       const std::vector<double> right = rows->row(i0 + 1);
       std::vector<double> blend(points);
@@ -260,7 +316,12 @@ void ForwardModel::fillSlopes() const {
     if (!m_inside[j]) return true;
     const std::size_t i0 = m_index[j];
     double* slope = m_slope.data() + j * m_entries;
-    if (b.m_rows) {
+    if (!b.m_curves.empty()) {
+      for (std::size_t n = 0; n < m_entries; ++n) {
+        const double* curve = b.m_curves.data() + n * b.m_curvePoints;
+        slope[n] = (curve[i0 + 1] - curve[i0]) / keVPerPoint;
+      }
+    } else if (b.m_rows) {
       const std::vector<double> left = b.m_rows->row(i0);
       const std::vector<double> right = b.m_rows->row(i0 + 1);
       std::vector<double> difference(b.m_points);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "state/depth_profile.h"
+#include "state/resonance_shape.h"
 #include "state/sampled_curve.h"
 
 // The excitation curve of a profile at a few beam energies, as the Draw
@@ -31,19 +32,24 @@ struct ForwardModelSettings {
   double gaussianWidthEv = 100.0;
   double energyShiftKev = 0.0;
   double tiltDegrees = 0.0;  // the profile is seen along the tilted path (model/tilted_path.h)
+  // The resonance's line shape (model/resonance_broadening.h); none is the
+  // cut Lorentzian. Read while a model is built, not kept.
+  const ResonanceShape* resonance = nullptr;
 };
 
 class BroadeningRows;
 
-// The set as the broadening sees it, for one line shape (Convolve and its
-// two widths): the entries' nonzero spans, the broadening's rows and the
-// area normalisation's two linear forms. Independent of the energies and the
+// The set as the broadening sees it, for one line shape (Convolve, its two
+// widths and the resonance's shape): the entries' nonzero spans, the
+// broadening's rows (or, for a two-sided shape, every entry broadened whole)
+// and the area normalisation's two linear forms. Independent of the energies and the
 // shift, so that one serves every shift and every set of energies; the set
 // must outlive it. Throws FitError for a set or widths that cannot be used.
 class BroadenedSet {
  public:
   BroadenedSet(const AutoconvolutionSet& set, bool convolve, double lorentzianWidthEv,
-               double gaussianWidthEv);
+               double gaussianWidthEv, const ResonanceShape* resonance = nullptr,
+               double beamEnergyKev = 0.0);
   ~BroadenedSet();
 
   bool convolve() const { return m_convolve; }
@@ -52,6 +58,7 @@ class BroadenedSet {
 
  private:
   friend class ForwardModel;
+  void broadenWhole(const ResonanceShape& resonance, double beamEnergyKev);
   const AutoconvolutionSet* m_set = nullptr;
   bool m_convolve = true;
   double m_lorentzianEv = 0.0;
@@ -63,7 +70,8 @@ class BroadenedSet {
   std::size_t m_curvePoints = 0;
   std::vector<std::size_t> m_first;  // per entry: its first nonzero point
   std::vector<std::size_t> m_end;    // one past its last
-  std::unique_ptr<const BroadeningRows> m_rows;  // none without Convolve
+  std::unique_ptr<const BroadeningRows> m_rows;  // the cut Lorentzian with Convolve
+  std::vector<double> m_curves;  // a two-sided shape: entry n's broadened curve, n-major
   std::vector<double> m_area;
   std::vector<double> m_norm;
 };

@@ -91,7 +91,7 @@ MeasurementTerm::MeasurementTerm(const Measurement& measurement, const std::atom
 ForwardModelSettings MeasurementTerm::settingsOf(const MeasurementModel& model) const {
   return {m_measurement.beamEnergyKev, m_measurement.collisionRate, model.convolve,
           model.lorentzianWidth.value, model.gaussianWidth.value,   model.energyShift.value,
-          m_measurement.model.tilt};
+          m_measurement.model.tilt,         &m_measurement.model.resonance};
 }
 
 std::shared_ptr<const ForwardModel> MeasurementTerm::build(const ForwardModelSettings& settings,
@@ -107,7 +107,8 @@ std::shared_ptr<const ForwardModel> MeasurementTerm::build(const ForwardModelSet
   if (!known) {
     broadened = std::make_shared<const BroadenedSet>(*m_measurement.set, settings.convolve,
                                                      settings.lorentzianWidthEv,
-                                                     settings.gaussianWidthEv);
+                                                     settings.gaussianWidthEv, settings.resonance,
+                                                     settings.beamEnergyKev);
   }
   auto model = std::make_shared<const ForwardModel>(broadened, settings, energies, m_cancel);
   if (model->cancelled()) throw FitCancelled{};

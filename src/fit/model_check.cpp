@@ -93,6 +93,10 @@ std::optional<std::string> measurementFault(const MeasurementModel& m,
   if (!m.convolve && (m.lorentzianWidth.free || m.gaussianWidth.free)) {
     return "a broadening width is free, but \"convolve\" is false.";
   }
+  if (m.resonance.kind == ResonanceKind::File && m.lorentzianWidth.free) {
+    return "\"" + prefixed("lorentzian_width") +
+           "\" is free, but the resonance is a cross-section file: its line shape is the file's.";
+  }
   if (m.energyRange && !(m.energyRange->first < m.energyRange->second)) {
     return "\"" + prefixed("energy_range") +
            "\" must be two increasing energies [low, high] in keV.";

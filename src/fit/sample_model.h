@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fit/parameter_kind.h"
+#include "state/resonance_shape.h"
 
 // One number of a model: fixed, or free within [min, max].
 struct FitParameter {
@@ -42,9 +43,9 @@ struct Sample {
 };
 
 // What belongs to one measurement of a sample: the constants that turn its
-// excitation curve into counts, the resonance's line shape (for now the
-// Lorentzian of lorentzianWidth and then the beam's Gaussian, both only when
-// convolve is on), the measured energies taken into a fit, the statistic
+// excitation curve into counts, the line shape (the resonance's, by default
+// the Lorentzian of lorentzianWidth, and then the beam's Gaussian, both only
+// when convolve is on), the measured energies taken into a fit, the statistic
 // they are weighed with, and the sample's tilt.
 struct MeasurementModel {
   FitParameter multiplier{1.0};
@@ -59,6 +60,8 @@ struct MeasurementModel {
   // along a path z / cos(tilt), so the measurement sees the profile stretched
   // by 1/cos(tilt) (pathStretch). Not a fitted number.
   double tilt = 0.0;
+  // The resonance's line shape (model/resonance_broadening.h). Not a fitted number.
+  ResonanceShape resonance;
   // Per parameter kind (multiplier, background, energy_shift,
   // lorentzian_width, gaussian_width, in that order): whether the
   // measurement takes the value it shares with every other measurement that

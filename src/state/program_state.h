@@ -6,6 +6,7 @@
 #include "state/drawing_state.h"
 #include "state/experimental_point.h"
 #include "state/parameter_block.h"
+#include "state/resonance_shape.h"
 #include "state/sampled_curve.h"
 #include "state/target_composition.h"
 
@@ -35,6 +36,8 @@ struct ProgramState {
 
   ParameterBlock parameterBlock;
   ParameterBlock parameterBackup = zeroBlock();
+  // The line shape of Calculate and the Lewis view; not stored in .pro or .flt files.
+  ResonanceShape resonance;
 
   DrawingState drawingState;
 

@@ -1,6 +1,7 @@
 #include "ui/drawopts.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,6 +14,7 @@
 #include "ui/dialog_layout.h"
 #include "ui/popup_menu_forwarder.h"
 #include "ui/program_icon.h"
+#include "ui/resonance_choice.h"
 #include "ui/window_geometry.h"
 #include "ui/window_host.h"
 
@@ -31,6 +33,7 @@ TFDrawOpts::TFDrawOpts(WindowHost& host)
                      QStringLiteral("eV"));
   ButtonBroadening = makeBroadeningButton(*GroupConv, QStringLiteral("ButtonBroadening"));
   gridOf(*GroupConv).addWidget(ButtonBroadening, 0, 3);
+  ComboResonance = makeResonanceChoice(*GroupConv, 1, m_host);
 
   GroupSmooth = makeGroup(*this, QStringLiteral("GroupSmooth"), QStringLiteral("Smooth profile"),
                           QStringLiteral("Average over 9 points"));
@@ -149,6 +152,7 @@ TFDrawOpts::TFDrawOpts(WindowHost& host)
 
 void TFDrawOpts::showTexts() {
   m_fields.show();
+  showResonance(*ComboResonance, m_host.context().state.resonance);
 }
 
 void TFDrawOpts::showEvent(QShowEvent* event) {

@@ -8,6 +8,7 @@
 #include "ui/field_bindings.h"
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -57,6 +58,7 @@ class TFDrawOpts : public QDialog {
   QGroupBox* GroupSmooth;
   QLineEdit* EditGauss;
   QLineEdit* EditLor;
+  QComboBox* ComboResonance;  // beside the Lorentzian width
   QLineEdit* EditMaxDepth;
   QLineEdit* EditCont;
   QLineEdit* EditCmax;

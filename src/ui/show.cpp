@@ -1,6 +1,7 @@
 #include "ui/show.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -11,6 +12,7 @@
 #include "ui/broadening_dialog.h"
 #include "ui/dialog_layout.h"
 #include "ui/program_icon.h"
+#include "ui/resonance_choice.h"
 #include "ui/window_host.h"
 
 TFShow::TFShow(WindowHost& host)
@@ -32,6 +34,7 @@ TFShow::TFShow(WindowHost& host)
   gridOf(*GroupLewis).addWidget(BtnPlotLewis, 2, 1, 1, 2);
   BtnBroadening = makeBroadeningButton(*GroupLewis, QStringLiteral("BtnBroadening"));
   gridOf(*GroupLewis).addWidget(BtnBroadening, 0, 3);
+  ComboResonance = makeResonanceChoice(*GroupLewis, 1, m_host);
 
   GroupSingle = makeGroup(*this, QStringLiteral("GroupSingle"), QStringLiteral("Single Auto"));
   EditC = addField(*GroupSingle, 0, 0, QStringLiteral("EditC"), QString());
@@ -51,6 +54,7 @@ TFShow::TFShow(WindowHost& host)
   QWidget::setTabOrder(BtnPlotLewis, BtnBroadening);
   QWidget::setTabOrder(BtnBroadening, EditC);
   QWidget::setTabOrder(EditC, BtnPlotSingle);
+  QWidget::setTabOrder(BtnPlotSingle, ComboResonance);
 
   m_fields.bind(*EditGauss, &ShowTexts::gaussian);
   EditGauss->setToolTip(gaussianWidthToolTip());
@@ -68,6 +72,7 @@ TFShow::TFShow(WindowHost& host)
 
 void TFShow::showTexts() {
   m_fields.show();
+  showResonance(*ComboResonance, m_host.context().state.resonance);
 }
 
 void TFShow::BtnBroadeningClick() {

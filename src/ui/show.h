@@ -6,6 +6,7 @@
 #include "ui/field_bindings.h"
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -35,6 +36,7 @@ class TFShow : public QDialog {
   QGroupBox* GroupSingle;
   QLineEdit* EditGauss;
   QLineEdit* EditLorentz;
+  QComboBox* ComboResonance;  // beside the Lorentzian width
   QCheckBox* CheckConv;
   QPushButton* BtnPlotLewis;
   QPushButton* BtnBroadening;

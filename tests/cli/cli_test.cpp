@@ -192,6 +192,47 @@ TEST_F(CliCurveTest, CurveIsTheDesktopsSaveCalculationAfterF5) {
   EXPECT_EQ(yield, f.state.excitationCurve.values[0] * 3.0 + 2.0);
 }
 
+TEST_F(CliCurveTest, ResonanceIsCalculatesOwnAndAFaultyFileIsRefused) {
+  const std::string curve = "curve --autos " + m_flt + " --profile " + m_pro + " --out ";
+  const fs::path plain = m_dir / "plain.simulation";
+  const fs::path cut = m_dir / "cut.simulation";
+  const fs::path whole = m_dir / "whole.simulation";
+  ASSERT_EQ(runCli(curve + plain.string()).exitCode, 0);
+  ASSERT_EQ(runCli(curve + cut.string() + " --resonance lorentzian").exitCode, 0);
+  ASSERT_EQ(runCli(curve + whole.string() + " --resonance breit-wigner").exitCode, 0);
+  EXPECT_EQ(readBytes(cut), readBytes(plain));
+  CommandFixture f;
+  loadBoth(f);
+  f.state.resonance.kind = ResonanceKind::BreitWigner;
+  calculateExcitation(f.context);
+  writeCalculationTo(f.context, (m_dir / "desk.simulation").string());
+  EXPECT_EQ(readBytes(whole), readBytes(m_dir / "desk.simulation"));
+  EXPECT_NE(readBytes(whole), readBytes(plain));
+
+  std::ofstream(m_dir / "bad.r33") << "Source: x\nData:\n151 0 1 0\n151.5 0 -1 0\nEndData:\n";
+  std::ofstream(m_dir / "narrow.txt") << "151 1\n151.0001 1\n";
+  const struct {
+    std::string command;
+    const char* file;
+    const char* message;
+  } refused[] = {
+      {curve, "bad.r33", "bad.r33, line 4: a cross section below 0"},
+      {"lewis --convolve on --autos " + m_flt + " --out ", "bad.r33", "bad.r33, line 4: "},
+      {curve, "narrow.txt", "narrow.txt, line 2: the cross section spans"},
+#ifdef TERVANE_CLI_PLOT
+      {"plot --autos " + m_flt + " --profile " + m_pro + " --out ", "bad.r33", "bad.r33, line 4: "},
+#endif
+  };
+  for (const auto& r : refused) {
+    const fs::path out = m_dir / "refused.png";
+    const RunResult run =
+        runCli(r.command + out.string() + " --resonance " + (m_dir / r.file).string());
+    EXPECT_EQ(run.exitCode, 1) << r.command;
+    EXPECT_EQ(run.err.rfind(r.message, 0), 0u) << run.err;
+    EXPECT_FALSE(fs::exists(out)) << r.command;
+  }
+}
+
 TEST_F(CliCurveTest, LewisSingleAndKn) {
   const fs::path lewis = m_dir / "lewis.asc";
   ASSERT_EQ(runCli("lewis --autos " + m_flt + " --out " + lewis.string()).exitCode, 0);
