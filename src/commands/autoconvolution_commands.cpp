@@ -299,6 +299,7 @@ void loadAutos(CommandContext& context, const std::string& fltPath) {
 
   ProgramState& state = context.state;
   state.autoconvolutionSet = std::move(file.set);
+  context.texts.dialogNames.convolutions = fltPath;
   noteConvolutionsOrigin(context, {header.beamEnergy, header.stoppingPower, header.straggling});
 
   CalculationParametersTexts& fields = context.texts.calculationParameters;

@@ -79,20 +79,22 @@ SampleProblem problemFromFiles(const LoadedAutoconvolutions& autoconvolutions,
                            model)}};
 }
 
-SampleProblem problemFromMeasurements(const SampleModelDocument& document) {
-  SampleProblem problem;
-  problem.sample = document.model;
+std::vector<Measurement> measurementsFromEntries(const std::vector<MeasurementEntry>& entries) {
+  std::vector<Measurement> measurements;
   std::map<std::string, LoadedAutoconvolutions> sets;
-  for (const MeasurementEntry& entry : document.measurements) {
+  for (const MeasurementEntry& entry : entries) {
     auto found = sets.find(entry.autos);
     if (found == sets.end()) {
       found = sets.emplace(entry.autos, readAutoconvolutionsForFitting(entry.autos)).first;
     }
-    problem.measurements.push_back(makeMeasurement(found->second.set, found->second.beam,
-                                                   pointsOfDataFile(entry.data), entry.model,
-                                                   entry.name));
+    measurements.push_back(makeMeasurement(found->second.set, found->second.beam,
+                                           pointsOfDataFile(entry.data), entry.model, entry.name));
   }
-  return problem;
+  return measurements;
+}
+
+SampleProblem problemFromMeasurements(const SampleModelDocument& document) {
+  return {document.model, measurementsFromEntries(document.measurements)};
 }
 
 void adoptFittedModel(CommandContext& context, const MeasurementModel& model,

@@ -73,6 +73,7 @@ struct ConstantsTexts {
 // The names the file dialogs last confirmed; each proposes its own again.
 struct DialogNames {
   std::string measuredData;  // also the base of the names the exports propose
+  std::string convolutions;  // the .flt loaded last
   std::string profileSave;
   std::string profileOpen;
   std::string bitmap;

@@ -305,7 +305,9 @@ SampleModel readSampleModelFile(const std::string& path) {
   return parseSampleModel(text, path);
 }
 
-std::string sampleModelJson(const SampleModel& model) {
+namespace {
+
+OrderedJson modelJson(const SampleModel& model) {
   OrderedJson document;
   document["max_depth"] = model.maxDepth;
   document["step"] = model.step;
@@ -332,7 +334,67 @@ std::string sampleModelJson(const SampleModel& model) {
   }
   document["statistic"] = kStatisticNames[static_cast<int>(model.statistic)];
   if (model.tilt != 0.0) document["tilt"] = model.tilt;
-  return document.dump(2) + "\n";
+  return document;
+}
+
+// A measurement's file as the model file names it: relative to the model
+// file's folder, so that the folder can move with its files.
+std::string pathFromModel(const std::string& path, const std::filesystem::path& folder) {
+  namespace fs = std::filesystem;
+  const fs::path relative = fs::absolute(path).lexically_normal().lexically_relative(
+      fs::absolute(folder).lexically_normal());
+  return relative.empty() ? path : relative.generic_string();
+}
+
+// An entry: its name, files, tilt, and what it holds of its own.
+OrderedJson entryJson(const MeasurementEntry& entry, const SampleModel& top,
+                      const std::filesystem::path& folder) {
+  OrderedJson object;
+  object["name"] = entry.name;
+  object["autos"] = pathFromModel(entry.autos, folder);
+  object["data"] = pathFromModel(entry.data, folder);
+  object["tilt"] = entry.model.tilt;
+  static constexpr std::pair<ParameterKind, const char*> kKeys[] = {
+      {ParameterKind::Multiplier, "multiplier"},
+      {ParameterKind::Background, "background"},
+      {ParameterKind::EnergyShift, "energy_shift"},
+      {ParameterKind::LorentzianWidth, "lorentzian_width"},
+      {ParameterKind::GaussianWidth, "gaussian_width"}};
+  for (const auto& [kind, key] : kKeys) {
+    if (!entry.model.shared[static_cast<std::size_t>(static_cast<int>(kind) - kLayerParameterKinds)]) {
+      object[key] = parameterJson(measurementParameter(entry.model, kind));
+    }
+  }
+  if (entry.model.convolve != top.convolve) object["convolve"] = entry.model.convolve;
+  if (entry.model.energyRange != top.energyRange && entry.model.energyRange) {
+    object["energy_range"] = {entry.model.energyRange->first, entry.model.energyRange->second};
+  }
+  if (entry.model.statistic != top.statistic) {
+    object["statistic"] = kStatisticNames[static_cast<int>(entry.model.statistic)];
+  }
+  return object;
+}
+
+}  // namespace
+
+std::string sampleModelJson(const SampleModel& model) { return modelJson(model).dump(2) + "\n"; }
+
+std::string sampleModelDocumentJson(const SampleModelDocument& document,
+                                    const std::string& modelPath) {
+  OrderedJson json = modelJson(document.model);
+  if (!document.measurements.empty()) {
+    const std::filesystem::path folder = std::filesystem::path(modelPath).parent_path();
+    OrderedJson list = OrderedJson::array();
+    for (const MeasurementEntry& entry : document.measurements) {
+      list.push_back(entryJson(entry, document.model, folder));
+    }
+    json["measurements"] = std::move(list);
+  }
+  return json.dump(2) + "\n";
+}
+
+bool writeSampleModelDocument(const std::string& path, const SampleModelDocument& document) {
+  return writeFileAtomically(path, sampleModelDocumentJson(document, path));
 }
 
 bool writeSampleModelFile(const std::string& path, const SampleModel& model) {
