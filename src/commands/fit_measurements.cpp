@@ -208,7 +208,17 @@ void showMeasurementSummaries(FitTexts& texts, const EstimateSummary& result) {
 void redrawShownMeasurement(CommandContext& context, const SampleProblem& problem,
                             const JointModel& model) {
   const std::size_t row = context.texts.fit.shownMeasurement;
-  if (row == 0 || row >= problem.measurements.size() || row >= model.measurements.size()) return;
+  if (row >= problem.measurements.size() || row >= model.measurements.size()) return;
+  if (row == 0) {
+    // Calculate draws the profile at normal incidence: a tilted first
+    // measurement's curve is its own.
+    if (model.measurements[0].tilt != 0.0) {
+      context.charts.main.computedCurve = measurementCurveSeries(
+          problem.measurements[0], model.measurements[0], context.state.currentProfile);
+      context.ui.redraw(View::MainChart);
+    }
+    return;
+  }
   context.texts.fit.shownMeasurement = 0;
   showChart(context, row,
             measurementChart(problem.measurements[row], model.measurements[row],
@@ -222,6 +232,7 @@ void showModelMeasurements(CommandContext& context, const SampleModelDocument& d
     rows.emplace_back();
     rows.back().tilt = formatFieldNumber(document.model.tilt, context.decimal);
   } else {
+    refuseWhileCalculating(context);
     // Every file is read before anything changes.
     measurementsFromEntries(document.measurements);
     const MeasurementEntry& first = document.measurements.front();

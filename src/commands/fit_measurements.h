@@ -48,7 +48,8 @@ SampleProblem fitProblemOf(CommandContext& context, const SampleModel& table);
 void showMeasurementSummaries(FitTexts& texts, const EstimateSummary& result);
 
 // After a job drew the program's own chart: the row shown before, with
-// `model`'s constants and the current profile, when it is not the first.
+// `model`'s constants and the current profile, when it is not the first; the
+// first's curve along its path when it is tilted.
 void redrawShownMeasurement(CommandContext& context, const SampleProblem& problem,
                             const JointModel& model);
 
