@@ -95,7 +95,8 @@ std::unique_ptr<QApplication> offscreenApplication() {
 
 // A joint fit: each measurement's chart beside the next, then the profile.
 int plotMeasurements(const PlotOptions& options) {
-  if (options.fit.empty()) throw CommandError("plot --model needs the fit's result: --fit OUT.json.");
+  if (options.fit.empty())
+    throw CommandError("plot --model needs the fit's result: --fit OUT.json.");
   const JointFitFigure figure =
       readJointFitFigure(readSampleModelDocument(options.model), options.fit);
   CliSession session;

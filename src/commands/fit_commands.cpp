@@ -4,19 +4,19 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <type_traits>
 #include <random>
 #include <tuple>
+#include <type_traits>
 
 #include "commands/command_error.h"
 #include "commands/convolutions_notice.h"
 #include "commands/depth_regions.h"
 #include "commands/excitation_commands.h"
-#include "commands/measurement_chart.h"
 #include "commands/fit_measurements.h"
 #include "commands/fit_problem.h"
 #include "commands/fit_results_text.h"
 #include "commands/fit_table.h"
+#include "commands/measurement_chart.h"
 #include "commands/profile_editor_commands.h"
 #include "commands/show_commands.h"
 #include "commands/target_commands.h"
@@ -25,8 +25,8 @@
 #include "files/atomic_file.h"
 #include "files/fit_result_file.h"
 #include "files/inversion_result_file.h"
-#include "files/text_numbers.h"
 #include "files/sample_model_file.h"
+#include "files/text_numbers.h"
 #include "fit/fit_error.h"
 #include "fit/model_check.h"
 #include "fit/profile_band.h"
@@ -326,18 +326,18 @@ FitResult runFit(const PreparedFit& prepared, const std::atomic<bool>* cancel,
 ChartSeries fitCurveSeries(const PreparedFit& prepared, const SampleModel& model,
                            const DepthProfile* profile) {
   const std::vector<Measurement>& measurements = prepared.problem.measurements;
-  const Measurement& measurement = measurements.at(
-      prepared.shown < measurements.size() ? prepared.shown : 0);
+  const Measurement& measurement =
+      measurements.at(prepared.shown < measurements.size() ? prepared.shown : 0);
   // The model's numbers are the first measurement's: another one takes
   // those it shares and keeps its own.
   MeasurementModel constants = model;
   if (measurements.size() > 1) {
     constants = measurement.model;
-    for (ParameterKind kind : {ParameterKind::Multiplier, ParameterKind::Background,
-                               ParameterKind::EnergyShift, ParameterKind::LorentzianWidth,
-                               ParameterKind::GaussianWidth}) {
-      if (constants.shared[static_cast<std::size_t>(static_cast<int>(kind) -
-                                                    kLayerParameterKinds)]) {
+    for (ParameterKind kind :
+         {ParameterKind::Multiplier, ParameterKind::Background, ParameterKind::EnergyShift,
+          ParameterKind::LorentzianWidth, ParameterKind::GaussianWidth}) {
+      if (constants
+              .shared[static_cast<std::size_t>(static_cast<int>(kind) - kLayerParameterKinds)]) {
         measurementParameter(constants, kind) = measurementParameter(model, kind);
       }
     }
@@ -434,8 +434,8 @@ FitOutcome runFitJob(const PreparedFit& prepared, const FitJobControl& control) 
 
 void showFitProgress(CommandContext& context, int iteration, double reducedChi2,
                      const ChartSeries* curve) {
-  context.texts.fit.progress = "Iteration " + std::to_string(iteration) +
-                               ": χ²/ν = " + formatTextFileNumber(reducedChi2, 4);
+  context.texts.fit.progress =
+      "Iteration " + std::to_string(iteration) + ": χ²/ν = " + formatTextFileNumber(reducedChi2, 4);
   context.ui.redraw(View::FitStatus);
   if (curve) {
     context.charts.main.computedCurve = *curve;
@@ -554,9 +554,9 @@ std::vector<std::string> shownWarnings(const FitTexts& texts) {
   if (std::holds_alternative<LayerPosterior>(*texts.shownResult) && texts.lastResult) {
     warnings = texts.lastResult->warnings;
   }
-  const std::vector<std::string>& own =
-      std::visit([](const auto& result) -> const std::vector<std::string>& { return result.warnings; },
-                 *texts.shownResult);
+  const std::vector<std::string>& own = std::visit(
+      [](const auto& result) -> const std::vector<std::string>& { return result.warnings; },
+      *texts.shownResult);
   warnings.insert(warnings.end(), own.begin(), own.end());
   return warnings;
 }

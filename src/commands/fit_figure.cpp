@@ -139,11 +139,13 @@ auto readFitResult(const std::string& path, const Read& read) {
 }  // namespace
 
 FitFigureSummary readFitFigureSummary(const std::string& path, const std::string& dataFile) {
-  return readFitResult(path, [&](const std::string& json) { return fitFigureSummary(json, dataFile); });
+  return readFitResult(path,
+                       [&](const std::string& json) { return fitFigureSummary(json, dataFile); });
 }
 
 JointFitFigure readJointFitFigure(const SampleModelDocument& document, const std::string& path) {
-  return readFitResult(path, [&](const std::string& json) { return jointFitFigure(document, json); });
+  return readFitResult(path,
+                       [&](const std::string& json) { return jointFitFigure(document, json); });
 }
 
 void applyFitConstants(const FitFigureSummary& summary, ParameterBlock& parameters) {
@@ -183,8 +185,7 @@ JointFitFigure jointFitFigure(const SampleModelDocument& document, const std::st
                               : nullptr;
   for (std::size_t m = 0; m < problem.measurements.size(); ++m) {
     const Measurement& measurement = problem.measurements[m];
-    figure.charts.push_back(
-        measurementChart(measurement, fitted.measurements[m], figure.profile));
+    figure.charts.push_back(measurementChart(measurement, fitted.measurements[m], figure.profile));
     std::string note = measurement.name;
     for (const Json& entry : summaries ? *summaries : Json::array()) {
       if (entry.value("name", std::string()) != measurement.name) continue;

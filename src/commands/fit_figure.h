@@ -2,7 +2,6 @@
 
 #include <optional>
 #include <string>
-
 #include <vector>
 
 #include "commands/chart_data.h"

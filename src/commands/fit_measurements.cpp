@@ -9,8 +9,8 @@
 #include "commands/field_numbers.h"
 #include "commands/fit_commands.h"
 #include "commands/fit_problem.h"
-#include "commands/measurement_chart.h"
 #include "commands/fit_table.h"
+#include "commands/measurement_chart.h"
 #include "files/experimental_data_file.h"
 #include "files/text_numbers.h"
 #include "fit/model_check.h"
@@ -102,8 +102,7 @@ void addFitMeasurement(CommandContext& context) {
   const std::optional<std::string> data = context.ui.chooseFileToOpen(
       experimentalDataOpenDialog(context.texts.dialogNames.measuredData));
   if (!data) return;
-  const std::optional<std::string> autos =
-      context.ui.chooseFileToOpen(autoconvolutionOpenDialog());
+  const std::optional<std::string> autos = context.ui.chooseFileToOpen(autoconvolutionOpenDialog());
   if (!autos) return;
   // Read now, so that a file that cannot be used is refused here, not when a fit starts.
   if (readExperimentalDataFile(*data).size() < 2) {
@@ -191,8 +190,7 @@ SampleProblem fitProblemOf(CommandContext& context, const SampleModel& table) {
   }
   problem.measurements.push_back(measurementFromState(context, entries.front().model));
   problem.measurements.front().name = entries.front().name;
-  std::vector<Measurement> others =
-      measurementsFromEntries({entries.begin() + 1, entries.end()});
+  std::vector<Measurement> others = measurementsFromEntries({entries.begin() + 1, entries.end()});
   for (Measurement& measurement : others) problem.measurements.push_back(std::move(measurement));
   return problem;
 }

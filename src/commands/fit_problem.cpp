@@ -48,8 +48,8 @@ Measurement measurementFromState(CommandContext& context, const MeasurementModel
   beam.stoppingPower = parseFieldDouble(fields.stoppingPower, context.decimal);
   beam.eminEv = parseFieldDouble(fields.emin, context.decimal);
   beam.emaxEv = parseFieldDouble(fields.emax, context.decimal);
-  return makeMeasurement(std::make_shared<const AutoconvolutionSet>(state.autoconvolutionSet),
-                         beam, measuredPoints(data), model);
+  return makeMeasurement(std::make_shared<const AutoconvolutionSet>(state.autoconvolutionSet), beam,
+                         measuredPoints(data), model);
 }
 
 LoadedAutoconvolutions readAutoconvolutionsForFitting(const std::string& fltPath,
@@ -146,8 +146,8 @@ void writeFittedCurve(const std::string& path, const Measurement& measurement,
       excitationCurveOf(set, alongPath(profile, measurement.model.tilt), measurement.collisionRate,
                         model.convolve, lorentzian, gaussian);
   refuseNonFiniteCurve(curve);
-  const std::string text = excitationCurveText(curve, measurement.beamEnergyKev,
-                                               model.multiplier.value, model.background.value,
-                                               significantDigits);
+  const std::string text =
+      excitationCurveText(curve, measurement.beamEnergyKev, model.multiplier.value,
+                          model.background.value, significantDigits);
   if (!writeFileAtomically(path, text)) throw CommandError("Cannot create file " + path);
 }

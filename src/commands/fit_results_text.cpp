@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 
 #include "files/text_numbers.h"
 #include "fit/parameter_layout.h"
@@ -243,9 +243,9 @@ std::string fitResultsTable(const FitResult& result,
 std::string inversionResultsTable(const InversionResult& result,
                                   const std::optional<TargetComposition>& target) {
   std::string text = "Free-form profile\n";
-  text += "alpha " + general(result.alpha, 3) + "   chi2 " + general(result.chi2, 6) + "   points " +
-          std::to_string(result.points) + "   dof " + general(result.dof, 4) + "   reduced chi2 " +
-          general(result.reducedChi2, 4) + "\n\n";
+  text += "alpha " + general(result.alpha, 3) + "   chi2 " + general(result.chi2, 6) +
+          "   points " + std::to_string(result.points) + "   dof " + general(result.dof, 4) +
+          "   reduced chi2 " + general(result.reducedChi2, 4) + "\n\n";
   text += measurementLines(result);
   text += "node spacing " + general(result.nodeSpacing, 4) + " ug/cm2   deepest probed " +
           general(result.deepestProbed, 4) + " ug/cm2 (resolution there " +

@@ -17,8 +17,8 @@
 struct FitParameterTexts {
   std::string name;  // "layer1.from", ..., "gaussian_width"
   ParameterKind kind = ParameterKind::From;
-  int layer = -1;     // the layer (from 0) of a layer's row
-  std::string unit;   // what its numbers count, for the table's Unit column
+  int layer = -1;    // the layer (from 0) of a layer's row
+  std::string unit;  // what its numbers count, for the table's Unit column
   std::string value;
   bool free = false;
   std::string min;  // empty: unbounded
@@ -35,9 +35,9 @@ struct FitParameterTexts {
 // always; the others are read from their files when a job starts.
 struct FitMeasurementTexts {
   std::string name = "first";  // what its own parameters' names carry
-  std::string autos;  // .flt; the first's only when a model named it
+  std::string autos;           // .flt; the first's only when a model named it
   std::string data;
-  std::string tilt = "0";  // degrees from the surface normal
+  std::string tilt = "0";   // degrees from the surface normal
   std::string reducedChi2;  // its chi2/nu in the last joint result
   // The parameters it holds of its own rather than sharing the table's
   // (MeasurementModel::shared false), with their values: a loaded model's.

@@ -5,9 +5,9 @@
 
 ChartSeries measurementCurveSeries(const Measurement& measurement, const MeasurementModel& model,
                                    const DepthProfile& profile) {
-  const SampledCurve curve = excitationCurveOf(
-      *measurement.set, alongPath(profile, model.tilt), measurement.collisionRate, model.convolve,
-      model.lorentzianWidth.value, model.gaussianWidth.value);
+  const SampledCurve curve =
+      excitationCurveOf(*measurement.set, alongPath(profile, model.tilt), measurement.collisionRate,
+                        model.convolve, model.lorentzianWidth.value, model.gaussianWidth.value);
   ChartSeries series;
   fillCurveSeries(series, curve, measurement.beamEnergyKev, model.multiplier.value,
                   model.background.value);

@@ -361,9 +361,9 @@ OrderedJson entryJson(const MeasurementEntry& entry, const SampleModel& top,
       {ParameterKind::LorentzianWidth, "lorentzian_width"},
       {ParameterKind::GaussianWidth, "gaussian_width"}};
   for (const auto& [kind, key] : kKeys) {
-    if (!entry.model.shared[static_cast<std::size_t>(static_cast<int>(kind) - kLayerParameterKinds)]) {
+    const auto slot = static_cast<std::size_t>(static_cast<int>(kind) - kLayerParameterKinds);
+    if (!entry.model.shared[slot])
       object[key] = parameterJson(measurementParameter(entry.model, kind));
-    }
   }
   if (entry.model.convolve != top.convolve) object["convolve"] = entry.model.convolve;
   if (entry.model.energyRange != top.energyRange && entry.model.energyRange) {
@@ -377,7 +377,9 @@ OrderedJson entryJson(const MeasurementEntry& entry, const SampleModel& top,
 
 }  // namespace
 
-std::string sampleModelJson(const SampleModel& model) { return modelJson(model).dump(2) + "\n"; }
+std::string sampleModelJson(const SampleModel& model) {
+  return modelJson(model).dump(2) + "\n";
+}
 
 std::string sampleModelDocumentJson(const SampleModelDocument& document,
                                     const std::string& modelPath) {

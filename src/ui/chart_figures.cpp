@@ -1,8 +1,8 @@
 #include "ui/chart_figures.h"
 
-#include <memory>
-
 #include <qcustomplot.h>
+
+#include <memory>
 
 #include "commands/chart_ranges.h"
 #include "ui/chart_series_view.h"
@@ -228,9 +228,9 @@ bool writeChartDataFigure(const ChartData& data, const FigureContents& contents,
                                contents.withProfile ? &data.drawProfile : nullptr, path, layout);
 }
 
-bool writeMainChartsFigure(const std::vector<MainChartData>& mains, const std::vector<QString>& notes,
-                           const DrawProfileChartData* profile, const std::string& path,
-                           const FigureLayout& layout) {
+bool writeMainChartsFigure(const std::vector<MainChartData>& mains,
+                           const std::vector<QString>& notes, const DrawProfileChartData* profile,
+                           const std::string& path, const FigureLayout& layout) {
   std::vector<std::unique_ptr<QCustomPlot>> owned;
   std::vector<QCustomPlot*> charts;
   const auto newChart = [&] {

@@ -91,6 +91,6 @@ bool writeChartDataFigure(const ChartData& data, const FigureContents& contents,
                           const std::string& path, const FigureLayout& layout);
 // Several main charts side by side, each with its text box (notes[k]), then
 // the profile chart when there is one: the figure of several measurements.
-bool writeMainChartsFigure(const std::vector<MainChartData>& mains, const std::vector<QString>& notes,
-                           const DrawProfileChartData* profile, const std::string& path,
-                           const FigureLayout& layout);
+bool writeMainChartsFigure(const std::vector<MainChartData>& mains,
+                           const std::vector<QString>& notes, const DrawProfileChartData* profile,
+                           const std::string& path, const FigureLayout& layout);

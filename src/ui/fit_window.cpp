@@ -3,11 +3,10 @@
 #include <qcustomplot.h>
 
 #include <QApplication>
-#include <QGridLayout>
-#include <filesystem>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -19,6 +18,7 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <filesystem>
 
 #include "commands/command_error.h"
 #include "commands/fit_commands.h"
@@ -33,7 +33,14 @@
 namespace {
 
 enum Column { kName, kValue, kUnit, kFree, kMin, kMax, kResult, kColumnCount };
-enum MeasurementColumn { kMeasurementName, kData, kAutos, kTilt, kReducedChi2, kMeasurementColumns };
+enum MeasurementColumn {
+  kMeasurementName,
+  kData,
+  kAutos,
+  kTilt,
+  kReducedChi2,
+  kMeasurementColumns
+};
 
 QTableWidgetItem* fixedItem(const std::string& text) {
   auto* item = new QTableWidgetItem(QString::fromStdString(text));
@@ -101,10 +108,10 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
 
   TableParameters = new QTableWidget(0, kColumnCount, this);
   TableParameters->setObjectName(QStringLiteral("TableParameters"));
-  TableParameters->setHorizontalHeaderLabels(
-      {QStringLiteral("Parameter"), QStringLiteral("Value"), QStringLiteral("Unit"),
-       QStringLiteral("Free"), QStringLiteral("Min"), QStringLiteral("Max"),
-       QStringLiteral("Result")});
+  TableParameters->setHorizontalHeaderLabels({QStringLiteral("Parameter"), QStringLiteral("Value"),
+                                              QStringLiteral("Unit"), QStringLiteral("Free"),
+                                              QStringLiteral("Min"), QStringLiteral("Max"),
+                                              QStringLiteral("Result")});
   TableParameters->verticalHeader()->setVisible(false);
   TableParameters->verticalHeader()->setDefaultSectionSize(TableParameters->fontMetrics().height() +
                                                            6);
@@ -136,10 +143,10 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   TableMeasurements->setSelectionBehavior(QAbstractItemView::SelectRows);
   TableMeasurements->setSelectionMode(QAbstractItemView::SingleSelection);
   TableMeasurements->setMaximumHeight(TableMeasurements->fontMetrics().height() * 7);
-  auto* addMeasurement = makeButton(*measurements, QStringLiteral("BtnAddMeasurement"),
-                                    QStringLiteral("Add"),
-                                    QStringLiteral("A measured-data file and its convolutions, at "
-                                                   "the tilt beside"));
+  auto* addMeasurement =
+      makeButton(*measurements, QStringLiteral("BtnAddMeasurement"), QStringLiteral("Add"),
+                 QStringLiteral("A measured-data file and its convolutions, at "
+                                "the tilt beside"));
   auto* removeMeasurement =
       makeButton(*measurements, QStringLiteral("BtnRemoveMeasurement"), QStringLiteral("Remove"),
                  QStringLiteral("Removes the selected measurement, or the last"));
@@ -384,8 +391,8 @@ void FitWindow::showMeasurements() {
   const FitTexts& texts = context.texts.fit;
   // The first row's files are those the program loaded.
   const auto fileItem = [](const std::string& path, const char* none) {
-    QTableWidgetItem* item =
-        fixedItem(path.empty() ? std::string(none) : std::filesystem::path(path).filename().string());
+    QTableWidgetItem* item = fixedItem(
+        path.empty() ? std::string(none) : std::filesystem::path(path).filename().string());
     item->setToolTip(QString::fromStdString(path));
     return item;
   };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 #include <limits>
 #include <string>
 
@@ -180,6 +181,28 @@ TEST(SampleModelFileMeasurements, EachEntryOverridesWhatItGivesAndSharesTheRest)
   EXPECT_EQ(tilted.model.shared, (std::array<bool, 5>{false, true, true, true, false}));
   // A one-measurement reader refuses what it would fit only in part.
   EXPECT_THROW(parseSampleModel(kJointModel, "dir/m.json"), FileError);
+}
+
+TEST(SampleModelFileMeasurements, WrittenDocumentReadsBackWhereverItIsWritten) {
+  const SampleModelDocument document = parseSampleModelDocument(kJointModel, "/data/run/m.json");
+  // Beside the files, in a folder below them and elsewhere: paths relative to the written file.
+  for (const char* written :
+       {"/data/run/copy.json", "/data/run/models/copy.json", "/elsewhere/copy.json"}) {
+    SCOPED_TRACE(written);
+    const SampleModelDocument back =
+        parseSampleModelDocument(sampleModelDocumentJson(document, written), written);
+    EXPECT_EQ(back.model, document.model);
+    ASSERT_EQ(back.measurements.size(), document.measurements.size());
+    for (std::size_t m = 0; m < back.measurements.size(); ++m) {
+      const MeasurementEntry& entry = back.measurements[m];
+      EXPECT_EQ(entry.name, document.measurements[m].name);
+      EXPECT_EQ(std::filesystem::path(entry.autos).lexically_normal(),
+                std::filesystem::path(document.measurements[m].autos));
+      EXPECT_EQ(std::filesystem::path(entry.data).lexically_normal(),
+                std::filesystem::path(document.measurements[m].data));
+      EXPECT_EQ(entry.model, document.measurements[m].model);
+    }
+  }
 }
 
 TEST(SampleModelFileMeasurements, RefusesEntriesNamingFileAndEntry) {

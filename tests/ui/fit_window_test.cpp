@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableWidget>
-
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -278,7 +277,6 @@ TEST_F(FitWindowTest, PosteriorStepsAndSeedAreTypedBesideItsButton) {
   EXPECT_FALSE(program->charts().drawProfile.band.empty());
 }
 
-
 // The sample seen at normal incidence and tilted by 70 degrees, as the
 // examples hold it; the program starts with the normal measurement loaded.
 class JointFitWindowTest : public ProgramFixture {
@@ -426,10 +424,10 @@ TEST_F(JointFitWindowTest, LoadModelFillsTheListFitsAsTheBatchFitAndSavesItBack)
   ASSERT_EQ(back.measurements.size(), 2u);
   for (std::size_t m = 0; m < 2; ++m) {
     EXPECT_EQ(back.measurements[m].name, original.measurements[m].name);
-    EXPECT_TRUE(std::filesystem::equivalent(back.measurements[m].autos,
-                                            original.measurements[m].autos));
-    EXPECT_TRUE(std::filesystem::equivalent(back.measurements[m].data,
-                                            original.measurements[m].data));
+    EXPECT_TRUE(
+        std::filesystem::equivalent(back.measurements[m].autos, original.measurements[m].autos));
+    EXPECT_TRUE(
+        std::filesystem::equivalent(back.measurements[m].data, original.measurements[m].data));
     EXPECT_EQ(back.measurements[m].model.tilt, original.measurements[m].model.tilt);
   }
   // The table holds 15 significant digits.
