@@ -99,9 +99,10 @@ void restoreBeamParameters(ParameterBlock& target, const ParameterBlock& source)
 // What "Save results?" is about: the set about to be calculated, its size,
 // and where Yes and No lead.
 std::string saveQuestionDetail(const AutoconvolutionInputs& inputs) {
-  return "Yes saves the " + std::to_string(inputs.nc + 1) + " autoconvolutions (Nc = " +
-         std::to_string(inputs.nc) + ", " + std::to_string(inputs.pointCount) +
-         " points each, " + mebibyteText(autoconvolutionSetBytes(inputs)) +
+  return "Yes saves the " + std::to_string(inputs.nc + 1) +
+         " autoconvolutions (Nc = " + std::to_string(inputs.nc) + ", " +
+         std::to_string(inputs.pointCount) + " points each, " +
+         mebibyteText(autoconvolutionSetBytes(inputs)) +
          ") to a .flt file with its .log beside it, once they are calculated; the file's name "
          "is asked next. No calculates them without saving.";
 }
@@ -183,6 +184,7 @@ void finishAutoconvolutionCalculation(CommandContext& context, const PreparedCal
                                       AutoconvolutionResult result) {
   ProgramState& state = context.state;
   state.autoconvolutionSet = std::move(result.set);
+  context.texts.dialogNames.convolutions.clear();  // a set of no file, until it is saved
   const AutoconvolutionInputs& made = prepared.inputs;
   noteConvolutionsOrigin(context, {made.beamEnergy, made.stoppingPower, made.straggling});
 
@@ -267,6 +269,8 @@ void saveAutos(CommandContext& context, const std::string& fltPath) {
   const bool fltWritten = writeAutoconvolutionFile(fltPath, header, set);
   const bool logWritten = writeCalculationLog(logPath, header, nc, pointCount, context.texts.log);
   std::string failures;
+  // The set's file, for a model that names the loaded one.
+  if (fltWritten) context.texts.dialogNames.convolutions = fltPath;
   if (!fltWritten) failures += "Cannot create file " + fltPath;
   if (!logWritten)
     failures += (failures.empty() ? "" : "\n") + std::string("Cannot create file ") + logPath;

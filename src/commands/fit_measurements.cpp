@@ -184,6 +184,9 @@ SampleProblem fitProblemOf(CommandContext& context, const SampleModel& table) {
   if (entries.size() == 1) {
     // One measurement keeps its plain names, as it always had.
     SampleModel model = table;
+    for (ParameterKind kind : kMeasurementKinds) {
+      measurementParameter(model, kind) = measurementParameter(entries.front().model, kind);
+    }
     model.tilt = entries.front().model.tilt;
     problem.measurements.push_back(measurementFromState(context, model));
     return problem;
