@@ -99,10 +99,9 @@ void restoreBeamParameters(ParameterBlock& target, const ParameterBlock& source)
 // What "Save results?" is about: the set about to be calculated, its size,
 // and where Yes and No lead.
 std::string saveQuestionDetail(const AutoconvolutionInputs& inputs) {
-  return "Yes saves the " + std::to_string(inputs.nc + 1) +
-         " autoconvolutions (Nc = " + std::to_string(inputs.nc) + ", " +
-         std::to_string(inputs.pointCount) + " points each, " +
-         mebibyteText(autoconvolutionSetBytes(inputs)) +
+  return "Yes saves the " + std::to_string(inputs.nc + 1) + " autoconvolutions (Nc = " +
+         std::to_string(inputs.nc) + ", " + std::to_string(inputs.pointCount) +
+         " points each, " + mebibyteText(autoconvolutionSetBytes(inputs)) +
          ") to a .flt file with its .log beside it, once they are calculated; the file's name "
          "is asked next. No calculates them without saving.";
 }
