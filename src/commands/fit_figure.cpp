@@ -111,11 +111,22 @@ FitFigureSummary fitFigureSummary(const std::string& resultJson, const std::stri
       text += "\nand " + std::to_string(warnings.size() - kListedWarnings) + " more warnings";
     }
   }
-  summary.multiplier = parameterValue(result, "multiplier");
-  summary.background = parameterValue(result, "background");
-  summary.energyShift = parameterValue(result, "energy_shift");
-  summary.lorentzianWidth = parameterValue(result, "lorentzian_width");
-  summary.gaussianWidth = parameterValue(result, "gaussian_width");
+  // Of a joint fit, the first measurement's: its own value where it has one.
+  std::string first;
+  if (result.contains("measurements") && result["measurements"].is_array() &&
+      !result["measurements"].empty()) {
+    first = result["measurements"][0].value("name", std::string());
+  }
+  const auto constant = [&](const std::string& name) {
+    const std::optional<double> own =
+        first.empty() ? std::nullopt : parameterValue(result, (first + "." + name).c_str());
+    return own ? own : parameterValue(result, name.c_str());
+  };
+  summary.multiplier = constant("multiplier");
+  summary.background = constant("background");
+  summary.energyShift = constant("energy_shift");
+  summary.lorentzianWidth = constant("lorentzian_width");
+  summary.gaussianWidth = constant("gaussian_width");
   return summary;
 }
 

@@ -18,7 +18,8 @@ struct FitFigureSummary {
   // to their errors ("0.62 ± 0.12"; "undetermined" for an error that is null)
   // and every warning in short.
   std::string text;
-  // The constants and broadening widths the fit ended with, those it holds.
+  // The constants and broadening widths the fit ended with, those it holds;
+  // of a fit of several measurements, the first one's.
   std::optional<double> multiplier, background, energyShift, lorentzianWidth, gaussianWidth;
 };
 

@@ -110,6 +110,17 @@ TEST(JointFitFigure, OneChartPerMeasurementEachWithItsOwnParametersDataAndSummar
   EXPECT_EQ(once.notes[1].find("1.25"), std::string::npos);
 }
 
+TEST(JointFitFigure, OneChartOfAJointResultTakesTheFirstMeasurementsConstants) {
+  const FitFigureSummary summary = fitFigureSummary(R"({"parameters": {
+      "normal.multiplier": {"value": 3}, "tilted.multiplier": {"value": 5},
+      "background": {"value": 7}},
+      "measurements": [{"name": "normal"}, {"name": "tilted"}]})",
+                                                    "");
+  EXPECT_EQ(summary.multiplier, 3.0);
+  EXPECT_EQ(summary.background, 7.0);
+  EXPECT_FALSE(summary.energyShift);
+}
+
 TEST(JointFitFigure, AModelWithoutMeasurementsIsRefused) {
   const SampleModelDocument single = parseSampleModelDocument(R"({"max_depth": 3})", "one.json");
   EXPECT_THROW(jointFitFigure(single, resultWithTiltedMultiplier(1.0)), CommandError);
