@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <algorithm>
 #include <charconv>
+#include <memory>
 
 #include "cli/cli_session.h"
 #include "cli/command_line.h"
@@ -17,6 +18,7 @@
 #include "commands/profile_file_commands.h"
 #include "files/figure_format.h"
 #include "files/inversion_result_file.h"
+#include "files/sample_model_file.h"
 #include "ui/chart_figures.h"
 
 namespace {
@@ -52,7 +54,11 @@ void fitProfileChartAxes(CliSession& session) {
 
 CLI::App* addPlotSubcommand(CLI::App& app, PlotOptions& options) {
   CLI::App* plot = app.add_subcommand("plot", kPlotDescription);
-  plot->add_option("--autos", options.autos, "Autoconvolution file (.flt)")->required();
+  plot->add_option("--autos", options.autos,
+                   "Autoconvolution file (.flt); not with --model, whose measurements name theirs");
+  plot->add_option("--model", options.model,
+                   "Sample model (JSON) that lists its measurements: with --fit, its result, one "
+                   "chart per measurement and the fitted profile");
   plot->add_option("--profile", options.profile,
                    "Profile file (.pro): its curve is calculated and the profile drawn beside it");
   plot->add_option("--data", options.data, "Measured data file");
@@ -77,8 +83,60 @@ CLI::App* addPlotSubcommand(CLI::App& app, PlotOptions& options) {
   return plot;
 }
 
+namespace {
+
+// Charts are widgets: an application without a display draws them.
+std::unique_ptr<QApplication> offscreenApplication() {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "tervane-plot";
+  static char* argv[] = {name, nullptr};
+  return std::make_unique<QApplication>(argc, argv);
+}
+
+// A joint fit: each measurement's chart beside the next, then the profile.
+int plotMeasurements(const PlotOptions& options) {
+  if (options.fit.empty())
+    throw CommandError("plot --model needs the fit's result: --fit OUT.json.");
+  const JointFitFigure figure =
+      readJointFitFigure(readSampleModelDocument(options.model), options.fit);
+  CliSession session;
+  session.state.currentProfile = figure.profile;
+  plotProfile(session.context);
+  if (!options.band.empty()) {
+    fillChartBand(session.charts.drawProfile.band, readProfileBandFile(options.band),
+                  "16–84% band");
+  }
+  fitProfileChartAxes(session);
+  const int charts = static_cast<int>(figure.charts.size()) + 1;
+  QSize size(kDefaultChartWidth * charts, kDefaultChartHeight);
+  if (!options.size.empty()) size = figureSize(options.size);
+  const auto application = offscreenApplication();
+  std::vector<QString> notes;
+  for (const std::string& note : figure.notes) notes.push_back(QString::fromStdString(note));
+  FigureLayout layout;
+  layout.chartSize = QSize(size.width() / charts, size.height());
+  layout.dotsPerInch = options.dpi;
+  if (!writeMainChartsFigure(figure.charts, notes, &session.charts.drawProfile, options.out,
+                             layout)) {
+    throw CommandError("Cannot create file " + options.out);
+  }
+  return 0;
+}
+
+}  // namespace
+
 int runPlotSubcommand(const PlotOptions& options) {
   requireFigureFormat(options.out);
+  if (!options.model.empty()) {
+    if (!options.autos.empty() || !options.data.empty() || !options.profile.empty()) {
+      throw CommandError(
+          "The model names each measurement's convolutions and data, and the fit gives the "
+          "profile: leave out --autos, --data and --profile.");
+    }
+    return plotMeasurements(options);
+  }
+  if (options.autos.empty()) throw CommandError("plot needs --autos, or --model with --fit.");
   const bool withProfile = !options.profile.empty() || !options.band.empty();
   QSize size(kDefaultChartWidth * (withProfile ? 2 : 1), kDefaultChartHeight);
   if (!options.size.empty()) size = figureSize(options.size);
@@ -115,12 +173,7 @@ int runPlotSubcommand(const PlotOptions& options) {
   // After the profile, whose constants shift the measured energies.
   if (!options.data.empty()) loadExperimentalDataFrom(session.context, options.data);
 
-  // Charts are widgets: an application without a display draws them.
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "tervane-plot";
-  static char* argv[] = {name, nullptr};
-  QApplication application(argc, argv);
+  const auto application = offscreenApplication();
   FigureLayout layout;
   layout.chartSize = QSize(size.width() / (withProfile ? 2 : 1), size.height());
   layout.dotsPerInch = options.dpi;

@@ -13,6 +13,8 @@ class App;
 // tervane-plot, which tervane-cli starts for it.
 struct PlotOptions {
   std::string autos;
+  // A model that lists its measurements: with --fit, one chart per measurement.
+  std::string model;
   std::string profile;
   std::string data;
   std::string fit;   // the result JSON of "tervane-cli fit", summarised on the figure

@@ -191,6 +191,7 @@ void finishAutoconvolutionCalculation(CommandContext& context, const PreparedCal
                                       AutoconvolutionResult result) {
   ProgramState& state = context.state;
   state.autoconvolutionSet = std::move(result.set);
+  context.texts.dialogNames.convolutions.clear();  // a set of no file, until it is saved
   const AutoconvolutionInputs& made = prepared.inputs;
   noteConvolutionsOrigin(context, {made.beamEnergy, made.stoppingPower, made.straggling});
 
@@ -277,6 +278,8 @@ void saveAutos(CommandContext& context, const std::string& fltPath) {
   const bool fltWritten = writeAutoconvolutionFile(fltPath, header, set);
   const bool logWritten = writeCalculationLog(logPath, header, nc, pointCount, context.texts.log);
   std::string failures;
+  // The set's file, for a model that names the loaded one.
+  if (fltWritten) context.texts.dialogNames.convolutions = fltPath;
   if (!fltWritten) failures += "Cannot create file " + fltPath;
   if (!logWritten)
     failures += (failures.empty() ? "" : "\n") + std::string("Cannot create file ") + logPath;
@@ -303,6 +306,7 @@ AutoconvolutionFile readUsableAutoconvolutions(const std::string& fltPath,
 void loadAutos(CommandContext& context, const std::string& fltPath) {
   // Read whole before anything changes: a bad file leaves everything as it was.
   adoptAutoconvolutions(context, readUsableAutoconvolutions(fltPath, context.memory));
+  context.texts.dialogNames.convolutions = fltPath;
 
   // A missing log is reported after everything else has been loaded; the Log
   // window then keeps its text.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,9 @@ struct DrawProfileChartData {
 // Fit window: (y - f)/sigma of the last fit against the measured energy (keV).
 struct FitChartData {
   ChartSeries residuals;
+  // The main chart of the program's own measurement while the main chart
+  // shows another of the Fit window's measurements.
+  std::optional<MainChartData> firstMeasurementMain;
 };
 
 struct ChartData {

@@ -4,17 +4,19 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <type_traits>
 #include <random>
 #include <tuple>
+#include <type_traits>
 
 #include "commands/command_error.h"
 #include "commands/convolutions_notice.h"
 #include "commands/depth_regions.h"
 #include "commands/excitation_commands.h"
+#include "commands/fit_measurements.h"
 #include "commands/fit_problem.h"
 #include "commands/fit_results_text.h"
 #include "commands/fit_table.h"
+#include "commands/measurement_chart.h"
 #include "commands/profile_editor_commands.h"
 #include "commands/show_commands.h"
 #include "commands/target_commands.h"
@@ -23,8 +25,8 @@
 #include "files/atomic_file.h"
 #include "files/fit_result_file.h"
 #include "files/inversion_result_file.h"
-#include "files/text_numbers.h"
 #include "files/sample_model_file.h"
+#include "files/text_numbers.h"
 #include "fit/fit_error.h"
 #include "fit/model_check.h"
 #include "fit/profile_band.h"
@@ -88,12 +90,27 @@ void showRowWarnings(FitTexts& texts, const std::vector<std::string>& warnings) 
   }
 }
 
+// A measurement's own parameters take the fitted values, so that Save model
+// writes them.
+void keepOwnFittedValues(FitTexts& texts, const JointModel& fitted) {
+  if (fitted.measurements.size() != texts.measurements.size()) return;
+  for (std::size_t m = 0; m < fitted.measurements.size(); ++m) {
+    std::optional<MeasurementModel>& own = texts.measurements[m].own;
+    if (!own) continue;
+    const std::array<bool, kMeasurementParameterKinds> shared = own->shared;
+    *own = fitted.measurements[m];
+    own->shared = shared;
+  }
+}
+
 void showFitResult(CommandContext& context, const FitResult& result) {
   FitTexts& texts = context.texts.fit;
   showSampleModel(texts, result.model, context.decimal);
-  for (std::size_t i = 0; i < texts.parameters.size() && i < result.parameters.size(); ++i) {
-    const EstimatedValue& estimate = result.parameters[i];
-    texts.parameters[i].result = estimateText(estimate);
+  // By name: a measurement's own parameters have no row of their own.
+  for (FitParameterTexts& row : texts.parameters) {
+    for (const EstimatedValue& estimate : result.parameters) {
+      if (estimate.name == row.name) row.result = estimateText(estimate);
+    }
   }
   showRowWarnings(texts, result.warnings);
   texts.results = fitResultsTable(result, knownTargetComposition(context));
@@ -279,7 +296,14 @@ PreparedFit prepareFit(CommandContext& context, FitJob job) {
   checkFitMemory(prepared.model, job == FitJob::Posterior, context.memory);
   // The worker reads its own copy of the set, so nothing the user does
   // meanwhile can pull it from under it.
-  prepared.problem = {prepared.model, {measurementFromState(context, prepared.model)}};
+  prepared.problem = fitProblemOf(context, prepared.model);
+  if (job == FitJob::Posterior && prepared.problem.measurements.size() > 1) {
+    if (prepared.fit->joint.measurements.size() != prepared.problem.measurements.size()) {
+      throw CommandError("The measurements changed since the last fit: press Fit first.");
+    }
+    prepared.problem = withValues(prepared.problem, prepared.fit->joint);
+  }
+  prepared.shown = context.texts.fit.shownMeasurement;
   if (context.state.experimentalData.size() < 2) {
     throw CommandError("Load measured data first (Data → Load experimental data).");
   }
@@ -308,15 +332,25 @@ FitResult runFit(const PreparedFit& prepared, const std::atomic<bool>* cancel,
 
 ChartSeries fitCurveSeries(const PreparedFit& prepared, const SampleModel& model,
                            const DepthProfile* profile) {
-  const Measurement& measurement = prepared.problem.measurements.front();
-  const SampledCurve curve = excitationCurveOf(
-      *measurement.set, profile ? *profile : renderProfile(model), measurement.collisionRate,
-      model.convolve, model.lorentzianWidth.value, model.gaussianWidth.value, model.resonance,
-      measurement.beamEnergyKev);
-  ChartSeries series;
-  fillCurveSeries(series, curve, measurement.beamEnergyKev, model.multiplier.value,
-                  model.background.value);
-  return series;
+  const std::vector<Measurement>& measurements = prepared.problem.measurements;
+  const Measurement& measurement =
+      measurements.at(prepared.shown < measurements.size() ? prepared.shown : 0);
+  // The model's numbers are the first measurement's: another one takes
+  // those it shares and keeps its own.
+  MeasurementModel constants = model;
+  if (measurements.size() > 1) {
+    constants = measurement.model;
+    for (ParameterKind kind :
+         {ParameterKind::Multiplier, ParameterKind::Background, ParameterKind::EnergyShift,
+          ParameterKind::LorentzianWidth, ParameterKind::GaussianWidth}) {
+      if (constants
+              .shared[static_cast<std::size_t>(static_cast<int>(kind) - kLayerParameterKinds)]) {
+        measurementParameter(constants, kind) = measurementParameter(model, kind);
+      }
+    }
+  }
+  constants.tilt = measurement.model.tilt;
+  return measurementCurveSeries(measurement, constants, profile ? *profile : renderProfile(model));
 }
 
 bool FitOutcome::cancelled() const {
@@ -407,8 +441,8 @@ FitOutcome runFitJob(const PreparedFit& prepared, const FitJobControl& control) 
 
 void showFitProgress(CommandContext& context, int iteration, double reducedChi2,
                      const ChartSeries* curve) {
-  context.texts.fit.progress = "Iteration " + std::to_string(iteration) +
-                               ": χ²/ν = " + formatTextFileNumber(reducedChi2, 4);
+  context.texts.fit.progress =
+      "Iteration " + std::to_string(iteration) + ": χ²/ν = " + formatTextFileNumber(reducedChi2, 4);
   context.ui.redraw(View::FitStatus);
   if (curve) {
     context.charts.main.computedCurve = *curve;
@@ -427,10 +461,13 @@ void finishFit(CommandContext& context, const PreparedFit& prepared, FitResult r
     return;
   }
   adoptAndDraw(context, result.model, result.profile);
+  redrawShownMeasurement(context, prepared.problem, result.joint);
   followProfileWithConcentrationAxis(context);
   context.ui.showWindow(WindowId::DrawProfile);
 
   showFitResult(context, result);
+  keepOwnFittedValues(context.texts.fit, result.joint);
+  showMeasurementSummaries(context.texts.fit, result);
   auto kept = std::make_shared<const FitResult>(std::move(result));
   context.texts.fit.lastResult = kept;
   context.texts.fit.shownResult = std::make_shared<const FitJobResult>(*kept);
@@ -461,6 +498,15 @@ void finishFitJob(CommandContext& context, const PreparedFit& prepared, FitOutco
     MeasurementModel adopted = prepared.model;
     adopted.background.value = inversion->background;
     adoptAndDraw(context, adopted, inversion->profile);
+    JointModel shown = prepared.problem.model();
+    for (MeasurementModel& m : shown.measurements) {
+      if (m.shared[static_cast<std::size_t>(static_cast<int>(ParameterKind::Background) -
+                                            kLayerParameterKinds)]) {
+        m.background.value = inversion->background;
+      }
+    }
+    redrawShownMeasurement(context, prepared.problem, shown);
+    showMeasurementSummaries(texts, *inversion);
     fillChartBand(charts.drawProfile.band, inversion->band, kBootstrapBand);
     texts.results = inversionResultsTable(*inversion, knownTargetComposition(context));
     texts.progress = "Free-form profile: α = " + formatTextFileNumber(inversion->alpha, 3) +
@@ -476,6 +522,7 @@ void finishFitJob(CommandContext& context, const PreparedFit& prepared, FitOutco
     charts.main = prepared.mainChartBefore;
     fillChartBand(charts.drawProfile.band, posterior.band, kPosteriorBand);
     texts.results = posteriorResultsTable(posterior);
+    showMeasurementSummaries(texts, posterior);
     texts.progress = "Posterior sampled: " + std::to_string(posterior.steps) + " steps, " +
                      (posterior.converged ? "converged" : "NOT converged") + ", acceptance " +
                      formatTextFileNumber(posterior.acceptance, 3);
@@ -514,22 +561,23 @@ std::vector<std::string> shownWarnings(const FitTexts& texts) {
   if (std::holds_alternative<LayerPosterior>(*texts.shownResult) && texts.lastResult) {
     warnings = texts.lastResult->warnings;
   }
-  const std::vector<std::string>& own =
-      std::visit([](const auto& result) -> const std::vector<std::string>& { return result.warnings; },
-                 *texts.shownResult);
+  const std::vector<std::string>& own = std::visit(
+      [](const auto& result) -> const std::vector<std::string>& { return result.warnings; },
+      *texts.shownResult);
   warnings.insert(warnings.end(), own.begin(), own.end());
   return warnings;
 }
 
 void saveFitModel(CommandContext& context) {
   const SampleModel model = tableModel(context);
-  // A model is only saved as Load model takes it back.
-  parseSampleModel(sampleModelJson(model), "The model");
+  const SampleModelDocument document = fitModelDocument(context, model);
   std::string& name = context.texts.fit.modelFile;
+  // A model is only saved as Load model takes it back.
+  parseSampleModelDocument(sampleModelDocumentJson(document, name), "The model");
   const std::optional<std::string> path = context.ui.chooseFileToSave(modelDialog(name));
   if (!path) return;
   name = *path;
-  if (!writeSampleModelFile(*path, model)) throw CommandError("Cannot create file " + *path);
+  if (!writeSampleModelDocument(*path, document)) throw CommandError("Cannot create file " + *path);
 }
 
 void loadFitModel(CommandContext& context) {
@@ -538,10 +586,11 @@ void loadFitModel(CommandContext& context) {
   const std::optional<std::string> path = context.ui.chooseFileToOpen(modelDialog(name));
   if (!path) return;
   name = *path;
-  const SampleModel model = readSampleModelFile(*path);
-  showSampleModel(context.texts.fit, model, context.decimal);
+  const SampleModelDocument document = readSampleModelDocument(*path);
+  showModelMeasurements(context, document);
+  showSampleModel(context.texts.fit, document.model, context.decimal);
   // The model's resonance becomes the program's choice, which the table's fits use.
-  context.state.resonance = model.resonance;
+  context.state.resonance = document.model.resonance;
   context.ui.redraw(View::FitFields);
   context.ui.redraw(View::ProfileParametersFields);
   context.ui.redraw(View::ShowFields);

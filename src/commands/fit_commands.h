@@ -51,9 +51,10 @@ enum class FitJob { Fit, FreeForm, Posterior };
 struct PreparedFit {
   FitJob job = FitJob::Fit;
   SampleModel model;
-  SampleProblem problem;  // the model's sample and its one measurement, with its own set
+  SampleProblem problem;  // the model's sample and its measurements, each with its own set
+  std::size_t shown = 0;  // the measurement the main chart shows
   std::shared_ptr<const FitResult> fit;  // the fit a posterior is sampled around
-  std::vector<DepthRegion> regions;  // a free-form profile's, from the window's field
+  std::vector<DepthRegion> regions;      // a free-form profile's, from the window's field
   PosteriorSettings posterior;           // its steps, from the window's field
   std::uint64_t seed = 1;                // its seed, from the window's field
   MainChartData mainChartBefore;

@@ -6,11 +6,14 @@
 #include <sstream>
 
 #include "commands/command_error.h"
+#include "commands/fit_problem.h"
 #include "commands/fit_results_text.h"
+#include "commands/measurement_chart.h"
 #include "files/file_error.h"
 #include "files/fit_result_file.h"
 #include "files/text_numbers.h"
 #include "fit/parameter_layout.h"
+#include "fit/profile_rendering.h"
 
 namespace {
 
@@ -108,24 +111,52 @@ FitFigureSummary fitFigureSummary(const std::string& resultJson, const std::stri
       text += "\nand " + std::to_string(warnings.size() - kListedWarnings) + " more warnings";
     }
   }
-  summary.multiplier = parameterValue(result, "multiplier");
-  summary.background = parameterValue(result, "background");
-  summary.energyShift = parameterValue(result, "energy_shift");
-  summary.lorentzianWidth = parameterValue(result, "lorentzian_width");
-  summary.gaussianWidth = parameterValue(result, "gaussian_width");
+  // Of a joint fit, the first measurement's: its own value where it has one.
+  std::string first;
+  if (result.contains("measurements") && result["measurements"].is_array() &&
+      !result["measurements"].empty()) {
+    first = result["measurements"][0].value("name", std::string());
+  }
+  const auto constant = [&](const std::string& name) {
+    const std::optional<double> own =
+        first.empty() ? std::nullopt : parameterValue(result, (first + "." + name).c_str());
+    return own ? own : parameterValue(result, name.c_str());
+  };
+  summary.multiplier = constant("multiplier");
+  summary.background = constant("background");
+  summary.energyShift = constant("energy_shift");
+  summary.lorentzianWidth = constant("lorentzian_width");
+  summary.gaussianWidth = constant("gaussian_width");
   return summary;
 }
 
-FitFigureSummary readFitFigureSummary(const std::string& path, const std::string& dataFile) {
+namespace {
+
+// What `read` makes of the result file's text; FileError when it cannot be
+// read or is no fit result.
+template <typename Read>
+auto readFitResult(const std::string& path, const Read& read) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw FileError::cannotOpen(path);
   std::ostringstream json;
   json << in.rdbuf();
   try {
-    return fitFigureSummary(json.str(), dataFile);
+    return read(json.str());
   } catch (const Json::exception& error) {
     throw FileError(path + " is not a fit result: " + error.what());
   }
+}
+
+}  // namespace
+
+FitFigureSummary readFitFigureSummary(const std::string& path, const std::string& dataFile) {
+  return readFitResult(path,
+                       [&](const std::string& json) { return fitFigureSummary(json, dataFile); });
+}
+
+JointFitFigure readJointFitFigure(const SampleModelDocument& document, const std::string& path) {
+  return readFitResult(path,
+                       [&](const std::string& json) { return jointFitFigure(document, json); });
 }
 
 void applyFitConstants(const FitFigureSummary& summary, ParameterBlock& parameters) {
@@ -140,4 +171,44 @@ std::string shownFitSummary(const CommandContext& context) {
   const FitTexts& texts = context.texts.fit;
   if (!texts.lastResult || !(texts.lastResult->profile == context.state.currentProfile)) return {};
   return fitFigureSummary(fitResultJson(*texts.lastResult), "").text;
+}
+
+JointFitFigure jointFitFigure(const SampleModelDocument& document, const std::string& resultJson) {
+  if (document.measurements.empty()) {
+    throw CommandError(
+        "The model lists no \"measurements\": plot one measurement with --autos, --data and "
+        "--profile.");
+  }
+  const Json result = Json::parse(resultJson);
+  const SampleProblem problem = problemFromMeasurements(document);
+  JointModel fitted = problem.model();
+  const ParameterLayout layout(fitted, problem.measurementNames());
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    if (const std::optional<double> value = parameterValue(result, layout[i].name.c_str())) {
+      layout.setValue(fitted, i, *value);
+    }
+  }
+  JointFitFigure figure;
+  figure.profile = renderProfile(fitted.sample);
+  const std::string summary = fitFigureSummary(resultJson, "").text;
+  const Json* summaries = result.contains("measurements") && result["measurements"].is_array()
+                              ? &result["measurements"]
+                              : nullptr;
+  for (std::size_t m = 0; m < problem.measurements.size(); ++m) {
+    const Measurement& measurement = problem.measurements[m];
+    figure.charts.push_back(measurementChart(measurement, fitted.measurements[m], figure.profile));
+    std::string note = measurement.name;
+    for (const Json& entry : summaries ? *summaries : Json::array()) {
+      if (entry.value("name", std::string()) != measurement.name) continue;
+      if (const std::optional<double> reduced = numberAt(entry, "reduced_chi2")) {
+        note += ": χ²/ν = " + formatTextFileNumber(*reduced, 4);
+      }
+      if (entry.contains("points") && entry["points"].is_number()) {
+        note += " (" + std::to_string(entry["points"].get<int>()) + " points)";
+      }
+    }
+    if (m == 0 && !summary.empty()) note += "\nall measurements: " + summary;
+    figure.notes.push_back(std::move(note));
+  }
+  return figure;
 }

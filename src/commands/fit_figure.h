@@ -2,8 +2,12 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "commands/chart_data.h"
 #include "commands/command_context.h"
+#include "files/sample_model_file.h"
+#include "state/depth_profile.h"
 #include "state/parameter_block.h"
 
 // What a figure shows of a fit: one object of the result JSON of
@@ -14,7 +18,8 @@ struct FitFigureSummary {
   // to their errors ("0.62 ± 0.12"; "undetermined" for an error that is null)
   // and every warning in short.
   std::string text;
-  // The constants and broadening widths the fit ended with, those it holds.
+  // The constants and broadening widths the fit ended with, those it holds;
+  // of a fit of several measurements, the first one's.
   std::optional<double> multiplier, background, energyShift, lorentzianWidth, gaussianWidth;
 };
 
@@ -35,3 +40,19 @@ std::string shortWarning(const std::string& warning);
 // last fit's while the current profile is the one it found (a free-form
 // profile or a drawn one is not); empty otherwise.
 std::string shownFitSummary(const CommandContext& context);
+
+// The figure of a fit of a model that lists its measurements: for each
+// measurement (in the model's order) a main chart of its data and its curve,
+// made from the fitted profile with its own constants, widths and tilt (its
+// parameters read under its prefixed names, the shared ones under their plain
+// names), and the text of its box: its chi2/nu and points, then on the first
+// the fit's summary; and the fitted profile. Values the result lacks stay the
+// model's. CommandError when the model lists no measurements, FileError when
+// a file it names cannot be read.
+struct JointFitFigure {
+  std::vector<MainChartData> charts;
+  std::vector<std::string> notes;
+  DepthProfile profile;
+};
+JointFitFigure jointFitFigure(const SampleModelDocument& document, const std::string& resultJson);
+JointFitFigure readJointFitFigure(const SampleModelDocument& document, const std::string& path);

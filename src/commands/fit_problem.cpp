@@ -48,8 +48,8 @@ Measurement measurementFromState(CommandContext& context, const MeasurementModel
   beam.stoppingPower = parseFieldDouble(fields.stoppingPower, context.decimal);
   beam.eminEv = parseFieldDouble(fields.emin, context.decimal);
   beam.emaxEv = parseFieldDouble(fields.emax, context.decimal);
-  return makeMeasurement(std::make_shared<const AutoconvolutionSet>(state.autoconvolutionSet),
-                         beam, measuredPoints(data), model);
+  return makeMeasurement(std::make_shared<const AutoconvolutionSet>(state.autoconvolutionSet), beam,
+                         measuredPoints(data), model);
 }
 
 LoadedAutoconvolutions readAutoconvolutionsForFitting(const std::string& fltPath,
@@ -89,20 +89,22 @@ SampleProblem problemFromData(const LoadedAutoconvolutions& autoconvolutions,
                            model)}};
 }
 
-SampleProblem problemFromMeasurements(const SampleModelDocument& document) {
-  SampleProblem problem;
-  problem.sample = document.model;
+std::vector<Measurement> measurementsFromEntries(const std::vector<MeasurementEntry>& entries) {
+  std::vector<Measurement> measurements;
   std::map<std::string, LoadedAutoconvolutions> sets;
-  for (const MeasurementEntry& entry : document.measurements) {
+  for (const MeasurementEntry& entry : entries) {
     auto found = sets.find(entry.autos);
     if (found == sets.end()) {
       found = sets.emplace(entry.autos, readAutoconvolutionsForFitting(entry.autos)).first;
     }
-    problem.measurements.push_back(makeMeasurement(found->second.set, found->second.beam,
-                                                   pointsOfDataFile(entry.data), entry.model,
-                                                   entry.name));
+    measurements.push_back(makeMeasurement(found->second.set, found->second.beam,
+                                           pointsOfDataFile(entry.data), entry.model, entry.name));
   }
-  return problem;
+  return measurements;
+}
+
+SampleProblem problemFromMeasurements(const SampleModelDocument& document) {
+  return {document.model, measurementsFromEntries(document.measurements)};
 }
 
 void adoptFittedModel(CommandContext& context, const MeasurementModel& model,
@@ -157,8 +159,8 @@ void writeFittedCurve(const std::string& path, const Measurement& measurement,
                         model.convolve, lorentzian, gaussian, model.resonance,
                         measurement.beamEnergyKev);
   refuseNonFiniteCurve(curve);
-  const std::string text = excitationCurveText(curve, measurement.beamEnergyKev,
-                                               model.multiplier.value, model.background.value,
-                                               significantDigits);
+  const std::string text =
+      excitationCurveText(curve, measurement.beamEnergyKev, model.multiplier.value,
+                          model.background.value, significantDigits);
   if (!writeFileAtomically(path, text)) throw CommandError("Cannot create file " + path);
 }

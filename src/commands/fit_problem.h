@@ -48,6 +48,7 @@ SampleProblem problemFromData(const LoadedAutoconvolutions& autoconvolutions,
 // entries is read once), its name and its own model. Messages name the file
 // that cannot be used.
 SampleProblem problemFromMeasurements(const SampleModelDocument& document);
+std::vector<Measurement> measurementsFromEntries(const std::vector<MeasurementEntry>& entries);
 
 // Refuses (CommandError) a model whose grid would not fit in the memory
 // available now while a job runs on it: each layer with its five derivatives

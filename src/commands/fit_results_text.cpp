@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 
 #include "files/text_numbers.h"
 #include "fit/parameter_layout.h"
@@ -99,14 +99,29 @@ std::string summaryValue(const std::string& name, const EstimatedValue& value) {
          (value.error ? formatTextFileNumber(*value.error, 2) : std::string("undetermined"));
 }
 
-std::string measurementsText(const EstimateSummary& result) {
+namespace {
+
+std::string measurementSummary(const MeasurementSummary& m) {
+  return m.name + ": chi2 " + formatTextFileNumber(m.chi2) + " over " + std::to_string(m.points) +
+         " points, reduced chi2 " + formatTextFileNumber(m.reducedChi2, 4);
+}
+
+// The measurements' summaries, one line each, for the results tables.
+std::string measurementLines(const EstimateSummary& result) {
   if (!listsMeasurements(result)) return {};
   std::string text;
   for (const MeasurementSummary& m : result.measurements) {
-    text += "; " + m.name + ": chi2 " + formatTextFileNumber(m.chi2) + " over " +
-            std::to_string(m.points) + " points, reduced chi2 " +
-            formatTextFileNumber(m.reducedChi2, 4);
+    text += "measurement " + measurementSummary(m) + '\n';
   }
+  return text + '\n';
+}
+
+}  // namespace
+
+std::string measurementsText(const EstimateSummary& result) {
+  if (!listsMeasurements(result)) return {};
+  std::string text;
+  for (const MeasurementSummary& m : result.measurements) text += "; " + measurementSummary(m);
   return text;
 }
 
@@ -194,6 +209,7 @@ std::string fitResultsTable(const FitResult& result,
   text += "chi2 " + general(result.chi2, 6) + "   points " + std::to_string(result.points) +
           "   free parameters " + std::to_string(result.freeParameters) + "   dof " +
           general(result.dof, 6) + "   reduced chi2 " + general(result.reducedChi2, 4) + "\n\n";
+  text += measurementLines(result);
   text += padded("parameter", width) + "value ± error\n";
   for (const EstimatedValue& value : result.parameters) {
     text += padded(value.name, width) + estimateText(value) + '\n';
@@ -227,9 +243,10 @@ std::string fitResultsTable(const FitResult& result,
 std::string inversionResultsTable(const InversionResult& result,
                                   const std::optional<TargetComposition>& target) {
   std::string text = "Free-form profile\n";
-  text += "alpha " + general(result.alpha, 3) + "   chi2 " + general(result.chi2, 6) + "   points " +
-          std::to_string(result.points) + "   dof " + general(result.dof, 4) + "   reduced chi2 " +
-          general(result.reducedChi2, 4) + "\n\n";
+  text += "alpha " + general(result.alpha, 3) + "   chi2 " + general(result.chi2, 6) +
+          "   points " + std::to_string(result.points) + "   dof " + general(result.dof, 4) +
+          "   reduced chi2 " + general(result.reducedChi2, 4) + "\n\n";
+  text += measurementLines(result);
   text += "node spacing " + general(result.nodeSpacing, 4) + " ug/cm2   deepest probed " +
           general(result.deepestProbed, 4) + " ug/cm2 (resolution there " +
           general(result.deepResolution, 3) + ")\n";

@@ -17,8 +17,8 @@
 struct FitParameterTexts {
   std::string name;  // "layer1.from", ..., "gaussian_width"
   ParameterKind kind = ParameterKind::From;
-  int layer = -1;     // the layer (from 0) of a layer's row
-  std::string unit;   // what its numbers count, for the table's Unit column
+  int layer = -1;    // the layer (from 0) of a layer's row
+  std::string unit;  // what its numbers count, for the table's Unit column
   std::string value;
   bool free = false;
   std::string min;  // empty: unbounded
@@ -28,6 +28,21 @@ struct FitParameterTexts {
   // The warnings of the last fit that name this parameter, one per line.
   std::string warning;
   bool operator==(const FitParameterTexts&) const = default;
+};
+
+// One measurement of the sample in the Fit window's list. The first is the
+// program's own: the loaded set and measured data, drawn on the main chart as
+// always; the others are read from their files when a job starts.
+struct FitMeasurementTexts {
+  std::string name = "first";  // what its own parameters' names carry
+  std::string autos;           // .flt; the first's only when a model named it
+  std::string data;
+  std::string tilt = "0";   // degrees from the surface normal
+  std::string reducedChi2;  // its chi2/nu in the last joint result
+  // The parameters it holds of its own rather than sharing the table's
+  // (MeasurementModel::shared false), with their values: a loaded model's.
+  std::optional<MeasurementModel> own;
+  bool operator==(const FitMeasurementTexts&) const = default;
 };
 
 // What a job's outcome replaced when it became the program's: the profile and
@@ -63,6 +78,11 @@ struct FitTexts {
   // reports: "0:1, 1:2.5" (commands/depth_regions.h); empty: none.
   std::string regions;
   std::vector<FitParameterTexts> parameters;
+  // The measurements of the sample, the program's own first: never empty.
+  std::vector<FitMeasurementTexts> measurements{FitMeasurementTexts{}};
+  // The one the main chart shows (from 0), and the tilt "Add" gives the next.
+  std::size_t shownMeasurement = 0;
+  std::string newTilt = "0";
   // "Sample posterior": its steps per walker ("auto": until converged) and seed.
   std::string posteriorSteps = "auto";
   std::string posteriorSeed = "1";

@@ -4,9 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "commands/recent_file.h"
-
 #include "commands/fit_texts.h"
+#include "commands/recent_file.h"
 
 // The texts of the Calculation Parameters dialog's fields, as the user typed them.
 struct CalculationParametersTexts {
@@ -73,6 +72,7 @@ struct ConstantsTexts {
 // The names the file dialogs last confirmed; each proposes its own again.
 struct DialogNames {
   std::string measuredData;  // also the base of the names the exports propose
+  std::string convolutions;  // the .flt loaded last
   std::string profileSave;
   std::string profileOpen;
   std::string bitmap;
@@ -86,7 +86,7 @@ struct WindowTexts {
   CalculationParametersTexts calculationParameters;
   std::string log;  // the Log window's text, UTF-8
   std::array<std::string, 2> mainStatusPanels;
-  std::string mainStatusMessage;        // what the last command reports, beside the panels
+  std::string mainStatusMessage;  // what the last command reports, beside the panels
   // How the Calculation Parameters differ from the beam the loaded
   // convolutions were made for, as Calculate and Fit last found; empty when
   // they agree. The main status bar and the Fit window show it.

@@ -1,4 +1,3 @@
-#include "files/cross_section_file.h"
 #include "files/sample_model_file.h"
 
 #include <array>
@@ -7,9 +6,11 @@
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
+#include <optional>
 #include <nlohmann/json.hpp>
 
 #include "files/atomic_file.h"
+#include "files/cross_section_file.h"
 #include "files/file_error.h"
 #include "fit/model_check.h"
 #include "fit/parameter_layout.h"
@@ -335,7 +336,34 @@ SampleModel readSampleModelFile(const std::string& path) {
   return parseSampleModel(text, path);
 }
 
-std::string sampleModelJson(const SampleModel& model) {
+namespace {
+
+// A measurement's file as the model file names it: relative to the model
+// file's folder, so that the folder can move with its files.
+std::string pathFromModel(const std::string& path, const std::filesystem::path& folder) {
+  namespace fs = std::filesystem;
+  const fs::path relative = fs::absolute(path).lexically_normal().lexically_relative(
+      fs::absolute(folder).lexically_normal());
+  return relative.empty() ? path : relative.generic_string();
+}
+
+// A line shape as the model file names it; a file's path relative to the
+// model file's folder when that is known.
+OrderedJson resonanceJson(const ResonanceShape& shape,
+                          const std::optional<std::filesystem::path>& folder) {
+  switch (shape.kind) {
+    case ResonanceKind::Lorentzian:
+      return {{"shape", "lorentzian"}};
+    case ResonanceKind::BreitWigner:
+      return {{"shape", "breit-wigner"}};
+    case ResonanceKind::File:
+      break;
+  }
+  const std::string& file = shape.crossSection.file;
+  return {{"shape", "file"}, {"file", folder ? pathFromModel(file, *folder) : file}};
+}
+
+OrderedJson modelJson(const SampleModel& model) {
   OrderedJson document;
   document["max_depth"] = model.maxDepth;
   document["step"] = model.step;
@@ -357,17 +385,74 @@ std::string sampleModelJson(const SampleModel& model) {
   document["convolve"] = model.convolve;
   document["lorentzian_width"] = parameterJson(model.lorentzianWidth);
   document["gaussian_width"] = parameterJson(model.gaussianWidth);
-  if (model.resonance.kind == ResonanceKind::BreitWigner) {
-    document["resonance"] = {{"shape", "breit-wigner"}};
-  } else if (model.resonance.kind == ResonanceKind::File) {
-    document["resonance"] = {{"shape", "file"}, {"file", model.resonance.crossSection.file}};
+  if (model.resonance.kind != ResonanceKind::Lorentzian) {
+    document["resonance"] = resonanceJson(model.resonance, std::nullopt);
   }
   if (model.energyRange) {
     document["energy_range"] = {model.energyRange->first, model.energyRange->second};
   }
   document["statistic"] = kStatisticNames[static_cast<int>(model.statistic)];
   if (model.tilt != 0.0) document["tilt"] = model.tilt;
-  return document.dump(2) + "\n";
+  return document;
+}
+
+// An entry: its name, files, tilt, and what it holds of its own.
+OrderedJson entryJson(const MeasurementEntry& entry, const SampleModel& top,
+                      const std::filesystem::path& folder) {
+  OrderedJson object;
+  object["name"] = entry.name;
+  object["autos"] = pathFromModel(entry.autos, folder);
+  object["data"] = pathFromModel(entry.data, folder);
+  object["tilt"] = entry.model.tilt;
+  static constexpr std::pair<ParameterKind, const char*> kKeys[] = {
+      {ParameterKind::Multiplier, "multiplier"},
+      {ParameterKind::Background, "background"},
+      {ParameterKind::EnergyShift, "energy_shift"},
+      {ParameterKind::LorentzianWidth, "lorentzian_width"},
+      {ParameterKind::GaussianWidth, "gaussian_width"}};
+  for (const auto& [kind, key] : kKeys) {
+    const auto slot = static_cast<std::size_t>(static_cast<int>(kind) - kLayerParameterKinds);
+    if (!entry.model.shared[slot])
+      object[key] = parameterJson(measurementParameter(entry.model, kind));
+  }
+  if (entry.model.convolve != top.convolve) object["convolve"] = entry.model.convolve;
+  if (entry.model.energyRange != top.energyRange && entry.model.energyRange) {
+    object["energy_range"] = {entry.model.energyRange->first, entry.model.energyRange->second};
+  }
+  if (entry.model.statistic != top.statistic) {
+    object["statistic"] = kStatisticNames[static_cast<int>(entry.model.statistic)];
+  }
+  if (!(entry.model.resonance == top.resonance)) {
+    object["resonance"] = resonanceJson(entry.model.resonance, folder);
+  }
+  return object;
+}
+
+}  // namespace
+
+std::string sampleModelJson(const SampleModel& model) {
+  return modelJson(model).dump(2) + "\n";
+}
+
+std::string sampleModelDocumentJson(const SampleModelDocument& document,
+                                    const std::string& modelPath) {
+  OrderedJson json = modelJson(document.model);
+  if (!document.measurements.empty()) {
+    const std::filesystem::path folder = std::filesystem::path(modelPath).parent_path();
+    if (document.model.resonance.kind == ResonanceKind::File) {
+      json["resonance"] = resonanceJson(document.model.resonance, folder);
+    }
+    OrderedJson list = OrderedJson::array();
+    for (const MeasurementEntry& entry : document.measurements) {
+      list.push_back(entryJson(entry, document.model, folder));
+    }
+    json["measurements"] = std::move(list);
+  }
+  return json.dump(2) + "\n";
+}
+
+bool writeSampleModelDocument(const std::string& path, const SampleModelDocument& document) {
+  return writeFileAtomically(path, sampleModelDocumentJson(document, path));
 }
 
 bool writeSampleModelFile(const std::string& path, const SampleModel& model) {

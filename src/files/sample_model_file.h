@@ -66,6 +66,15 @@ SampleModelDocument readSampleModelDocument(const std::string& path);
 // the same double, keys in the order above, then "tilt" when it is not 0.
 std::string sampleModelJson(const SampleModel& model);
 
+// A model with its measurements as the reader takes it back: sampleModelJson,
+// then "measurements", each entry with its name, its files relative to the
+// folder of `modelPath` (where the file is written), its tilt and the
+// constants it holds of its own (the parameters it does not share, and
+// Convolve, energy range and statistic where they differ from the top level).
+std::string sampleModelDocumentJson(const SampleModelDocument& document,
+                                    const std::string& modelPath);
+bool writeSampleModelDocument(const std::string& path, const SampleModelDocument& document);
+
 // Writes sampleModelJson atomically; false when the file cannot be created
 // (an existing file is then left as it was).
 bool writeSampleModelFile(const std::string& path, const SampleModel& model);

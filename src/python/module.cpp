@@ -20,6 +20,7 @@
 #include "commands/profile_file_commands.h"
 #include "commands/script_runs.h"
 #include "commands/target_commands.h"
+#include "files/cross_section_file.h"
 #include "files/calculation_log.h"
 #include "files/experimental_data_file.h"
 #include "files/file_error.h"
@@ -179,7 +180,7 @@ Autoconvolutions autosOfFields(const py::object& energy, const py::object& stopp
 // tervane.curve: Calculate of the Draw Profile window, the curve as the main
 // chart draws it (and Save Calculation writes it).
 py::tuple curve(const py::object& autos, const py::object& profile, bool convolve, double gaussian,
-                double lorentzian) {
+                double lorentzian, const std::string& resonance) {
   std::optional<Autoconvolutions> holder;
   const Autoconvolutions& set = autoconvolutionsOf(autos, holder);
   Profile drawn = profileOf(profile);
@@ -188,6 +189,7 @@ py::tuple curve(const py::object& autos, const py::object& profile, bool convolv
   adoptProfile(session.context, std::move(drawn.file));
   session.state.parameterBlock.gaussianWidth = gaussian;
   session.state.parameterBlock.lorentzianWidth = lorentzian;
+  session.state.resonance = resonanceShapeNamed(resonance);
   session.texts.drawProfile.convolve = convolve;
   callReleased([&](const std::atomic<bool>*) {
     calculateExcitation(session.context);
@@ -537,6 +539,7 @@ PYBIND11_MODULE(tervane, m) {
         "start values");
   m.def("curve", &curve, py::arg("autos"), py::arg("profile"), py::kw_only(),
         py::arg("convolve") = true, py::arg("gaussian") = 100.0, py::arg("lorentzian") = 100.0,
+        py::arg("resonance") = "lorentzian",
         "The excitation curve of a profile: (energy in keV, yield) as Save Calculation writes it");
   m.def("fit", &fit, py::kw_only(), py::arg("autos") = py::none(), py::arg("data") = py::none(),
         py::arg("model"), py::arg("mcmc") = py::none(), py::arg("seed") = 1,

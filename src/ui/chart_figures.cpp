@@ -2,6 +2,8 @@
 
 #include <qcustomplot.h>
 
+#include <memory>
+
 #include "commands/chart_ranges.h"
 #include "ui/chart_series_view.h"
 
@@ -222,26 +224,39 @@ ChartNote::~ChartNote() {
 
 bool writeChartDataFigure(const ChartData& data, const FigureContents& contents,
                           const std::string& path, const FigureLayout& layout) {
-  QCustomPlot mainChart;
-  mainChart.resize(layout.chartSize);
-  showMainChartData(mainChart, setUpMainChart(mainChart), data.main);
-  fitMainChartAxes(mainChart, data.main);
-  const ChartNote note(mainChart, data.main, contents.note, layout.chartSize);
-  std::vector<QCustomPlot*> charts{&mainChart};
+  return writeMainChartsFigure({data.main}, {contents.note},
+                               contents.withProfile ? &data.drawProfile : nullptr, path, layout);
+}
 
-  QCustomPlot profileChart;
-  if (contents.withProfile) {
-    profileChart.resize(layout.chartSize);
-    const ProfileChartGraphs graphs = setUpProfileChart(profileChart);
-    const DrawProfileChartData& profile = data.drawProfile;
-    showSeries(*graphs.profile, profile.profile);
-    showSeries(*graphs.reference, profile.reference);
-    showContaminationLayer(graphs, profile.contaminationDepth);
-    showProfileBand(profileChart, graphs, profile.band);
-    profileChart.xAxis->setRange(profile.depthAxis.minimum, profile.depthAxis.maximum);
-    profileChart.yAxis->setRange(profile.concentrationAxis.minimum,
-                                 profile.concentrationAxis.maximum);
-    charts.push_back(&profileChart);
+bool writeMainChartsFigure(const std::vector<MainChartData>& mains,
+                           const std::vector<QString>& notes, const DrawProfileChartData* profile,
+                           const std::string& path, const FigureLayout& layout) {
+  std::vector<std::unique_ptr<QCustomPlot>> owned;
+  std::vector<QCustomPlot*> charts;
+  const auto newChart = [&] {
+    owned.push_back(std::make_unique<QCustomPlot>());
+    owned.back()->resize(layout.chartSize);
+    charts.push_back(owned.back().get());
+    return owned.back().get();
+  };
+  // Declared after the charts, so that each goes before its chart does.
+  std::vector<std::unique_ptr<ChartNote>> boxes;
+  for (std::size_t k = 0; k < mains.size(); ++k) {
+    QCustomPlot& chart = *newChart();
+    showMainChartData(chart, setUpMainChart(chart), mains[k]);
+    fitMainChartAxes(chart, mains[k]);
+    const QString note = k < notes.size() ? notes[k] : QString();
+    boxes.push_back(std::make_unique<ChartNote>(chart, mains[k], note, layout.chartSize));
+  }
+  if (profile) {
+    QCustomPlot& chart = *newChart();
+    const ProfileChartGraphs graphs = setUpProfileChart(chart);
+    showSeries(*graphs.profile, profile->profile);
+    showSeries(*graphs.reference, profile->reference);
+    showContaminationLayer(graphs, profile->contaminationDepth);
+    showProfileBand(chart, graphs, profile->band);
+    chart.xAxis->setRange(profile->depthAxis.minimum, profile->depthAxis.maximum);
+    chart.yAxis->setRange(profile->concentrationAxis.minimum, profile->concentrationAxis.maximum);
   }
   return writeFigure(charts, path, layout);
 }

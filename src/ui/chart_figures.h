@@ -3,6 +3,7 @@
 #include <QPointF>
 #include <QString>
 #include <string>
+#include <vector>
 
 #include "commands/chart_data.h"
 #include "ui/figure_file.h"
@@ -88,3 +89,8 @@ class ChartNote {
 // the profile chart shows the data's depth and concentration ranges.
 bool writeChartDataFigure(const ChartData& data, const FigureContents& contents,
                           const std::string& path, const FigureLayout& layout);
+// Several main charts side by side, each with its text box (notes[k]), then
+// the profile chart when there is one: the figure of several measurements.
+bool writeMainChartsFigure(const std::vector<MainChartData>& mains,
+                           const std::vector<QString>& notes, const DrawProfileChartData* profile,
+                           const std::string& path, const FigureLayout& layout);

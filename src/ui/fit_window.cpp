@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -17,9 +18,11 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <filesystem>
 
 #include "commands/command_error.h"
 #include "commands/fit_commands.h"
+#include "commands/fit_measurements.h"
 #include "commands/profile_editor_commands.h"
 #include "ui/chart_series_view.h"
 #include "ui/dialog_layout.h"
@@ -30,6 +33,14 @@
 namespace {
 
 enum Column { kName, kValue, kUnit, kFree, kMin, kMax, kResult, kColumnCount };
+enum MeasurementColumn {
+  kMeasurementName,
+  kData,
+  kAutos,
+  kTilt,
+  kReducedChi2,
+  kMeasurementColumns
+};
 
 QTableWidgetItem* fixedItem(const std::string& text) {
   auto* item = new QTableWidgetItem(QString::fromStdString(text));
@@ -97,10 +108,10 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
 
   TableParameters = new QTableWidget(0, kColumnCount, this);
   TableParameters->setObjectName(QStringLiteral("TableParameters"));
-  TableParameters->setHorizontalHeaderLabels(
-      {QStringLiteral("Parameter"), QStringLiteral("Value"), QStringLiteral("Unit"),
-       QStringLiteral("Free"), QStringLiteral("Min"), QStringLiteral("Max"),
-       QStringLiteral("Result")});
+  TableParameters->setHorizontalHeaderLabels({QStringLiteral("Parameter"), QStringLiteral("Value"),
+                                              QStringLiteral("Unit"), QStringLiteral("Free"),
+                                              QStringLiteral("Min"), QStringLiteral("Max"),
+                                              QStringLiteral("Result")});
   TableParameters->verticalHeader()->setVisible(false);
   TableParameters->verticalHeader()->setDefaultSectionSize(TableParameters->fontMetrics().height() +
                                                            6);
@@ -115,6 +126,41 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   header->resizeSection(kMin, 55);
   header->resizeSection(kMax, 55);
   TableParameters->setSelectionBehavior(QAbstractItemView::SelectRows);
+
+  auto* measurements = makeGroup(
+      *this, QStringLiteral("GroupMeasurements"), QStringLiteral("Measurements"),
+      QStringLiteral("The sample's measurements, fitted together; the first is the loaded data "
+                     "and convolutions. Choose one to see it on the main chart"));
+  TableMeasurements = new QTableWidget(0, kMeasurementColumns, measurements);
+  TableMeasurements->setObjectName(QStringLiteral("TableMeasurements"));
+  TableMeasurements->setHorizontalHeaderLabels(
+      {QStringLiteral("Name"), QStringLiteral("Data"), QStringLiteral("Convolutions"),
+       QStringLiteral("Tilt (°)"), QStringLiteral("χ²/ν")});
+  TableMeasurements->verticalHeader()->setVisible(false);
+  TableMeasurements->verticalHeader()->setDefaultSectionSize(
+      TableMeasurements->fontMetrics().height() + 6);
+  TableMeasurements->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  TableMeasurements->setSelectionBehavior(QAbstractItemView::SelectRows);
+  TableMeasurements->setSelectionMode(QAbstractItemView::SingleSelection);
+  TableMeasurements->setMaximumHeight(TableMeasurements->fontMetrics().height() * 7);
+  auto* addMeasurement =
+      makeButton(*measurements, QStringLiteral("BtnAddMeasurement"), QStringLiteral("Add"),
+                 QStringLiteral("A measured-data file and its convolutions, at "
+                                "the tilt beside"));
+  auto* removeMeasurement =
+      makeButton(*measurements, QStringLiteral("BtnRemoveMeasurement"), QStringLiteral("Remove"),
+                 QStringLiteral("Removes the selected measurement, or the last"));
+  EditNewTilt = smallField(*measurements, "EditNewTilt", 4,
+                           QStringLiteral("Degrees from the surface normal, from 0 up to 90"));
+  auto* tiltLabel = new QLabel(QStringLiteral("Tilt:"), measurements);
+  tiltLabel->setBuddy(EditNewTilt);
+  QGridLayout& measurementGrid = gridOf(*measurements);
+  measurementGrid.addWidget(TableMeasurements, 0, 0, 1, 5);
+  measurementGrid.addWidget(addMeasurement, 1, 0);
+  measurementGrid.addWidget(tiltLabel, 1, 1);
+  measurementGrid.addWidget(EditNewTilt, 1, 2);
+  measurementGrid.addWidget(removeMeasurement, 1, 3);
+  measurementGrid.setColumnStretch(4, 1);
 
   auto* addLayer = makeButton(*this, QStringLiteral("BtnAddLayer"), QStringLiteral("Add layer"));
   auto* removeLayer =
@@ -189,6 +235,7 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   top->addWidget(settings);
   top->addWidget(range);
   layout->addLayout(top);
+  layout->addWidget(measurements);
   auto* tableButtons = new QHBoxLayout;
   for (QPushButton* button : {addLayer, removeLayer, useProfile, apply, loadModel, saveModel}) {
     tableButtons->addWidget(button);
@@ -246,6 +293,7 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   m_editors = {settings, range,     TableParameters, addLayer,    removeLayer, useProfile,
                apply,    loadModel, BtnFit,          BtnFreeForm, BtnPosterior};
   m_editors.push_back(EditRegions);
+  m_editors.push_back(measurements);
   m_editors.push_back(BtnStartCalculation);
   m_editors.insert(m_editors.end(), {EditPosteriorSteps, EditPosteriorSeed});
 
@@ -257,6 +305,20 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   m_fields.bind(*CheckConvolve, &FitTexts::convolve);
   m_fields.bind(*EditPosteriorSteps, &FitTexts::posteriorSteps);
   m_fields.bind(*EditPosteriorSeed, &FitTexts::posteriorSeed);
+  m_fields.bind(*EditNewTilt, &FitTexts::newTilt);
+  connect(TableMeasurements, &QTableWidget::itemChanged, this, &FitWindow::measurementItemChanged);
+  connect(TableMeasurements, &QTableWidget::itemSelectionChanged, this, [this] {
+    if (m_showing) return;
+    const QList<QTableWidgetItem*> selected = TableMeasurements->selectedItems();
+    if (selected.isEmpty()) return;
+    const auto row = static_cast<std::size_t>(selected.front()->row());
+    run([row](CommandContext& context) { showFitMeasurement(context, row); });
+  });
+  connect(addMeasurement, &QPushButton::clicked, this, [this] { run(addFitMeasurement); });
+  connect(removeMeasurement, &QPushButton::clicked, this, [this] {
+    const int row = TableMeasurements->currentRow();
+    run([row](CommandContext& context) { removeFitMeasurement(context, row); });
+  });
   connect(ComboStatistic, &QComboBox::activated, this, &FitWindow::statisticChosen);
   connect(TableParameters, &QTableWidget::itemChanged, this, &FitWindow::tableItemChanged);
 
@@ -283,7 +345,7 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
           [this] { m_host.runCommand(CommandId::StartCalculation); });
 
   move(120, 80);
-  resize(640, 620);
+  resize(640, 720);
   showFields();
   showStatus();
   showResults();
@@ -321,6 +383,45 @@ void FitWindow::showFields() {
     TableParameters->setItem(row, kResult, result);
   }
   m_showing = false;
+  showMeasurements();
+}
+
+void FitWindow::showMeasurements() {
+  const CommandContext& context = m_host.context();
+  const FitTexts& texts = context.texts.fit;
+  // The first row's files are those the program loaded.
+  const auto fileItem = [](const std::string& path, const char* none) {
+    QTableWidgetItem* item = fixedItem(
+        path.empty() ? std::string(none) : std::filesystem::path(path).filename().string());
+    item->setToolTip(QString::fromStdString(path));
+    return item;
+  };
+  m_showing = true;
+  TableMeasurements->setRowCount(static_cast<int>(texts.measurements.size()));
+  for (int row = 0; row < TableMeasurements->rowCount(); ++row) {
+    const FitMeasurementTexts& m = texts.measurements[static_cast<std::size_t>(row)];
+    const bool first = row == 0;
+    TableMeasurements->setItem(row, kMeasurementName, editableItem(m.name));
+    TableMeasurements->setItem(
+        row, kData,
+        fileItem(first ? context.texts.dialogNames.measuredData : m.data, "loaded data"));
+    TableMeasurements->setItem(
+        row, kAutos,
+        fileItem(first ? context.texts.dialogNames.convolutions : m.autos, "loaded set"));
+    TableMeasurements->setItem(row, kTilt, editableItem(m.tilt));
+    TableMeasurements->setItem(row, kReducedChi2, fixedItem(m.reducedChi2));
+  }
+  TableMeasurements->selectRow(static_cast<int>(texts.shownMeasurement));
+  m_showing = false;
+}
+
+void FitWindow::measurementItemChanged(QTableWidgetItem* item) {
+  if (m_showing) return;
+  std::vector<FitMeasurementTexts>& rows = m_host.context().texts.fit.measurements;
+  const auto row = static_cast<std::size_t>(item->row());
+  if (row >= rows.size()) return;
+  if (item->column() == kMeasurementName) rows[row].name = item->text().toStdString();
+  if (item->column() == kTilt) rows[row].tilt = item->text().toStdString();
 }
 
 void FitWindow::showStatus() {

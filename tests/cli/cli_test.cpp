@@ -404,6 +404,33 @@ TEST_F(CliTest, PlotDrawsTheFitsCurveWithItsOwnWidthsAndABandFile) {
   EXPECT_NE(bad.err.find("line 2"), std::string::npos) << bad.err;
 }
 
+TEST_F(CliTest, PlotOfAJointFitDrawsEveryMeasurementFromTheModel) {
+  const std::string model = std::string(TERVANE_EXAMPLES_DIR) + "/close-layers.model.json";
+  const std::string result = (m_dir / "joint.json").string();
+  ASSERT_EQ(runCli("fit --model " + model + " --errors covariance --json " + result).exitCode, 0);
+  const std::string plot = "plot --model " + model + " --out " + (m_dir / "joint.svg").string();
+  const RunResult run = runCli(plot + " --fit " + result);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::string svg = readBytes(m_dir / "joint.svg");
+  EXPECT_NE(svg.find("viewBox=\"0 0 2400 600\""), std::string::npos);  // three charts
+  // Each measurement's chi2/nu in its box, and the whole fit's on the first.
+  int shown = 0;
+  for (std::size_t at = svg.find("χ²/ν = "); at != std::string::npos;
+       at = svg.find("χ²/ν = ", at + 1)) {
+    ++shown;
+  }
+  EXPECT_EQ(shown, 3);
+  EXPECT_NE(svg.find("Depth"), std::string::npos);
+  // The model names the files; a fit is what it draws.
+  for (const std::string& refused :
+       {plot, plot + " --fit " + result + " --autos " + std::string(TERVANE_EXAMPLES_DIR) +
+                  "/start-up.flt"}) {
+    const RunResult refusal = runCli(refused);
+    EXPECT_EQ(refusal.exitCode, 1) << refused;
+    EXPECT_FALSE(refusal.err.empty());
+  }
+}
+
 TEST_F(CliTest, PlotWithoutItsProgramSaysWhatIsMissing) {
   fs::copy_file(TERVANE_CLI_PATH, m_dir / "tervane-cli");
   fs::permissions(m_dir / "tervane-cli", fs::perms::owner_all);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 #include <limits>
 #include <string>
 
@@ -146,7 +147,8 @@ TEST(SampleModelFileTest, RefusesWhatCannotBeUsedWithOneMessageNamingFileAndFaul
 namespace {
 
 // Two measurements of one sample: the tilted one has a detector of its own
-// (multiplier) and a Gaussian given as a FWHM; the rest is the top level's.
+// (multiplier), a Gaussian given as a FWHM and the whole Lorentzian; the rest
+// is the top level's.
 const char* const kJointModel = R"({
   "layers": [{"from": {"value": 0.1, "free": true, "max": 1}, "to": 0.4}],
   "multiplier": {"value": 1000, "free": true, "min": 0},
@@ -156,7 +158,7 @@ const char* const kJointModel = R"({
     {"name": "normal", "autos": "set.flt", "data": "/abs/normal.dat"},
     {"name": "tilted", "autos": "set.flt", "data": "t60.dat", "tilt": 60,
      "multiplier": {"value": 500, "free": true, "min": 0}, "gaussian_fwhm": 235.4820045,
-     "statistic": "poisson"}
+     "statistic": "poisson", "resonance": {"shape": "breit-wigner"}}
   ]
 })";
 
@@ -175,11 +177,35 @@ TEST(SampleModelFileMeasurements, EachEntryOverridesWhatItGivesAndSharesTheRest)
   EXPECT_NEAR(tilted.model.gaussianWidth.value, 200.0, 1e-6);
   EXPECT_EQ(normal.model.statistic, FitStatistic::Neyman);
   EXPECT_EQ(tilted.model.statistic, FitStatistic::Poisson);
+  EXPECT_EQ(normal.model.resonance.kind, ResonanceKind::Lorentzian);
+  EXPECT_EQ(tilted.model.resonance.kind, ResonanceKind::BreitWigner);
   // multiplier, background, energy_shift, lorentzian_width, gaussian_width
   EXPECT_EQ(normal.model.shared, (std::array<bool, 5>{true, true, true, true, true}));
   EXPECT_EQ(tilted.model.shared, (std::array<bool, 5>{false, true, true, true, false}));
   // A one-measurement reader refuses what it would fit only in part.
   EXPECT_THROW(parseSampleModel(kJointModel, "dir/m.json"), FileError);
+}
+
+TEST(SampleModelFileMeasurements, WrittenDocumentReadsBackWhereverItIsWritten) {
+  const SampleModelDocument document = parseSampleModelDocument(kJointModel, "/data/run/m.json");
+  // Beside the files, in a folder below them and elsewhere: paths relative to the written file.
+  for (const char* written :
+       {"/data/run/copy.json", "/data/run/models/copy.json", "/elsewhere/copy.json"}) {
+    SCOPED_TRACE(written);
+    const SampleModelDocument back =
+        parseSampleModelDocument(sampleModelDocumentJson(document, written), written);
+    EXPECT_EQ(back.model, document.model);
+    ASSERT_EQ(back.measurements.size(), document.measurements.size());
+    for (std::size_t m = 0; m < back.measurements.size(); ++m) {
+      const MeasurementEntry& entry = back.measurements[m];
+      EXPECT_EQ(entry.name, document.measurements[m].name);
+      EXPECT_EQ(std::filesystem::path(entry.autos).lexically_normal(),
+                std::filesystem::path(document.measurements[m].autos));
+      EXPECT_EQ(std::filesystem::path(entry.data).lexically_normal(),
+                std::filesystem::path(document.measurements[m].data));
+      EXPECT_EQ(entry.model, document.measurements[m].model);
+    }
+  }
 }
 
 TEST(SampleModelFileMeasurements, RefusesEntriesNamingFileAndEntry) {

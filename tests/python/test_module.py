@@ -88,15 +88,18 @@ def test_invert_is_the_command_lines(tmp_path, alpha):
     assert result == expected
 
 
-@pytest.mark.parametrize("convolve,gaussian,lorentzian", [(True, 100, 100), (False, 100, 100), (True, 250, 40)])
-def test_curve_is_the_command_lines_file(tmp_path, convolve, gaussian, lorentzian):
+@pytest.mark.parametrize("convolve,gaussian,lorentzian,resonance",
+                         [(True, 100, 100, "lorentzian"), (False, 100, 100, "lorentzian"),
+                          (True, 250, 40, "lorentzian"), (True, 100, 100, "breit-wigner")])
+def test_curve_is_the_command_lines_file(tmp_path, convolve, gaussian, lorentzian, resonance):
     out = tmp_path / "curve.asc"
     cli("curve", "--autos", FLT, "--profile", PRO, "--convolve", "on" if convolve else "off",
-        "--gaussian", gaussian, "--lorentzian", lorentzian, "--digits", 17, "--out", out)
+        "--gaussian", gaussian, "--lorentzian", lorentzian, "--resonance", resonance,
+        "--digits", 17, "--out", out)
     expected = np.loadtxt(out, unpack=True)
     for autos, profile in [(FLT, PRO), (tervane.Autoconvolutions.load(FLT), tervane.Profile.load(PRO))]:
         energy, yield_ = tervane.curve(autos, profile, convolve=convolve, gaussian=gaussian,
-                                       lorentzian=lorentzian)
+                                       lorentzian=lorentzian, resonance=resonance)
         np.testing.assert_array_equal(energy, expected[0])
         np.testing.assert_array_equal(yield_, expected[1])
 

@@ -4,10 +4,19 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableWidget>
+#include <filesystem>
+#include <nlohmann/json.hpp>
 
+#include "cli/run_cli.h"
+#include "commands/autoconvolution_commands.h"
+#include "commands/data_commands.h"
 #include "commands/excitation_commands.h"
 #include "commands/fit_commands.h"
+#include "commands/fit_table.h"
 #include "commands/show_commands.h"
+#include "files/experimental_data_file.h"
+#include "files/sample_model_file.h"
+#include "files/temporary_directory.h"
 #include "ui/ui_test_support.h"
 
 namespace {
@@ -266,6 +275,164 @@ TEST_F(FitWindowTest, PosteriorStepsAndSeedAreTypedBesideItsButton) {
                   ->toPlainText()
                   .contains(QStringLiteral("300 steps")));
   EXPECT_FALSE(program->charts().drawProfile.band.empty());
+}
+
+// The sample seen at normal incidence and tilted by 70 degrees, as the
+// examples hold it; the program starts with the normal measurement loaded.
+class JointFitWindowTest : public ProgramFixture {
+ protected:
+  static std::string example(const char* name) {
+    return std::string(TERVANE_EXAMPLES_DIR) + "/" + name;
+  }
+  void SetUp() override {
+    loadAutos(program->context(), example("start-up.flt"));
+    loadExperimentalDataFrom(program->context(), example("close-layers-0deg.dat"));
+    program->runCommand(CommandId::ShowFit);
+  }
+  QWidget& fitWindow() { return *program->window(WindowId::Fit); }
+  QTableWidget& list() { return *find<QTableWidget>(fitWindow(), "TableMeasurements"); }
+  void chooseRow(int row) {
+    QTableWidget& table = list();
+    const QRect cell = table.visualItemRect(table.item(row, 0));
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, cell.center());
+  }
+  bool running() const { return program->fit().isRunning(); }
+};
+
+TEST_F(JointFitWindowTest, AddRefusesWhatCannotBeUsedAndLeavesTheListAsItWas) {
+  const std::string data70 = example("close-layers-70deg.dat");
+  const std::string flt = example("start-up.flt");
+  struct Refusal {
+    const char* tilt;
+    std::vector<std::string> files;  // the data file's dialog, then the .flt's
+    const char* said;                // a part of the message
+  };
+  const Refusal refusals[] = {
+      {"90", {}, "below 90 degrees"},
+      {"-5", {}, "at least 0"},
+      {"x", {}, "is not a valid floating point value"},
+      {"70", {example("no-such.dat"), flt}, "no-such.dat"},
+      {"70", {data70, data70}, "close-layers-70deg.dat"},
+  };
+  auto* tilt = find<QLineEdit>(fitWindow(), "EditNewTilt");
+  auto* add = find<QPushButton>(fitWindow(), "BtnAddMeasurement");
+  for (const Refusal& refusal : refusals) {
+    SCOPED_TRACE(refusal.said);
+    dialogs.messages.clear();
+    dialogs.files.assign(refusal.files.begin(), refusal.files.end());
+    tervane_test::typeInto(*tilt, QString::fromLatin1(refusal.tilt));
+    tervane_test::click(*add);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_NE(dialogs.messages.front().find(refusal.said), std::string::npos)
+        << dialogs.messages.front();
+    EXPECT_EQ(list().rowCount(), 1);
+    EXPECT_EQ(program->texts().fit.measurements.size(), 1u);
+  }
+
+  dialogs.files = {data70, flt};
+  tervane_test::typeInto(*tilt, QStringLiteral("70"));
+  tervane_test::click(*add);
+  ASSERT_EQ(list().rowCount(), 2);
+  EXPECT_EQ(list().item(1, 0)->text(), QStringLiteral("close-layers-70deg"));
+  EXPECT_EQ(list().item(1, 3)->text(), QStringLiteral("70"));
+  // The first stays; Remove takes the added one.
+  chooseRow(0);
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnRemoveMeasurement"));
+  EXPECT_EQ(list().rowCount(), 1);
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnRemoveMeasurement"));
+  EXPECT_EQ(list().rowCount(), 1);
+}
+
+TEST_F(JointFitWindowTest, AddedMeasurementFitsWithTheFirstAndIsShownWhenChosen) {
+  const SampleModelDocument document = readSampleModelDocument(example("close-layers.model.json"));
+  showSampleModel(program->texts().fit, document.model, program->context().decimal);
+  program->redraw(View::FitFields);
+  dialogs.files = {example("close-layers-70deg.dat"), example("start-up.flt")};
+  tervane_test::typeInto(*find<QLineEdit>(fitWindow(), "EditNewTilt"), QStringLiteral("70"));
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnAddMeasurement"));
+  ASSERT_EQ(list().rowCount(), 2);
+
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnFit"));
+  QTRY_VERIFY_WITH_TIMEOUT(!running(), kTimeoutMs);
+  ASSERT_NE(program->texts().fit.lastResult, nullptr);
+  const FitResult& result = *program->texts().fit.lastResult;
+  ASSERT_EQ(result.measurements.size(), 2u);
+  const QString results = find<QPlainTextEdit>(fitWindow(), "EditResults")->toPlainText();
+  for (int row = 0; row < 2; ++row) {
+    const MeasurementSummary& summary = result.measurements[static_cast<std::size_t>(row)];
+    EXPECT_EQ(summary.name, list().item(row, 0)->text().toStdString());
+    EXPECT_NEAR(list().item(row, 4)->text().toDouble(), summary.reducedChi2, 1e-3);
+    EXPECT_TRUE(results.contains(QString::fromStdString("measurement " + summary.name)));
+  }
+  // Both curves are drawn near their points: the tilted one shows the layers apart.
+  EXPECT_LT(result.reducedChi2, 1.5);
+
+  const MainChartData first = program->charts().main;
+  const ExperimentalData tilted = readExperimentalDataFile(example("close-layers-70deg.dat"));
+  chooseRow(1);
+  const MainChartData& shown = program->charts().main;
+  ASSERT_EQ(shown.measuredPoints.points.size(), tilted.size() - 1);
+  const double shift = result.joint.measurements[1].energyShift.value;
+  for (std::size_t i = 0; i + 1 < tilted.size(); ++i) {
+    EXPECT_EQ(shown.measuredPoints.points[i].x, tilted[i].energy + shift);
+    EXPECT_EQ(shown.measuredPoints.points[i].y, tilted[i].yield);
+  }
+  EXPECT_NE(shown.computedCurve.points, first.computedCurve.points);
+  chooseRow(0);
+  EXPECT_EQ(program->charts().main.measuredPoints.points, first.measuredPoints.points);
+  EXPECT_EQ(program->charts().main.computedCurve.points, first.computedCurve.points);
+}
+
+TEST_F(JointFitWindowTest, LoadModelFillsTheListFitsAsTheBatchFitAndSavesItBack) {
+  const std::string modelFile = example("close-layers.model.json");
+  // Another set and data loaded first: the model's first measurement replaces them.
+  program->state().experimentalData.clear();
+  dialogs.files = {modelFile};
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnLoadModel"));
+  ASSERT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+  ASSERT_EQ(list().rowCount(), 2);
+  EXPECT_EQ(list().item(0, 0)->text(), QStringLiteral("normal"));
+  EXPECT_EQ(list().item(1, 0)->text(), QStringLiteral("tilted"));
+  EXPECT_EQ(list().item(1, 3)->text(), QStringLiteral("70"));
+  EXPECT_EQ(program->state().experimentalData,
+            readExperimentalDataFile(example("close-layers-0deg.dat")));
+
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnFit"));
+  QTRY_VERIFY_WITH_TIMEOUT(!running(), kTimeoutMs);
+  ASSERT_NE(program->texts().fit.lastResult, nullptr);
+  const FitResult& result = *program->texts().fit.lastResult;
+
+  TemporaryDirectory folder;
+  const std::string json = folder.path("batch.json");
+  const RunResult batch = runCli("fit --model " + modelFile + " --json " + json);
+  ASSERT_EQ(batch.exitCode, 0) << batch.err;
+  const nlohmann::json expected = nlohmann::json::parse(readBytes(json));
+  ASSERT_EQ(result.parameters.size(), expected["parameters"].size());
+  for (const EstimatedValue& parameter : result.parameters) {
+    EXPECT_EQ(parameter.value, expected["parameters"][parameter.name]["value"].get<double>())
+        << parameter.name;
+  }
+  EXPECT_EQ(result.chi2, expected["chi2"].get<double>());
+
+  // Saved beside other files: the list and the fitted values come back.
+  const std::string saved = folder.path("saved.model.json");
+  dialogs.files = {saved};
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnSaveModel"));
+  ASSERT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+  const SampleModelDocument back = readSampleModelDocument(saved);
+  const SampleModelDocument original = readSampleModelDocument(modelFile);
+  ASSERT_EQ(back.measurements.size(), 2u);
+  for (std::size_t m = 0; m < 2; ++m) {
+    EXPECT_EQ(back.measurements[m].name, original.measurements[m].name);
+    EXPECT_TRUE(
+        std::filesystem::equivalent(back.measurements[m].autos, original.measurements[m].autos));
+    EXPECT_TRUE(
+        std::filesystem::equivalent(back.measurements[m].data, original.measurements[m].data));
+    EXPECT_EQ(back.measurements[m].model.tilt, original.measurements[m].model.tilt);
+  }
+  // The table holds 15 significant digits.
+  EXPECT_NEAR(back.model.layers[1].to.value, result.model.layers[1].to.value, 1e-13);
+  EXPECT_EQ(runCli("fit --model " + saved).exitCode, 0);
 }
 
 }  // namespace
