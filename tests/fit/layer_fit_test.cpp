@@ -314,7 +314,9 @@ TEST(LayerFit, ProfilesThatLimitEveryParameterReplaceTheUndeterminedWarning) {
   control.errors = FitErrors::Profile;
   const FitResult result = fitSampleModel(model, problem, control);
   for (const EstimatedValue& v : result.parameters) {
-    if (v.free) EXPECT_TRUE(v.lower && v.upper) << v.name;
+    if (v.free) {
+      EXPECT_TRUE(v.lower && v.upper) << v.name;
+    }
   }
   for (const std::string& w : result.warnings) {
     EXPECT_EQ(w.find("undetermined"), std::string::npos) << w;
