@@ -120,7 +120,8 @@ void readR33(std::istream& in, Reader& reader, int& lineNumber) {
     const std::string_view text = trimmed(line);
     if (text.empty()) continue;
     if (!inData) {
-      if (!isHeaderLine(text)) reader.refuse("expected a header line \"Key: value\" or \"Data:\".");
+      // A line without a key continues the value above it (a long comment).
+      if (!isHeaderLine(text)) continue;
       const std::size_t colon = text.find(':');
       const std::string key = lowered(trimmed(text.substr(0, colon)));
       const std::string_view value = trimmed(text.substr(colon + 1));
@@ -148,6 +149,8 @@ void readTwoColumns(std::istream& in, Reader& reader, int& lineNumber) {
     const std::string_view text = trimmed(line);
     if (text.empty() || text.front() == '#') continue;
     const std::vector<std::string_view> fields = fieldsOf(text);
+    // A line of separators only.
+    if (fields.empty()) reader.refuse("expected two numbers: energy (keV) and cross section.");
     // A first line of column names.
     if (!anyRow && !numberOf(fields.front())) {
       anyRow = true;

@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"below.csv", "energy,sigma\n1,2\n2,-0.5\n", "below.csv, line 3: a cross section below 0"},
         Refusal{"three.r33", "Source: x\nData:\n1 0 2\n", "three.r33, line 3: expected four numbers"},
         Refusal{"one.txt", "# only one\n1 2\n", "one.txt, line 2: a cross section needs at least two"},
-        Refusal{"header.r33", "Source: x\nnot a header\nData:\n", "header.r33, line 2: expected a header"},
+        Refusal{"seps.csv", "1,2\n,;,\n", "seps.csv, line 2: expected two numbers"},
         Refusal{"nan.txt", "1 2\n2 nan\n", "nan.txt, line 2: \"nan\" is not a number"}),
     [](const testing::TestParamInfo<Refusal>& info) {
       std::string name = info.param.name;
@@ -71,7 +71,9 @@ class CrossSectionUnits : public testing::TestWithParam<Units> {};
 
 TEST_P(CrossSectionUnits, EnergiesComeOutInKev) {
   TemporaryDirectory folder;
-  const std::string text = std::string("Source: x\n") + GetParam().header +
+  // A comment may run over several lines.
+  const std::string text = std::string("Source: x\nComment: measured\n  at 165 degrees\n") +
+                           GetParam().header +
                            "Data:\n1500 0 0.5 0\n1500.5 0 1.5 0\n1501 0 0 0\nEndData:\nafter\n";
   const CrossSection table = readCrossSectionFile(written(folder, "u.r33", text));
   const double k = GetParam().kevPerUnit;
