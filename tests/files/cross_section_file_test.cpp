@@ -79,9 +79,9 @@ TEST_P(CrossSectionUnits, EnergiesComeOutInKev) {
   const double k = GetParam().kevPerUnit;
   EXPECT_EQ(table.energiesKev, (std::vector<double>{1500 * k, 1500.5 * k, 1501 * k}));
   EXPECT_EQ(table.values, (std::vector<double>{0.5, 1.5, 0.0}));
-  // After "Source", the header and "Data:".
+  // After "Source", the comment's two lines, the header and "Data:".
   const std::string header = GetParam().header;
-  EXPECT_EQ(table.lines.front(), 3 + std::count(header.begin(), header.end(), '\n'));
+  EXPECT_EQ(table.lines.front(), 5 + std::count(header.begin(), header.end(), '\n'));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CrossSectionUnits,
