@@ -179,8 +179,8 @@ CLI::App* addFitSubcommand(CLI::App& app, FitOptions& options) {
 
 int runFitSubcommand(const FitOptions& options) {
   const ModelArguments arguments =
-      readModelArguments("fit", options.model, !options.autos.empty() || !options.data.empty(),
-                         !options.autos.empty() && !options.data.empty());
+      readModelArguments("fit", options.model, !options.autos.empty(),
+                         !options.data.empty());
   if (arguments.exitStatus != 0) return arguments.exitStatus;
   const std::optional<SampleModelDocument>& document = arguments.document;
   const bool joint = arguments.joint();

@@ -60,8 +60,8 @@ int runInvertSubcommand(const InvertOptions& options) {
     return 2;
   }
   const ModelArguments arguments =
-      readModelArguments("invert", options.model, !options.autos.empty() || !options.data.empty(),
-                         !options.autos.empty() && !options.data.empty());
+      readModelArguments("invert", options.model, !options.autos.empty(),
+                         !options.data.empty());
   if (arguments.exitStatus != 0) return arguments.exitStatus;
   const std::optional<SampleModelDocument>& document = arguments.document;
   const bool joint = arguments.joint();

@@ -5,7 +5,7 @@
 #include "commands/script_runs.h"
 
 ModelArguments readModelArguments(const std::string& command, const std::string& modelFile,
-                                  bool filesGiven, bool filesComplete) {
+                                  bool autosGiven, bool dataGiven) {
   ModelArguments arguments;
   try {
     arguments.document = readSampleModelDocument(modelFile);
@@ -15,7 +15,8 @@ ModelArguments readModelArguments(const std::string& command, const std::string&
     return arguments;
   }
   if (const std::optional<std::string> fault =
-          scriptFilesFault(command, *arguments.document, filesGiven, filesComplete)) {
+          scriptFilesFault(command, *arguments.document, autosGiven || dataGiven,
+                           autosGiven && dataGiven)) {
     std::cerr << *fault << '\n';
     arguments.exitStatus = 2;
   }

@@ -340,11 +340,8 @@ ChartSeries fitCurveSeries(const PreparedFit& prepared, const SampleModel& model
   MeasurementModel constants = model;
   if (measurements.size() > 1) {
     constants = measurement.model;
-    for (ParameterKind kind :
-         {ParameterKind::Multiplier, ParameterKind::Background, ParameterKind::EnergyShift,
-          ParameterKind::LorentzianWidth, ParameterKind::GaussianWidth}) {
-      if (constants
-              .shared[static_cast<std::size_t>(static_cast<int>(kind) - kLayerParameterKinds)]) {
+    for (ParameterKind kind : kMeasurementKinds) {
+      if (constants.shared[measurementSlot(kind)]) {
         measurementParameter(constants, kind) = measurementParameter(model, kind);
       }
     }
@@ -500,8 +497,7 @@ void finishFitJob(CommandContext& context, const PreparedFit& prepared, FitOutco
     adoptAndDraw(context, adopted, inversion->profile);
     JointModel shown = prepared.problem.model();
     for (MeasurementModel& m : shown.measurements) {
-      if (m.shared[static_cast<std::size_t>(static_cast<int>(ParameterKind::Background) -
-                                            kLayerParameterKinds)]) {
+      if (m.shared[measurementSlot(ParameterKind::Background)]) {
         m.background.value = inversion->background;
       }
     }

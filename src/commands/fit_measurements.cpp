@@ -18,14 +18,6 @@
 
 namespace {
 
-constexpr std::size_t kindIndex(ParameterKind kind) {
-  return static_cast<std::size_t>(static_cast<int>(kind) - kLayerParameterKinds);
-}
-
-constexpr ParameterKind kMeasurementKinds[] = {
-    ParameterKind::Multiplier, ParameterKind::Background, ParameterKind::EnergyShift,
-    ParameterKind::LorentzianWidth, ParameterKind::GaussianWidth};
-
 // A tilt as typed, refused with the model check's sentence when out of range.
 double tiltOf(const std::string& text, const std::string& name, DecimalFormat decimal) {
   SampleModel probe;
@@ -166,9 +158,9 @@ std::vector<MeasurementEntry> fitMeasurementEntries(const CommandContext& contex
     entry.model.shared.fill(true);
     if (row.own) {
       for (ParameterKind kind : kMeasurementKinds) {
-        if (row.own->shared[kindIndex(kind)]) continue;
+        if (row.own->shared[measurementSlot(kind)]) continue;
         measurementParameter(entry.model, kind) = measurementParameter(*row.own, kind);
-        entry.model.shared[kindIndex(kind)] = false;
+        entry.model.shared[measurementSlot(kind)] = false;
       }
     }
     entry.model.tilt = tiltOf(row.tilt, row.name, context.decimal);

@@ -70,7 +70,7 @@ class ModelReader {
     const auto read = [&](const char* key, FitParameter& target, ParameterKind kind) {
       if (!object.contains(key)) return;
       target = parameter(object[key], where + key);
-      given[static_cast<std::size_t>(static_cast<int>(kind) - kLayerParameterKinds)] = true;
+      given[measurementSlot(kind)] = true;
     };
     read("multiplier", model.multiplier, ParameterKind::Multiplier);
     read("background", model.background, ParameterKind::Background);
@@ -79,8 +79,7 @@ class ModelReader {
     read("gaussian_width", model.gaussianWidth, ParameterKind::GaussianWidth);
     if (object.contains("gaussian_fwhm")) {
       readGaussianFwhm(object, model.gaussianWidth, where);
-      given[static_cast<std::size_t>(static_cast<int>(ParameterKind::GaussianWidth) -
-                                     kLayerParameterKinds)] = true;
+      given[measurementSlot(ParameterKind::GaussianWidth)] = true;
     }
     if (object.contains("convolve")) {
       if (!object["convolve"].is_boolean()) fail(where + "\"convolve\" must be true or false");
@@ -404,16 +403,10 @@ OrderedJson entryJson(const MeasurementEntry& entry, const SampleModel& top,
   object["autos"] = pathFromModel(entry.autos, folder);
   object["data"] = pathFromModel(entry.data, folder);
   object["tilt"] = entry.model.tilt;
-  static constexpr std::pair<ParameterKind, const char*> kKeys[] = {
-      {ParameterKind::Multiplier, "multiplier"},
-      {ParameterKind::Background, "background"},
-      {ParameterKind::EnergyShift, "energy_shift"},
-      {ParameterKind::LorentzianWidth, "lorentzian_width"},
-      {ParameterKind::GaussianWidth, "gaussian_width"}};
-  for (const auto& [kind, key] : kKeys) {
-    const auto slot = static_cast<std::size_t>(static_cast<int>(kind) - kLayerParameterKinds);
-    if (!entry.model.shared[slot])
-      object[key] = parameterJson(measurementParameter(entry.model, kind));
+  for (ParameterKind kind : kMeasurementKinds) {
+    if (!entry.model.shared[measurementSlot(kind)]) {
+      object[parameterKindName(kind)] = parameterJson(measurementParameter(entry.model, kind));
+    }
   }
   if (entry.model.convolve != top.convolve) object["convolve"] = entry.model.convolve;
   if (entry.model.energyRange != top.energyRange && entry.model.energyRange) {

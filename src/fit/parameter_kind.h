@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 // What a fitted number is: one of a layer's five, or one of a measurement's
 // own five (its display and broadening constants).
 enum class ParameterKind {
@@ -17,6 +19,15 @@ enum class ParameterKind {
 
 inline constexpr int kLayerParameterKinds = 5;
 inline constexpr int kMeasurementParameterKinds = 5;
+
+// A measurement's kinds, in order, and where each sits among them (the index
+// into MeasurementModel::shared).
+inline constexpr ParameterKind kMeasurementKinds[] = {
+    ParameterKind::Multiplier, ParameterKind::Background, ParameterKind::EnergyShift,
+    ParameterKind::LorentzianWidth, ParameterKind::GaussianWidth};
+constexpr std::size_t measurementSlot(ParameterKind kind) {
+  return static_cast<std::size_t>(static_cast<int>(kind) - kLayerParameterKinds);
+}
 
 inline bool isLayerParameter(ParameterKind kind) {
   return static_cast<int>(kind) < kLayerParameterKinds;

@@ -12,6 +12,11 @@ constexpr const char* kMeasurementNames[] = {"multiplier", "background", "energy
 
 }  // namespace
 
+const char* parameterKindName(ParameterKind kind) {
+  const auto q = static_cast<std::size_t>(kind);
+  return isLayerParameter(kind) ? kLayerNames[q] : kMeasurementNames[measurementSlot(kind)];
+}
+
 ParameterLayout::ParameterLayout(const JointModel& model,
                                  const std::vector<std::string>& measurementNames) {
   for (std::size_t k = 0; k < model.sample.layers.size(); ++k) {

@@ -9,6 +9,10 @@
 #include "fit/parameter_kind.h"
 #include "fit/sample_model.h"
 
+// A kind's plain name in results and model files: "from", ..., "multiplier",
+// "gaussian_width".
+const char* parameterKindName(ParameterKind kind);
+
 // Where one parameter of a joint model lives, and its name in results.
 struct ParameterSlot {
   ParameterKind kind = ParameterKind::From;

@@ -20,8 +20,8 @@
 #include "commands/profile_file_commands.h"
 #include "commands/script_runs.h"
 #include "commands/target_commands.h"
-#include "files/cross_section_file.h"
 #include "files/calculation_log.h"
+#include "files/cross_section_file.h"
 #include "files/experimental_data_file.h"
 #include "files/file_error.h"
 #include "files/file_names.h"
@@ -29,7 +29,7 @@
 #include "files/inversion_result_file.h"
 #include "files/text_numbers.h"
 #include "fit/fit_error.h"
-#include "model/mean_collision_loss.h"
+#include "fit/measurement.h"
 #include "python/released_call.h"
 #include "python/script_session.h"
 #include "target/target_error.h"
@@ -468,8 +468,8 @@ PYBIND11_MODULE(tervane, m) {
       .def_property_readonly("emax", [](const Autoconvolutions& s) { return s.header.emax; })
       .def_property_readonly("collision_rate",
                              [](const Autoconvolutions& s) {
-                               return s.header.stoppingPower /
-                                      meanCollisionLoss(s.header.emin, s.header.emax);
+                               return collisionRateOf({s.header.beamEnergy, s.header.stoppingPower,
+                                                       s.header.emin, s.header.emax});
                              })
       .def_property_readonly("log", [](const Autoconvolutions& s) { return s.log; })
       .def_property_readonly("entries", [](const Autoconvolutions& s) {
