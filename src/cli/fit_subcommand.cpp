@@ -209,46 +209,41 @@ int runFitSubcommand(const FitOptions& options) {
     ProgressLine progress(labels);
     BatchControl control;
     control.cancel = stop;
-    control.fit.errors = options.errors == "covariance" ? FitErrors::Covariance : FitErrors::Profile;
+    control.fit.errors = fitErrorsNamed(options.errors);
     control.fit.starts = options.starts;
     control.fit.seed = options.seed;
     control.iteration = [&progress](std::size_t k, const FitProgress& p) {
       progress.iteration(k, p);
     };
     control.done = [&progress](std::size_t) { progress.fileDone(); };
-    std::vector<FitResult> results = runFits(problems, labels, control);
-    if (interrupted()) return reportInterrupted();
-    for (std::size_t k = 0; k < results.size(); ++k) {
-      std::cout << summaryLine(labels[k], results[k]) << '\n';
-      for (const std::string& warning : results[k].warnings) {
-        std::cerr << "warning: " << labels[k] << ": " << warning << '\n';
-      }
-    }
-    std::cout << std::flush;
-    std::vector<LayerPosterior> posteriors;
-    if (!options.mcmc.empty()) {
-      PosteriorSettings settings;
-      settings.steps = *posteriorStepsOf(options.mcmc);
-      posteriors =
-          samplePosteriors(results, problems, labels, settings, options.seed, {stop, {}, {}});
-      if (interrupted()) return reportInterrupted();
-      for (std::size_t k = 0; k < posteriors.size(); ++k) {
-        std::cout << posteriorLine(labels[k], posteriors[k]) << '\n';
-        for (const std::string& warning : posteriors[k].warnings) {
+    const auto printFits = [&labels](const std::vector<FitResult>& results) {
+      for (std::size_t k = 0; k < results.size(); ++k) {
+        std::cout << summaryLine(labels[k], results[k]) << '\n';
+        for (const std::string& warning : results[k].warnings) {
           std::cerr << "warning: " << labels[k] << ": " << warning << '\n';
         }
       }
       std::cout << std::flush;
-    }
-    const std::vector<LayerPosterior>* sampled = posteriors.empty() ? nullptr : &posteriors;
-
-    if (!options.json.empty()) {
-      const std::string text =
-          several ? fitResultsJson(labels, results, sampled)
-                  : fitResultJson(results.front(), sampled ? &posteriors.front() : nullptr);
-      if (!writeFileAtomically(options.json, text)) {
-        throw CommandError("Cannot create file " + options.json);
+    };
+    const std::optional<int> steps =
+        options.mcmc.empty() ? std::nullopt : posteriorStepsOf(options.mcmc);
+    const FitRun run =
+        runFitsAndPosteriors(problems, labels, control, steps, options.seed, printFits);
+    if (interrupted()) return reportInterrupted();
+    const std::vector<FitResult>& results = run.results;
+    const std::vector<LayerPosterior>& posteriors = run.posteriors;
+    for (std::size_t k = 0; k < posteriors.size(); ++k) {
+      std::cout << posteriorLine(labels[k], posteriors[k]) << '\n';
+      for (const std::string& warning : posteriors[k].warnings) {
+        std::cerr << "warning: " << labels[k] << ": " << warning << '\n';
       }
+    }
+    std::cout << std::flush;
+    const bool sampled = !posteriors.empty();
+
+    if (!options.json.empty() &&
+        !writeFileAtomically(options.json, fitRunJson(labels, run, several))) {
+      throw CommandError("Cannot create file " + options.json);
     }
     for (std::size_t k = 0; k < results.size(); ++k) {
       const std::string profilePath = outputName(options.outProfile, labels[k], several);

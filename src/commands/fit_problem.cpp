@@ -9,13 +9,13 @@
 #include "commands/excitation_commands.h"
 #include "commands/field_numbers.h"
 #include "commands/machine_memory.h"
+#include "commands/measurement_chart.h"
 #include "files/atomic_file.h"
 #include "files/autoconvolution_file.h"
 #include "files/excitation_curve_text.h"
 #include "files/experimental_data_file.h"
 #include "files/profile_file.h"
 #include "fit/free_form_inversion.h"
-#include "model/tilted_path.h"
 
 namespace {
 
@@ -153,11 +153,7 @@ void writeFittedCurve(const std::string& path, const Measurement& measurement,
     checkBroadenedSize(lorentzian, gaussian, set[1].step, set[1].size(), memory);
     checkResonance(model.resonance, set[1].step);
   }
-  // A tilted measurement's curve is made of the profile along its path.
-  const SampledCurve curve =
-      excitationCurveOf(set, alongPath(profile, measurement.model.tilt), measurement.collisionRate,
-                        model.convolve, lorentzian, gaussian, model.resonance,
-                        measurement.beamEnergyKev);
+  const SampledCurve curve = measurementCurve(measurement, model, profile);
   refuseNonFiniteCurve(curve);
   const std::string text =
       excitationCurveText(curve, measurement.beamEnergyKev, model.multiplier.value,

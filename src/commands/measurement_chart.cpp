@@ -3,12 +3,16 @@
 #include "commands/excitation_commands.h"
 #include "model/tilted_path.h"
 
+SampledCurve measurementCurve(const Measurement& measurement, const MeasurementModel& model,
+                              const DepthProfile& profile) {
+  return excitationCurveOf(*measurement.set, alongPath(profile, model.tilt),
+                           measurement.collisionRate, model.convolve, model.lorentzianWidth.value,
+                           model.gaussianWidth.value, model.resonance, measurement.beamEnergyKev);
+}
+
 ChartSeries measurementCurveSeries(const Measurement& measurement, const MeasurementModel& model,
                                    const DepthProfile& profile) {
-  const SampledCurve curve =
-      excitationCurveOf(*measurement.set, alongPath(profile, model.tilt), measurement.collisionRate,
-                        model.convolve, model.lorentzianWidth.value, model.gaussianWidth.value,
-                        model.resonance, measurement.beamEnergyKev);
+  const SampledCurve curve = measurementCurve(measurement, model, profile);
   ChartSeries series;
   fillCurveSeries(series, curve, measurement.beamEnergyKev, model.multiplier.value,
                   model.background.value);

@@ -2,7 +2,13 @@
 
 #include "commands/chart_data.h"
 #include "fit/measurement.h"
+#include "state/sampled_curve.h"
 #include "state/depth_profile.h"
+
+// One measurement's excitation curve: `profile` seen along its path (its
+// tilt), broadened with its widths and line shape when it convolves.
+SampledCurve measurementCurve(const Measurement& measurement, const MeasurementModel& model,
+                              const DepthProfile& profile);
 
 // One measurement of a sample on a main chart, as the main chart draws the
 // program's own: its curve from `profile` seen along the measurement's path

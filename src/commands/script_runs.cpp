@@ -7,6 +7,7 @@
 #include "commands/field_numbers.h"
 #include "commands/truncation_warning.h"
 #include "files/experimental_data_file.h"
+#include "files/fit_result_file.h"
 #include "fit/fit_error.h"
 #include "fit/layer_fit.h"
 
@@ -67,6 +68,35 @@ std::vector<FitResult> runFits(const std::vector<SampleProblem>& problems,
   if (control.cancel && control.cancel->load()) return {};
   for (std::size_t k = 0; k < results.size(); ++k) addTruncationWarnings(problems[k], results[k]);
   return results;
+}
+
+FitErrors fitErrorsNamed(const std::string& name) {
+  return name == "covariance" ? FitErrors::Covariance : FitErrors::Profile;
+}
+
+FitRun runFitsAndPosteriors(const std::vector<SampleProblem>& problems,
+                            const std::vector<std::string>& labels, const BatchControl& control,
+                            std::optional<int> posteriorSteps, std::uint64_t seed,
+                            const std::function<void(const std::vector<FitResult>&)>& fitted) {
+  FitRun run;
+  const auto cancelled = [&control] { return control.cancel && control.cancel->load(); };
+  run.results = runFits(problems, labels, control);
+  if (cancelled()) return run;
+  if (fitted) fitted(run.results);
+  if (posteriorSteps) {
+    PosteriorSettings settings;
+    settings.steps = *posteriorSteps;
+    BatchControl sampling;
+    sampling.cancel = control.cancel;
+    run.posteriors = samplePosteriors(run.results, problems, labels, settings, seed, sampling);
+  }
+  return run;
+}
+
+std::string fitRunJson(const std::vector<std::string>& labels, const FitRun& run, bool several) {
+  const std::vector<LayerPosterior>* sampled = run.posteriors.empty() ? nullptr : &run.posteriors;
+  return several ? fitResultsJson(labels, run.results, sampled)
+                 : fitResultJson(run.results.front(), sampled ? &run.posteriors.front() : nullptr);
 }
 
 InversionSettings inversionSettingsOf(const std::string& alpha, int replicas,

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +45,24 @@ std::vector<SampleProblem> sampleProblemsFromFiles(const SampleModelDocument& do
 // of yield beyond its set's Nc. Empty when control.cancel was raised.
 std::vector<FitResult> runFits(const std::vector<SampleProblem>& problems,
                                const std::vector<std::string>& labels, const BatchControl& control);
+
+// A fit's errors as scripts name them: "covariance", or "profile" (the default).
+FitErrors fitErrorsNamed(const std::string& name);
+
+// `fit`'s whole run: the fits (as runFits), then, with posterior steps, each
+// fit's posterior sampled from `seed`. `fitted` sees the fits before the
+// sampling starts. Stops with what it has when control.cancel is raised.
+struct FitRun {
+  std::vector<FitResult> results;
+  std::vector<LayerPosterior> posteriors;  // none without posterior steps
+};
+FitRun runFitsAndPosteriors(const std::vector<SampleProblem>& problems,
+                            const std::vector<std::string>& labels, const BatchControl& control,
+                            std::optional<int> posteriorSteps, std::uint64_t seed,
+                            const std::function<void(const std::vector<FitResult>&)>& fitted = {});
+
+// A run's result file: one object, or with several results an array of them.
+std::string fitRunJson(const std::vector<std::string>& labels, const FitRun& run, bool several);
 
 // An inversion's settings from the texts typed for it: the smoothing weight
 // (a number >= 0, or "auto"), the replicas and the depth regions ("A:B").

@@ -309,22 +309,12 @@ py::object fit(const py::object& autos, const py::object& data, const py::object
         inputs.document, inputs.autos ? &*inputs.autos : nullptr, inputs.data, steps.has_value());
     BatchControl control;
     control.cancel = cancel;
-    control.fit.errors = errors == "covariance" ? FitErrors::Covariance : FitErrors::Profile;
+    control.fit.errors = fitErrorsNamed(errors);
     control.fit.starts = starts;
     control.fit.seed = seed;
-    const std::vector<FitResult> results = runFits(problems, inputs.labels, control);
+    const FitRun run = runFitsAndPosteriors(problems, inputs.labels, control, steps, seed);
     if (cancel->load()) return json;
-    std::vector<LayerPosterior> posteriors;
-    if (steps) {
-      PosteriorSettings settings;
-      settings.steps = *steps;
-      posteriors = samplePosteriors(results, problems, inputs.labels, settings, seed,
-                                    {cancel, {}, {}, {}});
-      if (cancel->load()) return json;
-    }
-    const std::vector<LayerPosterior>* sampled = steps ? &posteriors : nullptr;
-    json = inputs.several ? fitResultsJson(inputs.labels, results, sampled)
-                          : fitResultJson(results.front(), steps ? &posteriors.front() : nullptr);
+    json = fitRunJson(inputs.labels, run, inputs.several);
     return json;
   });
   if (!text) throw CommandError("The fit was stopped.");
