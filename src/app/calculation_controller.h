@@ -31,15 +31,19 @@ class CalculationController : public QObject {
   // nc is the highest collision number of the run that starts.
   void runningChanged(bool running, int nc);
   void progressed(int n);
-  void runRequested(std::shared_ptr<const PreparedCalculation> prepared);
+  // The job waits in the channel.
+  void runRequested();
 
  private slots:
-  void workerProgressed(int n);
-  void workerFinished(std::shared_ptr<AutoconvolutionResult> result, QString error);
+  // Takes every message the worker has left in the channel.
+  void workerPosted();
 
  private:
+  void workerProgressed(int n);
+  void workerFinished(CalculationFinished finished);
+
   WindowHost& m_host;
-  std::atomic<bool> m_cancel{false};
+  CalculationChannel m_channel;
   QThread m_thread;
   CalculationWorker* m_worker;
   std::shared_ptr<const PreparedCalculation> m_prepared;

@@ -2,13 +2,20 @@
 
 #include <exception>
 
-void CalculationWorker::run(std::shared_ptr<const PreparedCalculation> prepared) {
+void CalculationWorker::post(CalculationMessage message) {
+  m_channel.messages.post(std::move(message));
+  emit posted();
+}
+
+void CalculationWorker::run() {
+  const std::optional<std::shared_ptr<const PreparedCalculation>> prepared = m_channel.jobs.take();
+  if (!prepared) return;
   try {
     std::optional<AutoconvolutionResult> result = runAutoconvolutionCalculation(
-        *prepared, [this](int n) { emit progressed(n); }, &m_cancel);
-    emit finished(result ? std::make_shared<AutoconvolutionResult>(std::move(*result)) : nullptr,
-                  QString());
+        **prepared, [this](int n) { post(CalculationProgressed{n}); }, &m_channel.cancel);
+    post(CalculationFinished{
+        result ? std::make_shared<AutoconvolutionResult>(std::move(*result)) : nullptr, {}});
   } catch (const std::exception& error) {
-    emit finished(nullptr, QString::fromStdString(error.what()));
+    post(CalculationFinished{nullptr, error.what()});
   }
 }

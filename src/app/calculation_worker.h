@@ -1,32 +1,46 @@
 #pragma once
 
 #include <QObject>
-#include <QString>
-#include <atomic>
 #include <memory>
+#include <string>
+#include <variant>
 
+#include "app/mailbox.h"
 #include "commands/autoconvolution_commands.h"
 
+// What the calculation's worker tells the user-interface thread.
+struct CalculationProgressed {
+  int n = 0;
+};
+struct CalculationFinished {
+  // Null when the run was cancelled or failed; error is empty unless it failed.
+  std::shared_ptr<AutoconvolutionResult> result;
+  std::string error;
+};
+using CalculationMessage = std::variant<CalculationProgressed, CalculationFinished>;
+
+using CalculationChannel = WorkerChannel<PreparedCalculation, CalculationMessage>;
+
 // Runs the long middle phase of Start Calculation on its own thread. It reads
-// nothing but the prepared inputs and writes nothing but its signals, so the
-// program state is touched on the user-interface thread alone.
+// nothing but the prepared inputs it takes from the channel and writes nothing
+// but its messages, so the program state is touched on the user-interface
+// thread alone.
 class CalculationWorker : public QObject {
   Q_OBJECT
 
  public:
-  explicit CalculationWorker(const std::atomic<bool>& cancel) : m_cancel(cancel) {}
+  explicit CalculationWorker(CalculationChannel& channel) : m_channel(channel) {}
 
  public slots:
-  void run(std::shared_ptr<const PreparedCalculation> prepared);
+  // Runs the job waiting in the channel.
+  void run();
 
  signals:
-  void progressed(int n);
-  // result is null when the run was cancelled or failed; error is empty unless it failed.
-  void finished(std::shared_ptr<AutoconvolutionResult> result, QString error);
+  // A message waits in the channel.
+  void posted();
 
  private:
-  const std::atomic<bool>& m_cancel;
-};
+  void post(CalculationMessage message);
 
-Q_DECLARE_METATYPE(std::shared_ptr<const PreparedCalculation>)
-Q_DECLARE_METATYPE(std::shared_ptr<AutoconvolutionResult>)
+  CalculationChannel& m_channel;
+};

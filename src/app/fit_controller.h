@@ -30,17 +30,19 @@ class FitController : public QObject {
  signals:
   void runningChanged(bool running);
   void progressed(int iteration, double reducedChi2);
-  void runRequested(std::shared_ptr<const PreparedFit> prepared);
+  // The job waits in the channel.
+  void runRequested();
 
  private slots:
-  void workerProgressed(int iteration, double reducedChi2,
-                        std::shared_ptr<const ChartSeries> curve);
-  void workerStepped(QString line);
-  void workerFinished(std::shared_ptr<FitOutcome> outcome, QString error);
+  // Takes every message the worker has left in the channel.
+  void workerPosted();
 
  private:
+  void workerProgressed(const FitProgressed& progressed);
+  void workerFinished(FitFinished finished);
+
   WindowHost& m_host;
-  std::atomic<bool> m_cancel{false};
+  FitChannel m_channel;
   QThread m_thread;
   FitWorker* m_worker;
   std::shared_ptr<const PreparedFit> m_prepared;

@@ -4,7 +4,15 @@
 #include <algorithm>
 #include <exception>
 
-void FitWorker::run(std::shared_ptr<const PreparedFit> prepared) {
+void FitWorker::post(FitMessage message) {
+  m_channel.messages.post(std::move(message));
+  emit posted();
+}
+
+void FitWorker::run() {
+  const std::optional<std::shared_ptr<const PreparedFit>> job = m_channel.jobs.take();
+  if (!job) return;
+  const PreparedFit& prepared = **job;
   try {
     QElapsedTimer sinceCurve;
     qint64 curveIntervalMs = kCurveIntervalMs;
@@ -12,22 +20,20 @@ void FitWorker::run(std::shared_ptr<const PreparedFit> prepared) {
       std::shared_ptr<const ChartSeries> curve;
       if (step.model && (!sinceCurve.isValid() || sinceCurve.elapsed() >= curveIntervalMs)) {
         sinceCurve.start();
-        curve = std::make_shared<const ChartSeries>(fitCurveSeries(*prepared, *step.model));
+        curve = std::make_shared<const ChartSeries>(fitCurveSeries(prepared, *step.model));
         // On a deep grid a curve costs as much as several iterations: the fit
         // spends at most a quarter of its time on the live view.
         curveIntervalMs = std::max<qint64>(kCurveIntervalMs, 4 * sinceCurve.elapsed());
       }
-      emit progressed(step.iteration, step.reducedChi2, curve);
+      post(FitProgressed{step.iteration, step.reducedChi2, std::move(curve)});
     };
     FitJobControl control;
-    control.cancel = &m_cancel;
+    control.cancel = &m_channel.cancel;
     control.fitProgress = progress;
-    control.stepProgress = [this](const std::string& line) {
-      emit stepped(QString::fromStdString(line));
-    };
-    FitOutcome outcome = runFitJob(*prepared, control);
-    emit finished(std::make_shared<FitOutcome>(std::move(outcome)), QString());
+    control.stepProgress = [this](const std::string& line) { post(FitStepped{line}); };
+    FitOutcome outcome = runFitJob(prepared, control);
+    post(FitFinished{std::make_shared<FitOutcome>(std::move(outcome)), {}});
   } catch (const std::exception& error) {
-    emit finished(nullptr, QString::fromStdString(error.what()));
+    post(FitFinished{nullptr, error.what()});
   }
 }

@@ -1,14 +1,38 @@
 #pragma once
 
 #include <QObject>
-#include <QString>
-#include <atomic>
 #include <memory>
+#include <string>
+#include <variant>
 
+#include "app/mailbox.h"
 #include "commands/fit_commands.h"
 
-// Runs a fit, free-form inversion or posterior sampling on its own thread. It reads nothing but the
-// prepared fit and writes nothing but its signals, so the program state is touched on the
+// What the fit's worker tells the user-interface thread.
+struct FitProgressed {
+  int iteration = 0;
+  double reducedChi2 = 0.0;
+  // The main chart's curve of the current values, or null when the last one
+  // went out less than FitWorker::kCurveIntervalMs ago.
+  std::shared_ptr<const ChartSeries> curve;
+};
+// The progress of a free-form inversion or posterior sampling.
+struct FitStepped {
+  std::string line;
+};
+struct FitFinished {
+  // Null when the job failed (error says why); a stopped job returns an
+  // outcome marked cancelled.
+  std::shared_ptr<FitOutcome> outcome;
+  std::string error;
+};
+using FitMessage = std::variant<FitProgressed, FitStepped, FitFinished>;
+
+using FitChannel = WorkerChannel<PreparedFit, FitMessage>;
+
+// Runs a fit, free-form inversion or posterior sampling on its own thread. It
+// reads nothing but the prepared fit it takes from the channel and writes
+// nothing but its messages, so the program state is touched on the
 // user-interface thread alone.
 class FitWorker : public QObject {
   Q_OBJECT
@@ -18,25 +42,18 @@ class FitWorker : public QObject {
   // it is dear to compute): a fit iterates faster than a chart is worth redrawing.
   static constexpr int kCurveIntervalMs = 80;
 
-  explicit FitWorker(const std::atomic<bool>& cancel) : m_cancel(cancel) {}
+  explicit FitWorker(FitChannel& channel) : m_channel(channel) {}
 
  public slots:
-  void run(std::shared_ptr<const PreparedFit> prepared);
+  // Runs the job waiting in the channel.
+  void run();
 
  signals:
-  // After every iteration; curve is the main chart's curve of the current
-  // values, or null when the last one went out less than kCurveIntervalMs ago.
-  void progressed(int iteration, double reducedChi2, std::shared_ptr<const ChartSeries> curve);
-  // The progress of a free-form inversion or posterior sampling.
-  void stepped(QString line);
-  // outcome is null when the job failed (error says why); a stopped job
-  // returns an outcome marked cancelled.
-  void finished(std::shared_ptr<FitOutcome> outcome, QString error);
+  // A message waits in the channel.
+  void posted();
 
  private:
-  const std::atomic<bool>& m_cancel;
-};
+  void post(FitMessage message);
 
-Q_DECLARE_METATYPE(std::shared_ptr<const PreparedFit>)
-Q_DECLARE_METATYPE(std::shared_ptr<const ChartSeries>)
-Q_DECLARE_METATYPE(std::shared_ptr<FitOutcome>)
+  FitChannel& m_channel;
+};
