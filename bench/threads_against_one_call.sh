@@ -4,7 +4,7 @@
 # 200 files, which fits them in parallel itself. The spectra are Poisson
 # replicas of examples/buried-layer.dat, written to a temporary folder.
 #
-#   bash bench/many_spectra_threads.sh [BUILD]      (default build/)
+#   bash bench/threads_against_one_call.sh [BUILD]   (default build/)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
