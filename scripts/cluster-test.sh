@@ -224,6 +224,9 @@ cat >"$tmp/ssh" <<EOF
 while [ "\${1#-}" != "\$1" ]; do shift; done
 shift
 [ "\${1:-}" = -- ] && shift
+# A login through sshd sets the account's shell, name and home: GNU parallel's
+# remote wrapper runs the command with \$SHELL, and runs nothing without it.
+export SHELL=$(getent passwd "$(id -un)" | cut -d: -f7) USER=$(id -un) LOGNAME=$(id -un)
 cd "$tmp/remote" && HOME="$tmp/remote" exec bash -c "\$*"
 EOF
 chmod +x "$tmp/ssh"
