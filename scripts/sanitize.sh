@@ -11,7 +11,10 @@ bash scripts/install-deps.sh
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 # Line tables are all a report needs, and they compile faster than full
-# debug information.
+# debug information. The address build, every test, compiles a third faster
+# at -O1 than at -O2 and its tests run about as fast; the thread build, a few
+# tests that run long, keeps -O2.
+asan_flags="-O1 -g1 -DNDEBUG"
 checked_flags="-O2 -g1 -DNDEBUG"
 mkdir -p build-asan build-tsan
 
@@ -34,7 +37,7 @@ export LSAN_OPTIONS=suppressions=$PWD/build-asan/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$checked_flags" \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$asan_flags" \
   -DTERVANE_SANITIZE=address,undefined -DTERVANE_BUILD_BENCH=OFF
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 900
