@@ -17,7 +17,8 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 targets=(autoconvolution_file profile_file experimental_data_file command_sequence)
 
-cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+# The core's files compiled in batches (a unity build): twice as fast.
+cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_UNITY_BUILD=ON >/dev/null
 cmake --build build-fuzz
 
 # tervane-cli from the ordinary build when there is one, otherwise a core-only

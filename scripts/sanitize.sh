@@ -13,7 +13,9 @@ export QT_QPA_PLATFORM=offscreen
 # Line tables are all a report needs, and they compile faster than full
 # debug information. The address build, every test, compiles a third faster
 # at -O1 than at -O2 and its tests run about as fast; the thread build, a few
-# tests that run long, keeps -O2.
+# tests that run long, keeps -O2. Both compile each library's files in batches
+# (CMake's unity build), about twice as fast from scratch; build/ compiles
+# every file alone, so each file still has to include what it uses.
 asan_flags="-O1 -g1 -DNDEBUG"
 checked_flags="-O2 -g1 -DNDEBUG"
 mkdir -p build-asan build-tsan
@@ -38,7 +40,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$asan_flags" \
-  -DTERVANE_SANITIZE=address,undefined -DTERVANE_BUILD_BENCH=OFF
+  -DTERVANE_SANITIZE=address,undefined -DTERVANE_BUILD_BENCH=OFF -DCMAKE_UNITY_BUILD=ON
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 900
 
@@ -64,7 +66,7 @@ qt_thread_tests=(app_calculation_controller_test ui_fit_window_test)
 
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$checked_flags" \
-  -DTERVANE_SANITIZE=thread -DTERVANE_BUILD_BENCH=OFF
+  -DTERVANE_SANITIZE=thread -DTERVANE_BUILD_BENCH=OFF -DCMAKE_UNITY_BUILD=ON
 cmake --build build-tsan -j "$jobs" --target "${core_thread_tests[@]}" "${qt_thread_tests[@]}"
 
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \

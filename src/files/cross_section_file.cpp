@@ -14,7 +14,7 @@
 
 namespace {
 
-std::string_view trimmed(std::string_view text) {
+std::string_view withoutBlanks(std::string_view text) {
   const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
@@ -74,7 +74,8 @@ class Reader {
     if (!value) refuse("\"" + std::string(valueField) + "\" is not a number.");
     const double kev = *energy * kevPerUnit;
     if (!m_table.energiesKev.empty() && !(kev > m_table.energiesKev.back())) {
-      refuse("the energies must rise: " + std::string(energyField) + " comes after a higher or "
+      refuse("the energies must rise: " + std::string(energyField) +
+             " comes after a higher or "
              "equal one.");
     }
     if (*value < 0.0) refuse("a cross section below 0 (" + std::string(valueField) + ").");
@@ -117,14 +118,14 @@ void readR33(std::istream& in, Reader& reader, int& lineNumber) {
   bool inData = false;
   while (std::getline(in, line)) {
     reader.setLine(++lineNumber);
-    const std::string_view text = trimmed(line);
+    const std::string_view text = withoutBlanks(line);
     if (text.empty()) continue;
     if (!inData) {
       // A line without a key continues the value above it (a long comment).
       if (!isHeaderLine(text)) continue;
       const std::size_t colon = text.find(':');
-      const std::string key = lowered(trimmed(text.substr(0, colon)));
-      const std::string_view value = trimmed(text.substr(colon + 1));
+      const std::string key = lowered(withoutBlanks(text.substr(0, colon)));
+      const std::string_view value = withoutBlanks(text.substr(colon + 1));
       if (key == "data") {
         inData = true;
       } else if (key == "units") {
@@ -146,7 +147,7 @@ void readTwoColumns(std::istream& in, Reader& reader, int& lineNumber) {
   bool anyRow = false;
   while (std::getline(in, line)) {
     reader.setLine(++lineNumber);
-    const std::string_view text = trimmed(line);
+    const std::string_view text = withoutBlanks(line);
     if (text.empty() || text.front() == '#') continue;
     const std::vector<std::string_view> fields = fieldsOf(text);
     // A line of separators only.
@@ -170,9 +171,10 @@ CrossSection readCrossSectionFile(const std::string& path) {
   // The first line that is not blank tells the kind.
   std::string first;
   std::streampos start = in.tellg();
-  while (std::getline(in, first) && trimmed(first).empty()) {
+  while (std::getline(in, first) && withoutBlanks(first).empty()) {
   }
-  const bool r33 = isHeaderLine(trimmed(first)) && !numberOf(fieldsOf(trimmed(first)).front());
+  const bool r33 =
+      isHeaderLine(withoutBlanks(first)) && !numberOf(fieldsOf(withoutBlanks(first)).front());
   in.clear();
   in.seekg(start);
   Reader reader(path);

@@ -1,10 +1,11 @@
 #include "fit/covariance_checks.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <functional>
 #include <utility>
+
+#include "fit/number_text.h"
 
 namespace covariance {
 
@@ -34,10 +35,7 @@ constexpr double kNoChange = 1e-4;
 // change (it should rise by 1)" rather than a number of no meaning.
 std::string chi2Change(double ratio) {
   if (ratio < kNoChange) return "chi2 does not change (it should rise by 1)";
-  char buffer[32];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, ratio, std::chars_format::general, 2);
-  return "chi2 changes by " + std::string(buffer, result.ptr) + " instead of 1";
+  return "chi2 changes by " + significantText(ratio, 2) + " instead of 1";
 }
 
 // How far chi2 departs from the covariance's parabola along `step` (one error
@@ -151,9 +149,8 @@ std::string parabolaWarning(const CovarianceSteps& s, Eigen::Index at, double ra
     text += " apart from " + s.input.names[partner] + " (correlation " +
             formatCorrelation(strongest) + ")";
   }
-  text += ratio == kBeyondRoom
-              ? ": its apparent error exceeds the room its bounds give"
-              : ": over its apparent error " + chi2Change(ratio);
+  text += ratio == kBeyondRoom ? ": its apparent error exceeds the room its bounds give"
+                               : ": over its apparent error " + chi2Change(ratio);
   text += "; its error is undetermined; fix " + name + ".";
   return text;
 }
@@ -236,8 +233,7 @@ std::string valleyWarning(const CovarianceSteps& s, const std::vector<std::size_
          (ratio == kBeyondRoom
               ? ": the apparent error of their combination exceeds twice the room their bounds "
                 "give; "
-              : ": along their combination " + chi2Change(ratio) +
-                    " over its apparent error; ") +
+              : ": along their combination " + chi2Change(ratio) + " over its apparent error; ") +
          (group.size() == 1 ? "its error is" : "their errors are") + " undetermined; fix " +
          input.names[fix] + (calibrated ? " (from a calibration)" : "") + ".";
 }

@@ -2,11 +2,11 @@
 
 #include <Eigen/Dense>
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <utility>
 
 #include "fit/covariance_checks.h"
+#include "fit/number_text.h"
 
 namespace covariance {
 
@@ -37,10 +37,7 @@ int keepPreference(const CovarianceInput& input, std::size_t i) {
 }
 
 std::string formatCorrelation(double value) {
-  char buffer[32];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
-  return std::string(buffer, result.ptr);
+  return fixedText(value, 6);
 }
 
 std::string joinNames(const std::vector<std::string>& names) {

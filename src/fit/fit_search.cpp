@@ -1,26 +1,19 @@
 #include "fit/fit_search.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <numeric>
 #include <mutex>
+#include <numeric>
 #include <random>
 #include <thread>
 
 #include "fit/fit_error.h"
 #include "fit/layer_measures.h"
+#include "fit/number_text.h"
 #include "fit/profile_likelihood.h"
 #include "fit/profile_rendering.h"
 
 namespace {
-
-std::string fourDigits(double value) {
-  char buffer[32];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 4);
-  return std::string(buffer, result.ptr);
-}
 
 // Every layer's from before its to, and before the next layer's from: the
 // layers keep their order from the surface, so that a start does not swap
@@ -126,8 +119,8 @@ std::vector<std::vector<double>> furtherStarts(const LayerFitEvaluator& evaluato
   for (int s = 0; s < further; ++s) {
     std::vector<double> x(p);
     for (std::size_t q = 0; q < p; ++q) {
-      x[q] = drawn(lsq.parameters[q], (order[q][static_cast<std::size_t>(s)] + uniform(generator)) /
-                                          further);
+      x[q] = drawn(lsq.parameters[q],
+                   (order[q][static_cast<std::size_t>(s)] + uniform(generator)) / further);
     }
     orderPositions(evaluator, lsq, x);
     for (int attempt = 0; attempt < 20 && !layersInOrder(evaluator.modelAt(x)); ++attempt) {
@@ -139,12 +132,9 @@ std::vector<std::vector<double>> furtherStarts(const LayerFitEvaluator& evaluato
   return starts;
 }
 
-std::optional<std::vector<double>> addProfileIntervals(LayerFitEvaluator& evaluator,
-                                                       const LeastSquaresProblem& lsq,
-                                                       const std::vector<double>& x,
-                                                       const CovarianceEstimate& estimate,
-                                                       FitResult& result,
-                                                       const std::atomic<bool>* cancel) {
+std::optional<std::vector<double>> addProfileIntervals(
+    LayerFitEvaluator& evaluator, const LeastSquaresProblem& lsq, const std::vector<double>& x,
+    const CovarianceEstimate& estimate, FitResult& result, const std::atomic<bool>* cancel) {
   const std::size_t p = lsq.parameters.size();
   if (p == 0) return std::nullopt;
   std::vector<double> r(lsq.residualCount);
@@ -173,7 +163,8 @@ std::optional<std::vector<double>> addProfileIntervals(LayerFitEvaluator& evalua
     quantity.min = lsq.parameters[q].min;
     quantity.max = lsq.parameters[q].max;
     const std::optional<double>& error = estimate.errors[q];
-    quantity.scale = error && *error > 0.0 ? *error : fallbackScale(x[q], quantity.min, quantity.max);
+    quantity.scale =
+        error && *error > 0.0 ? *error : fallbackScale(x[q], quantity.min, quantity.max);
     std::vector<double> unit(p, 0.0);
     unit[q] = 1.0;
     quantity.direction = directionOf(estimate, unit);
@@ -192,8 +183,9 @@ std::optional<std::vector<double>> addProfileIntervals(LayerFitEvaluator& evalua
       const JointModel model = reader->modelAt(at);
       const LayerMeasures measures = layerMeasures(
           renderLayerWithDerivatives(model.sample, static_cast<int>(k)), model.sample.layers[k]);
-      const LayerMeasure& m =
-          which == 0 ? measures.amount : which == 1 ? measures.centroid : measures.thickness;
+      const LayerMeasure& m = which == 0   ? measures.amount
+                              : which == 1 ? measures.centroid
+                                           : measures.thickness;
       if (gradient != nullptr) freeGradient(layout, free, static_cast<int>(k), m, *gradient);
       return m.value;
     };
@@ -279,8 +271,7 @@ std::optional<std::vector<double>> addProfileIntervals(LayerFitEvaluator& evalua
 
 std::optional<std::string> twoSolutionsWarning(const LayerFitEvaluator& evaluator,
                                                const FitResult& best,
-                                               const std::vector<double>& other,
-                                               double otherChi2) {
+                                               const std::vector<double>& other, double otherChi2) {
   if (otherChi2 - best.chi2 > 1.0) return std::nullopt;
   const std::vector<std::size_t>& free = evaluator.freeIndices();
   std::string differences;
@@ -289,10 +280,11 @@ std::optional<std::string> twoSolutionsWarning(const LayerFitEvaluator& evaluato
     const bool outside = (v.lower && other[q] < *v.lower) || (v.upper && other[q] > *v.upper);
     if (!outside) continue;
     if (!differences.empty()) differences += ", ";
-    differences += v.name + " " + fourDigits(v.value) + " or " + fourDigits(other[q]);
+    differences +=
+        v.name + " " + significantText(v.value, 4) + " or " + significantText(other[q], 4);
   }
   if (differences.empty()) return std::nullopt;
-  return "Two solutions explain the data about equally well (chi2 " + fourDigits(best.chi2) +
-         " and " + fourDigits(otherChi2) + "): " + differences +
-         ". The first is kept; the data cannot choose between them.";
+  return "Two solutions explain the data about equally well (chi2 " +
+         significantText(best.chi2, 4) + " and " + significantText(otherChi2, 4) +
+         "): " + differences + ". The first is kept; the data cannot choose between them.";
 }

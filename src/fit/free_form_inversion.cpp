@@ -1,7 +1,6 @@
 #include "fit/free_form_inversion.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -10,6 +9,7 @@
 #include "fit/fit_error.h"
 #include "fit/free_form_problem.h"
 #include "fit/layer_measures.h"
+#include "fit/number_text.h"
 #include "fit/profile_rendering.h"
 
 namespace {
@@ -42,13 +42,6 @@ bool cancelled(const InversionControl& control) {
   return control.cancel && control.cancel->load();
 }
 
-std::string number(double value, int digits) {
-  char buffer[32];
-  const auto end =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
-  return std::string(buffer, end.ptr);
-}
-
 // A profile still this high, against its maximum, within the depth
 // resolution of where it must end may go on deeper than the data see.
 constexpr double kStillHigh = 0.2;
@@ -56,8 +49,8 @@ constexpr double kStillHigh = 0.2;
 // The first grid point at or below `depth` (ug/cm2), z_i = i*step compared as
 // every region compares it.
 int firstPointAtOrBelow(const DepthProfile& profile, double depth) {
-  int i = static_cast<int>(std::clamp(std::ceil(depth / profile.step), 0.0,
-                                      static_cast<double>(profile.pointCount)));
+  int i = static_cast<int>(
+      std::clamp(std::ceil(depth / profile.step), 0.0, static_cast<double>(profile.pointCount)));
   while (i > 0 && (i - 1) * profile.step >= depth) --i;
   while (i < profile.pointCount && i * profile.step < depth) ++i;
   return i;
@@ -82,16 +75,18 @@ std::optional<std::string> stillHighWarning(const DepthProfile& profile, int fir
     if (i * profile.step >= end - probed.resolution) nearEnd = std::max(nearEnd, value);
   }
   if (!(highest > 0.0) || nearEnd <= kStillHigh * highest) return std::nullopt;
-  const std::string percent = std::to_string(static_cast<int>(std::lround(100.0 * nearEnd / highest)));
-  const std::string resolution = number(probed.resolution, 3);
+  const std::string percent =
+      std::to_string(static_cast<int>(std::lround(100.0 * nearEnd / highest)));
+  const std::string resolution = significantText(probed.resolution, 3);
   if (probed.depth > gridEnd) {
     return "The profile is still at " + percent + "% of its maximum within " + resolution +
-           " ug/cm2 (the depth resolution) of the model's grid's end at " + number(gridEnd, 4) +
-           " ug/cm2, while the data probe to " + number(probed.depth, 4) +
+           " ug/cm2 (the depth resolution) of the model's grid's end at " +
+           significantText(gridEnd, 4) + " ug/cm2, while the data probe to " +
+           significantText(probed.depth, 4) +
            " ug/cm2: material may continue deeper; make the grid deeper.";
   }
   return "The profile is still at " + percent + "% of its maximum within " + resolution +
-         " ug/cm2 (the depth resolution) of " + number(probed.depth, 4) +
+         " ug/cm2 (the depth resolution) of " + significantText(probed.depth, 4) +
          " ug/cm2, the deepest depth the highest measured energy probes: material may continue "
          "deeper than the data see.";
 }

@@ -1,7 +1,6 @@
 #include "fit/layer_fit.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <optional>
 
@@ -12,18 +11,10 @@
 #include "fit/layer_measures.h"
 #include "fit/least_squares.h"
 #include "fit/model_check.h"
+#include "fit/number_text.h"
 #include "fit/profile_rendering.h"
 
 namespace {
-
-// Shortest form, or `digits` significant digits (a single-precision reading).
-std::string number(double value, int digits = 0) {
-  char buffer[32];
-  const auto result = digits > 0 ? std::to_chars(buffer, buffer + sizeof buffer, value,
-                                                 std::chars_format::general, digits)
-                                 : std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
 
 void checkPointCount(std::size_t points, std::size_t free, const char* where) {
   if (points == 0) throw FitError(std::string("No measured point lies ") + where + ".");
@@ -41,7 +32,7 @@ void checkErrorsPresent(const Measurement& measurement) {
       throw FitError(
           "The statistic \"errors\" needs a positive error (a third column) for every "
           "measured point; the point at " +
-          number(p.energy, 7) + " keV has none.");
+          significantText(p.energy, 7) + " keV has none.");
     }
   }
 }
@@ -135,7 +126,7 @@ void warnAtBounds(FitResult& result, const ParameterLayout& layout, const JointM
     const FitParameter& p = layout.at(model, i);
     const double bound = std::fabs(v.value - p.min) <= std::fabs(v.value - p.max) ? p.min : p.max;
     if (std::isfinite(bound) && std::fabs(v.value - bound) < 0.01 * *v.error) {
-      result.warnings.push_back(v.name + " ends on its bound " + number(bound) +
+      result.warnings.push_back(v.name + " ends on its bound " + shortestText(bound) +
                                 ": its error holds on one side only.");
     }
   }
@@ -329,9 +320,8 @@ FitResult fitProblem(const SampleProblem& problem, const FitControl& control) {
     result.starts = static_cast<int>(outcomes.size());
     for (const LeastSquaresOutcome& o : outcomes) result.startChi2.push_back(o.chi2);
     result.startsAtBest = static_cast<int>(
-        std::count_if(outcomes.begin(), outcomes.end(), [&](const LeastSquaresOutcome& o) {
-          return o.chi2 <= outcome.chi2 + 0.1;
-        }));
+        std::count_if(outcomes.begin(), outcomes.end(),
+                      [&](const LeastSquaresOutcome& o) { return o.chi2 <= outcome.chi2 + 0.1; }));
     if (!outcome.converged) {
       result.warnings.push_back("The fit stopped after " + std::to_string(outcome.iterations) +
                                 " iterations without converging.");

@@ -4,23 +4,23 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
-#include <charconv>
 #include <optional>
 
 #include "fit/fit_error.h"
 #include "fit/fit_statistic.h"
 #include "fit/forward_model.h"
+#include "fit/layer_measures.h"
 #include "fit/measurement_term.h"
 #include "fit/model_check.h"
+#include "fit/number_text.h"
 #include "fit/parameter_layout.h"
-#include "fit/layer_measures.h"
 #include "fit/profile_rendering.h"
 
 namespace {
 
-constexpr double kBallScale = 0.1;    // of each parameter's error
-constexpr double kChainTaus = 50.0;   // autocorrelation times a kept half should span
-constexpr double kMostRhat = 1.01;    // what split R-hat has to stay below
+constexpr double kBallScale = 0.1;   // of each parameter's error
+constexpr double kChainTaus = 50.0;  // autocorrelation times a kept half should span
+constexpr double kMostRhat = 1.01;   // what split R-hat has to stay below
 
 // Whether item n of `total` is one of `wanted` picked evenly among them (all
 // of them when there are no more than wanted).
@@ -136,13 +136,6 @@ class LayerLikelihood {
   std::vector<std::vector<double>> m_pointWeights;
 };
 
-std::string number(double value) {
-  char buffer[32];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 3);
-  return std::string(buffer, result.ptr);
-}
-
 // Why the chains cannot be trusted yet: the quantity whose chain is shortest
 // for its autocorrelation time, and the one whose ensembles disagree most.
 std::string notConvergedWarning(const LayerPosterior& posterior, const ConvergedSampling& run) {
@@ -164,15 +157,16 @@ std::string notConvergedWarning(const LayerPosterior& posterior, const Converged
   if (slowest && std::isnan(slowest->tau)) {
     text += " " + slowest->name + " does not vary in the kept half of the chains;";
   } else if (slowest) {
-    text += " " + slowest->name + " has an autocorrelation time of about " + number(slowest->tau) +
-            " steps, and the kept half of the chains spans fewer than " + number(kChainTaus) +
-            " of them;";
+    text += " " + slowest->name + " has an autocorrelation time of about " +
+            significantText(slowest->tau, 3) +
+            " steps, and the kept half of the chains spans fewer than " +
+            significantText(kChainTaus, 3) + " of them;";
   }
   if (apart && std::isnan(apart->rhat)) {
     text += " the ensembles cannot be compared on " + apart->name + " (no split R-hat);";
   } else if (apart) {
-    text += " the ensembles disagree on " + apart->name + " (split R-hat " + number(apart->rhat) +
-            ", not below " + number(kMostRhat) + ");";
+    text += " the ensembles disagree on " + apart->name + " (split R-hat " +
+            significantText(apart->rhat, 3) + ", not below " + significantText(kMostRhat, 3) + ");";
   }
   text.back() = '.';
   return text + " Its percentiles are rough." +

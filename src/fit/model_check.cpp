@@ -1,9 +1,9 @@
 #include "fit/model_check.h"
 
-#include <charconv>
 #include <cmath>
 
 #include "fit/fit_error.h"
+#include "fit/number_text.h"
 #include "fit/parameter_layout.h"
 
 namespace {
@@ -11,13 +11,6 @@ namespace {
 // The most grid steps a profile may hold: beyond it a profile alone would
 // take most of a machine's memory.
 constexpr double kMostSteps = 1e7;
-
-// The shortest text that reads back to the same double.
-std::string number(double value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
 
 }  // namespace
 
@@ -43,12 +36,13 @@ namespace {
 
 std::optional<std::string> parameterFault(const FitParameter& p, const std::string& name) {
   if (!std::isfinite(p.value)) return name + " must be a finite number.";
-  if (p.min > p.max) return name + ": min " + number(p.min) + " is above max " + number(p.max) + ".";
+  if (p.min > p.max)
+    return name + ": min " + shortestText(p.min) + " is above max " + shortestText(p.max) + ".";
   if (!p.free) return std::nullopt;
   if (!(p.min < p.max)) return name + " is free but its bounds leave it no room: min equals max.";
   if (!(p.value >= p.min && p.value <= p.max)) {
-    return name + ": the value " + number(p.value) + " lies outside its bounds [" + number(p.min) +
-           ", " + number(p.max) + "].";
+    return name + ": the value " + shortestText(p.value) + " lies outside its bounds [" +
+           shortestText(p.min) + ", " + shortestText(p.max) + "].";
   }
   return std::nullopt;
 }
@@ -62,8 +56,8 @@ std::optional<std::string> layerFault(const LayerModel& layer, std::size_t index
   const std::string name = fault();
   if (layer.from.value < 0.0) return name + ".from lies above the surface (below 0).";
   if (layer.from.value > layer.to.value) {
-    return name + ".from (" + number(layer.from.value) + ") lies after " + name + ".to (" +
-           number(layer.to.value) + ").";
+    return name + ".from (" + shortestText(layer.from.value) + ") lies after " + name + ".to (" +
+           shortestText(layer.to.value) + ").";
   }
   if (layer.topWidth.value < 0.0) return name + ".top_width must not be negative.";
   if (layer.bottomWidth.value < 0.0) return name + ".bottom_width must not be negative.";
@@ -88,7 +82,7 @@ std::optional<std::string> measurementFault(const MeasurementModel& m,
   if (!(m.tilt >= 0.0 && m.tilt < 90.0)) {
     return "\"" + prefixed("tilt") +
            "\" must be at least 0 and below 90 degrees from the surface normal, not " +
-           number(m.tilt) + ".";
+           shortestText(m.tilt) + ".";
   }
   if (!m.convolve && (m.lorentzianWidth.free || m.gaussianWidth.free)) {
     return "a broadening width is free, but \"convolve\" is false.";

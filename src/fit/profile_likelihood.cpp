@@ -1,10 +1,10 @@
 #include "fit/profile_likelihood.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 #include "fit/fit_error.h"
+#include "fit/number_text.h"
 
 namespace {
 
@@ -13,7 +13,9 @@ constexpr double kThresholdTolerance = 0.05;
 constexpr int kMostFits = 40;
 constexpr double kFurthest = 1e4;  // scales
 
-double clampInto(double v, const BoundedParameter& b) { return std::clamp(v, b.min, b.max); }
+double clampInto(double v, const BoundedParameter& b) {
+  return std::clamp(v, b.min, b.max);
+}
 
 }  // namespace
 
@@ -213,9 +215,6 @@ ProfiledInterval ProfileLikelihood::interval(const ProfiledQuantity& quantity) {
 }
 
 std::string unlimitedWarning(const std::string& name, bool upper, double furthest) {
-  char buffer[32];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, furthest, std::chars_format::general, 4);
   return name + (upper ? " has no upper limit below " : " has no lower limit above ") +
-         std::string(buffer, result.ptr) + ".";
+         significantText(furthest, 4) + ".";
 }

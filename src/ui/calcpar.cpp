@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "commands/calculation_parameters_commands.h"
+#include "ui/dialog_layout.h"
 #include "ui/popup_menu_forwarder.h"
 #include "ui/program_icon.h"
 #include "ui/target_dialog.h"
@@ -41,10 +42,6 @@ QGroupBox* makeGroup(QWidget& parent, const QString& objectName, const QString& 
   grid->setHorizontalSpacing(4);
   grid->setVerticalSpacing(2);
   return group;
-}
-
-QGridLayout& gridOf(QGroupBox& group) {
-  return *static_cast<QGridLayout*>(group.layout());
 }
 
 QCheckBox* makeCheck(QGroupBox& group, const QString& objectName, const QString& caption) {
