@@ -76,20 +76,41 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 mkdir -p build-fuzz/artifacts
-failed=()
-for target in "${targets[@]}"; do
-  work=build-fuzz/corpus/$target
-  log=build-fuzz/$target.log
+# One target's run; its output goes to build-fuzz/TARGET.log.
+fuzz_one() {
+  local target=$1 work=build-fuzz/corpus/$1
   mkdir -p "$work"
-  echo "== fuzz_$target for ${seconds}s"
   # The readers are given 1 MB at most, so one allocation of 64 MB is a fault;
   # a single input taking 10 s is a hang.
-  if build-fuzz/fuzz_"$target" -max_total_time="$seconds" -rss_limit_mb=2048 \
+  build-fuzz/fuzz_"$target" -max_total_time="$seconds" -rss_limit_mb=2048 \
     -malloc_limit_mb=64 -timeout=10 -print_final_stats=1 \
-    -artifact_prefix="build-fuzz/artifacts/$target-" "$work" "fuzz/corpus/$target" >"$log" 2>&1; then
+    -artifact_prefix="build-fuzz/artifacts/$target-" "$work" "fuzz/corpus/$target" \
+    >"build-fuzz/$target.log" 2>&1
+}
+
+# Each fuzzer runs on one core: as many run at once as there are cores.
+declare -A pid_of
+running=0
+for target in "${targets[@]}"; do
+  if [ "$running" -ge "$(nproc)" ]; then
+    wait -n || true
+    running=$((running - 1))
+  fi
+  echo "== fuzz_$target for ${seconds}s"
+  fuzz_one "$target" &
+  pid_of[$target]=$!
+  running=$((running + 1))
+done
+
+failed=()
+for target in "${targets[@]}"; do
+  log=build-fuzz/$target.log
+  if wait "${pid_of[$target]}"; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-    echo "   $runs runs, corpus $(find "$work" -type f | wc -l) files ($(du -sk "$work" | cut -f1) KB)"
+    work=build-fuzz/corpus/$target
+    echo "   fuzz_$target: $runs runs, corpus $(find "$work" -type f | wc -l) files ($(du -sk "$work" | cut -f1) KB)"
   else
+    echo "   fuzz_$target failed:"
     tail -n 60 "$log"
     failed+=("$target")
   fi

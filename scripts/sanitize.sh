@@ -61,6 +61,17 @@ core_thread_tests=(
   fit_layer_posterior_test
   fit_interval_coverage_test
 )
+# Replica studies that run the threaded code of the shorter tests beside them
+# over and over: under the thread checker they would take three minutes of
+# the two cores and run no threaded code the shorter ones do not. They run in
+# the other two builds.
+long_replica_studies=(
+  FreeFormRegions.TileTheAmountAndTheirErrorsAndTheBackgroundsCoverTheTruth
+  FreeFormBootstrap.SpreadOfTheAmountIsThatOverIndependentMeasurements
+  LayerPosterior.AConvergedRunGivesNoWarning
+  LayerPosterior.TheDiscardedFirstHalfHoldsTheWalkInFromAStartAwayFromTheOptimum
+  "HardSamples/IntervalCoverage.EveryReplicaConvergesWithIntervalsNearTheTruth/thin first.*"
+)
 # The calculation and fit workers on their QThreads, with Stop.
 qt_thread_tests=(app_calculation_controller_test ui_fit_window_test)
 
@@ -71,7 +82,7 @@ cmake --build build-tsan -j "$jobs" --target "${core_thread_tests[@]}" "${qt_thr
 
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 900 \
-  -R "$(tests_of "${core_thread_tests[@]}")"
+  -R "$(tests_of "${core_thread_tests[@]}")" -E "\\.($(IFS='|'; echo "${long_replica_studies[*]}"))\$"
 
 # Qt as Debian ships it is not built with ThreadSanitizer, and its mutexes
 # wait on futexes, which TSan does not see: whatever Qt hands from one thread

@@ -46,6 +46,7 @@ void keepStartCalculationWrites(const CommandSnapshot& after, const std::string&
     expected.texts.mainStatusPanels = after.texts.mainStatusPanels;
     expected.state.autoconvolutionOrigin = after.state.autoconvolutionOrigin;
     expected.texts.convolutionsNotice = after.texts.convolutionsNotice;
+    expected.texts.dialogNames.convolutions = after.texts.dialogNames.convolutions;
   }
 }
 
@@ -103,7 +104,8 @@ const std::vector<PartialWrite> kPartialWrites = {
      "Start Calculation runs Refresh first (its writes as above, and \"Max Energy:\" when it "
      "completes) and clears the Log window "
      "before it reads its inputs; Yes to \"Save results?\" checks \"Save Autos\" before the "
-     "name is asked; a set it cannot save is kept with its parameters and log",
+     "name is asked; a set it cannot save is kept with its parameters and log, and names "
+     "the file only if that one was written",
      keepStartCalculationWrites},
     {SequenceOp::LoadConvolutions,
      "Load Convolutions reports a missing .log after the set, the parameters and the fields "
