@@ -48,8 +48,8 @@ ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 900
 
 # The kernels that split their loops between cores, the cancellable
 # calculation and the sampler's two threads sharing each measurement's cache
-# of forward models: std::thread, std::mutex and std::atomic only, so every
-# report counts.
+# of forward models, and the mailboxes that carry the workers' values to the
+# windows: std::thread, std::mutex and std::atomic only, so every report counts.
 core_thread_tests=(
   model_curve_convolution_test
   model_collision_weights_test
@@ -60,6 +60,7 @@ core_thread_tests=(
   fit_free_form_inversion_test
   fit_layer_posterior_test
   fit_interval_coverage_test
+  app_mailbox_test
 )
 # Replica studies that run the threaded code of the shorter tests beside them
 # over and over: under the thread checker they would take three minutes of
