@@ -33,6 +33,7 @@
 #include "model/lewis_broadening.h"
 #include "model/mean_collision_loss.h"
 #include "recording_reporter.h"
+#include "support/measured_data.h"
 #include "support/reference_kernels.h"
 #include "support/start_up_inputs.h"
 #include "support/thick_film_inputs.h"
@@ -47,7 +48,7 @@ struct Case {
   double collisionRate = 0.0;  // per ug/cm2
   SampleModel truth;           // the measured layer
   SampleModel start;           // what the fit starts from
-  FitProblem problem;
+  MeasuredData problem;
 };
 
 double collisionRateOf(const AutoconvolutionInputs& inputs) {
@@ -179,7 +180,7 @@ void registerCase(const std::string& name, const Case& (*caseOf)(), int literalI
       FitControl control;
       control.errors = v.errors;
       control.starts = v.starts;
-      for (auto _ : state) fits[key] = fitSampleModel(c.start, c.problem, control);
+      for (auto _ : state) fits[key] = fitProblem(problemFor(c.start, c.problem), control);
     })->Unit(benchmark::kMillisecond)->UseRealTime();
   }
   benchmark::internal::Benchmark* literal = benchmark::RegisterBenchmark(

@@ -28,6 +28,7 @@
 #include "fit/profile_rendering.h"
 #include "model/autoconvolution_calculation.h"
 #include "model/mean_collision_loss.h"
+#include "support/measured_data.h"
 #include "support/start_up_inputs.h"
 
 namespace {
@@ -37,7 +38,7 @@ constexpr double kBeamKev = 151.0;
 struct Case {
   AutoconvolutionSet set;
   SampleModel truth;
-  FitProblem problem;
+  MeasuredData problem;
 };
 
 const Case& startUpCase() {
@@ -78,20 +79,21 @@ const Case& startUpCase() {
   return c;
 }
 
-FitProblem problemOf(const Case& c) {
-  FitProblem problem = c.problem;
+MeasuredData problemOf(const Case& c) {
+  MeasuredData problem = c.problem;
   problem.set = &c.set;
   return problem;
 }
 
 void BM_InvertWith100Replicas(benchmark::State& state) {
   const Case& c = startUpCase();
-  const FitProblem problem = problemOf(c);
+  const MeasuredData problem = problemOf(c);
   SampleModel model = c.truth;
   model.layers.clear();
   for (auto _ : state) {
     std::mt19937_64 generator(1);
-    const InversionResult result = invertProfile(model, problem, {std::nullopt, 100}, generator);
+    const InversionResult result =
+        invertProblem(problemFor(model, problem), {std::nullopt, 100}, generator);
     state.counters["amount"] = result.amount.value;
     state.counters["reduced_chi2"] = result.reducedChi2;
   }
@@ -100,35 +102,36 @@ BENCHMARK(BM_InvertWith100Replicas)->Unit(benchmark::kSecond)->Iterations(1)->Us
 
 void BM_LayerFit(benchmark::State& state) {
   const Case& c = startUpCase();
-  const FitProblem problem = problemOf(c);
+  const MeasuredData problem = problemOf(c);
   SampleModel start = c.truth;
   start.layers[0].from.value = 0.65;
   start.layers[0].to.value = 1.2;
-  for (auto _ : state) benchmark::DoNotOptimize(fitSampleModel(start, problem));
+  for (auto _ : state) benchmark::DoNotOptimize(fitProblem(problemFor(start, problem)));
 }
 BENCHMARK(BM_LayerFit)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 
 void posteriorOf(benchmark::State& state, const SampleModel& start, int steps) {
-  const FitProblem problem = problemOf(startUpCase());
-  const FitResult fit = fitSampleModel(start, problem);
+  const MeasuredData problem = problemOf(startUpCase());
+  const FitResult fit = fitProblem(problemFor(start, problem));
   for (auto _ : state) {
     std::mt19937_64 generator(1);
     PosteriorSettings settings;
     settings.steps = steps;
-    const LayerPosterior posterior = sampleLayerPosterior(fit, problem, settings, generator);
+    const LayerPosterior posterior =
+        samplePosterior(fit, problemFor(fit.model, problem), settings, generator);
     state.counters["acceptance"] = posterior.acceptance;
     state.counters["walkers"] = posterior.walkers;
   }
 }
 
 void BM_PosteriorAutoTwoSeeds(benchmark::State& state) {
-  const FitProblem problem = problemOf(startUpCase());
-  const FitResult fit = fitSampleModel(startUpCase().truth, problem);
+  const MeasuredData problem = problemOf(startUpCase());
+  const FitResult fit = fitProblem(problemFor(startUpCase().truth, problem));
   for (auto _ : state) {
     std::vector<LayerPosterior> runs;
     for (std::uint64_t seed : {1, 2}) {
       std::mt19937_64 generator(seed);
-      runs.push_back(sampleLayerPosterior(fit, problem, {}, generator));
+      runs.push_back(samplePosterior(fit, problemFor(fit.model, problem), {}, generator));
       state.counters["steps_seed" + std::to_string(seed)] = runs.back().steps;
       state.counters["converged_seed" + std::to_string(seed)] = runs.back().converged;
       state.counters["tau_seed" + std::to_string(seed)] = runs.back().tau;
@@ -154,13 +157,13 @@ BENCHMARK(BM_Posterior3000Steps)->Unit(benchmark::kSecond)->Iterations(1)->UseRe
 
 // The start of the layer fit above with one more kind of parameter free.
 void fitWithFree(benchmark::State& state, void (*free)(SampleModel&)) {
-  const FitProblem problem = problemOf(startUpCase());
+  const MeasuredData problem = problemOf(startUpCase());
   SampleModel start = startUpCase().truth;
   start.layers[0].from.value = 0.65;
   start.layers[0].to.value = 1.2;
   free(start);
   for (auto _ : state) {
-    const FitResult result = fitSampleModel(start, problem);
+    const FitResult result = fitProblem(problemFor(start, problem));
     state.counters["chi2"] = result.chi2;
     state.counters["iterations"] = result.iterations;
   }

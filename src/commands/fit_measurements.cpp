@@ -29,7 +29,7 @@ double tiltOf(const std::string& text, const std::string& name, DecimalFormat de
 }
 
 void refuseName(const std::string& name, const std::vector<std::string>& before) {
-  if (name.empty() || name.find_first_of(". \t") != std::string::npos) {
+  if (!isMeasurementName(name)) {
     throw CommandError("A measurement's name is a word without dots or spaces, not \"" + name +
                        "\".");
   }

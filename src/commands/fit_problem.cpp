@@ -16,6 +16,7 @@
 #include "files/experimental_data_file.h"
 #include "files/profile_file.h"
 #include "fit/free_form_inversion.h"
+#include "fit/model_check.h"
 
 namespace {
 
@@ -36,9 +37,7 @@ Measurement measurementFromState(CommandContext& context, const MeasurementModel
   refuseWhileCalculating(context);
   const ProgramState& state = context.state;
   if (state.autoconvolutionSet.size() < 2) {
-    throw CommandError(
-        "There are no autoconvolutions to fit with: calculate or load them first (Convolutions "
-        "menu).");
+    throw CommandError(std::string(kNoAutoconvolutions) + " (Convolutions menu).");
   }
   // The fields' own checks and messages, as Calculate gives them.
   collisionRateFromFields(context, true);

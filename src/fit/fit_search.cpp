@@ -97,7 +97,7 @@ void freeGradient(const ParameterLayout& layout, const std::vector<std::size_t>&
   gradient.assign(free.size(), 0.0);
   for (std::size_t q = 0; q < free.size(); ++q) {
     const ParameterSlot& slot = layout[free[q]];
-    if (slot.layer == layer) gradient[q] = measure.gradient[static_cast<std::size_t>(slot.kind)];
+    if (slot.layer == layer) gradient[q] = measure.gradient[layerSlot(slot.kind)];
   }
 }
 
@@ -139,8 +139,7 @@ std::optional<std::vector<double>> addProfileIntervals(
   if (p == 0) return std::nullopt;
   std::vector<double> r(lsq.residualCount);
   lsq.residuals(x, r);
-  double chi2 = 0.0;
-  for (double v : r) chi2 += v * v;
+  const double chi2 = sumOfSquares(r);
   const double threshold =
       std::isfinite(result.reducedChi2) ? std::max(1.0, result.reducedChi2) : 1.0;
 
@@ -175,7 +174,8 @@ std::optional<std::vector<double>> addProfileIntervals(
   }
   for (EstimatedValue& v : result.derived) {
     const std::size_t k = static_cast<std::size_t>(v.layer);
-    const std::size_t which = static_cast<std::size_t>(&v - result.derived.data()) % 3;
+    const DerivedKind which =
+        layout.derived()[static_cast<std::size_t>(&v - result.derived.data())].kind;
     // Reads the evaluator's start and layout only: safe from every thread.
     const LayerFitEvaluator* reader = &evaluator;
     auto measureAt = [reader, k, which, &layout, &free](const std::vector<double>& at,
@@ -183,9 +183,7 @@ std::optional<std::vector<double>> addProfileIntervals(
       const JointModel model = reader->modelAt(at);
       const LayerMeasures measures = layerMeasures(
           renderLayerWithDerivatives(model.sample, static_cast<int>(k)), model.sample.layers[k]);
-      const LayerMeasure& m = which == 0   ? measures.amount
-                              : which == 1 ? measures.centroid
-                                           : measures.thickness;
+      const LayerMeasure& m = measures.of(which);
       if (gradient != nullptr) freeGradient(layout, free, static_cast<int>(k), m, *gradient);
       return m.value;
     };

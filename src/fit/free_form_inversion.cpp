@@ -93,12 +93,6 @@ std::optional<std::string> stillHighWarning(const DepthProfile& profile, int fir
 
 }  // namespace
 
-InversionResult invertProfile(const SampleModel& model, const FitProblem& problem,
-                              const InversionSettings& settings, std::mt19937_64& generator,
-                              const InversionControl& control) {
-  return invertProblem(sampleProblemOf(model, problem), settings, generator, control);
-}
-
 InversionResult invertProblem(const SampleProblem& problem, const InversionSettings& settings,
                               std::mt19937_64& generator, const InversionControl& control) {
   if (settings.alpha && !(*settings.alpha >= 0.0 && std::isfinite(*settings.alpha))) {
@@ -223,6 +217,10 @@ InversionResult invertProblem(const SampleProblem& problem, const InversionSetti
   }
 
   result.points = points;
+  result.joint = problem.model();
+  for (std::size_t t = 0; t < result.joint.measurements.size(); ++t) {
+    result.joint.measurements[t].background.value = best.background[t];
+  }
   result.background = best.background.front();
   result.backgroundFree = problem.measurements.front().model.background.free;
   result.nodeSpacing = inversion.nodeSpacing();

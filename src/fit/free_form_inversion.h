@@ -65,6 +65,9 @@ struct RegionEstimate {
 
 struct InversionResult : EstimateSummary {
   double alpha = 0.0;
+  // The problem's model with every measurement's fitted background (its
+  // layers are not the profile's: the profile is below).
+  JointModel joint;
   double background = 0.0;    // counts, of the first measurement
   // The replicas' spread of the first measurement's background; none when it
   // is fixed or without replicas.
@@ -91,6 +94,3 @@ struct InversionResult : EstimateSummary {
 // problem cannot be inverted.
 InversionResult invertProblem(const SampleProblem& problem, const InversionSettings& settings,
                               std::mt19937_64& generator, const InversionControl& control = {});
-InversionResult invertProfile(const SampleModel& model, const FitProblem& problem,
-                              const InversionSettings& settings, std::mt19937_64& generator,
-                              const InversionControl& control = {});

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "fit/fit_error.h"
+#include "fit/parameter_layout.h"
 #include "fit/profile_band.h"
 #include "fit/profile_rendering.h"
 #include "model/tilted_path.h"
@@ -73,29 +74,33 @@ FreeFormProblem::FreeFormProblem(const SampleProblem& problem, const std::atomic
     }
   }
   try {
-    Eigen::Index sharedColumn = -1;
-    for (const auto& term : termsOf(withoutLayers, cancel)) {
+    // One column per free background slot of the layout: a background that
+    // measurements share is one column for all of them.
+    const JointModel joint = withoutLayers.model();
+    const ParameterLayout layout(joint, withoutLayers.measurementNames());
+    std::vector<std::size_t> backgroundSlots;
+    for (std::size_t i : layout.freeIndices(joint)) {
+      if (layout[i].kind == ParameterKind::Background) backgroundSlots.push_back(i);
+    }
+    m_objective.emplace(withoutLayers, cancel);
+    m_yields = m_objective->yields();
+    for (std::size_t t = 0; t < m_objective->size(); ++t) {
+      const std::shared_ptr<const MeasurementTerm>& term = m_objective->terms()[t];
       Segment segment;
       segment.term = term;
       segment.model = term->measurement().model;
       segment.forward = term->forward(segment.model);
-      segment.first = m_yields.size();
-      segment.count = term->yields().size();
-      // A background that measurements share is one column for all of them.
-      const bool sharedBackground =
-          segment.model
-              .shared[static_cast<std::size_t>(ParameterKind::Background) - kLayerParameterKinds];
-      if (segment.model.background.free) {
-        if (sharedBackground && sharedColumn >= 0) {
-          segment.backgroundColumn = sharedColumn;
-        } else {
-          segment.backgroundColumn = m_backgroundColumns++;
-          if (sharedBackground) sharedColumn = segment.backgroundColumn;
+      segment.first = m_objective->firstRow(t);
+      segment.count = m_objective->rowCount(t);
+      for (std::size_t column = 0; column < backgroundSlots.size(); ++column) {
+        if (layout[backgroundSlots[column]].appliesTo(static_cast<int>(t))) {
+          segment.backgroundColumn = static_cast<Eigen::Index>(column);
         }
       }
-      m_yields.insert(m_yields.end(), term->yields().begin(), term->yields().end());
+      m_models.push_back(segment.model);
       m_segments.push_back(std::move(segment));
     }
+    m_backgroundColumns = static_cast<Eigen::Index>(backgroundSlots.size());
   } catch (const FitCancelled&) {
     m_cancelled = true;
     return;
@@ -211,16 +216,19 @@ FreeFormProblem::FreeFormProblem(const SampleProblem& problem, const std::atomic
   m_scale = dataTrace / (m_d2.transpose() * m_d2).trace();
 }
 
+std::vector<MeasurementModel> FreeFormProblem::modelsWith(
+    const std::vector<double>& background) const {
+  std::vector<MeasurementModel> models = m_models;
+  for (std::size_t t = 0; t < models.size(); ++t) models[t].background.value = background[t];
+  return models;
+}
+
 std::vector<double> FreeFormProblem::yieldsOf(
     const std::vector<double>& background,
     const std::function<std::vector<double>(const Segment&)>& valuesOf) const {
-  std::vector<double> fitted;
-  for (std::size_t t = 0; t < m_segments.size(); ++t) {
-    const std::vector<double> f = MeasurementTerm::yieldsOf(
-        m_segments[t].model.multiplier.value, background[t], valuesOf(m_segments[t]));
-    fitted.insert(fitted.end(), f.begin(), f.end());
-  }
-  return fitted;
+  std::vector<std::vector<double>> values;
+  for (const Segment& segment : m_segments) values.push_back(valuesOf(segment));
+  return m_objective->yieldsOf(modelsWith(background), values);
 }
 
 std::vector<double> FreeFormProblem::curve(const Eigen::VectorXd& c,
@@ -282,28 +290,13 @@ std::vector<double> FreeFormProblem::statisticWeights(const std::vector<Measured
 
 double FreeFormProblem::misfit(const std::vector<MeasuredYield>& yields,
                                const std::vector<double>& fitted) const {
-  double sum = 0.0;
-  for (const Segment& segment : m_segments) {
-    sum += statisticChi2(segment.model.statistic,
-                         std::span(yields).subspan(segment.first, segment.count),
-                         std::span(fitted).subspan(segment.first, segment.count),
-                         segment.term->poissonFloor());
-  }
-  return sum;
+  return m_objective->chi2(m_models, fitted, yields);
 }
 
 std::vector<MeasurementSummary> FreeFormProblem::summaries(const std::vector<double>& fitted,
                                                            double trace) const {
-  std::vector<std::string> names;
-  std::vector<double> chi2;
-  std::vector<int> points;
   std::vector<double> own;
   for (const Segment& segment : m_segments) {
-    names.push_back(segment.term->measurement().name);
-    chi2.push_back(statisticChi2(
-        segment.model.statistic, std::span(m_yields).subspan(segment.first, segment.count),
-        std::span(fitted).subspan(segment.first, segment.count), segment.term->poissonFloor()));
-    points.push_back(static_cast<int>(segment.count));
     // A background column of its own alone.
     const auto sharing = std::count_if(m_segments.begin(), m_segments.end(), [&](const Segment& o) {
       return o.backgroundColumn == segment.backgroundColumn;
@@ -313,7 +306,7 @@ std::vector<MeasurementSummary> FreeFormProblem::summaries(const std::vector<dou
   }
   double ownTotal = 0.0;
   for (double o : own) ownTotal += o;
-  return measurementSummaries(names, chi2, points, own, trace - ownTotal);
+  return m_objective->summaries(m_models, fitted, own, trace - ownTotal);
 }
 
 std::vector<double> FreeFormProblem::fixedBackgrounds() const {
@@ -348,15 +341,7 @@ std::vector<double> FreeFormProblem::exactCurve(const DepthProfile& profile,
 
 std::vector<FittedPoint> FreeFormProblem::fittedPoints(const std::vector<double>& fitted,
                                                        double equalSigma) const {
-  std::vector<FittedPoint> points;
-  for (const Segment& segment : m_segments) {
-    const auto first = fitted.begin() + static_cast<std::ptrdiff_t>(segment.first);
-    const std::vector<FittedPoint> own = segment.term->fittedPoints(
-        segment.model.statistic,
-        std::vector<double>(first, first + static_cast<std::ptrdiff_t>(segment.count)), equalSigma);
-    points.insert(points.end(), own.begin(), own.end());
-  }
-  return points;
+  return m_objective->fittedPoints(m_models, fitted, equalSigma);
 }
 
 std::vector<MeasuredYield> FreeFormProblem::replica(const std::vector<double>& fitted,

@@ -13,6 +13,7 @@
 #include "fit/layer_fit.h"
 #include "fit/measurement_term.h"
 #include "fit/sample_model.h"
+#include "fit/sample_objective.h"
 #include "state/depth_profile.h"
 
 // The free-form inversion's problem: the node basis, the measured points and
@@ -128,7 +129,12 @@ class FreeFormProblem {
   double roughness(const Eigen::VectorXd& c) const { return (m_d2 * c).squaredNorm(); }
   std::vector<double> fixedBackgrounds() const;
 
+  // Every measurement's model with the given backgrounds in place of its own.
+  std::vector<MeasurementModel> modelsWith(const std::vector<double>& background) const;
+
   Sample m_sample;
+  std::optional<SampleObjective> m_objective;
+  std::vector<MeasurementModel> m_models;  // each measurement's, in order
   std::vector<Segment> m_segments;
   std::vector<MeasuredYield> m_yields;
   bool m_cancelled = false;

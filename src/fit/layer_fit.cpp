@@ -16,27 +16,6 @@
 
 namespace {
 
-void checkPointCount(std::size_t points, std::size_t free, const char* where) {
-  if (points == 0) throw FitError(std::string("No measured point lies ") + where + ".");
-  if (points < free) {
-    throw FitError("Only " + std::to_string(points) + " measured points lie " + where +
-                   ", fewer than the " + std::to_string(free) + " free parameters.");
-  }
-}
-
-void checkErrorsPresent(const Measurement& measurement) {
-  if (measurement.model.statistic != FitStatistic::Errors) return;
-  for (const ExperimentalPoint& p : measurement.points) {
-    if (!measurement.model.inRange(p.energy)) continue;
-    if (!(p.error > 0.0f)) {
-      throw FitError(
-          "The statistic \"errors\" needs a positive error (a third column) for every "
-          "measured point; the point at " +
-          significantText(p.energy, 7) + " keV has none.");
-    }
-  }
-}
-
 // Everything but the fit itself: chi2, the residuals, the profile, the derived
 // values; errors when an estimate is given.
 FitResult assemble(LayerFitEvaluator& evaluator, const JointModel& model,
@@ -45,44 +24,32 @@ FitResult assemble(LayerFitEvaluator& evaluator, const JointModel& model,
   result.model = sampleModelOf(model);
   result.joint = model;
   result.profile = renderProfile(model.sample);
-  const std::vector<std::vector<double>> fitted = evaluator.yieldsOf(model);
-  result.chi2 = evaluator.chi2Of(model, fitted);
-  result.points = static_cast<int>(evaluator.points().size());
+  const SampleObjective& objective = evaluator.objective();
+  const std::vector<double> fitted = evaluator.yieldsOf(model);
+  result.chi2 = objective.chi2(model.measurements, fitted);
+  result.points = static_cast<int>(objective.rows());
   result.freeParameters = static_cast<int>(evaluator.freeIndices().size());
   result.dof = result.points - result.freeParameters;
   result.reducedChi2 = reducedChi2Of(result.chi2, result.dof);
-  const double equalSigma = std::sqrt(result.reducedChi2);
-  for (std::size_t t = 0; t < fitted.size(); ++t) {
-    const std::vector<FittedPoint> points =
-        evaluator.terms()[t]->fittedPoints(model.measurements[t].statistic, fitted[t], equalSigma);
-    result.residuals.insert(result.residuals.end(), points.begin(), points.end());
-  }
+  result.residuals =
+      objective.fittedPoints(model.measurements, fitted, std::sqrt(result.reducedChi2));
 
   const ParameterLayout& layout = evaluator.layout();
   const std::vector<std::size_t>& free = evaluator.freeIndices();
   {
     // Each measurement's part: a free parameter is its own when it applies
     // to it alone, shared otherwise (the layers' and the shared constants).
-    std::vector<std::string> names;
-    std::vector<double> chi2;
-    std::vector<int> points;
-    std::vector<double> own(fitted.size(), 0.0);
-    for (std::size_t t = 0; t < fitted.size(); ++t) {
-      const MeasurementTerm& term = *evaluator.terms()[t];
-      names.push_back(term.measurement().name);
-      chi2.push_back(term.chi2(model.measurements[t].statistic, fitted[t]));
-      points.push_back(static_cast<int>(fitted[t].size()));
-    }
+    std::vector<double> own(objective.size(), 0.0);
     double shared = 0.0;
     for (std::size_t i : free) {
       const ParameterSlot& slot = layout[i];
-      if (slot.measurements.size() == 1 && fitted.size() > 1) {
+      if (slot.measurements.size() == 1 && objective.size() > 1) {
         own[static_cast<std::size_t>(slot.measurement)] += 1.0;
       } else {
         shared += 1.0;
       }
     }
-    result.measurements = measurementSummaries(names, chi2, points, own, shared);
+    result.measurements = objective.summaries(model.measurements, fitted, own, shared);
   }
   for (std::size_t i = 0; i < layout.size(); ++i) {
     const FitParameter& p = layout.at(model, i);
@@ -92,22 +59,21 @@ FitResult assemble(LayerFitEvaluator& evaluator, const JointModel& model,
     result.parameters.push_back(std::move(v));
   }
 
+  std::vector<LayerMeasures> measures;
   for (std::size_t k = 0; k < model.sample.layers.size(); ++k) {
-    const LayerMeasures measures = layerMeasures(
-        renderLayerWithDerivatives(model.sample, static_cast<int>(k)), model.sample.layers[k]);
-    const std::string prefix = "layer" + std::to_string(k + 1) + ".";
-    for (const auto& [name, measure] :
-         {std::pair{"amount", &measures.amount}, std::pair{"centroid", &measures.centroid},
-          std::pair{"thickness", &measures.thickness}}) {
-      EstimatedValue v{prefix + name, measure->value, std::nullopt, false, static_cast<int>(k)};
-      if (estimate != nullptr && std::isfinite(measure->value)) {
-        // The gradient by the free parameters; only this layer's count.
-        std::vector<double> gradient;
-        freeGradient(layout, free, static_cast<int>(k), *measure, gradient);
-        v.error = estimate->propagate(gradient);
-      }
-      result.derived.push_back(std::move(v));
+    measures.push_back(layerMeasures(renderLayerWithDerivatives(model.sample, static_cast<int>(k)),
+                                     model.sample.layers[k]));
+  }
+  for (const DerivedSlot& slot : layout.derived()) {
+    const LayerMeasure& measure = measures[static_cast<std::size_t>(slot.layer)].of(slot.kind);
+    EstimatedValue v{slot.name, measure.value, std::nullopt, false, slot.layer};
+    if (estimate != nullptr && std::isfinite(measure.value)) {
+      // The gradient by the free parameters; only this layer's count.
+      std::vector<double> gradient;
+      freeGradient(layout, free, slot.layer, measure, gradient);
+      v.error = estimate->propagate(gradient);
     }
+    result.derived.push_back(std::move(v));
   }
   if (estimate != nullptr) {
     result.correlationNames = evaluator.freeNames();
@@ -148,12 +114,6 @@ double lowerLimit(ParameterKind kind, const FitParameter& p) {
   }
 }
 
-double sumOfSquares(const std::vector<double>& r) {
-  double sum = 0.0;
-  for (double v : r) sum += v * v;
-  return sum;
-}
-
 // The covariance at the optimum x, with chi2 and the residuals elsewhere for
 // its checks of the parabola.
 CovarianceEstimate covarianceAt(LayerFitEvaluator& evaluator, const LeastSquaresProblem& lsq,
@@ -189,34 +149,8 @@ CovarianceEstimate covarianceAt(LayerFitEvaluator& evaluator, const LeastSquares
 
 }  // namespace
 
-SampleProblem sampleProblemOf(const SampleModel& model, const FitProblem& problem) {
-  Measurement measurement;
-  // Borrowed: the caller keeps the set alive.
-  measurement.set = std::shared_ptr<const AutoconvolutionSet>(std::shared_ptr<void>(), problem.set);
-  measurement.beamEnergyKev = problem.beamEnergyKev;
-  measurement.collisionRate = problem.collisionRate;
-  measurement.points = problem.points;
-  measurement.model = model;
-  return {model, {std::move(measurement)}};
-}
-
 void checkProblem(const SampleProblem& problem) {
-  const JointModel model = problem.model();
-  const ParameterLayout layout(model, problem.measurementNames());
-  if (const std::optional<std::string> fault = modelFault(model, layout)) throw FitError(*fault);
-  std::size_t inRange = 0;
-  for (const Measurement& m : problem.measurements) {
-    if (m.set == nullptr || m.set->size() < 2) {
-      throw FitError("There are no autoconvolutions to fit with: calculate or load them first.");
-    }
-    for (const ExperimentalPoint& p : m.points) inRange += m.model.inRange(p.energy) ? 1 : 0;
-  }
-  checkPointCount(inRange, layout.freeIndices(model).size(), "in the energy range");
-  for (const Measurement& m : problem.measurements) checkErrorsPresent(m);
-}
-
-void checkFitProblem(const SampleModel& model, const FitProblem& problem) {
-  checkProblem(sampleProblemOf(model, problem));
+  if (const std::optional<std::string> fault = problemFault(problem)) throw FitError(*fault);
 }
 
 FitResult evaluateProblem(const SampleProblem& problem) {
@@ -225,21 +159,15 @@ FitResult evaluateProblem(const SampleProblem& problem) {
   return assemble(evaluator, problem.model(), nullptr);
 }
 
-FitResult evaluateSampleModel(const SampleModel& model, const FitProblem& problem) {
-  return evaluateProblem(sampleProblemOf(model, problem));
-}
-
-FitResult fitSampleModel(const SampleModel& model, const FitProblem& problem,
-                         const FitControl& control) {
-  return fitProblem(sampleProblemOf(model, problem), control);
-}
-
 FitResult fitProblem(const SampleProblem& problem, const FitControl& control) {
   checkProblem(problem);
   try {
     LayerFitEvaluator evaluator(problem, control.cancel);
     const std::vector<std::size_t>& free = evaluator.freeIndices();
-    checkPointCount(evaluator.points().size(), free.size(), "on the computed curve");
+    if (const std::optional<std::string> fault =
+            pointCountFault(evaluator.points().size(), free.size(), "on the computed curve")) {
+      throw FitError(*fault);
+    }
 
     const JointModel start = problem.model();
     const ParameterLayout& layout = evaluator.layout();

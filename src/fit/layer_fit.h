@@ -11,20 +11,6 @@
 #include "state/experimental_point.h"
 #include "state/sampled_curve.h"
 
-// The data of one measurement as a caller holding its own set gives them:
-// the autoconvolutions (which must outlive every use of the problem), the
-// beam and collision rate they were made for, and the measured points.
-struct FitProblem {
-  const AutoconvolutionSet* set = nullptr;
-  double beamEnergyKev = 0.0;
-  double collisionRate = 0.0;  // collisions per ug/cm2
-  std::vector<ExperimentalPoint> points;
-};
-
-// The model's sample seen by one measurement: the problem's data with the
-// model's constants (the set is borrowed, not owned).
-SampleProblem sampleProblemOf(const SampleModel& model, const FitProblem& problem);
-
 struct FitProgress {
   int iteration = 0;
   double chi2 = 0.0;
@@ -53,20 +39,16 @@ struct FitControl {
   std::uint64_t seed = 1;
 };
 
-// Checks the model against the problem; throws FitError with the user's message.
+// Checks the model against the problem; throws FitError with problemFault's sentence.
 void checkProblem(const SampleProblem& problem);
-void checkFitProblem(const SampleModel& model, const FitProblem& problem);
 
 // Fits the free parameters; a cancelled fit returns at once with cancelled =
 // true, the start model and its profile, and nothing else. Throws FitError
 // when the problem cannot be fitted. Parameters that the data cannot
 // determine have no error and a warning in the result (see fit_covariance.h).
 FitResult fitProblem(const SampleProblem& problem, const FitControl& control = {});
-FitResult fitSampleModel(const SampleModel& model, const FitProblem& problem,
-                         const FitControl& control = {});
 
 // The model's profile, curve values and statistic without fitting (errors
 // absent): what "Apply" and the start of a fit show. Needs the set; throws
 // FitError when the model cannot be used.
 FitResult evaluateProblem(const SampleProblem& problem);
-FitResult evaluateSampleModel(const SampleModel& model, const FitProblem& problem);

@@ -17,17 +17,9 @@ constexpr double kWidthStep = 1e-6;
 
 LayerFitEvaluator::LayerFitEvaluator(const SampleProblem& problem, const std::atomic<bool>* cancel)
     : m_start(problem.model()),
-      m_terms(termsOf(problem, cancel)),
+      m_objective(problem, cancel),
       m_layout(m_start, problem.measurementNames()),
-      m_free(m_layout.freeIndices(m_start)) {
-  for (const auto& term : m_terms) {
-    m_points.insert(m_points.end(), term->points().begin(), term->points().end());
-  }
-}
-
-LayerFitEvaluator::LayerFitEvaluator(const SampleModel& start, const FitProblem& problem,
-                                     const std::atomic<bool>* cancel)
-    : LayerFitEvaluator(sampleProblemOf(start, problem), cancel) {}
+      m_free(m_layout.freeIndices(m_start)) {}
 
 std::vector<std::string> LayerFitEvaluator::freeNames() const {
   std::vector<std::string> names;
@@ -55,20 +47,20 @@ JointModel LayerFitEvaluator::modelAt(const std::vector<double>& x) const {
 
 const std::vector<double>& LayerFitEvaluator::weightsOf(const Sample& sample, std::size_t t) {
   if (!m_weightsValid || m_weightsLayers != sample.layers) {
-    m_layerWeights.assign(m_terms.size(), {});
-    m_weights.assign(m_terms.size(), {});
+    m_layerWeights.assign(m_objective.size(), {});
+    m_weights.assign(m_objective.size(), {});
     std::vector<DepthProfile> layers;
     for (std::size_t k = 0; k < sample.layers.size(); ++k) {
       layers.push_back(renderLayer(sample, static_cast<int>(k)));
     }
-    for (std::size_t u = 0; u < m_terms.size(); ++u) {
+    for (std::size_t u = 0; u < m_objective.size(); ++u) {
       for (const DepthProfile& layer : layers) {
-        m_layerWeights[u].push_back(m_terms[u]->weights(layer));
+        m_layerWeights[u].push_back(m_objective.term(u).weights(layer));
         const std::vector<double>& w = m_layerWeights[u].back();
         m_weights[u].resize(w.size(), 0.0);
         for (std::size_t n = 0; n < w.size(); ++n) m_weights[u][n] += w[n];
       }
-      if (sample.layers.empty()) m_weights[u] = m_terms[u]->weights(renderProfile(sample));
+      if (sample.layers.empty()) m_weights[u] = m_objective.term(u).weights(renderProfile(sample));
     }
     m_weightsLayers = sample.layers;
     m_weightsValid = true;
@@ -76,35 +68,19 @@ const std::vector<double>& LayerFitEvaluator::weightsOf(const Sample& sample, st
   return m_weights[t];
 }
 
-std::vector<std::vector<double>> LayerFitEvaluator::yieldsOf(const JointModel& model) {
-  std::vector<std::vector<double>> fitted;
-  for (std::size_t t = 0; t < m_terms.size(); ++t) {
-    const MeasurementModel& m = model.measurements[t];
-    const std::vector<double> values = m_terms[t]->forward(m)->values(weightsOf(model.sample, t));
-    fitted.push_back(MeasurementTerm::yieldsOf(m.multiplier.value, m.background.value, values));
+std::vector<double> LayerFitEvaluator::yieldsOf(const JointModel& model) {
+  std::vector<std::vector<double>> values;
+  for (std::size_t t = 0; t < m_objective.size(); ++t) {
+    values.push_back(
+        m_objective.term(t).forward(model.measurements[t])->values(weightsOf(model.sample, t)));
   }
-  return fitted;
-}
-
-double LayerFitEvaluator::chi2Of(const JointModel& model,
-                                 const std::vector<std::vector<double>>& fitted) const {
-  double chi2 = 0.0;
-  for (std::size_t t = 0; t < m_terms.size(); ++t) {
-    chi2 += m_terms[t]->chi2(model.measurements[t].statistic, fitted[t]);
-  }
-  return chi2;
+  return m_objective.yieldsOf(model.measurements, values);
 }
 
 void LayerFitEvaluator::residuals(const std::vector<double>& x, std::vector<double>& r) {
   const JointModel model = modelAt(x);
-  const std::vector<std::vector<double>> fitted = yieldsOf(model);
-  std::size_t row = 0;
-  for (std::size_t t = 0; t < m_terms.size(); ++t) {
-    const FitStatistic statistic = model.measurements[t].statistic;
-    for (std::size_t j = 0; j < fitted[t].size(); ++j) {
-      r[row++] = m_terms[t]->residual(statistic, j, fitted[t][j]).value;
-    }
-  }
+  m_objective.residuals(model.measurements, yieldsOf(model), r.data());
+  std::size_t row = m_objective.rows();
   for (const LayerModel& layer : model.sample.layers) {
     r[row++] = std::max(layer.from.value - layer.to.value, 0.0) / kLayerOrderWidth;
   }
@@ -117,8 +93,8 @@ void LayerFitEvaluator::jacobian(const std::vector<double>& x, std::vector<doubl
   // it is free; the same for every measurement.
   std::vector<std::optional<LayerRendering>> layers(model.sample.layers.size());
   std::size_t firstRow = 0;
-  for (std::size_t t = 0; t < m_terms.size(); ++t) {
-    const MeasurementTerm& term = *m_terms[t];
+  for (std::size_t t = 0; t < m_objective.size(); ++t) {
+    const MeasurementTerm& term = m_objective.term(t);
     const MeasurementModel& own = model.measurements[t];
     const std::shared_ptr<const ForwardModel> fm = term.forward(own);
     const std::size_t n = term.points().size();
@@ -143,7 +119,7 @@ void LayerFitEvaluator::jacobian(const std::vector<double>& x, std::vector<doubl
         } else {
           if (!layers[layer]) layers[layer] = renderLayerWithDerivatives(model.sample, slot.layer);
           DepthProfile derivative = layers[layer]->value;
-          derivative.values = layers[layer]->derivative[static_cast<int>(slot.kind)];
+          derivative.values = layers[layer]->by(slot.kind);
           dWeights = term.weights(derivative);
         }
         const std::vector<double> dv = fm->derivative(weights, dWeights);

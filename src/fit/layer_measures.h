@@ -17,10 +17,10 @@ struct ProfileMeasures {
 ProfileMeasures profileMeasures(const DepthProfile& profile, int first = 0, int end = -1);
 
 // A quantity derived from one layer, with its gradient by the layer's five
-// parameters (LayerParameter order).
+// parameters (indexed by layerSlot).
 struct LayerMeasure {
   double value = 0.0;
-  std::array<double, kLayerParameterCount> gradient{};
+  std::array<double, kLayerParameterKinds> gradient{};
 };
 
 // What a layer holds, from its rendering outside the contamination layer:
@@ -29,5 +29,14 @@ struct LayerMeasures {
   LayerMeasure amount;
   LayerMeasure centroid;
   LayerMeasure thickness;
+  const LayerMeasure& of(DerivedKind kind) const {
+    return kind == DerivedKind::Amount     ? amount
+           : kind == DerivedKind::Centroid ? centroid
+                                           : thickness;
+  }
 };
 LayerMeasures layerMeasures(const LayerRendering& rendering, const LayerModel& layer);
+
+// The same values of layer `layer` of a sample without their gradients,
+// indexed by DerivedKind.
+std::array<double, kDerivedKindCount> layerValues(const Sample& sample, int layer);

@@ -1,6 +1,7 @@
 #include "fit/layer_posterior.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <limits>
@@ -15,6 +16,7 @@
 #include "fit/number_text.h"
 #include "fit/parameter_layout.h"
 #include "fit/profile_rendering.h"
+#include "fit/sample_objective.h"
 
 namespace {
 
@@ -27,19 +29,17 @@ constexpr double kMostRhat = 1.01;   // what split R-hat has to stay below
 bool evenlyPicked(std::size_t n, std::size_t wanted, std::size_t total) {
   return total <= wanted || n * wanted / total != (n + 1) * wanted / total;
 }
-// Above this many numbers (32 MB) the grid points' weights are not kept.
-constexpr std::size_t kMostKeptWeights = std::size_t{1} << 22;
 
-// -chi2/2 of a model whose free parameters take the values x, summed over
-// every measurement's term. A term builds a forward model only for a shift
-// or widths it has not seen (when they are free).
-// The collision weights are linear in the profile, so on grids of moderate
-// size the weights of every grid point are kept and a sample's weights are
-// their sum over its nonzero points: the same weights to about 1e-13 of their
-// size (another order of summation), several times faster than forming them
-// anew, which is what the chain's tens of thousands of samples spend most on.
-// Every building step stops when `cancel` is set; a likelihood built or
-// evaluated after that says so and gives nothing to use.
+// -chi2/2 of a model whose free parameters take the values x: the problem's
+// objective. A term builds a forward model only for a shift or widths it has
+// not seen (when they are free). The collision weights are linear in the
+// profile, so each term keeps the weights of every grid point (on grids of
+// moderate size) and a sample's weights are their sum over its nonzero
+// points: the same weights to about 1e-13 of their size (another order of
+// summation), several times faster than forming them anew, which is what the
+// chain's tens of thousands of samples spend most on. Every building step
+// stops when `cancel` is set; a likelihood built or evaluated after that says
+// so and gives nothing to use.
 class LayerLikelihood {
  public:
   LayerLikelihood(const SampleProblem& optimum, const std::atomic<bool>* cancel)
@@ -48,12 +48,14 @@ class LayerLikelihood {
         m_free(m_layout.freeIndices(m_model)),
         m_cancel(cancel) {
     try {
-      m_terms = termsOf(optimum, cancel);
+      m_objective.emplace(optimum, cancel);
     } catch (const FitCancelled&) {
       return;
     }
-    m_pointWeights.resize(m_terms.size());
-    for (std::size_t t = 0; t < m_terms.size() && !cancelled(); ++t) keepPointWeights(t);
+    const DepthProfile grid = renderProfile(m_model.sample);
+    for (std::size_t t = 0; t < m_objective->size() && !cancelled(); ++t) {
+      m_objective->term(t).depthWeights(grid);
+    }
   }
 
   const std::vector<std::size_t>& free() const { return m_free; }
@@ -73,67 +75,28 @@ class LayerLikelihood {
     const std::optional<JointModel> model = modelAt(x);
     if (!model) return -std::numeric_limits<double>::infinity();
     const DepthProfile profile = renderProfile(model->sample);
-    double chi2 = 0.0;
-    for (std::size_t t = 0; t < m_terms.size(); ++t) {
-      const MeasurementModel& own = model->measurements[t];
+    std::vector<std::vector<double>> values;
+    for (std::size_t t = 0; t < m_objective->size(); ++t) {
+      const MeasurementTerm& term = m_objective->term(t);
       std::shared_ptr<const ForwardModel> forward;
       try {
-        forward = m_terms[t]->forward(own);
+        forward = term.forward(model->measurements[t]);
       } catch (const FitCancelled&) {
         return -std::numeric_limits<double>::infinity();
       }
-      const std::vector<double> values = forward->values(weightsOf(profile, t));
-      chi2 += m_terms[t]->chi2(
-          own.statistic,
-          MeasurementTerm::yieldsOf(own.multiplier.value, own.background.value, values));
+      values.push_back(forward->values(term.depthWeights(profile)));
     }
+    const double chi2 =
+        m_objective->chi2(model->measurements, m_objective->yieldsOf(model->measurements, values));
     return std::isfinite(chi2) ? -0.5 * chi2 : -std::numeric_limits<double>::infinity();
   }
 
  private:
-  void keepPointWeights(std::size_t t) {
-    const MeasurementTerm& term = *m_terms[t];
-    const DepthProfile grid = renderProfile(m_model.sample);
-    const std::size_t points = grid.values.size();
-    const std::size_t entries = term.entries();
-    if (points * entries > kMostKeptWeights) return;
-    std::vector<double>& kept = m_pointWeights[t];
-    kept.assign(points * entries, 0.0);
-    DepthProfile unit = grid;
-    std::fill(unit.values.begin(), unit.values.end(), 0.0);
-    for (std::size_t i = 0; i < points; ++i) {
-      if (cancelled()) {
-        kept.clear();
-        return;
-      }
-      unit.values[i] = 1.0;
-      const std::vector<double> w = term.weights(unit);
-      std::copy(w.begin(), w.end(), kept.begin() + i * entries);
-      unit.values[i] = 0.0;
-    }
-  }
-
-  std::vector<double> weightsOf(const DepthProfile& profile, std::size_t t) const {
-    const std::vector<double>& kept = m_pointWeights[t];
-    if (kept.empty()) return m_terms[t]->weights(profile);
-    const std::size_t entries = m_terms[t]->entries();
-    std::vector<double> weights(entries, 0.0);
-    for (std::size_t i = 0; i < profile.values.size(); ++i) {
-      const double c = profile.values[i];
-      if (c == 0.0) continue;
-      const double* w = kept.data() + i * entries;
-      for (std::size_t n = 0; n < entries; ++n) weights[n] += c * w[n];
-    }
-    return weights;
-  }
-
   JointModel m_model;
   ParameterLayout m_layout;
   std::vector<std::size_t> m_free;
   const std::atomic<bool>* m_cancel;
-  std::vector<std::shared_ptr<const MeasurementTerm>> m_terms;
-  // Per term, point-major: the weights of a unit at each grid point.
-  std::vector<std::vector<double>> m_pointWeights;
+  std::optional<SampleObjective> m_objective;
 };
 
 // Why the chains cannot be trusted yet: the quantity whose chain is shortest
@@ -174,12 +137,6 @@ std::string notConvergedWarning(const LayerPosterior& posterior, const Converged
 }
 
 }  // namespace
-
-LayerPosterior sampleLayerPosterior(const FitResult& fit, const FitProblem& problem,
-                                    const PosteriorSettings& settings, std::mt19937_64& generator,
-                                    const SamplerControl& control) {
-  return samplePosterior(fit, sampleProblemOf(fit.model, problem), settings, generator, control);
-}
 
 LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& problemAtOptimum,
                                const PosteriorSettings& settings, std::mt19937_64& generator,
@@ -234,18 +191,20 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
     }
   }
 
-  const std::size_t layers = fit.model.layers.size();
   const LogDensity density = [&likelihood](const std::vector<double>& x) { return likelihood(x); };
-  // Every layer's amount, centroid and thickness beside each stored position.
-  const Observables derived = [&likelihood, layers](const std::vector<double>& x) {
-    std::vector<double> values(3 * layers, std::numeric_limits<double>::quiet_NaN());
+  // Every layer's derived quantities beside each stored position.
+  const Observables derived = [&likelihood](const std::vector<double>& x) {
+    const std::vector<DerivedSlot>& slots = likelihood.layout().derived();
+    std::vector<double> values(slots.size(), std::numeric_limits<double>::quiet_NaN());
     const std::optional<JointModel> model = likelihood.modelAt(x);
-    for (std::size_t k = 0; model && k < layers; ++k) {
-      const ProfileMeasures m = profileMeasures(renderLayer(model->sample, static_cast<int>(k)));
-      const LayerModel& layer = model->sample.layers[k];
-      values[3 * k] = m.amount;
-      values[3 * k + 1] = m.centroid;
-      values[3 * k + 2] = layer.to.value - layer.from.value;
+    if (!model) return values;
+    std::vector<std::array<double, kDerivedKindCount>> layers;
+    for (std::size_t k = 0; k < model->sample.layers.size(); ++k) {
+      layers.push_back(layerValues(model->sample, static_cast<int>(k)));
+    }
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+      values[i] =
+          layers[static_cast<std::size_t>(slots[i].layer)][static_cast<std::size_t>(slots[i].kind)];
     }
     return values;
   };
@@ -286,11 +245,7 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
   std::vector<std::string> names;
   for (const std::size_t index : likelihood.free())
     names.push_back(likelihood.layout()[index].name);
-  for (std::size_t k = 0; k < layers; ++k) {
-    for (const char* quantity : {".amount", ".centroid", ".thickness"}) {
-      names.push_back("layer" + std::to_string(k + 1) + quantity);
-    }
-  }
+  for (const DerivedSlot& slot : likelihood.layout().derived()) names.push_back(slot.name);
   for (std::size_t i = 0; i < names.size(); ++i) {
     std::vector<double> values;
     values.reserve(kept);

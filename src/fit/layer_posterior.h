@@ -43,7 +43,7 @@ struct PosteriorInterval {
 };
 
 // Its chi2, points, degrees of freedom and residuals are those of the fit it
-// was sampled around; its warnings its own.
+// was sampled around; its warnings are its own, not the fit's.
 struct LayerPosterior : EstimateSummary {
   int steps = 0;    // per walker and ensemble
   int walkers = 0;  // per ensemble
@@ -64,7 +64,6 @@ struct LayerPosterior : EstimateSummary {
   // At most kBandMembers of the kept samples, evenly thinned, for bands of what
   // is computed from a model (the curve).
   std::vector<SampleModel> bandMembers;
-  std::vector<std::string> warnings;
 };
 
 // `fit` is a finished fit of `problem` (its model holds the optimum, its
@@ -74,6 +73,3 @@ struct LayerPosterior : EstimateSummary {
 LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& optimum,
                                const PosteriorSettings& settings, std::mt19937_64& generator,
                                const SamplerControl& control = {});
-LayerPosterior sampleLayerPosterior(const FitResult& fit, const FitProblem& problem,
-                                    const PosteriorSettings& settings, std::mt19937_64& generator,
-                                    const SamplerControl& control = {});

@@ -186,7 +186,7 @@ struct VectorDeleter {
   void operator()(gsl_vector* v) const { gsl_vector_free(v); }
 };
 
-double sumOfSquares(const gsl_vector* f) {
+double squaredNorm(const gsl_vector* f) {
   double norm = 0.0;
   gsl_blas_ddot(f, f, &norm);
   return norm;
@@ -231,7 +231,7 @@ RunEnd runTrustRegion(const LeastSquaresProblem& problem, const LeastSquaresCont
   if (callbacks.failure) std::rethrow_exception(callbacks.failure);
 
   std::vector<int> pressedFor(p, 0);
-  double chi2 = sumOfSquares(gsl_multifit_nlinear_residual(w.get()));
+  double chi2 = squaredNorm(gsl_multifit_nlinear_residual(w.get()));
   int quietIterations = 0;
   RunEnd end = RunEnd::Exhausted;
   while (iterations < control.maxIterations) {
@@ -252,7 +252,7 @@ RunEnd runTrustRegion(const LeastSquaresProblem& problem, const LeastSquaresCont
     }
     ++iterations;
     const double previous = chi2;
-    chi2 = sumOfSquares(gsl_multifit_nlinear_residual(w.get()));
+    chi2 = squaredNorm(gsl_multifit_nlinear_residual(w.get()));
     const gsl_vector* u = gsl_multifit_nlinear_position(w.get());
     callbacks.setX(u);
     if (control.progress) control.progress(iterations, callbacks.x, chi2);
@@ -358,6 +358,12 @@ LeastSquaresOutcome minimiseLeastSquares(const LeastSquaresProblem& problem,
   outcome.x = x;
   std::vector<double> r(problem.residualCount);
   problem.residuals(x, r);
-  for (double v : r) outcome.chi2 += v * v;
+  outcome.chi2 = sumOfSquares(r);
   return outcome;
+}
+
+double sumOfSquares(const std::vector<double>& r) {
+  double sum = 0.0;
+  for (double v : r) sum += v * v;
+  return sum;
 }

@@ -64,3 +64,7 @@ struct LeastSquaresOutcome {
 // An exception of a callback ends the minimisation and reaches the caller.
 LeastSquaresOutcome minimiseLeastSquares(const LeastSquaresProblem& problem,
                                          const LeastSquaresControl& control);
+
+// The sum of the squared residuals, added in their order: chi2 wherever the
+// residuals are the statistic's.
+double sumOfSquares(const std::vector<double>& r);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "fit/fit_error.h"
+#include "fit/model_check.h"
 #include "model/collision_weights.h"
 #include "model/poisson_weights.h"
 #include "model/tilted_path.h"
@@ -25,6 +26,20 @@ bool sameSettings(const ForwardModelSettings& a, const ForwardModelSettings& b) 
          a.gaussianWidthEv == b.gaussianWidthEv && a.energyShiftKev == b.energyShiftKev;
 }
 
+// sum_i values[i] * (row i of the point-major table of n columns), over the
+// nonzero values in increasing i, each column's terms in that order.
+std::vector<double> weightedSum(const std::vector<double>& table, std::size_t n,
+                                const std::vector<double>& values) {
+  std::vector<double> sum(n, 0.0);
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const double c = values[i];
+    if (c == 0.0) continue;
+    const double* w = table.data() + i * n;
+    for (std::size_t k = 0; k < n; ++k) sum[k] += c * w[k];
+  }
+  return sum;
+}
+
 template <typename T>
 void keepRecent(std::vector<T>& kept, T item, std::size_t most) {
   if (kept.size() >= most) kept.erase(kept.begin());
@@ -35,11 +50,8 @@ void keepRecent(std::vector<T>& kept, T item, std::size_t most) {
 
 MeasurementTerm::MeasurementTerm(const Measurement& measurement, const std::atomic<bool>* cancel)
     : m_measurement(measurement), m_cancel(cancel) {
-  if (measurement.set == nullptr || measurement.set->size() < 2) {
-    throw FitError("There are no autoconvolutions to fit with: calculate or load them first.");
-  }
-  if (!(measurement.collisionRate > 0.0) || !std::isfinite(measurement.collisionRate)) {
-    throw FitError("The collision rate must be a positive number.");
+  if (const std::optional<std::string> fault = measurementDataFault(measurement)) {
+    throw FitError(*fault);
   }
   const MeasurementModel& model = measurement.model;
   std::vector<double> inRange;
@@ -191,15 +203,45 @@ std::vector<double> MeasurementTerm::weights(const DepthProfile& depthProfile) c
                    [](double v) { return std::isfinite(v); })) {
     return collisionWeights(profile, count, rate);
   }
+  return weightedSum(kept->weights, entries(), profile.values);
+}
+
+std::vector<double> MeasurementTerm::depthWeights(const DepthProfile& profile) const {
+  if (m_measurement.model.tilt == 0.0) return weights(profile);
+  constexpr std::size_t kMostKeptWeights = std::size_t{1} << 22;
   const std::size_t n = entries();
-  std::vector<double> weights(n, 0.0);
-  for (std::size_t i = 0; i < kept->points; ++i) {
-    const double c = profile.values[i];
-    if (c == 0.0) continue;
-    const double* w = kept->weights.data() + i * n;
-    for (std::size_t k = 0; k < n; ++k) weights[k] += c * w[k];
+  std::shared_ptr<const PointWeights> kept;
+  {
+    std::lock_guard lock(m_depthWeightsMutex);
+    if (!m_depthWeights) {
+      auto table = std::make_shared<PointWeights>();
+      table->step = profile.step;
+      table->points = profile.values.size();
+      if (table->points * n <= kMostKeptWeights) {
+        table->weights.assign(table->points * n, 0.0);
+        DepthProfile unit = profile;
+        std::fill(unit.values.begin(), unit.values.end(), 0.0);
+        for (std::size_t i = 0; i < table->points; ++i) {
+          if (m_cancel != nullptr && m_cancel->load()) {
+            table->weights.clear();
+            break;
+          }
+          unit.values[i] = 1.0;
+          const std::vector<double> w = weights(unit);
+          std::copy(w.begin(), w.end(),
+                    table->weights.begin() + static_cast<std::ptrdiff_t>(i * n));
+          unit.values[i] = 0.0;
+        }
+      }
+      m_depthWeights = std::move(table);
+    }
+    kept = m_depthWeights;
   }
-  return weights;
+  if (kept->weights.empty() || kept->step != profile.step ||
+      kept->points != profile.values.size()) {
+    return weights(profile);
+  }
+  return weightedSum(kept->weights, n, profile.values);
 }
 
 std::vector<double> MeasurementTerm::yieldsOf(double multiplier, double background,

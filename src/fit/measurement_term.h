@@ -44,6 +44,12 @@ class MeasurementTerm {
   // values, within about 1e-15 of the weights computed anew; on any other
   // grid they are computed.
   std::vector<double> weights(const DepthProfile& profile) const;
+  // The same weights as a sampler forms them at every step: from each depth
+  // point's own weights, kept for the first grid asked for (at most 32 MB;
+  // a building stopped by `cancel` keeps none). At normal incidence these
+  // are weights() itself and share its table; along a tilted path a depth
+  // point's own are the weights of a unit there, stretched.
+  std::vector<double> depthWeights(const DepthProfile& profile) const;
   std::size_t entries() const { return m_measurement.set->size(); }
 
   // The forward model at the taken points for a model's shift and widths.
@@ -84,6 +90,8 @@ class MeasurementTerm {
   };
   mutable std::mutex m_pointWeightsMutex;
   mutable std::shared_ptr<const PointWeights> m_pointWeights;
+  mutable std::mutex m_depthWeightsMutex;
+  mutable std::shared_ptr<const PointWeights> m_depthWeights;  // tilted paths only
 };
 
 // The terms of every measurement of a problem, in its order.

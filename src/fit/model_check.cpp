@@ -1,6 +1,8 @@
 #include "fit/model_check.h"
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "fit/fit_error.h"
 #include "fit/number_text.h"
@@ -126,4 +128,83 @@ std::optional<std::string> modelFault(const SampleModel& model) {
 
 void checkModel(const JointModel& model) {
   if (const std::optional<std::string> fault = modelFault(model)) throw FitError(*fault);
+}
+
+bool isMeasurementName(const std::string& name) {
+  return !name.empty() && name.find_first_of(". \t") == std::string::npos;
+}
+
+std::optional<std::string> pointCountFault(std::size_t points, std::size_t free,
+                                           const char* where) {
+  if (points == 0) return std::string("No measured point lies ") + where + ".";
+  if (points < free) {
+    return "Only " + std::to_string(points) + " measured points lie " + where +
+           ", fewer than the " + std::to_string(free) + " free parameters.";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> measurementDataFault(const Measurement& measurement) {
+  if (measurement.set == nullptr || measurement.set->size() < 2) {
+    return std::string(kNoAutoconvolutions) + ".";
+  }
+  if (!(measurement.collisionRate > 0.0) || !std::isfinite(measurement.collisionRate)) {
+    return "The collision rate must be a positive number.";
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+std::optional<std::string> namesFault(const SampleProblem& problem) {
+  if (problem.measurements.size() < 2) return std::nullopt;
+  std::vector<std::string> before;
+  for (const Measurement& m : problem.measurements) {
+    if (!isMeasurementName(m.name)) {
+      return "A measurement's name is a word without dots or spaces, not \"" + m.name + "\".";
+    }
+    for (const std::string& other : before) {
+      if (other == m.name) return "Two measurements are named " + m.name + ".";
+    }
+    before.push_back(m.name);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> errorsFault(const Measurement& measurement) {
+  if (measurement.model.statistic != FitStatistic::Errors) return std::nullopt;
+  for (const ExperimentalPoint& p : measurement.points) {
+    if (!measurement.model.inRange(p.energy)) continue;
+    if (!(p.error > 0.0f)) {
+      return "The statistic \"errors\" needs a positive error (a third column) for every "
+             "measured point; the point at " +
+             significantText(p.energy, 7) + " keV has none.";
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> problemFault(const SampleProblem& problem) {
+  const JointModel model = problem.model();
+  const ParameterLayout layout(model, problem.measurementNames());
+  if (auto fault = modelFault(model, layout)) return fault;
+  if (auto fault = namesFault(problem)) return fault;
+  std::size_t inRange = 0;
+  for (const Measurement& m : problem.measurements) {
+    if (m.set == nullptr || m.set->size() < 2) return std::string(kNoAutoconvolutions) + ".";
+    for (const ExperimentalPoint& p : m.points) inRange += m.model.inRange(p.energy) ? 1 : 0;
+  }
+  if (auto fault =
+          pointCountFault(inRange, layout.freeIndices(model).size(), "in the energy range")) {
+    return fault;
+  }
+  for (const Measurement& m : problem.measurements) {
+    if (auto fault = errorsFault(m)) return fault;
+  }
+  for (const Measurement& m : problem.measurements) {
+    if (auto fault = measurementDataFault(m)) return fault;
+  }
+  return std::nullopt;
 }

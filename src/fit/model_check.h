@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
+#include "fit/measurement.h"
 #include "fit/sample_model.h"
 
 // The one check of a model, wherever it comes from (a model file, the Fit
@@ -25,3 +27,23 @@ std::optional<std::string> sampleGridFault(const Sample& sample);
 
 // Throws FitError with modelFault's sentence.
 void checkModel(const JointModel& model);
+
+// What a problem needs beyond its model. Each fault has one sentence:
+// a measurement without autoconvolutions (kNoAutoconvolutions, with the
+// way to them), without a collision rate, or, beside others, without a name
+// a parameter's name can carry; fewer measured points in the energy range
+// than free parameters; a point without the error the statistic "errors"
+// weighs it by. The model's own faults come first.
+std::optional<std::string> problemFault(const SampleProblem& problem);
+// The measurement's data alone (set and collision rate).
+std::optional<std::string> measurementDataFault(const Measurement& measurement);
+// No point at all, or fewer than the free parameters, lying `where`.
+std::optional<std::string> pointCountFault(std::size_t points, std::size_t free, const char* where);
+
+// How every refusal of a missing set begins (the desktop adds the menu).
+inline constexpr const char* kNoAutoconvolutions =
+    "There are no autoconvolutions to fit with: calculate or load them first";
+
+// A measurement's name is carried by its parameters' names before a dot:
+// a word without dots or spaces.
+bool isMeasurementName(const std::string& name);

@@ -20,6 +20,15 @@ enum class ParameterKind {
 inline constexpr int kLayerParameterKinds = 5;
 inline constexpr int kMeasurementParameterKinds = 5;
 
+// A layer's kinds, in order, and where each sits among them (the index into
+// a layer's derivatives and gradients).
+inline constexpr ParameterKind kLayerKinds[] = {
+    ParameterKind::From, ParameterKind::To, ParameterKind::Concentration, ParameterKind::TopWidth,
+    ParameterKind::BottomWidth};
+constexpr std::size_t layerSlot(ParameterKind kind) {
+  return static_cast<std::size_t>(kind);
+}
+
 // A measurement's kinds, in order, and where each sits among them (the index
 // into MeasurementModel::shared).
 inline constexpr ParameterKind kMeasurementKinds[] = {
@@ -32,3 +41,10 @@ constexpr std::size_t measurementSlot(ParameterKind kind) {
 inline bool isLayerParameter(ParameterKind kind) {
   return static_cast<int>(kind) < kLayerParameterKinds;
 }
+
+// What a result derives from each layer, in the order results list them:
+// its amount (concentration x ug/cm2), centroid and thickness (ug/cm2).
+enum class DerivedKind { Amount, Centroid, Thickness };
+inline constexpr DerivedKind kDerivedKinds[] = {DerivedKind::Amount, DerivedKind::Centroid,
+                                                DerivedKind::Thickness};
+inline constexpr int kDerivedKindCount = 3;

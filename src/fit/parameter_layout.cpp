@@ -9,12 +9,17 @@ constexpr const char* kLayerNames[] = {"from", "to", "concentration", "top_width
                                        "bottom_width"};
 constexpr const char* kMeasurementNames[] = {"multiplier", "background", "energy_shift",
                                              "lorentzian_width", "gaussian_width"};
+constexpr const char* kDerivedNames[] = {"amount", "centroid", "thickness"};
 
 }  // namespace
 
 const char* parameterKindName(ParameterKind kind) {
-  const auto q = static_cast<std::size_t>(kind);
-  return isLayerParameter(kind) ? kLayerNames[q] : kMeasurementNames[measurementSlot(kind)];
+  return isLayerParameter(kind) ? kLayerNames[layerSlot(kind)]
+                                : kMeasurementNames[measurementSlot(kind)];
+}
+
+const char* derivedKindName(DerivedKind kind) {
+  return kDerivedNames[static_cast<std::size_t>(kind)];
 }
 
 ParameterLayout::ParameterLayout(const JointModel& model,
@@ -22,8 +27,10 @@ ParameterLayout::ParameterLayout(const JointModel& model,
   for (std::size_t k = 0; k < model.sample.layers.size(); ++k) {
     const std::string prefix = "layer" + std::to_string(k + 1) + ".";
     for (int q = 0; q < kLayerParameterKinds; ++q) {
-      m_slots.push_back({static_cast<ParameterKind>(q), static_cast<int>(k), -1,
-                         prefix + kLayerNames[q]});
+      m_slots.push_back({kLayerKinds[q], static_cast<int>(k), -1, prefix + kLayerNames[q]});
+    }
+    for (DerivedKind kind : kDerivedKinds) {
+      m_derived.push_back({kind, static_cast<int>(k), prefix + derivedKindName(kind)});
     }
   }
   const std::size_t measurements = model.measurements.size();
@@ -31,8 +38,8 @@ ParameterLayout::ParameterLayout(const JointModel& model,
     const std::string own = m < measurementNames.size() ? measurementNames[m] : std::string();
     const std::string prefix = measurements > 1 && !own.empty() ? own + "." : std::string();
     for (int q = 0; q < kMeasurementParameterKinds; ++q) {
-      const auto kind = static_cast<ParameterKind>(kLayerParameterKinds + q);
-      const auto index = static_cast<std::size_t>(q);
+      const ParameterKind kind = kMeasurementKinds[q];
+      const std::size_t index = measurementSlot(kind);
       if (!model.measurements[m].shared[index]) {
         m_slots.push_back(
             {kind, -1, static_cast<int>(m), prefix + kMeasurementNames[q], {static_cast<int>(m)}});

@@ -12,6 +12,8 @@
 // A kind's plain name in results and model files: "from", ..., "multiplier",
 // "gaussian_width".
 const char* parameterKindName(ParameterKind kind);
+// "amount", "centroid", "thickness".
+const char* derivedKindName(DerivedKind kind);
 
 // Where one parameter of a joint model lives, and its name in results.
 struct ParameterSlot {
@@ -33,12 +35,21 @@ struct ParameterSlot {
 // multiplier") when it has one and is not alone; otherwise their plain names.
 // A parameter that measurements share (MeasurementModel::shared) is one slot
 // with its plain name, in the place of the first measurement sharing it.
+// A quantity derived from one layer, and its name in results ("layer1.amount").
+struct DerivedSlot {
+  DerivedKind kind = DerivedKind::Amount;
+  int layer = 0;
+  std::string name;
+};
+
 class ParameterLayout {
  public:
   explicit ParameterLayout(const JointModel& model,
                            const std::vector<std::string>& measurementNames = {});
 
   const std::vector<ParameterSlot>& entries() const { return m_slots; }
+  // Every layer's derived quantities: for each layer, in kDerivedKinds order.
+  const std::vector<DerivedSlot>& derived() const { return m_derived; }
   std::size_t size() const { return m_slots.size(); }
   const ParameterSlot& operator[](std::size_t i) const { return m_slots[i]; }
 
@@ -53,6 +64,7 @@ class ParameterLayout {
 
  private:
   std::vector<ParameterSlot> m_slots;
+  std::vector<DerivedSlot> m_derived;
 };
 
 // The layer (from 0) and the quantity of a name of the form "layerK.what"

@@ -99,8 +99,7 @@ ProfileLikelihood::Point ProfileLikelihood::constrained(const ProfiledQuantity& 
   point.q = held ? target : quantity.at(point.x, nullptr);
   std::vector<double> r(n);
   m_problem.residuals(point.x, r);
-  double chi2 = 0.0;
-  for (double v : r) chi2 += v * v;
+  const double chi2 = sumOfSquares(r);
   point.rise = chi2 - m_bestChi2;
   if (point.rise < -0.1 && (!m_better || chi2 < m_better->first)) m_better.emplace(chi2, point.x);
   return point;

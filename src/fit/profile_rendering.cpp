@@ -178,11 +178,11 @@ LayerRendering renderLayerWithDerivatives(const Sample& model, int layer) {
     const double z1 = (i + 0.5) * h;
     const PieceIntegrals cell = cellIntegrals(edges, z0, z1);
     r.value.values[i] = c * cell.value / h;
-    r.derivative[kFrom][i] = c * cell.dPosition[0] / h;
-    r.derivative[kTo][i] = c * cell.dPosition[1] / h;
-    r.derivative[kConcentration][i] = cell.value / h;
-    r.derivative[kTopWidth][i] = c * cell.dWidth[0] / h;
-    r.derivative[kBottomWidth][i] = c * cell.dWidth[1] / h;
+    r.derivative[layerSlot(ParameterKind::From)][i] = c * cell.dPosition[0] / h;
+    r.derivative[layerSlot(ParameterKind::To)][i] = c * cell.dPosition[1] / h;
+    r.derivative[layerSlot(ParameterKind::Concentration)][i] = cell.value / h;
+    r.derivative[layerSlot(ParameterKind::TopWidth)][i] = c * cell.dWidth[0] / h;
+    r.derivative[layerSlot(ParameterKind::BottomWidth)][i] = c * cell.dWidth[1] / h;
   }
   return r;
 }
@@ -199,16 +199,4 @@ DepthProfile renderProfile(const Sample& model) {
     for (std::size_t i = 0; i < profile.values.size(); ++i) profile.values[i] += layer.values[i];
   }
   return profile;
-}
-
-DepthProfile renderProfileDerivative(const Sample& model, int index) {
-  const int layer = index / kLayerParameterCount;
-  if (index < 0 || layer >= static_cast<int>(model.layers.size())) {
-    DepthProfile zero = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
-    zero.contaminationDepth = model.contamination;
-    return zero;
-  }
-  LayerRendering r = renderLayerWithDerivatives(model, layer);
-  r.value.values = std::move(r.derivative[index % kLayerParameterCount]);
-  return r.value;
 }

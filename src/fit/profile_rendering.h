@@ -3,6 +3,7 @@
 #include <array>
 #include <vector>
 
+#include "fit/parameter_kind.h"
 #include "fit/sample_model.h"
 #include "state/depth_profile.h"
 
@@ -15,24 +16,19 @@
 // narrower width long); a width of 0 is a sharp edge.
 DepthProfile renderProfile(const Sample& model);
 
-// The derivative of renderProfile with respect to parameter `index` of
-// the layout's order (layer parameters only; others give an all-zero profile).
-DepthProfile renderProfileDerivative(const Sample& model, int index);
-
 // One layer alone, rendered and with the contamination points zeroed.
 DepthProfile renderLayer(const Sample& model, int layer);
 
-// A layer's parameters in their order within the layer (as ParameterKind).
-enum LayerParameter { kFrom, kTo, kConcentration, kTopWidth, kBottomWidth, kLayerParameterCount };
-
 // One layer rendered with its derivatives with respect to its five parameters
-// (the profile's derivatives, since the other layers do not depend on them).
+// (the profile's derivatives, since the other layers do not depend on them),
+// indexed by layerSlot.
 // At a sharp edge the derivative by the position is the edge's jump spread
 // over its cell, the right-hand derivative where the edge sits on a cell
 // boundary, and the derivative by the width is 0.
 struct LayerRendering {
   DepthProfile value;
-  std::array<std::vector<double>, kLayerParameterCount> derivative;
+  std::array<std::vector<double>, kLayerParameterKinds> derivative;
+  const std::vector<double>& by(ParameterKind kind) const { return derivative[layerSlot(kind)]; }
 };
 LayerRendering renderLayerWithDerivatives(const Sample& model, int layer);
 

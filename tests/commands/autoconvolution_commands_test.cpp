@@ -23,6 +23,7 @@
 #include "model/mean_collision_loss.h"
 #include "model/single_collision_density.h"
 #include "scripted_user_interface.h"
+#include "support/measured_data.h"
 #include "support/reference_kernels.h"
 #include "support/start_up_inputs.h"
 
@@ -500,11 +501,11 @@ std::function<bool(const std::atomic<bool>*)> hugeCalculation() {
 
 // 1000 measured points on the start-up grid (2000 depth points, a set of 1000
 // points and 100 collisions).
-const FitProblem& largeProblem() {
+const MeasuredData& largeProblem() {
   static const AutoconvolutionSet set =
       calculateAutoconvolutions(startUpAutoconvolutionInputs(), nullptr, nullptr)->set;
-  static const FitProblem problem = [] {
-    FitProblem p;
+  static const MeasuredData problem = [] {
+    MeasuredData p;
     p.set = &set;
     p.beamEnergyKev = 151.0;
     p.collisionRate = 548.56 / meanCollisionLoss(5.7571335f, 328.94867f);
@@ -537,7 +538,7 @@ std::function<bool(const std::atomic<bool>*)> largeFit() {
   return [](const std::atomic<bool>* cancel) {
     FitControl control;
     control.cancel = cancel;
-    return fitSampleModel(largeModel(), largeProblem(), control).cancelled;
+    return fitProblem(problemFor(largeModel(), largeProblem()), control).cancelled;
   };
 }
 
@@ -549,19 +550,21 @@ std::function<bool(const std::atomic<bool>*)> largeInversion() {
     std::mt19937_64 generator(1);
     InversionControl control;
     control.cancel = cancel;
-    return invertProfile(model, largeProblem(), {}, generator, control).cancelled;
+    return invertProblem(problemFor(model, largeProblem()), {}, generator, control).cancelled;
   };
 }
 
 std::function<bool(const std::atomic<bool>*)> largePosterior() {
   FitControl shortFit;
   shortFit.maxIterations = 3;
-  auto fit = std::make_shared<FitResult>(fitSampleModel(largeModel(), largeProblem(), shortFit));
+  auto fit =
+      std::make_shared<FitResult>(fitProblem(problemFor(largeModel(), largeProblem()), shortFit));
   return [fit](const std::atomic<bool>* cancel) {
     std::mt19937_64 generator(1);
     SamplerControl control;
     control.cancel = cancel;
-    return sampleLayerPosterior(*fit, largeProblem(), {}, generator, control).cancelled;
+    return samplePosterior(*fit, problemFor(fit->model, largeProblem()), {}, generator, control)
+        .cancelled;
   };
 }
 

@@ -16,7 +16,7 @@ TEST(FitSearch, FurtherStartsKeepBoundsAndLayerOrderAndFollowTheSeed) {
   const CoverageCase& c = kHardSamples[0];
   const Synthetic s = synthesise(c.sample);
   const SampleModel model = coverageStart(c, s.multiplier);
-  LayerFitEvaluator evaluator(model, problemOf(measure(s.curve, s.multiplier, 2, 1)));
+  LayerFitEvaluator evaluator(problemFor(model, problemOf(measure(s.curve, s.multiplier, 2, 1))));
   LeastSquaresProblem lsq;
   const JointModel joint = jointModelOf(model);
   for (std::size_t index : evaluator.freeIndices()) {
@@ -63,7 +63,7 @@ TEST(FitSearch, NoLayerTurnsInsideOut) {
   truth.layers[1].concentration.value = 0.5;
   truth.multiplier.value = s.multiplier;
   const FitResult result =
-      fitSampleModel(truth, problemOf(measure(s.curve, s.multiplier, 2, 1012)));
+      fitProblem(problemFor(truth, problemOf(measure(s.curve, s.multiplier, 2, 1012))));
   ASSERT_TRUE(result.converged);
   for (const LayerModel& layer : result.model.layers) {
     EXPECT_LE(layer.from.value, layer.to.value + 1e-4);
@@ -78,8 +78,9 @@ TEST(FitSearch, StartsAtTheBestAreThoseThatReachItsChi2) {
   const Synthetic s = synthesise(c.sample);
   FitControl control;
   control.starts = kDefaultStarts;
-  const FitResult result = fitSampleModel(
-      coverageStart(c, s.multiplier), problemOf(measure(s.curve, s.multiplier, 2, 501)), control);
+  const FitResult result = fitProblem(
+      problemFor(coverageStart(c, s.multiplier), problemOf(measure(s.curve, s.multiplier, 2, 501))),
+      control);
   ASSERT_EQ(result.startChi2.size(), static_cast<std::size_t>(result.starts));
   const auto within = [&](double margin) {
     return std::count_if(result.startChi2.begin(), result.startChi2.end(),
@@ -96,7 +97,7 @@ TEST(FitSearch, ALayerInsideOutPaysOneResidual) {
   const CoverageCase& c = kHardSamples[0];
   const Synthetic s = synthesise(c.sample);
   const SampleModel model = coverageStart(c, s.multiplier);
-  LayerFitEvaluator evaluator(model, problemOf(measure(s.curve, s.multiplier, 2, 1)));
+  LayerFitEvaluator evaluator(problemFor(model, problemOf(measure(s.curve, s.multiplier, 2, 1))));
   std::vector<double> x = evaluator.startValues();
   std::vector<double> ordered(evaluator.rowCount()), inverted(evaluator.rowCount());
   evaluator.residuals(x, ordered);
@@ -117,8 +118,9 @@ TEST(FitSearch, TwoSolutionsAreNamedOnlyWhenTheyExplainTheDataAsWell) {
   const CoverageCase& c = kHardSamples[0];
   const Synthetic s = synthesise(c.sample);
   const SampleModel model = coverageStart(c, s.multiplier);
-  LayerFitEvaluator evaluator(model, problemOf(measure(s.curve, s.multiplier, 2, 1)));
-  FitResult best = evaluateSampleModel(model, problemOf(measure(s.curve, s.multiplier, 2, 1)));
+  LayerFitEvaluator evaluator(problemFor(model, problemOf(measure(s.curve, s.multiplier, 2, 1))));
+  FitResult best =
+      evaluateProblem(problemFor(model, problemOf(measure(s.curve, s.multiplier, 2, 1))));
   std::vector<double> inside = evaluator.startValues();
   for (std::size_t q = 0; q < inside.size(); ++q) {
     EstimatedValue& v = best.parameters[evaluator.freeIndices()[q]];

@@ -13,6 +13,7 @@
 #include "fit/profile_rendering.h"
 #include "model/profile_editing.h"
 #include "model/profile_smoothing.h"
+#include "support/measured_data.h"
 #include "support/small_start_up_set.h"
 
 namespace {
@@ -41,8 +42,8 @@ SampleModel invertingModel() {
 // Poisson counts of the profile's curve scaled to `peakCounts`, over 150.6-152.4 keV (below the
 // resonance the background alone); the model's multiplier is set to the scale used (a calibrated
 // multiplier).
-FitProblem measure(const DepthProfile& truth, SampleModel& model, double peakCounts,
-                   std::uint64_t seed) {
+MeasuredData measure(const DepthProfile& truth, SampleModel& model, double peakCounts,
+                     std::uint64_t seed) {
   std::vector<double> energies;
   for (int k = -20; k <= 70; ++k) energies.push_back(kBeamKev + 0.02 * k);
   ForwardModelSettings settings;
@@ -51,7 +52,7 @@ FitProblem measure(const DepthProfile& truth, SampleModel& model, double peakCou
   const std::vector<double> curve = ForwardModel(smallSet(), settings, energies).values(truth);
   model.multiplier.value = peakCounts / *std::max_element(curve.begin(), curve.end());
   std::mt19937_64 generator(seed);
-  FitProblem problem{&smallSet(), kBeamKev, rate(), {}};
+  MeasuredData problem{&smallSet(), kBeamKev, rate(), {}};
   for (std::size_t j = 0; j < energies.size(); ++j) {
     const double mean = model.multiplier.value * curve[j] + model.background.value;
     problem.points.push_back({static_cast<float>(energies[j]),
@@ -89,9 +90,10 @@ TEST_P(FreeFormRecovery, AmountCentroidAndChi2AsTheTruthWithoutNegativeValues) {
     moment += i * truth.step * truth.values[i];
   }
 
-  const FitProblem problem = measure(truth, model, 3000.0, 17);
+  const MeasuredData problem = measure(truth, model, 3000.0, 17);
   std::mt19937_64 generator(5);
-  const InversionResult result = invertProfile(model, problem, {std::nullopt, 30}, generator);
+  const InversionResult result =
+      invertProblem(problemFor(model, problem), {std::nullopt, 30}, generator);
 
   EXPECT_NEAR(result.amount.value, sum * truth.step, 0.05 * sum * truth.step);
   EXPECT_NEAR(result.centroid.value, moment / sum, 0.05);
@@ -137,11 +139,11 @@ TEST(FreeFormInversion, OnlyBackgroundGivesAZeroProfileAndTheSameSeedTheSameBand
   const DepthProfile empty = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
   DepthProfile trace = empty;
   drawProfileLine(trace, 1.0, 1e-9, 1.1, 1e-9);
-  FitProblem problem = measure(trace, model, 1e-6, 3);
+  MeasuredData problem = measure(trace, model, 1e-6, 3);
   std::vector<InversionResult> runs;
   for (int run = 0; run < 2; ++run) {
     std::mt19937_64 generator(11);
-    runs.push_back(invertProfile(model, problem, {1.0, 8}, generator));
+    runs.push_back(invertProblem(problemFor(model, problem), {1.0, 8}, generator));
   }
   EXPECT_NEAR(runs[0].background, 5.0, 1.0);
   EXPECT_LT(runs[0].amount.value, 0.02);
@@ -201,9 +203,10 @@ TEST_P(ReachOfTheData, ProfileEndsThereAndAWarningSaysWhenItIsStillHigh) {
   DepthProfile truth = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
   drawProfileLine(truth, 0.5, 1.0, goesOn ? 4.5 : 1.1, 1.0);
   setContaminationDepth(truth, kContamination);
-  const FitProblem problem = measure(truth, model, 3000.0, 23);
+  const MeasuredData problem = measure(truth, model, 3000.0, 23);
   std::mt19937_64 generator(2);
-  const InversionResult result = invertProfile(model, problem, {std::nullopt, 0}, generator);
+  const InversionResult result =
+      invertProblem(problemFor(model, problem), {std::nullopt, 0}, generator);
 
   double highest = 0.0;
   for (const FitResult::Residual& r : result.residuals) highest = std::max(highest, r.energy);
@@ -243,9 +246,10 @@ TEST(FreeFormRegions, TileTheAmountAndTheirErrorsAndTheBackgroundsCoverTheTruth)
   int amountsHeld = 0;
   for (int seed = 0; seed < kMeasurements; ++seed) {
     SampleModel measured = model;
-    const FitProblem problem = measure(truth, measured, 3000.0, 100 + seed);
+    const MeasuredData problem = measure(truth, measured, 3000.0, 100 + seed);
     std::mt19937_64 generator(seed);
-    const InversionResult result = invertProfile(measured, problem, settings, generator);
+    const InversionResult result =
+        invertProblem(problemFor(measured, problem), settings, generator);
     ASSERT_EQ(result.regions.size(), 3u);
     double sum = 0.0;
     for (const RegionEstimate& region : result.regions) sum += region.amount.value;
@@ -314,9 +318,9 @@ TEST_P(FreeFormNodes, AreWholeGridStepsApartFromBelowTheContaminationToWhereTheD
   SampleModel model = invertingModel();
   model.maxDepth = 5.0;  // deeper than the data see
   model.convolve = GetParam();
-  const FitProblem problem = measure(buriedTruth(model), model, 3000.0, 31);
+  const MeasuredData problem = measure(buriedTruth(model), model, 3000.0, 31);
   std::mt19937_64 generator(1);
-  const InversionResult result = invertProfile(model, problem, {1.0, 0}, generator);
+  const InversionResult result = invertProblem(problemFor(model, problem), {1.0, 0}, generator);
 
   const int steps = model.convolve ? 12 : 7;
   EXPECT_NEAR(result.nodeSpacing, steps * model.step, 1e-12);
@@ -338,9 +342,9 @@ INSTANTIATE_TEST_SUITE_P(LineShape, FreeFormNodes, testing::Bool(),
 // on a straight line, which goes through the 0 that follows the last node.
 TEST(FreeFormInversion, OverwhelmingSmoothingLeavesAStraightLineToZeroAfterTheLastNode) {
   SampleModel model = invertingModel();
-  const FitProblem problem = measure(buriedTruth(model), model, 3000.0, 41);
+  const MeasuredData problem = measure(buriedTruth(model), model, 3000.0, 41);
   std::mt19937_64 generator(1);
-  const InversionResult result = invertProfile(model, problem, {1e7, 0}, generator);
+  const InversionResult result = invertProblem(problemFor(model, problem), {1e7, 0}, generator);
   std::vector<double> c;
   for (const double depth : result.nodes) {
     c.push_back(result.profile.values[static_cast<std::size_t>(std::lround(depth / model.step))]);
@@ -368,12 +372,13 @@ TEST(FreeFormCrossValidation, PicksTheScansMinimumNearTheBestSmoothingAndLessOfI
   std::vector<double> chosen;
   for (const double peak : {300.0, 3e5}) {
     SampleModel measured = model;
-    const FitProblem problem = measure(truth, measured, peak, 51);
+    const MeasuredData problem = measure(truth, measured, peak, 51);
     std::mt19937_64 generator(1);
-    const InversionResult result = invertProfile(measured, problem, {std::nullopt, 0}, generator);
+    const InversionResult result =
+        invertProblem(problemFor(measured, problem), {std::nullopt, 0}, generator);
     chosen.push_back(result.alpha);
 
-    const FreeFormProblem inversion(sampleProblemOf(measured, problem), nullptr);
+    const FreeFormProblem inversion(problemFor(measured, problem), nullptr);
     const std::vector<double> exact = inversion.exactCurve(truth, {5.0});
     double bestScore = INFINITY, bestScoreLog = 0.0, bestError = INFINITY, bestErrorLog = 0.0;
     for (double logA = -6.0; logA <= 3.0 + 1e-9; logA += 0.25) {
@@ -407,9 +412,10 @@ TEST(FreeFormBootstrap, SpreadOfTheAmountIsThatOverIndependentMeasurements) {
   double replicaErrors = 0.0;
   for (int seed = 0; seed < kMeasurements; ++seed) {
     SampleModel measured = model;
-    const FitProblem problem = measure(truth, measured, 1000.0, 300 + seed);
+    const MeasuredData problem = measure(truth, measured, 1000.0, 300 + seed);
     std::mt19937_64 generator(seed);
-    const InversionResult result = invertProfile(measured, problem, {1e-2, 30}, generator);
+    const InversionResult result =
+        invertProblem(problemFor(measured, problem), {1e-2, 30}, generator);
     ASSERT_TRUE(result.amount.error);
     amounts.push_back(result.amount.value);
     replicaErrors += *result.amount.error / kMeasurements;
@@ -428,9 +434,9 @@ TEST(FreeFormBootstrap, SpreadOfTheAmountIsThatOverIndependentMeasurements) {
 TEST(FreeFormBootstrap, ErrorsAreTheReplicasSampleStandardDeviation) {
   SampleModel model = invertingModel();
   const DepthProfile truth = buriedTruth(model);
-  const FitProblem problem = measure(truth, model, 1000.0, 77);
+  const MeasuredData problem = measure(truth, model, 1000.0, 77);
   std::mt19937_64 generator(5);
-  const InversionResult result = invertProfile(model, problem, {1e-2, 3}, generator);
+  const InversionResult result = invertProblem(problemFor(model, problem), {1e-2, 3}, generator);
   ASSERT_EQ(result.bandMembers.size(), 3u);
   ASSERT_TRUE(result.amount.error);
   std::vector<double> amounts;
@@ -454,13 +460,13 @@ TEST(FreeFormBootstrap, ReplicasOfTheErrorsStatisticFollowTheFilesErrors) {
   DepthProfile truth = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
   drawProfileLine(truth, kContamination, 1.0, model.maxDepth, 1.0);
   setContaminationDepth(truth, kContamination);
-  const FitProblem problem = measure(truth, model, 3000.0, 61);
+  const MeasuredData problem = measure(truth, model, 3000.0, 61);
   std::vector<InversionResult> results;
   for (const float sigma : {3.0f, 12.0f}) {
-    FitProblem withErrors = problem;
+    MeasuredData withErrors = problem;
     for (ExperimentalPoint& p : withErrors.points) p.error = sigma;
     std::mt19937_64 generator(3);
-    results.push_back(invertProfile(model, withErrors, {1e-2, 30}, generator));
+    results.push_back(invertProblem(problemFor(model, withErrors), {1e-2, 30}, generator));
   }
   EXPECT_NEAR(results[1].amount.value, results[0].amount.value, 1e-6 * results[0].amount.value);
   ASSERT_TRUE(results[0].amount.error && results[1].amount.error);

@@ -3,8 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <random>
 
+#include "fit/fit_error.h"
+#include "fit/free_form_inversion.h"
 #include "fit/layer_fit.h"
+#include "fit/layer_fit_evaluator.h"
+#include "fit/model_check.h"
+#include "support/measured_data.h"
 #include "support/small_start_up_set.h"
 
 namespace {
@@ -24,9 +30,9 @@ struct TwoMeasurements {
     layer.to = {0.6, true, 0.0, 1.5};
     truth.layers = {layer};
     truth.multiplier = {1.0, true, 0.0, 1e9};
-    FitProblem data{&smallStartUpSet(60), 151.0, startUpCollisionRate(), {}};
+    MeasuredData data{&smallStartUpSet(60), 151.0, startUpCollisionRate(), {}};
     for (int j = 0; j < 60; ++j) data.points.push_back({150.85f + 0.0125f * j, 0.0f, 0.0f});
-    const SampleProblem bare = sampleProblemOf(truth, data);
+    const SampleProblem bare = problemFor(truth, data);
     const std::vector<FittedPoint> curve = evaluateProblem(bare).residuals;
     double peak = 0.0;
     for (const FittedPoint& point : curve) peak = std::max(peak, point.fitted);
@@ -68,6 +74,96 @@ TEST(JointProblem, TwoMeasurementsAddTheirChi2AndShareTheSample) {
   }
   EXPECT_NEAR(multipliers[0], c.multiplier, 0.01 * c.multiplier);
   EXPECT_NEAR(multipliers[1] / multipliers[0], 2.0, 1e-3);
+}
+
+// The analytic Jacobian of a joint problem against central differences: the
+// second measurement tilted, the background shared by both, each its own
+// multiplier, shift and Gaussian width, every layer parameter free.
+TEST(JointProblem, JacobianOfSharedOwnAndTiltedParametersMatchesDifferences) {
+  TwoMeasurements c;
+  SampleProblem problem = c.problem;
+  LayerModel& layer = problem.sample.layers[0];
+  layer.concentration = {0.8, true, 0.0, 2.0};
+  layer.topWidth = {0.02, true, 0.0, 1.0};
+  layer.bottomWidth = {0.03, true, 0.0, 1.0};
+  problem.measurements[1].model.tilt = 60.0;
+  for (Measurement& m : problem.measurements) {
+    m.model.shared[measurementSlot(ParameterKind::Background)] = true;
+    m.model.background = {3.0, true, 0.0, 100.0};
+    m.model.energyShift = {0.01, true, -0.05, 0.05};
+    m.model.gaussianWidth = {120.0, true, 10.0, 1000.0};
+  }
+  LayerFitEvaluator evaluator(problem);
+  const std::vector<double> x = evaluator.startValues();
+  const std::size_t p = x.size();
+  ASSERT_EQ(p, 5u + 1u + 2u * 3u);
+  const std::size_t n = evaluator.rowCount();
+  std::vector<double> J(n * p);
+  evaluator.jacobian(x, J);
+  std::vector<double> up(n);
+  std::vector<double> down(n);
+  for (std::size_t k = 0; k < p; ++k) {
+    const double h = 1e-5 * std::max(std::fabs(x[k]), 1e-2);
+    std::vector<double> moved = x;
+    moved[k] = x[k] + h;
+    evaluator.residuals(moved, up);
+    moved[k] = x[k] - h;
+    evaluator.residuals(moved, down);
+    double scale = 0.0;
+    for (std::size_t j = 0; j < n; ++j) scale = std::max(scale, std::fabs(J[j * p + k]));
+    ASSERT_GT(scale, 0.0) << evaluator.freeNames()[k];
+    for (std::size_t j = 0; j < n; ++j) {
+      EXPECT_NEAR(J[j * p + k], (up[j] - down[j]) / (2 * h), 2e-4 * scale)
+          << evaluator.freeNames()[k] << " at row " << j;
+    }
+  }
+}
+
+// A profile for all curves, each measurement with its own background: the
+// result holds each one's fitted background, not the first one's for all.
+TEST(JointProblem, FreeFormFitsEachMeasurementsOwnBackground) {
+  TwoMeasurements c;
+  SampleProblem problem = c.problem;
+  problem.sample.layers.clear();
+  const double truth[2] = {4.0, 60.0};
+  std::mt19937_64 generator(5);
+  for (std::size_t t = 0; t < 2; ++t) {
+    Measurement& m = problem.measurements[t];
+    m.model.multiplier = {c.multiplier * (t + 1.0), false};
+    m.model.background = {20.0, true, 0.0, 1e4};
+    for (ExperimentalPoint& point : m.points) point.yield += static_cast<float>(truth[t]);
+  }
+  const InversionResult result = invertProblem(problem, {1e-2, 0}, generator);
+  ASSERT_EQ(result.joint.measurements.size(), 2u);
+  for (std::size_t t = 0; t < 2; ++t) {
+    EXPECT_NEAR(result.joint.measurements[t].background.value, truth[t], 0.1 * truth[t] + 3.0) << t;
+  }
+  EXPECT_EQ(result.background, result.joint.measurements[0].background.value);
+}
+
+// Beside other measurements each needs a name its parameters' names can
+// carry, and each its collision rate.
+TEST(JointProblem, RefusesNamesAndRatesItCannotUse) {
+  const struct {
+    void (*spoil)(SampleProblem&);
+    const char* message;
+  } cases[] = {
+      {[](SampleProblem& p) { p.measurements[1].name = "tilted.70"; },
+       "A measurement's name is a word without dots or spaces, not \"tilted.70\"."},
+      {[](SampleProblem& p) { p.measurements[1].name = "short"; },
+       "Two measurements are named short."},
+      {[](SampleProblem& p) { p.measurements[1].collisionRate = 0.0; },
+       "The collision rate must be a positive number."},
+      {[](SampleProblem& p) { p.measurements[0].set = nullptr; },
+       "There are no autoconvolutions to fit with: calculate or load them first."},
+  };
+  for (const auto& c : cases) {
+    SampleProblem problem = TwoMeasurements().problem;
+    EXPECT_EQ(problemFault(problem), std::nullopt);
+    c.spoil(problem);
+    EXPECT_EQ(problemFault(problem), std::optional<std::string>(c.message));
+    EXPECT_THROW(fitProblem(problem), FitError) << c.message;
+  }
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ TEST(LayerFit, JacobianMatchesDifferencesForEveryKindOfParameter) {
   model.lorentzianWidth = freeWithin(90, 1, 500);
   model.gaussianWidth = freeWithin(110, 1, 500);
   std::vector<double> truth = calculatedCurve(renderProfile(model), measuredEnergies());
-  LayerFitEvaluator evaluator(model, problemOf(measure(truth, 2200, 2, 1)));
+  LayerFitEvaluator evaluator(problemFor(model, problemOf(measure(truth, 2200, 2, 1))));
   const std::vector<double> x = evaluator.startValues();
   const std::size_t n = evaluator.points().size();
   const std::size_t p = x.size();
@@ -70,7 +70,7 @@ TEST(LayerFit, JacobianMatchesDifferencesForEveryKindOfParameter) {
 
   // The derived quantities' gradients, by the first layer's parameters.
   const LayerMeasures at = layerMeasures(renderLayerWithDerivatives(model, 0), model.layers[0]);
-  for (int q = 0; q < kLayerParameterCount; ++q) {
+  for (int q = 0; q < kLayerParameterKinds; ++q) {
     const double h = 1e-6;
     SampleModel moved = model;
     FitParameter* parameters[] = {&moved.layers[0].from, &moved.layers[0].to,
@@ -113,8 +113,8 @@ class Recovery : public testing::TestWithParam<RecoveryCase> {};
 TEST_P(Recovery, FindsEveryLayerWithinThreeSigmaAndHonestErrors) {
   const RecoveryCase& c = GetParam();
   const Synthetic s = synthesise(c);
-  const FitProblem problem = problemOf(measure(s.curve, s.multiplier, kBackground, 7));
-  const FitResult result = fitSampleModel(startModel(c, s.multiplier, 0.3), problem);
+  const MeasuredData problem = problemOf(measure(s.curve, s.multiplier, kBackground, 7));
+  const FitResult result = fitProblem(problemFor(startModel(c, s.multiplier, 0.3), problem));
   EXPECT_TRUE(result.converged);
   EXPECT_TRUE(result.warnings.empty()) << result.warnings.front();
   EXPECT_GT(result.reducedChi2, 0.6);
@@ -149,8 +149,8 @@ TEST(LayerFit, OneSigmaIntervalsHoldTheTruthInAboutTwoThirdsOfReplicas) {
   int held[2] = {0, 0};
   const int replicas = 40;
   for (std::uint64_t seed = 100; seed < 100 + replicas; ++seed) {
-    const FitResult result = fitSampleModel(startModel(c, s.multiplier, 0.2),
-                                            problemOf(measure(s.curve, s.multiplier, 2, seed)));
+    const FitResult result = fitProblem(problemFor(
+        startModel(c, s.multiplier, 0.2), problemOf(measure(s.curve, s.multiplier, 2, seed))));
     ASSERT_TRUE(result.converged) << seed << " after " << result.iterations;
     for (int q = 0; q < 2; ++q) {
       const EstimatedValue& v = result.derived[q];
@@ -181,7 +181,8 @@ TEST(LayerFit, IntervalsOfAPoorFitWidenAsItsCovarianceErrorsDo) {
   }
   FitControl control;
   control.errors = FitErrors::Profile;
-  const FitResult result = fitSampleModel(startModel(c, s.multiplier, 0.2), problemOf(points), control);
+  const FitResult result =
+      fitProblem(problemFor(startModel(c, s.multiplier, 0.2), problemOf(points)), control);
   ASSERT_GT(result.reducedChi2, 2.0);
   const EstimatedValue& centroid = result.derived[1];
   ASSERT_TRUE(centroid.error && centroid.covarianceError);
@@ -197,7 +198,7 @@ TEST(LayerFit, EqualWeightsMeasureTheScatterByTheDegreesOfFreedom) {
   SampleModel model = startModel(c, s.multiplier, 0.2);
   model.statistic = FitStatistic::Equal;
   model.background.free = false;
-  const FitResult equal = fitSampleModel(model, problemOf(points));
+  const FitResult equal = fitProblem(problemFor(model, problemOf(points)));
   ASSERT_TRUE(equal.converged) << equal.iterations << (equal.warnings.empty() ? "" : equal.warnings[0]);
   double squares = 0.0;
   for (const FittedPoint& r : equal.residuals) squares += r.normalized * r.normalized;
@@ -206,7 +207,7 @@ TEST(LayerFit, EqualWeightsMeasureTheScatterByTheDegreesOfFreedom) {
   const double scatter = std::sqrt(equal.reducedChi2);
   for (ExperimentalPoint& p : points) p.error = static_cast<float>(scatter);
   model.statistic = FitStatistic::Errors;
-  const FitResult errors = fitSampleModel(model, problemOf(points));
+  const FitResult errors = fitProblem(problemFor(model, problemOf(points)));
   EXPECT_NEAR(errors.reducedChi2, 1.0, 1e-5);
   for (std::size_t i = 0; i < equal.parameters.size(); ++i) {
     const EstimatedValue& a = equal.parameters[i];
@@ -220,8 +221,8 @@ TEST(LayerFit, EqualWeightsMeasureTheScatterByTheDegreesOfFreedom) {
 TEST(LayerFit, AThicknessErrorHoldsTheCorrelationOfItsEnds) {
   const RecoveryCase c{"buried", 0.1, {{0.35, 0.6, 1.0}}};
   const Synthetic s = synthesise(c);
-  const FitResult result = fitSampleModel(startModel(c, s.multiplier, 0.2),
-                                          problemOf(measure(s.curve, s.multiplier, kBackground, 5)));
+  const FitResult result = fitProblem(problemFor(
+      startModel(c, s.multiplier, 0.2), problemOf(measure(s.curve, s.multiplier, kBackground, 5))));
   const auto index = [&](const std::string& name) {
     return static_cast<std::size_t>(
         std::find(result.correlationNames.begin(), result.correlationNames.end(), name) -
@@ -271,7 +272,8 @@ TEST(LayerFit, ParametersOfALayerThinnerThanTheResolutionAreNamedUndetermined) {
       model.layers[0].bottomWidth = freeWithin(0.002, 0, 1);
     }
     model.multiplier = freeWithin(s.multiplier * 0.8, 0, 1e12);
-    const FitResult result = fitSampleModel(model, problemOf(measure(s.curve, s.multiplier, 2, 2)));
+    const FitResult result =
+        fitProblem(problemFor(model, problemOf(measure(s.curve, s.multiplier, 2, 2))));
     std::string warnings;
     for (const std::string& w : result.warnings) warnings += w + "\n";
     std::printf("%s", warnings.c_str());
@@ -308,11 +310,11 @@ TEST(LayerFit, ProfilesThatLimitEveryParameterReplaceTheUndeterminedWarning) {
   SampleModel model = startModel(c, s.multiplier, 0.0);
   model.layers[0].concentration = {1.0};
   model.multiplier = freeWithin(s.multiplier * 0.8, 0, 1e12);
-  const FitProblem problem = problemOf(measure(s.curve, s.multiplier, 2, 2));
-  ASSERT_FALSE(fitSampleModel(model, problem).warnings.empty());
+  const MeasuredData problem = problemOf(measure(s.curve, s.multiplier, 2, 2));
+  ASSERT_FALSE(fitProblem(problemFor(model, problem)).warnings.empty());
   FitControl control;
   control.errors = FitErrors::Profile;
-  const FitResult result = fitSampleModel(model, problem, control);
+  const FitResult result = fitProblem(problemFor(model, problem), control);
   for (const EstimatedValue& v : result.parameters) {
     if (v.free) {
       EXPECT_TRUE(v.lower && v.upper) << v.name;
@@ -329,7 +331,8 @@ TEST(LayerFit, AFreeInterfaceWidthStaysAtZeroOrAbove) {
   SampleModel model = startModel(c, s.multiplier, 0.1);
   model.layers[0].topWidth = {0.002, true};
   model.layers[0].bottomWidth = {0.002, true};
-  const FitResult result = fitSampleModel(model, problemOf(measure(s.curve, s.multiplier, 2, 3)));
+  const FitResult result =
+      fitProblem(problemFor(model, problemOf(measure(s.curve, s.multiplier, 2, 3))));
   EXPECT_GE(result.model.layers[0].topWidth.value, 0.0);
   EXPECT_GE(result.model.layers[0].bottomWidth.value, 0.0);
 }
@@ -349,7 +352,7 @@ TEST(LayerFit, CancelledBetweenIterationsKeepsTheStartModel) {
     if (progress.iteration == 2) cancel = true;
   };
   const FitResult result =
-      fitSampleModel(start, problemOf(measure(s.curve, s.multiplier, 2, 5)), control);
+      fitProblem(problemFor(start, problemOf(measure(s.curve, s.multiplier, 2, 5))), control);
   EXPECT_TRUE(result.cancelled);
   EXPECT_EQ(result.model, start);
   ASSERT_EQ(reported.size(), 2u);
@@ -362,7 +365,8 @@ TEST(LayerFit, EvaluatedYieldIsCalculatesCurveOfTheRenderedProfile) {
   model.multiplier = {5e6};
   model.background = {4.0};
   const std::vector<double> curve = calculatedCurve(renderProfile(model), measuredEnergies());
-  const FitResult result = evaluateSampleModel(model, problemOf(measure(curve, 5e6, 4.0, 2)));
+  const FitResult result =
+      evaluateProblem(problemFor(model, problemOf(measure(curve, 5e6, 4.0, 2))));
   ASSERT_EQ(result.residuals.size(), curve.size());
   const double peak = 5e6 * *std::max_element(curve.begin(), curve.end());
   for (std::size_t j = 0; j < curve.size(); ++j) {
@@ -375,7 +379,7 @@ TEST(LayerFit, EvaluatedYieldIsCalculatesCurveOfTheRenderedProfile) {
 
 struct Refusal {
   const char* message;
-  void (*spoil)(SampleModel&, FitProblem&);
+  void (*spoil)(SampleModel&, MeasuredData&);
 };
 
 void PrintTo(const Refusal& c, std::ostream* out) {
@@ -388,11 +392,11 @@ TEST_P(Refusals, SayWhatIsWrong) {
   const RecoveryCase c{"buried", 0.1, {{0.35, 0.6, 1.0}}};
   const Synthetic s = synthesise(c);
   SampleModel model = startModel(c, s.multiplier, 0.1);
-  FitProblem problem = problemOf(measure(s.curve, s.multiplier, 2, 9));
-  checkFitProblem(model, problem);
+  MeasuredData problem = problemOf(measure(s.curve, s.multiplier, 2, 9));
+  checkProblem(problemFor(model, problem));
   GetParam().spoil(model, problem);
   try {
-    checkFitProblem(model, problem);
+    checkProblem(problemFor(model, problem));
     FAIL() << "accepted; expected: " << GetParam().message;
   } catch (const FitError& e) {
     EXPECT_STREQ(e.what(), GetParam().message);
@@ -403,27 +407,27 @@ INSTANTIATE_TEST_SUITE_P(
     Problems, Refusals,
     testing::Values(
         Refusal{"layer1.from lies above the surface (below 0).",
-                [](SampleModel& m, FitProblem&) {
+                [](SampleModel& m, MeasuredData&) {
                   m.layers[0].from = {-0.1, true, -1, 1};
                 }},
         Refusal{"layer1.from (0.7) lies after layer1.to (0.66).",
-                [](SampleModel& m, FitProblem&) { m.layers[0].from.value = 0.7; }},
+                [](SampleModel& m, MeasuredData&) { m.layers[0].from.value = 0.7; }},
         Refusal{"layer1.to: the value 0.66 lies outside its bounds [0, 0.5].",
-                [](SampleModel& m, FitProblem&) { m.layers[0].to.max = 0.5; }},
+                [](SampleModel& m, MeasuredData&) { m.layers[0].to.max = 0.5; }},
         Refusal{"No measured point lies in the energy range.",
-                [](SampleModel& m, FitProblem&) {
+                [](SampleModel& m, MeasuredData&) {
                   m.energyRange = {{160.0, 161.0}};
                 }},
         Refusal{"Only 3 measured points lie in the energy range, fewer than the 4 free "
                 "parameters.",
-                [](SampleModel&, FitProblem& p) { p.points.resize(3); }},
+                [](SampleModel&, MeasuredData& p) { p.points.resize(3); }},
         Refusal{"There are no autoconvolutions to fit with: calculate or load them first.",
-                [](SampleModel&, FitProblem& p) { p.set = nullptr; }},
+                [](SampleModel&, MeasuredData& p) { p.set = nullptr; }},
         Refusal{"\"gaussian_width\" must be greater than 0 eV.",
-                [](SampleModel& m, FitProblem&) { m.gaussianWidth = {0.0}; }},
+                [](SampleModel& m, MeasuredData&) { m.gaussianWidth = {0.0}; }},
         Refusal{"The statistic \"errors\" needs a positive error (a third column) for every "
                 "measured point; the point at 150.9 keV has none.",
-                [](SampleModel& m, FitProblem& p) {
+                [](SampleModel& m, MeasuredData& p) {
                   m.statistic = FitStatistic::Errors;
                   p.points[4].error = 0.0f;
                 }}));
@@ -433,12 +437,12 @@ TEST(LayerFit, AsManyPointsAsFreeParametersFitWithNoDegreeOfFreedom) {
   const RecoveryCase c{"buried", 0.1, {{0.35, 0.6, 1.0}}};
   const Synthetic s = synthesise(c);
   const SampleModel model = startModel(c, s.multiplier, 0.1);
-  FitProblem problem = problemOf(measure(s.curve, s.multiplier, 2, 9));
+  MeasuredData problem = problemOf(measure(s.curve, s.multiplier, 2, 9));
   // Four points across the layer's edges and the background before it.
   problem.points = {problem.points[4], problem.points[26], problem.points[33],
                     problem.points[40]};
-  checkFitProblem(model, problem);
-  const FitResult result = fitSampleModel(model, problem);
+  checkProblem(problemFor(model, problem));
+  const FitResult result = fitProblem(problemFor(model, problem));
   EXPECT_EQ(result.points, 4);
   EXPECT_EQ(result.dof, 0.0);
   EXPECT_TRUE(std::isnan(result.reducedChi2));
@@ -462,7 +466,8 @@ TEST(LayerFit, AParameterFittedOntoItsLowerBoundIsNamedWithThatBound) {
   model.layers[0].from = freeWithin(0.45, 0.42, 1.25);
   FitControl control;
   control.errors = FitErrors::Covariance;
-  const FitResult result = fitSampleModel(model, problemOf(measure(s.curve, s.multiplier, 2, 9)), control);
+  const FitResult result =
+      fitProblem(problemFor(model, problemOf(measure(s.curve, s.multiplier, 2, 9))), control);
   EXPECT_NEAR(result.model.layers[0].from.value, 0.42, 1e-6);
   const std::string warnings = [&] {
     std::string all;

@@ -8,6 +8,7 @@
 
 #include "fit/forward_model.h"
 #include "fit/profile_rendering.h"
+#include "support/measured_data.h"
 #include "support/small_start_up_set.h"
 
 namespace {
@@ -34,7 +35,7 @@ SampleModel buriedLayer() {
 }
 
 struct FittedProblem {
-  FitProblem problem;
+  MeasuredData problem;
   FitResult fit;
 };
 
@@ -50,7 +51,7 @@ FittedProblem fittedBuriedLayer(double deepestBottom = 2.0) {
   const std::vector<double> curve =
       ForwardModel(smallSet(), settings, energies).values(renderProfile(truth));
   std::mt19937_64 noise(9);
-  FitProblem problem{&smallSet(), kBeamKev, rate, {}};
+  MeasuredData problem{&smallSet(), kBeamKev, rate, {}};
   for (std::size_t j = 0; j < energies.size(); ++j) {
     const double mean = truth.multiplier.value * curve[j] + truth.background.value;
     problem.points.push_back({static_cast<float>(energies[j]),
@@ -60,7 +61,7 @@ FittedProblem fittedBuriedLayer(double deepestBottom = 2.0) {
   start.layers[0].to.max = deepestBottom;
   start.layers[0].from.value = 0.6;
   start.layers[0].to.value = 0.8;
-  return {problem, fitSampleModel(start, problem)};
+  return {problem, fitProblem(problemFor(start, problem))};
 }
 
 TEST(LayerPosterior, IntervalsHoldTheTruthAndAgreeWithTheFitsErrors) {
@@ -71,7 +72,8 @@ TEST(LayerPosterior, IntervalsHoldTheTruthAndAgreeWithTheFitsErrors) {
   std::mt19937_64 generator(1);
   PosteriorSettings posteriorSettings;
   posteriorSettings.steps = 1500;
-  const LayerPosterior posterior = sampleLayerPosterior(fit, problem, posteriorSettings, generator);
+  const LayerPosterior posterior =
+      samplePosterior(fit, problemFor(fit.model, problem), posteriorSettings, generator);
   EXPECT_NEAR(posterior.optimumChi2, fit.chi2, 1e-10 * fit.chi2);
   EXPECT_GT(posterior.acceptance, 0.2);
   const std::vector<std::pair<std::string, double>> truths = {
@@ -110,7 +112,7 @@ TEST(LayerPosterior, TooFewStepsSayTheyHaveNotConvergedAndASeedFixesEveryNumber)
   settings.steps = 100;
   const auto sample = [&](std::uint64_t seed) {
     std::mt19937_64 generator(seed);
-    return sampleLayerPosterior(fit, problem, settings, generator);
+    return samplePosterior(fit, problemFor(fit.model, problem), settings, generator);
   };
   const LayerPosterior a = sample(1);
   EXPECT_EQ(a.steps, 100);
@@ -145,9 +147,10 @@ TEST(LayerPosterior, AFineGridDrawsItsBandFromFewerSamplesAndSaysSo) {
   PosteriorSettings thinned = all;
   thinned.mostBandBytes = 50 * fit.profile.values.size() * sizeof(double);
   std::mt19937_64 generator(1);
-  const LayerPosterior full = sampleLayerPosterior(fit, problem, all, generator);
+  const LayerPosterior full = samplePosterior(fit, problemFor(fit.model, problem), all, generator);
   generator.seed(1);
-  const LayerPosterior few = sampleLayerPosterior(fit, problem, thinned, generator);
+  const LayerPosterior few =
+      samplePosterior(fit, problemFor(fit.model, problem), thinned, generator);
   // The derived values still take every kept sample; only the band is thinned.
   ASSERT_EQ(few.intervals.size(), full.intervals.size());
   for (std::size_t k = 0; k < few.intervals.size(); ++k) {
@@ -174,7 +177,8 @@ TEST(LayerPosterior, NoSampleLiesOutsideTheBounds) {
   for (const double bound : {fitted, 2.0}) {
     const auto [problem, fit] = fittedBuriedLayer(bound);
     std::mt19937_64 generator(4);
-    const LayerPosterior posterior = sampleLayerPosterior(fit, problem, settings, generator);
+    const LayerPosterior posterior =
+        samplePosterior(fit, problemFor(fit.model, problem), settings, generator);
     const auto to = std::find_if(posterior.intervals.begin(), posterior.intervals.end(),
                                  [](const PosteriorInterval& p) { return p.name == "layer1.to"; });
     ASSERT_NE(to, posterior.intervals.end());
@@ -190,7 +194,8 @@ TEST(LayerPosterior, AConvergedRunGivesNoWarning) {
   PosteriorSettings settings;
   settings.mostSteps = 30000;
   std::mt19937_64 generator(1);
-  const LayerPosterior posterior = sampleLayerPosterior(fit, problem, settings, generator);
+  const LayerPosterior posterior =
+      samplePosterior(fit, problemFor(fit.model, problem), settings, generator);
   ASSERT_TRUE(posterior.converged) << posterior.steps;
   EXPECT_TRUE(posterior.warnings.empty()) << posterior.warnings.front();
   EXPECT_GT(posterior.steps * 0.5, 50 * posterior.tau);
@@ -213,7 +218,8 @@ TEST(LayerPosterior, TheDiscardedFirstHalfHoldsTheWalkInFromAStartAwayFromTheOpt
   const FitResult* const starts[] = {&fit, &away};
   for (const FitResult* start : starts) {
     std::mt19937_64 generator(6);
-    const LayerPosterior posterior = sampleLayerPosterior(*start, problem, settings, generator);
+    const LayerPosterior posterior =
+        samplePosterior(*start, problemFor(start->model, problem), settings, generator);
     for (const PosteriorInterval& p : posterior.intervals) {
       if (p.name == "layer1.to") intervals.push_back(p);
     }

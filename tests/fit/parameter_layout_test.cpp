@@ -55,3 +55,38 @@ TEST(ParameterLayout, ReadsTheLayerAndQuantityOfAName) {
 }
 
 }  // namespace
+
+namespace {
+
+// A constant that measurements share is one slot, set in every one of them;
+// the derived quantities follow each layer in the layout's own order.
+TEST(ParameterLayout, SharedConstantIsOneSlotAndDerivedNamesFollowTheLayers) {
+  JointModel model = twoLayersSeenTwice();
+  model.measurements.resize(3);
+  for (std::size_t m : {0u, 2u})
+    model.measurements[m].shared[measurementSlot(ParameterKind::Background)] = true;
+  const ParameterLayout layout(model, {"a", "b", "c"});
+  ASSERT_EQ(layout.size(), 10u + 5u + 5u + 4u);
+  std::vector<std::size_t> backgrounds;
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    if (layout[i].kind == ParameterKind::Background) backgrounds.push_back(i);
+  }
+  ASSERT_EQ(backgrounds.size(), 2u);
+  EXPECT_EQ(layout[backgrounds[0]].name, "background");
+  EXPECT_EQ(layout[backgrounds[0]].measurements, (std::vector<int>{0, 2}));
+  EXPECT_EQ(layout[backgrounds[1]].name, "b.background");
+  layout.setValue(model, backgrounds[0], 7.0);
+  EXPECT_EQ(model.measurements[0].background.value, 7.0);
+  EXPECT_EQ(model.measurements[1].background.value, 0.0);
+  EXPECT_EQ(model.measurements[2].background.value, 7.0);
+
+  std::vector<std::string> derived;
+  for (const DerivedSlot& slot : layout.derived()) derived.push_back(slot.name);
+  EXPECT_EQ(derived,
+            (std::vector<std::string>{"layer1.amount", "layer1.centroid", "layer1.thickness",
+                                      "layer2.amount", "layer2.centroid", "layer2.thickness"}));
+  EXPECT_EQ(layout.derived()[4].layer, 1);
+  EXPECT_EQ(layout.derived()[4].kind, DerivedKind::Centroid);
+}
+
+}  // namespace

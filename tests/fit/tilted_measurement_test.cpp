@@ -66,17 +66,17 @@ class TiltedMeasurement : public testing::TestWithParam<double> {};
 TEST_P(TiltedMeasurement, IsTheNormalMeasurementOfTheStretchedSample) {
   const double tilt = GetParam();
   const SampleModel model = layered();
-  FitProblem data = problemOf(measure(std::vector<double>(80, 0.0), 1.0, 0.0, 1));
+  MeasuredData data = problemOf(measure(std::vector<double>(80, 0.0), 1.0, 0.0, 1));
   SampleModel tilted = model;
   tilted.tilt = tilt;
-  const std::vector<double> seen = fittedYields(evaluateSampleModel(tilted, data));
+  const std::vector<double> seen = fittedYields(evaluateProblem(problemFor(tilted, data)));
   const std::vector<double> expected =
-      fittedYields(evaluateSampleModel(stretched(model, tilt), data));
+      fittedYields(evaluateProblem(problemFor(stretched(model, tilt), data)));
   ASSERT_EQ(seen.size(), expected.size());
   EXPECT_LE(largestDifference(seen, expected), 1e-12 * peakOf(expected)) << tilt;
   // The derived quantities stay the sample's: depth, not path.
-  const FitResult result = evaluateSampleModel(tilted, data);
-  const FitResult normal = evaluateSampleModel(model, data);
+  const FitResult result = evaluateProblem(problemFor(tilted, data));
+  const FitResult normal = evaluateProblem(problemFor(model, data));
   for (std::size_t k = 0; k < normal.derived.size(); ++k) {
     EXPECT_EQ(result.derived[k].value, normal.derived[k].value) << result.derived[k].name;
   }

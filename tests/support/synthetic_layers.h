@@ -18,6 +18,7 @@
 #include "model/mean_collision_loss.h"
 #include "model/profile_editing.h"
 #include "model/profile_smoothing.h"
+#include "support/measured_data.h"
 #include "support/small_start_up_set.h"
 
 namespace synthetic {
@@ -62,8 +63,8 @@ inline std::vector<double> calculatedCurve(const DepthProfile& profile,
   return values;
 }
 
-inline FitProblem problemOf(std::vector<ExperimentalPoint> points) {
-  FitProblem problem;
+inline MeasuredData problemOf(std::vector<ExperimentalPoint> points) {
+  MeasuredData problem;
   problem.set = &smallSet();
   problem.beamEnergyKev = kBeamKev;
   problem.collisionRate = rate();
@@ -226,9 +227,10 @@ Coverage coverageOf(const CoverageCase& c, int replicas, std::uint64_t firstSeed
   coverage.amountHeld.assign(c.sample.layers.size(), 0);
   coverage.centroidHeld.assign(c.sample.layers.size(), 0);
   for (std::uint64_t seed = firstSeed; seed < firstSeed + replicas; ++seed) {
-    const FitResult result = fitSampleModel(
-        coverageStart(c, s.multiplier), problemOf(measure(s.curve, s.multiplier, c.background, seed)),
-        control);
+    const FitResult result =
+        fitProblem(problemFor(coverageStart(c, s.multiplier),
+                              problemOf(measure(s.curve, s.multiplier, c.background, seed))),
+                   control);
     ++coverage.replicas;
     coverage.converged += result.converged;
     bool all = true;

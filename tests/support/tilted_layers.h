@@ -110,8 +110,8 @@ inline SampleProblem tiltedProblem(const TiltedSample& s, const TiltedTruth& t,
   problem.sample = model;
   for (std::size_t m = 0; m < tilts.size(); ++m) {
     const std::vector<double>& curve = tilts[m] == 0.0 ? t.normal : t.tilted;
-    FitProblem data = problemOf(measure(curve, t.multiplier, kBackground, seed * 7919 + m));
-    SampleProblem one = sampleProblemOf(model, data);
+    MeasuredData data = problemOf(measure(curve, t.multiplier, kBackground, seed * 7919 + m));
+    SampleProblem one = problemFor(model, data);
     Measurement measurement = one.measurements.front();
     measurement.set =
         std::shared_ptr<const AutoconvolutionSet>(std::shared_ptr<void>(), &smallSet());
