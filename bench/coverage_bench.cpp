@@ -46,6 +46,8 @@ void run(const CoverageCase& c, FitErrors errors, int replicas) {
   std::printf("%-36s %-10s converged %d/%d, every interval with both ends %d/%d, %.2f s per fit\n",
               c.what, errors == FitErrors::Profile ? "profile" : "covariance", coverage.converged,
               coverage.replicas, coverage.withIntervals, coverage.replicas, seconds / replicas);
+  std::printf("  quantities without both ends or a warning naming them: %d; contradictions: %d\n",
+              coverage.silent, coverage.contradictions);
   for (std::size_t k = 0; k < coverage.amountHeld.size(); ++k) {
     if (errors == FitErrors::Profile) {
       std::printf("  layer%zu  amount %3.0f%%  centroid %3.0f%%   (covariance errors: %3.0f%%, %3.0f%%)\n",

@@ -147,10 +147,13 @@ std::optional<std::vector<double>> addProfileIntervals(
   struct Job {
     EstimatedValue* value = nullptr;
     ProfiledQuantity quantity;
+    const DerivedSlot* derived = nullptr;  // a layer's quantity rather than a parameter
     bool undetermined = false;
     ProfiledInterval interval;
     std::optional<std::pair<double, std::vector<double>>> better;
+    std::vector<std::vector<double>> accepted;
   };
+  std::vector<std::string> warnings;
   std::vector<Job> jobs;
   const ParameterLayout& layout = evaluator.layout();
   const std::vector<std::size_t>& free = evaluator.freeIndices();
@@ -172,10 +175,11 @@ std::optional<std::vector<double>> addProfileIntervals(
     job.quantity = std::move(quantity);
     job.undetermined = estimate.undetermined[q];
   }
+  const JointModel optimum = evaluator.modelAt(x);
   for (EstimatedValue& v : result.derived) {
     const std::size_t k = static_cast<std::size_t>(v.layer);
-    const DerivedKind which =
-        layout.derived()[static_cast<std::size_t>(&v - result.derived.data())].kind;
+    const DerivedSlot& slot = layout.derived()[static_cast<std::size_t>(&v - result.derived.data())];
+    const DerivedKind which = slot.kind;
     // Reads the evaluator's start and layout only: safe from every thread.
     const LayerFitEvaluator* reader = &evaluator;
     auto measureAt = [reader, k, which, &layout, &free](const std::vector<double>& at,
@@ -189,6 +193,7 @@ std::optional<std::vector<double>> addProfileIntervals(
     };
     std::vector<double> gradient(p, 0.0);
     const double value = measureAt(x, &gradient);
+    // Undefined, or not moved by any free parameter: the fit's own warning says so.
     if (!std::isfinite(value) ||
         std::all_of(gradient.begin(), gradient.end(), [](double g) { return g == 0.0; })) {
       continue;
@@ -196,6 +201,14 @@ std::optional<std::vector<double>> addProfileIntervals(
     ProfiledQuantity quantity;
     quantity.name = v.name;
     quantity.value = value;
+    // What the model allows: no layer thinner than nothing, and no negative
+    // amount where the concentration cannot go below 0.
+    const LayerModel& layer = optimum.sample.layers[k];
+    const bool concentrationPositive =
+        layer.concentration.value >= 0.0 && (!layer.concentration.free || layer.concentration.min >= 0.0);
+    if (which == DerivedKind::Thickness || (which == DerivedKind::Amount && concentrationPositive)) {
+      quantity.min = 0.0;
+    }
     quantity.scale =
         v.error && *v.error > 0.0 ? *v.error : fallbackScale(value, -INFINITY, INFINITY);
     quantity.direction = directionOf(estimate, gradient);
@@ -203,6 +216,7 @@ std::optional<std::vector<double>> addProfileIntervals(
     Job& job = jobs.emplace_back();
     job.value = &v;
     job.quantity = std::move(quantity);
+    job.derived = &slot;
   }
 
   // The profiles are independent: one evaluator per thread (they share the
@@ -223,6 +237,7 @@ std::optional<std::vector<double>> addProfileIntervals(
         ProfileLikelihood likelihood(local, x, chi2, threshold, {cancel});
         jobs[j].interval = likelihood.interval(jobs[j].quantity);
         jobs[j].better = likelihood.better();
+        jobs[j].accepted = likelihood.accepted();
       }
     } catch (...) {
       std::lock_guard lock(failureMutex);
@@ -254,15 +269,82 @@ std::optional<std::vector<double>> addProfileIntervals(
   }
   if (better) return better->second;
 
-  std::vector<std::string> warnings;
+  // A constrained optimum below the threshold is a model the data allow: every
+  // quantity's profile lies at or below its chi2 there, so every interval holds
+  // its value. Profiles that ended in different valleys are widened to agree
+  // (a layer's from never reaching past its to's upper end, an amount and a
+  // thickness that are one number keeping one interval).
+  for (const Job& source : jobs) {
+    for (const std::vector<double>& at : source.accepted) {
+      const JointModel model = evaluator.modelAt(at);
+      for (Job& job : jobs) {
+        double q =
+            job.derived == nullptr
+                ? at[static_cast<std::size_t>(job.quantity.parameter)]
+                : layerValues(model.sample, job.derived->layer)[static_cast<std::size_t>(job.derived->kind)];
+        if (!std::isfinite(q)) continue;
+        // Within the order's slack a layer's from may pass its to by a hair.
+        q = std::clamp(q, job.quantity.min, job.quantity.max);
+        ProfiledEnd& lower = job.interval.lower;
+        ProfiledEnd& upper = job.interval.upper;
+        if (lower.value && q < *lower.value) lower = {q, false, q, lower.fits};
+        if (upper.value && q > *upper.value) upper = {q, false, q, upper.fits};
+      }
+    }
+  }
+  // A layer of fixed concentration c whose amount is c times its thickness
+  // (sharp, whole, below the contamination layer) has one number under two
+  // names: both get the wider interval.
+  for (Job& amount : jobs) {
+    if (amount.derived == nullptr || amount.derived->kind != DerivedKind::Amount) continue;
+    const LayerModel& layer = optimum.sample.layers[static_cast<std::size_t>(amount.derived->layer)];
+    const double c = layer.concentration.value;
+    for (Job& thickness : jobs) {
+      if (thickness.derived == nullptr || thickness.derived->kind != DerivedKind::Thickness ||
+          thickness.derived->layer != amount.derived->layer || layer.concentration.free ||
+          !(c > 0.0) ||
+          std::fabs(amount.quantity.value - c * thickness.quantity.value) >
+              1e-9 * std::max(1.0, std::fabs(amount.quantity.value))) {
+        continue;
+      }
+      const auto unite = [c](ProfiledEnd& a, ProfiledEnd& t, double side) {
+        if (!a.value || !t.value) {
+          a.value.reset();
+          t.value.reset();
+          a.furthest = side * std::max(side * a.furthest, side * c * t.furthest);
+          t.furthest = a.furthest / c;
+          return;
+        }
+        const double v = side * std::max(side * *a.value, side * c * *t.value);
+        a.value = v;
+        t.value = v / c;
+      };
+      unite(amount.interval.lower, thickness.interval.lower, -1.0);
+      unite(amount.interval.upper, thickness.interval.upper, +1.0);
+    }
+  }
   bool allLimited = true;
   for (Job& job : jobs) {
     fillInterval(*job.value, job.interval, warnings);
     if (job.undetermined && !limitedByData(*job.value, job.interval)) allLimited = false;
+    EstimatedValue& v = *job.value;
+    if (job.derived != nullptr && v.lower && v.upper && *v.lower == *v.upper) {
+      // The bounds of its parts hold it on both sides: no interval, not a zero one.
+      v.error.reset();
+      v.lower.reset();
+      v.upper.reset();
+      warnings.push_back(v.name + " cannot move from " + significantText(v.value, 4) +
+                         " within the bounds of the parameters it is made of: it has no interval.");
+    }
   }
   // The covariance's "undetermined" warnings say nothing true of parameters
   // whose profile the data limit on both sides.
-  if (allLimited) result.warnings.clear();
+  if (allLimited) {
+    std::erase_if(result.warnings, [&](const std::string& w) {
+      return std::find(estimate.warnings.begin(), estimate.warnings.end(), w) !=
+             estimate.warnings.end();
+    });
+  }
   result.warnings.insert(result.warnings.end(), warnings.begin(), warnings.end());
   return std::nullopt;
 }

@@ -64,14 +64,33 @@ FitResult assemble(LayerFitEvaluator& evaluator, const JointModel& model,
     measures.push_back(layerMeasures(renderLayerWithDerivatives(model.sample, static_cast<int>(k)),
                                      model.sample.layers[k]));
   }
+  std::vector<std::string> undefined;
   for (const DerivedSlot& slot : layout.derived()) {
     const LayerMeasure& measure = measures[static_cast<std::size_t>(slot.layer)].of(slot.kind);
     EstimatedValue v{slot.name, measure.value, std::nullopt, false, slot.layer};
-    if (estimate != nullptr && std::isfinite(measure.value)) {
+    const bool layerFree = std::any_of(free.begin(), free.end(), [&](std::size_t i) {
+      return layout[i].layer == slot.layer;
+    });
+    if (estimate != nullptr && !std::isfinite(measure.value) && layerFree) {
+      undefined.push_back(v.name + " is undefined: the layer holds nothing at the optimum.");
+    } else if (estimate != nullptr && std::isfinite(measure.value)) {
       // The gradient by the free parameters; only this layer's count.
       std::vector<double> gradient;
       freeGradient(layout, free, slot.layer, measure, gradient);
       v.error = estimate->propagate(gradient);
+      // A layer that holds nothing at all does not move its amount either.
+      const bool empty = slot.kind == DerivedKind::Amount && measure.value == 0.0 &&
+                         std::all_of(gradient.begin(), gradient.end(), [](double g) { return g == 0.0; });
+      if (layerFree && empty) {
+        v.error.reset();
+        undefined.push_back(v.name + " is 0 and does not move with the layer's free parameters " +
+                            "here (the layer lies outside the grid or inside the contamination " +
+                            "layer): it has no error.");
+      } else if (v.error && !std::isfinite(*v.error)) {
+        v.error.reset();
+        undefined.push_back(v.name + " has no error: its change with the free parameters is " +
+                            "not a number here.");
+      }
     }
     result.derived.push_back(std::move(v));
   }
@@ -79,6 +98,7 @@ FitResult assemble(LayerFitEvaluator& evaluator, const JointModel& model,
     result.correlationNames = evaluator.freeNames();
     result.correlation = estimate->correlation;
     result.warnings = estimate->warnings;
+    result.warnings.insert(result.warnings.end(), undefined.begin(), undefined.end());
   }
   return result;
 }

@@ -102,6 +102,7 @@ ProfileLikelihood::Point ProfileLikelihood::constrained(const ProfiledQuantity& 
   const double chi2 = sumOfSquares(r);
   point.rise = chi2 - m_bestChi2;
   if (point.rise < -0.1 && (!m_better || chi2 < m_better->first)) m_better.emplace(chi2, point.x);
+  if (point.rise < m_threshold) m_accepted.push_back(point.x);
   return point;
 }
 

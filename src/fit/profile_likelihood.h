@@ -78,6 +78,9 @@ class ProfileLikelihood {
   // The lowest chi2 a constrained fit reached when it is below the best by
   // more than 0.1 (the optimum was not the global one), with its parameters.
   const std::optional<std::pair<double, std::vector<double>>>& better() const { return m_better; }
+  // Every constrained optimum found below the threshold: points that every
+  // other quantity's interval has to hold too.
+  const std::vector<std::vector<double>>& accepted() const { return m_accepted; }
 
  private:
   struct Point {
@@ -96,6 +99,7 @@ class ProfileLikelihood {
   double m_threshold;
   ProfileControl m_control;
   std::optional<std::pair<double, std::vector<double>>> m_better;
+  std::vector<std::vector<double>> m_accepted;
 };
 
 // Both ends as one text for a warning: "NAME has no upper limit below V."

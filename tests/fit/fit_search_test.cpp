@@ -137,4 +137,66 @@ TEST(FitSearch, TwoSolutionsAreNamedOnlyWhenTheyExplainTheDataAsWell) {
   EXPECT_FALSE(twoSolutionsWarning(evaluator, best, inside, best.chi2 + 0.5));
 }
 
+// Degenerate layers under profile intervals: every quantity gets both ends
+// or a warning that names it, no end contradicts the model, and one number
+// under two names keeps one interval.
+struct Degenerate {
+  const char* what;
+  double from, to;      // the layer fitted (the truth: a layer 0.3 to 0.32)
+  double contamination;
+  double peakCounts;
+};
+
+void PrintTo(const Degenerate& d, std::ostream* out) {
+  *out << d.what;
+}
+
+class DegenerateIntervals : public testing::TestWithParam<Degenerate> {};
+
+TEST_P(DegenerateIntervals, HoldTogether) {
+  const Degenerate& d = GetParam();
+  const Synthetic s = synthesise({"", 0.0, {{0.3, 0.32, 1.0}}});
+  SampleModel model = baseModel(d.contamination);
+  LayerModel layer;
+  layer.from = freeWithin(d.from, 0.0, kMaxDepth);
+  layer.to = freeWithin(d.to, 0.0, kMaxDepth);
+  model.layers = {layer};
+  const double scale = d.peakCounts / kPeakCounts;
+  model.multiplier = {s.multiplier * scale};
+  model.background = {kBackground};
+  FitControl control;
+  control.errors = FitErrors::Profile;
+  const FitResult result = fitProblem(
+      problemFor(model, problemOf(measure(s.curve, s.multiplier * scale, kBackground, 3))),
+      control);
+  const auto named = [&](const std::string& name) {
+    return std::any_of(result.warnings.begin(), result.warnings.end(),
+                       [&](const std::string& w) { return w.find(name) != std::string::npos; });
+  };
+  for (const std::vector<EstimatedValue>* values : {&result.parameters, &result.derived}) {
+    for (const EstimatedValue& v : *values) {
+      if (values == &result.parameters && !v.free) continue;
+      EXPECT_TRUE((v.lower && v.upper) || named(v.name)) << v.name;
+      if (v.error) {
+        EXPECT_TRUE(std::isfinite(*v.error) && *v.error > 0.0) << v.name << " " << *v.error;
+      }
+    }
+  }
+  const EstimatedValue& amount = result.derived[0];
+  const EstimatedValue& thickness = result.derived[2];
+  if (thickness.lower) EXPECT_GE(*thickness.lower, 0.0);
+  if (amount.lower) EXPECT_GE(*amount.lower, 0.0);
+  if (d.contamination == 0.0) {
+    // Sharp, whole and at concentration 1: the amount is the thickness.
+    EXPECT_EQ(amount.lower, thickness.lower);
+    EXPECT_EQ(amount.upper, thickness.upper);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layers, DegenerateIntervals,
+    testing::Values(Degenerate{"thin and faint", 0.29, 0.33, 0.0, 30.0},
+                    Degenerate{"thin and bright", 0.29, 0.33, 0.0, 3000.0},
+                    Degenerate{"under the contamination", 0.29, 0.33, 0.5, 3000.0}));
+
 }  // namespace

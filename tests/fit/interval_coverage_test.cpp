@@ -33,6 +33,8 @@ TEST_P(IntervalCoverage, EveryReplicaConvergesWithIntervalsNearTheTruth) {
                  });
   EXPECT_EQ(coverage.converged, replicas);
   EXPECT_EQ(coverage.withIntervals, replicas);
+  EXPECT_EQ(coverage.silent, 0);
+  EXPECT_EQ(coverage.contradictions, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(HardSamples, IntervalCoverage, testing::ValuesIn(kHardSamples));

@@ -181,6 +181,12 @@ struct Coverage {
   int replicas = 0;
   int converged = 0;
   int withIntervals = 0;  // every amount and centroid with both ends
+  // Free parameters and derived quantities without both ends and without a
+  // warning that names them.
+  int silent = 0;
+  // Intervals the model contradicts: a layer's from reaching past its to
+  // (beyond the interval's own 5% tolerance), a negative thickness or amount.
+  int contradictions = 0;
   std::vector<int> amountHeld;
   std::vector<int> centroidHeld;
 };
@@ -245,6 +251,26 @@ Coverage coverageOf(const CoverageCase& c, int replicas, std::uint64_t firstSeed
       }
     }
     coverage.withIntervals += all;
+    const auto named = [&](const std::string& name) {
+      return std::any_of(result.warnings.begin(), result.warnings.end(),
+                         [&](const std::string& w) { return w.find(name) != std::string::npos; });
+    };
+    for (const std::vector<EstimatedValue>* values : {&result.parameters, &result.derived}) {
+      for (const EstimatedValue& v : *values) {
+        const bool estimated = values == &result.derived || v.free;
+        if (estimated && !(v.lower && v.upper) && !named(v.name)) ++coverage.silent;
+      }
+    }
+    for (std::size_t k = 0; k < c.sample.layers.size(); ++k) {
+      const EstimatedValue& from = result.parameters[5 * k];
+      const EstimatedValue& to = result.parameters[5 * k + 1];
+      const double slack = 1e-4 + 0.05 * to.error.value_or(0.0);
+      coverage.contradictions += from.upper && to.upper && *from.upper > *to.upper + slack;
+      coverage.contradictions += from.lower && to.lower && *from.lower > *to.lower + slack;
+      for (const std::size_t d : {3 * k, 3 * k + 2}) {
+        coverage.contradictions += result.derived[d].lower && *result.derived[d].lower < 0.0;
+      }
+    }
   }
   return coverage;
 }
