@@ -67,9 +67,13 @@ ScriptInputs inputsOf(const std::string& command, const py::object& autos, const
     inputs.labels.push_back(isPath(model) ? pathOf(model) : "model");
     return inputs;
   }
-  std::optional<AutoconvolutionSetFile> holder;
-  const AutoconvolutionSetFile& set = setOf(autos, holder);
-  inputs.autos = loadedAutoconvolutions(set.header, set.set);
+  // The one loader of a set for fitting, the command line's.
+  if (isPath(autos)) {
+    inputs.autos = readAutoconvolutionsForFitting(pathOf(autos));
+  } else {
+    const AutoconvolutionSetFile& set = autos.cast<const AutoconvolutionSetFile&>();
+    inputs.autos = loadedAutoconvolutions(set.header, set.set);
+  }
   inputs.several = py::isinstance<py::list>(data);
   py::list list = inputs.several ? py::list(data) : py::list();
   if (!inputs.several) list.append(data);
