@@ -6,18 +6,12 @@
 #include "commands/excitation_commands.h"
 #include "commands/field_numbers.h"
 #include "files/cross_section_file.h"
-#include "files/file_error.h"
-#include "files/file_names.h"
 
 void CliSession::loadAutoconvolutions(const std::string& fltPath) {
-  try {
-    loadAutos(context, fltPath);
-  } catch (const FileError& error) {
-    // No subcommand uses the calculation log: a set copied without it (as on
-    // a cluster's nodes) works without a word.
-    const std::string missingLog = "Cannot open file " + replaceExtension(fltPath, ".log");
-    if (error.what() != missingLog || state.autoconvolutionSet.empty()) throw;
-  }
+  AutoconvolutionSetFile file = readAutoconvolutionSetFile(fltPath, context.memory);
+  adoptAutoconvolutions(context, {file.header, *file.set});
+  texts.dialogNames.convolutions = fltPath;
+  texts.log = std::move(file.log);
 }
 
 void CliSession::setBroadening(const std::string& convolve, const std::string& gaussian,

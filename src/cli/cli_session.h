@@ -5,11 +5,11 @@
 #include "cli/cli_user_interface.h"
 #include "commands/command_session.h"
 
-// One run of the program's state and windows' texts, without windows.
+// One run of the program's state, windows' texts and charts, without
+// windows: what tervane-plot draws from.
 struct CliSession : CommandSession<CliUserInterface> {
-  // Loads a .flt file as "Load Convolutions" does. A missing .log beside it is
-  // reported on standard error and does not stop the run: everything a
-  // calculation needs has been loaded by then.
+  // Loads a .flt file as "Load Convolutions" does, but a missing .log beside
+  // it does not stop the run: nothing drawn needs it.
   void loadAutoconvolutions(const std::string& fltPath);
 
   // The broadening of the Draw Profile window's Calculate: the width texts as

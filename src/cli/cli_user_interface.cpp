@@ -11,9 +11,9 @@ void CliUserInterface::showMessage(const std::string& text) {
 }
 
 std::optional<std::string> CliUserInterface::chooseFileToSave(const FileDialogRequest&) {
-  return m_savePath;
+  return std::nullopt;
 }
 
 std::optional<std::string> CliUserInterface::chooseFileToOpen(const FileDialogRequest&) {
-  return m_openPath;
+  return std::nullopt;
 }

@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "cli/interrupt.h"
+#include "cli/limit_checks.h"
 #include "cli/model_arguments.h"
 #include "commands/command_error.h"
 #include "commands/fit_commands.h"
@@ -152,7 +153,7 @@ CLI::App* addFitSubcommand(CLI::App& app, FitOptions& options) {
                   "Fitted curve as Save Calculation writes it; with several data files each "
                   "name gets the file's stem");
   fit->add_option("--digits", options.digits, "Significant digits of the curve's numbers")
-      ->check(CLI::Range(1, 17));
+      ->check(rangeCheck(kDigitsLimit));
   CLI::Option* mcmc =
       fit->add_option("--mcmc", options.mcmc,
                       "Then sample the posterior: \"auto\" until it has converged, or this many "
@@ -169,11 +170,11 @@ CLI::App* addFitSubcommand(CLI::App& app, FitOptions& options) {
   fit->add_option("--errors", options.errors,
                   "profile: profile-likelihood intervals of every free parameter and derived "
                   "quantity (default); covariance: the covariance's errors alone (quicker)")
-      ->check(CLI::IsMember({"profile", "covariance"}));
+      ->check(choiceCheck(kErrorsLimit));
   fit->add_option("--starts", options.starts,
                   "Minimisations from the model's values and further starts spread over the "
                   "free parameters' bounds; the best is kept (default 8)")
-      ->check(CLI::Range(1, 10000));
+      ->check(rangeCheck(kStartsLimit));
   return fit;
 }
 

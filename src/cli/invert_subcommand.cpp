@@ -6,6 +6,7 @@
 #include <random>
 
 #include "cli/interrupt.h"
+#include "cli/limit_checks.h"
 #include "cli/model_arguments.h"
 #include "commands/command_error.h"
 #include "commands/depth_regions.h"
@@ -47,7 +48,7 @@ CLI::App* addInvertSubcommand(CLI::App& app, InvertOptions& options) {
   invert->add_option("--out-profile", options.outProfile, "The profile (.pro)");
   invert->add_option("--band", options.band, "The profile's 16/50/84% band: depth low median high");
   invert->add_option("--replicas", options.replicas, "Bootstrap replicas")
-      ->check(CLI::Range(0, 100000));
+      ->check(rangeCheck(kReplicasLimit));
   invert->add_option("--seed", options.seed, "Seed of the replicas' random numbers");
   invert->add_option("--region", options.regions,
                      "A:B (ug/cm2, repeatable): the amount and centroid between these depths");

@@ -2,23 +2,25 @@
 // repeatable calculations. Option values are the texts a user would type into
 // the dialog fields ("." is always the decimal separator).
 #include <CLI/CLI.hpp>
+#include <atomic>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "cli/cli_session.h"
 #include "cli/command_line.h"
 #include "cli/fit_subcommand.h"
 #include "cli/gaussian_options.h"
 #include "cli/interrupt.h"
 #include "cli/invert_subcommand.h"
+#include "cli/limit_checks.h"
 #include "cli/profile_subcommand.h"
 #include "cli/target_subcommands.h"
-#include "commands/autoconvolution_commands.h"
+#include "commands/autoconvolution_sets.h"
 #include "commands/calculation_parameters_commands.h"
-#include "commands/export_commands.h"
+#include "commands/excitation_curves.h"
 #include "commands/profile_file_commands.h"
-#include "commands/show_commands.h"
+#include "files/cross_section_file.h"
 #include "files/text_numbers.h"
 
 namespace {
@@ -69,7 +71,7 @@ struct CurveOptions {
 
 void addDigitsOption(CLI::App& command, CurveOptions& options) {
   command.add_option("--digits", options.digits, "Significant digits of the numbers written")
-      ->check(CLI::Range(1, 17));
+      ->check(rangeCheck(kDigitsLimit));
 }
 
 void addWidthOptions(CLI::App& command, CurveOptions& options, const char* defaultConvolve) {
@@ -82,10 +84,10 @@ void addWidthOptions(CLI::App& command, CurveOptions& options, const char* defau
 }
 
 int runRefresh(const ParameterOptions& options) {
-  CliSession session;
-  CalculationParametersTexts& fields = session.texts.calculationParameters;
+  CalculationParametersTexts fields;
   fillFields(fields, options);
-  refreshCalculationParameters(session.context);
+  ParameterBlock parameters;
+  refreshParameterFields(fields, parameters, DecimalFormat{});
   std::cout << "Emax: " << fields.emax << '\n'
             << "Emin: " << fields.emin << '\n'
             << "Step size: " << fields.stepSize << '\n'
@@ -94,66 +96,75 @@ int runRefresh(const ParameterOptions& options) {
 }
 
 int runAutos(const ParameterOptions& options, const std::string& out) {
-  CliSession session;
-  fillFields(session.texts.calculationParameters, options);
-  session.texts.calculationParameters.saveAutos = true;
-  session.ui.setSavePath(out);
-  // Start Calculation's three phases, with Ctrl+C as its Stop.
+  CalculationParametersTexts fields;
+  fillFields(fields, options);
+  // Start Calculation with Ctrl+C as its Stop; where to save is settled
+  // before any computing.
   const std::atomic<bool>* stop = stopOnInterrupt();
-  std::optional<PreparedCalculation> prepared = prepareAutoconvolutionCalculation(session.context);
-  if (!prepared) return 0;
-  std::optional<AutoconvolutionResult> result = runAutoconvolutionCalculation(
-      *prepared, [&session](int entry) { showCalculationProgress(session.context, entry); }, stop);
-  if (!result || interrupted()) {
-    abandonAutoconvolutionCalculation(session.context, *prepared);
-    return reportInterrupted();
-  }
-  finishAutoconvolutionCalculation(session.context, *prepared, std::move(*result));
+  const AutoconvolutionRun run = prepareAutoconvolutionRun(fields);
+  checkAutoconvolutionSavePath(out);
+  const std::optional<MadeAutoconvolutions> made =
+      calculateAutoconvolutionRun(run, [](int) {}, stop);
+  if (!made || interrupted()) return reportInterrupted();
+  const AutoconvolutionSetFile& file = made->file;
+  refuseUnwritten(out, writeAutoconvolutionPair(out, file.header.values(), *file.set, file.log));
+  if (made->warning) std::cerr << *made->warning << '\n';
   return 0;
 }
 
+// A set loaded with what loading it says of its lost norms, as the desktop
+// shows it.
+AutoconvolutionSetFile loadSet(const std::string& path) {
+  AutoconvolutionSetFile set = readAutoconvolutionSetFile(path);
+  if (const auto warning = lostNormsWarning(*set.set, DecimalFormat{})) {
+    std::cerr << *warning << '\n';
+  }
+  return set;
+}
+
+double fieldNumber(const std::string& text) {
+  return parseFieldDouble(text, DecimalFormat{});
+}
+
 int runCurve(const CurveOptions& options) {
-  CliSession session;
-  session.loadAutoconvolutions(options.autos);
-  loadProfileFrom(session.context, options.profile, false);
-  session.setBroadening(options.convolve, gaussianWidthText(options.gaussian, options.gaussianFwhm),
-                        options.lorentzian);
-  session.setResonance(options.resonance);
-  session.calculate();
-  writeCalculationTo(session.context, options.out, options.digits);
+  const AutoconvolutionSetFile set = loadSet(options.autos);
+  const ProfileFile profile = readProfileAsLoaded(options.profile);
+  CurveBroadening broadening;
+  broadening.convolve = options.convolve == "on";
+  broadening.gaussianWidth = fieldNumber(gaussianWidthText(options.gaussian, options.gaussianFwhm));
+  broadening.lorentzianWidth = fieldNumber(options.lorentzian);
+  broadening.resonance = resonanceShapeNamed(options.resonance);
+  const ShownCurve shown = excitationCurveOfSet(set, profile, broadening);
+  if (shown.warning) std::cerr << "warning: " << *shown.warning << '\n';
+  writeShownCurve(options.out, shown, options.digits);
   return 0;
 }
 
 int runLewis(const CurveOptions& options) {
-  CliSession session;
-  session.loadAutoconvolutions(options.autos);
-  ShowTexts& show = session.texts.show;
-  show.gaussian = gaussianWidthText(options.gaussian, options.gaussianFwhm);
-  show.lorentzian = options.lorentzian;
-  show.convolve = options.convolve == "on";
-  session.setResonance(options.resonance);
-  plotLewis(session.context);
-  writeCalculationTo(session.context, options.out, options.digits);
+  const AutoconvolutionSetFile set = loadSet(options.autos);
+  const std::string gaussian = gaussianWidthText(options.gaussian, options.gaussianFwhm);
+  CurveBroadening broadening;
+  broadening.convolve = options.convolve == "on";
+  broadening.resonance = resonanceShapeNamed(options.resonance);
+  // The Lorentzian is read first, as the Show dialog reads it.
+  broadening.lorentzianWidth = fieldNumber(options.lorentzian);
+  broadening.gaussianWidth = fieldNumber(gaussian);
+  writeShownCurve(options.out, lewisCurveOfSet(set, broadening), options.digits);
   return 0;
 }
 
 int runSingle(const CurveOptions& options) {
-  CliSession session;
-  session.loadAutoconvolutions(options.autos);
-  session.texts.show.singleEntry = options.entry;
-  plotSingle(session.context);
-  writeCalculationTo(session.context, options.out, options.digits);
+  const AutoconvolutionSetFile set = loadSet(options.autos);
+  writeShownCurve(options.out, singleEntryCurveOfSet(set, options.entry), options.digits);
   return 0;
 }
 
 int runKn(const CurveOptions& options) {
-  CliSession session;
-  session.loadAutoconvolutions(options.autos);
-  loadProfileFrom(session.context, options.profile, false);
-  plotKn(session.context);
-  for (const ChartPoint& point : session.charts.main.measuredPoints.points) {
-    std::cout << static_cast<long long>(point.x) << "   "
-              << formatTextFileNumber(point.y, options.digits) << '\n';
+  const AutoconvolutionSetFile set = loadSet(options.autos);
+  const ProfileFile profile = readProfileAsLoaded(options.profile);
+  const std::vector<double> weights = collisionWeightsOfSet(set, profile.profile);
+  for (std::size_t n = 0; n < weights.size(); ++n) {
+    std::cout << n << "   " << formatTextFileNumber(weights[n], options.digits) << '\n';
   }
   return 0;
 }

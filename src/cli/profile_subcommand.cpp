@@ -2,11 +2,9 @@
 
 #include <iostream>
 
-#include "cli/cli_session.h"
 #include "commands/command_error.h"
-#include "commands/constants_commands.h"
+#include "commands/profile_edits.h"
 #include "commands/profile_file_commands.h"
-#include "commands/profile_tools_commands.h"
 #include "files/atomic_file.h"
 #include "files/profile_text.h"
 #include "model/profile_editing.h"
@@ -34,38 +32,44 @@ std::vector<std::string> arguments(const std::string& operation, std::size_t cou
   return values;
 }
 
-void applyOperation(CliSession& session, const std::string& operation) {
-  CommandContext& context = session.context;
-  ProfileParametersTexts& fields = session.texts.profileParameters;
+// One operation on the profile with its display constants, as the Profile
+// Parameters dialog's button (or the Constants dialog) with those field texts.
+void applyOperation(ProfileFile& file, ProfileParametersTexts& fields,
+                    const std::string& operation) {
+  const auto apply = [&file, &fields](ProfileTool tool) {
+    applyProfileTool(file.profile, tool, fields, DecimalFormat{}, MemoryLimits{});
+  };
   const std::string name = operation.substr(0, operation.find('='));
   if (name == "max-depth") {
     fields.maxDepth = arguments(operation, 1)[0];
-    applyMaxDepthField(context);
+    apply(ProfileTool::MaxDepth);
   } else if (name == "contamination") {
     fields.contamination = arguments(operation, 1)[0];
-    applyContaminationField(context);
+    apply(ProfileTool::Contamination);
   } else if (name == "add-erfc" || name == "subtract-erfc") {
     const auto values = arguments(operation, 2);
     fields.erfcMax = values[0];
     fields.erfcSigma = values[1];
-    name == "add-erfc" ? addErfcButton(context) : subtractErfcButton(context);
+    apply(name == "add-erfc" ? ProfileTool::AddErfc : ProfileTool::SubtractErfc);
   } else if (name == "line") {
     const auto values = arguments(operation, 4);
     fields.lineX1 = values[0];
     fields.lineC1 = values[1];
     fields.lineX2 = values[2];
     fields.lineC2 = values[3];
-    drawLineButton(context);
+    apply(ProfileTool::Line);
   } else if (name == "smooth") {
     fields.smoothCount = arguments(operation, 1)[0];
-    smoothProfileButton(context);
+    apply(ProfileTool::Smooth);
   } else if (name == "clear" && operation == "clear") {
-    clearProfile(session.state.currentProfile);
+    clearProfile(file.profile);
   } else if (name == "constants") {
     const auto values = arguments(operation, 3);
-    session.texts.constants = {values[0], values[1], values[2]};
-    // A refused multiplier has been reported by the dialog's own message.
-    if (!previewConstants(context)) throw CommandError("");
+    if (!readConstantsFields({values[0], values[1], values[2]}, DecimalFormat{}, file.constants)) {
+      // Said as the dialog says it; the run stops without another word.
+      std::cerr << kZeroMultiplierMessage << '\n';
+      throw CommandError("");
+    }
   } else {
     throw std::invalid_argument("Unknown operation '" + operation + "'.");
   }
@@ -74,10 +78,11 @@ void applyOperation(CliSession& session, const std::string& operation) {
 }  // namespace
 
 int runProfileSubcommand(const ProfileOptions& options) {
-  CliSession session;
+  ProfileFile file;
   try {
-    if (!options.in.empty()) loadProfileFrom(session.context, options.in, false);
-    for (const std::string& operation : options.operations) applyOperation(session, operation);
+    file = options.in.empty() ? startProfile() : readProfileAsLoaded(options.in);
+    ProfileParametersTexts fields;
+    for (const std::string& operation : options.operations) applyOperation(file, fields, operation);
   } catch (const std::invalid_argument& error) {
     std::cerr << error.what() << '\n';
     return 2;
@@ -86,10 +91,10 @@ int runProfileSubcommand(const ProfileOptions& options) {
     return 1;
   }
   try {
-    writeProfileTo(session.context, options.out);
+    saveProfileFile(options.out, file.profile, file.constants);
     if (!options.text.empty() &&
-        !writeFileAtomically(options.text, depthProfileText(session.state.currentProfile,
-                                                            options.includeContamination))) {
+        !writeFileAtomically(options.text,
+                             depthProfileText(file.profile, options.includeContamination))) {
       throw CommandError("Cannot create file " + options.text);
     }
   } catch (const std::exception& error) {

@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "cli/limit_checks.h"
+
 namespace {
 
 void printFigureLines(const std::vector<FigureLine>& lines) {
@@ -19,10 +21,10 @@ void TargetSubcommands::addTo(CLI::App& app) {
   targetCommand->add_option("--composition", target.composition, "Chemical formula, e.g. Al2O3")
       ->required();
   targetCommand->add_option("--beam", target.beam, "Beam particle")
-      ->check(CLI::IsMember({"H", "He"}));
+      ->check(choiceCheck(kBeamLimit));
   targetCommand->add_option("--energy", target.energy, "Beam energy (keV)");
   targetCommand->add_option("--straggling", straggling, "Bohr, or Bohr times Chu's correction")
-      ->check(CLI::IsMember({"bohr", "chu"}));
+      ->check(choiceCheck(kStragglingLimit));
 
   broadeningCommand = app.add_subcommand(
       "broadening", "Print the Doppler sigma and the Gaussian width of a narrow resonance");

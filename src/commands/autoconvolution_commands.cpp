@@ -1,99 +1,20 @@
 #include "commands/autoconvolution_commands.h"
 
-#include <cmath>
 #include <string>
 
 #include "commands/calculation_parameters_commands.h"
-#include "commands/command_error.h"
 #include "commands/convolutions_notice.h"
 #include "commands/machine_memory.h"
 #include "files/autoconvolution_file.h"
 #include "files/calculation_log.h"
-#include "files/file_error.h"
 #include "files/file_names.h"
-#include "model/curve_measures.h"
-#include "model/mean_collision_loss.h"
 
 namespace {
 
-void refuse(const std::string& message) {
-  throw CommandError(message);
-}
-
-std::string numberText(double value) {
-  return formatFieldNumber(value, DecimalFormat{});
-}
-
-// A set whose Emin and Emax give no collision density can be neither saved
-// nor used (how: "saved", "used").
-void refuseCuts(const char* how, double emin, double emax) {
-  refuse(std::string("The convolutions cannot be ") + how + " with Emin " + numberText(emin) +
-         " eV and Emax " + numberText(emax) +
-         " eV: Emin must be greater than zero and smaller than Emax.");
-}
-
-// What a calculation needs of its inputs; anything else would write outside the
-// grid, divide by zero or take more memory than the machine has.
-void checkInputs(const AutoconvolutionInputs& inputs, const MemoryLimits& memory) {
-  if (inputs.nc < 1) refuse("Nc must be at least 1.");
-  if (!(inputs.emin > 0.0f)) refuse("Emin must be greater than zero.");
-  if (!(inputs.emin < inputs.emax)) refuse("Emin must be smaller than Emax.");
-  if (!(inputs.step > 0.0f)) refuse("The step size must be greater than zero.");
-  const double lastBin = std::floor(static_cast<double>(inputs.emax) / inputs.step);
-  const double neededPoints = lastBin + 2;
-  if (!(static_cast<double>(inputs.pointCount) >= neededPoints)) {
-    refuse("Data Points must be at least " + numberText(neededPoints) + " for Emax " +
-           numberText(inputs.emax) + " eV and a step of " + numberText(inputs.step) + " eV.");
-  }
-  const long double bytes = autoconvolutionSetBytes(inputs);
-  if (exceedsHalfOfMemory(bytes, memory)) {
-    refuse("Nc + 1 autoconvolutions of " + std::to_string(inputs.pointCount) +
-           " points would need more than half of this machine's memory.");
-  }
-  if (exceedsAvailableMemory(bytes, memory)) {
-    refuse("Nc + 1 autoconvolutions of " + std::to_string(inputs.pointCount) + " points need " +
-           mebibyteText(bytes) + " of memory; only " +
-           mebibyteText(static_cast<long double>(memory.available())) + " is available now.");
-  }
-}
-
-std::string reportText(const EntryReport& report, DecimalFormat decimal) {
-  std::string text = report.n == 1 ? std::string("Norma da auto 1:")
-                                   : "Norma da auto " + std::to_string(report.n) + ":";
-  text += formatFieldNumber(report.integral, decimal);
-  text += "\n";
-  text += "M1: ";
-  text += formatFieldNumber(report.meanRatio, decimal);
-  text += "\n\n";
-  return text;
-}
-
-// An entry whose mass runs past the end of the energy grid loses it silently,
-// and every curve made from it is wrong. Entry n's mass lies about n times as
-// far out as the single spectrum's, so the grid that holds entry n-1 is
-// stretched by Nc/(n-1) to suggest one that holds the last entry too.
 void warnAboutLostNorms(CommandContext& context) {
-  constexpr double kLowestNorm = 0.99;
-  const AutoconvolutionSet& set = context.state.autoconvolutionSet;
-  std::size_t first = 0;
-  std::size_t count = 0;
-  for (std::size_t n = 1; n < set.size(); ++n) {
-    if (curveIntegral(set[n]) < kLowestNorm) {
-      if (count++ == 0) first = n;
-    }
+  if (const auto warning = lostNormsWarning(context.state.autoconvolutionSet, context.decimal)) {
+    context.ui.showMessage(*warning);
   }
-  if (count == 0) return;
-  const std::size_t nc = set.size() - 1;
-  const std::size_t held = first > 1 ? first - 1 : 1;
-  const double stretched = static_cast<double>(set[first].size()) * nc / held;
-  const auto suggested = static_cast<long long>(std::ceil(stretched / 100.0) * 100.0);
-  context.ui.showMessage(
-      std::to_string(count) + (count == 1 ? " autoconvolution" : " autoconvolutions") +
-      ", from n = " + std::to_string(first) + " on, keep less than " +
-      formatFieldNumber(kLowestNorm, context.decimal) +
-      " of their norm: the energy grid is too short for them, and curves made from them are "
-      "wrong. About " +
-      std::to_string(suggested) + " data points would hold them.");
 }
 
 void restoreBeamParameters(ParameterBlock& target, const ParameterBlock& source) {
@@ -112,23 +33,6 @@ std::string saveQuestionDetail(const AutoconvolutionInputs& inputs) {
          " points each, " + mebibyteText(autoconvolutionSetBytes(inputs)) +
          ") to a .flt file with its .log beside it, once they are calculated; the file's name "
          "is asked next. No calculates them without saving.";
-}
-
-// A name ending in ".log" would have the log written over the set.
-void checkAutoconvolutionSavePath(const std::string& fltPath) {
-  if (replaceExtension(fltPath, ".log") == fltPath) {
-    refuse("Cannot save the convolutions as " + fltPath + ": their log goes to that name.");
-  }
-}
-
-// The collision density of a set with these cut energies, or nothing when
-// they give none (Emin not above zero, Emax not above Emin, or a quotient
-// beyond the doubles).
-std::optional<double> densityOfCuts(double stoppingPower, double emin, double emax) {
-  if (!(emin > 0.0) || !(emax > emin)) return std::nullopt;
-  const double density = collisionDensity(stoppingPower, emin, emax);
-  if (!std::isfinite(density)) return std::nullopt;
-  return density;
 }
 
 }  // namespace
@@ -156,16 +60,8 @@ std::optional<PreparedCalculation> prepareAutoconvolutionCalculation(CommandCont
   context.texts.log.clear();
   context.ui.redraw(View::LogText);
 
-  AutoconvolutionInputs& inputs = prepared.inputs;
-  inputs.stoppingPower = parseFieldSingle(fields.stoppingPower, context.decimal);
-  inputs.step = parseFieldSingle(fields.stepSize, context.decimal);
-  inputs.emin = parseFieldSingle(fields.emin, context.decimal);
-  inputs.emax = parseFieldSingle(fields.emax, context.decimal);
-  inputs.straggling = parseFieldSingle(fields.straggling, context.decimal);
-  inputs.beamEnergy = parseFieldSingle(fields.beamEnergy, context.decimal);
-  inputs.pointCount = parseFieldInteger(fields.dataPoints);
-  inputs.nc = parseFieldInteger(fields.nc);
-  checkInputs(inputs, context.memory);
+  prepared.inputs = autoconvolutionInputsOf(fields, context.decimal, context.memory);
+  const AutoconvolutionInputs& inputs = prepared.inputs;
 
   // Where to save is settled before any computing.
   if (fields.saveAutos) {
@@ -195,9 +91,7 @@ void finishAutoconvolutionCalculation(CommandContext& context, const PreparedCal
   const AutoconvolutionInputs& made = prepared.inputs;
   noteConvolutionsOrigin(context, {made.beamEnergy, made.stoppingPower, made.straggling});
 
-  for (const EntryReport& report : result.reports) {
-    context.texts.log += reportText(report, context.decimal);
-  }
+  context.texts.log += calculationLogOf(result.reports, context.decimal);
   context.ui.redraw(View::LogText);
 
   const AutoconvolutionInputs& inputs = prepared.inputs;
@@ -246,61 +140,23 @@ void saveConvolutions(CommandContext& context) {
 }
 
 AutoconvolutionHeaderValues headerValuesFromFields(const CommandContext& context) {
-  const CalculationParametersTexts& fields = context.texts.calculationParameters;
-  AutoconvolutionHeaderValues header;
-  header.step = parseFieldDouble(fields.stepSize, context.decimal);
-  header.emin = parseFieldDouble(fields.emin, context.decimal);
-  header.emax = parseFieldDouble(fields.emax, context.decimal);
-  header.straggling = parseFieldDouble(fields.straggling, context.decimal);
-  header.beamEnergy = parseFieldDouble(fields.beamEnergy, context.decimal);
-  header.stoppingPower = parseFieldDouble(fields.stoppingPower, context.decimal);
-  return header;
+  return headerValuesOf(context.texts.calculationParameters, context.decimal);
 }
 
 void saveAutos(CommandContext& context, const std::string& fltPath) {
-  const AutoconvolutionSet& set = context.state.autoconvolutionSet;
-  if (set.size() < 2) {
-    refuse("There are no autoconvolutions to save: calculate or load them first.");
-  }
-  const AutoconvolutionHeaderValues header = headerValuesFromFields(context);
-  // A set is only saved as it can be loaded again.
-  if (!densityOfCuts(header.stoppingPower, header.emin, header.emax)) {
-    refuseCuts("saved", header.emin, header.emax);
-  }
-
-  const auto nc = static_cast<std::int32_t>(set.size() - 1);
-  const auto pointCount = static_cast<std::int32_t>(set[1].size());
-
-  // Each file is written aside and renamed into place; one that cannot be
-  // created does not keep the other from being written, and neither goes unreported.
-  checkAutoconvolutionSavePath(fltPath);
-  const std::string logPath = replaceExtension(fltPath, ".log");
-  const bool fltWritten = writeAutoconvolutionFile(fltPath, header, set);
-  const bool logWritten = writeCalculationLog(logPath, header, nc, pointCount, context.texts.log);
-  std::string failures;
+  requireSetToSave(context.state.autoconvolutionSet);
+  const AutoconvolutionPairWritten written =
+      writeAutoconvolutionPair(fltPath, headerValuesFromFields(context),
+                               context.state.autoconvolutionSet, context.texts.log);
   // The set's file, for a model that names the loaded one.
-  if (fltWritten) context.texts.dialogNames.convolutions = fltPath;
-  if (!fltWritten) failures += "Cannot create file " + fltPath;
-  if (!logWritten)
-    failures += (failures.empty() ? "" : "\n") + std::string("Cannot create file ") + logPath;
-  if (!failures.empty()) throw CommandError(failures);
+  if (written.flt) context.texts.dialogNames.convolutions = fltPath;
+  refuseUnwritten(fltPath, written);
 }
 
 void loadConvolutions(CommandContext& context) {
   refuseWhileCalculating(context);
   const std::optional<std::string> path = context.ui.chooseFileToOpen(autoconvolutionOpenDialog());
   if (path) loadAutos(context, *path);
-}
-
-AutoconvolutionFile readUsableAutoconvolutions(const std::string& fltPath,
-                                               const MemoryLimits& memory) {
-  AutoconvolutionFile file = readAutoconvolutionFile(fltPath, memory.installed() / 2);
-  const AutoconvolutionFileHeader& header = file.header;
-  if (!densityOfCuts(header.stoppingPower, header.emin, header.emax)) {
-    throw FileError("Cannot read autoconvolution file " + fltPath +
-                    ": its Emin and Emax give no collision density.");
-  }
-  return file;
 }
 
 void loadAutos(CommandContext& context, const std::string& fltPath) {
@@ -316,9 +172,7 @@ void loadAutos(CommandContext& context, const std::string& fltPath) {
 
 void adoptAutoconvolutions(CommandContext& context, AutoconvolutionFile file) {
   const AutoconvolutionFileHeader& header = file.header;
-  const std::optional<double> density =
-      densityOfCuts(header.stoppingPower, header.emin, header.emax);
-  if (!density) refuseCuts("used", header.emin, header.emax);
+  const double density = collisionDensityToUse(header);
 
   ProgramState& state = context.state;
   state.autoconvolutionSet = std::move(file.set);
@@ -341,6 +195,6 @@ void adoptAutoconvolutions(CommandContext& context, AutoconvolutionFile file) {
   parameters.emin = header.emin;
   parameters.emax = header.emax;
   parameters.straggling = header.straggling;
-  parameters.collisionDensity = *density;
+  parameters.collisionDensity = density;
   warnAboutLostNorms(context);
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "commands/autoconvolution_sets.h"
 #include "commands/command_context.h"
 #include "files/autoconvolution_file.h"
 #include "model/autoconvolution_calculation.h"
@@ -62,10 +63,6 @@ void adoptAutoconvolutions(CommandContext& context, AutoconvolutionFile file);
 // The header values that saveAutos writes: the dialog's fields as they stand
 // now, not the program state.
 AutoconvolutionHeaderValues headerValuesFromFields(const CommandContext& context);
-// The .flt alone, read as loadAutos reads it, with its checks and messages
-// (FileError): nothing in the program changes.
-AutoconvolutionFile readUsableAutoconvolutions(const std::string& fltPath,
-                                               const MemoryLimits& memory);
 
 // The dialog filters of the .flt pair.
 FileDialogRequest autoconvolutionSaveDialog();

@@ -1,6 +1,7 @@
 #include "commands/calculation_parameters_commands.h"
 
 #include <cmath>
+#include <optional>
 
 #include "commands/command_error.h"
 #include "model/collision_parameters.h"
@@ -24,22 +25,26 @@ class FieldsRedraw {
 
 void refreshCalculationParameters(CommandContext& context) {
   refuseWhileCalculating(context);
-  CalculationParametersTexts& fields = context.texts.calculationParameters;
-  ParameterBlock& parameters = context.state.parameterBlock;
+  std::optional<FieldsRedraw> redraw;
+  refreshParameterFields(context.texts.calculationParameters, context.state.parameterBlock,
+                         context.decimal, [&redraw, &context] { redraw.emplace(context.ui); });
+}
 
+void refreshParameterFields(CalculationParametersTexts& fields, ParameterBlock& parameters,
+                            DecimalFormat decimal, const std::function<void()>& writing) {
   // A field that is not a number stops the command there, leaving the values
   // read before it written.
-  const double beamEnergy = parseFieldDouble(fields.beamEnergy, context.decimal);
+  const double beamEnergy = parseFieldDouble(fields.beamEnergy, decimal);
   double stoppingPower = 0.0;
   try {
-    stoppingPower = parseFieldDouble(fields.stoppingPower, context.decimal);
+    stoppingPower = parseFieldDouble(fields.stoppingPower, decimal);
   } catch (const CommandError&) {
     parameters.beamEnergy = beamEnergy;
     throw;
   }
   double straggling = 0.0;
   try {
-    straggling = parseFieldDouble(fields.straggling, context.decimal);
+    straggling = parseFieldDouble(fields.straggling, decimal);
   } catch (const CommandError&) {
     parameters.beamEnergy = beamEnergy;
     parameters.stoppingPower = stoppingPower;
@@ -58,18 +63,18 @@ void refreshCalculationParameters(CommandContext& context) {
         "derived (Emax x stopping power / straggling^2 x 0.001 must exceed 1).");
   }
 
-  FieldsRedraw redraw(context.ui);
+  if (writing) writing();
   parameters.beamEnergy = beamEnergy;
   parameters.stoppingPower = stoppingPower;
   parameters.straggling = straggling;
   parameters.emax = emax;
   parameters.emin = minimumCollisionEnergy(emax, stoppingPower, straggling);
 
-  fields.emax = formatFieldNumber(parameters.emax, context.decimal);
-  fields.emin = formatFieldNumber(parameters.emin, context.decimal);
-  if (fields.autoStep) fields.stepSize = formatFieldNumber(0.7 * parameters.emin, context.decimal);
+  fields.emax = formatFieldNumber(parameters.emax, decimal);
+  fields.emin = formatFieldNumber(parameters.emin, decimal);
+  if (fields.autoStep) fields.stepSize = formatFieldNumber(0.7 * parameters.emin, decimal);
 
   const std::int32_t points = parseFieldInteger(fields.dataPoints);
-  const double step = parseFieldDouble(fields.stepSize, context.decimal);
-  fields.maxEnergy = formatFieldNumber(points * step * 0.001 + beamEnergy, context.decimal);
+  const double step = parseFieldDouble(fields.stepSize, decimal);
+  fields.maxEnergy = formatFieldNumber(points * step * 0.001 + beamEnergy, decimal);
 }

@@ -1,6 +1,8 @@
 #include "commands/constants_commands.h"
 
+#include "commands/command_error.h"
 #include "commands/excitation_commands.h"
+#include "commands/profile_edits.h"
 #include "commands/show_commands.h"
 
 namespace {
@@ -24,16 +26,27 @@ void openConstants(CommandContext& context) {
 }
 
 bool previewConstants(CommandContext& context) {
-  const ConstantsTexts& fields = context.texts.constants;
-  if (parseFieldDouble(fields.multiplier, context.decimal) == 0.0) {
-    context.ui.showMessage("Te liga mané!");
+  ParameterBlock& parameters = context.state.parameterBlock;
+  DisplayConstantsValues constants{parameters.background, parameters.multiplier,
+                                   parameters.energyShift};
+  const auto store = [&parameters, &constants] {
+    parameters.energyShift = constants.energyShift;
+    parameters.background = constants.background;
+    parameters.multiplier = constants.multiplier;
+  };
+  bool read = false;
+  try {
+    read = readConstantsFields(context.texts.constants, context.decimal, constants);
+  } catch (const CommandError&) {
+    // The values read before a field that is not a number stay stored.
+    store();
+    throw;
+  }
+  if (!read) {
+    context.ui.showMessage(kZeroMultiplierMessage);
     return false;
   }
-  // Each value is stored as soon as its field is read.
-  ParameterBlock& parameters = context.state.parameterBlock;
-  parameters.energyShift = parseFieldDouble(fields.energyShift, context.decimal);
-  parameters.background = parseFieldDouble(fields.background, context.decimal);
-  parameters.multiplier = parseFieldDouble(fields.multiplier, context.decimal);
+  store();
   redrawLoaded(context);
   return true;
 }

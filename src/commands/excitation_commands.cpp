@@ -34,6 +34,11 @@ double collisionRateFromFields(CommandContext& context, bool requirePositiveStop
   const double emin = parseFieldDouble(fields.emin, context.decimal);
   const double emax = parseFieldDouble(fields.emax, context.decimal);
   const double stoppingPower = parseFieldDouble(fields.stoppingPower, context.decimal);
+  return collisionRateOfCuts(emin, emax, stoppingPower, requirePositiveStopping);
+}
+
+double collisionRateOfCuts(double emin, double emax, double stoppingPower,
+                           bool requirePositiveStopping) {
   if (!(emin > 0.0)) throw CommandError("Emin must be greater than zero.");
   if (!(emax > emin)) throw CommandError("Emax must be greater than Emin.");
   if (requirePositiveStopping && !(stoppingPower > 0.0)) {
@@ -80,10 +85,7 @@ void checkBroadenedSize(double lorentzianWidthEv, double gaussianWidthEv, double
 void calculateExcitation(CommandContext& context) {
   ProgramState& state = context.state;
   refuseWhileCalculating(context);
-  if (state.autoconvolutionSet.size() < 2) {
-    throw CommandError(
-        "There are no autoconvolutions yet: calculate or load them first (Convolutions menu).");
-  }
+  requireAutoconvolutions(state.autoconvolutionSet);
 
   state.undoProfile = state.currentProfile;
   showDrawStatus(context, "Calculating the excitation curve...");
@@ -105,22 +107,11 @@ void calculateFromFields(CommandContext& context) {
   ProgramState& state = context.state;
   const double collisionRate = collisionRateFromFields(context, true);
   const ParameterBlock& parameters = state.parameterBlock;
-  const bool convolve = context.texts.drawProfile.convolve;
   const AutoconvolutionSet& set = state.autoconvolutionSet;
-  if (convolve) {
-    checkBroadeningWidths(parameters.lorentzianWidth, parameters.gaussianWidth);
-    checkBroadenedSize(parameters.lorentzianWidth, parameters.gaussianWidth, set[1].step,
-                       set[1].size(), context.memory);
-    checkResonance(state.resonance, set[1].step);
-  }
-
-  SampledCurve curve = excitationCurveOf(set, state.currentProfile, collisionRate, convolve,
-                                         parameters.lorentzianWidth, parameters.gaussianWidth,
-                                         state.resonance, parameters.beamEnergy,
-                                         [&context] { showDrawStatus(context, "Convolving..."); });
-  // Collision rates or concentrations near the ends of the doubles can make
-  // weights that are not numbers; such a curve is not kept.
-  refuseNonFiniteCurve(curve);
+  SampledCurve curve = checkedExcitationCurve(
+      set, state.currentProfile, collisionRate, context.texts.drawProfile.convolve,
+      parameters.lorentzianWidth, parameters.gaussianWidth, state.resonance, parameters.beamEnergy,
+      context.memory, [&context] { showDrawStatus(context, "Convolving..."); });
   // Judged up to the set's last point: beyond it the broadened curve holds
   // only what broadening carries there.
   context.texts.drawProfile.warning =
@@ -149,6 +140,32 @@ SampledCurve excitationCurveOf(const AutoconvolutionSet& set, const DepthProfile
   return curve;
 }
 
+SampledCurve checkedExcitationCurve(const AutoconvolutionSet& set, const DepthProfile& profile,
+                                    double collisionRate, bool convolve, double lorentzianWidthEv,
+                                    double gaussianWidthEv, const ResonanceShape& resonance,
+                                    double beamEnergyKev, const MemoryLimits& memory,
+                                    const std::function<void()>& beforeBroadening) {
+  if (convolve) {
+    checkBroadeningWidths(lorentzianWidthEv, gaussianWidthEv);
+    checkBroadenedSize(lorentzianWidthEv, gaussianWidthEv, set[1].step, set[1].size(), memory);
+    checkResonance(resonance, set[1].step);
+  }
+  SampledCurve curve = excitationCurveOf(set, profile, collisionRate, convolve, lorentzianWidthEv,
+                                         gaussianWidthEv, resonance, beamEnergyKev,
+                                         beforeBroadening);
+  // Collision rates or concentrations near the ends of the doubles can make
+  // weights that are not numbers; such a curve is not kept.
+  refuseNonFiniteCurve(curve);
+  return curve;
+}
+
+void requireAutoconvolutions(const AutoconvolutionSet& set) {
+  if (set.size() < 2) {
+    throw CommandError(
+        "There are no autoconvolutions yet: calculate or load them first (Convolutions menu).");
+  }
+}
+
 void checkResonance(const ResonanceShape& resonance, double stepEv) {
   if (resonance.kind != ResonanceKind::File) return;
   if (const auto problem = crossSectionProblem(resonance.crossSection, stepEv)) {
@@ -156,15 +173,20 @@ void checkResonance(const ResonanceShape& resonance, double stepEv) {
   }
 }
 
-void fillCurveSeries(ChartSeries& series, const SampledCurve& curve, double beamEnergyKev,
-                     double multiplier, double background) {
-  std::vector<ChartPoint>& points = series.points;
-  points.clear();
+std::vector<ChartPoint> curvePoints(const SampledCurve& curve, double beamEnergyKev,
+                                    double multiplier, double background) {
+  std::vector<ChartPoint> points;
   points.reserve(curve.size());
   for (std::size_t i = 0; i < curve.size(); ++i) {
     points.push_back({beamEnergyKev + (i * curve.step - curve.origin) * 0.001,
                       curve.values[i] * multiplier + background});
   }
+  return points;
+}
+
+void fillCurveSeries(ChartSeries& series, const SampledCurve& curve, double beamEnergyKev,
+                     double multiplier, double background) {
+  series.points = curvePoints(curve, beamEnergyKev, multiplier, background);
 }
 
 void plotExcitation(CommandContext& context) {

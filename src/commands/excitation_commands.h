@@ -20,11 +20,26 @@ SampledCurve excitationCurveOf(const AutoconvolutionSet& set, const DepthProfile
                                double beamEnergyKev,
                                const std::function<void()>& beforeBroadening = {});
 
+// The curve of a profile as Calculate makes it from a set, after its checks
+// (CommandError): the broadening widths, sizes and line shape when `convolve`
+// is set, and a curve that holds a value that is not a number.
+SampledCurve checkedExcitationCurve(const AutoconvolutionSet& set, const DepthProfile& profile,
+                                    double collisionRate, bool convolve, double lorentzianWidthEv,
+                                    double gaussianWidthEv, const ResonanceShape& resonance,
+                                    double beamEnergyKev, const MemoryLimits& memory,
+                                    const std::function<void()>& beforeBroadening = {});
+
+// Refuses (CommandError) a set of fewer than two entries, which nothing can
+// be calculated from.
+void requireAutoconvolutions(const AutoconvolutionSet& set);
+
 // Refuses a cross section that cannot be the line shape on a grid of this step.
 void checkResonance(const ResonanceShape& resonance, double stepEv);
 
 // The curve as the main chart draws it: X = beam energy + (i*step - origin)*0.001 keV,
 // Y = value*multiplier + background.
+std::vector<ChartPoint> curvePoints(const SampledCurve& curve, double beamEnergyKev,
+                                    double multiplier, double background);
 void fillCurveSeries(ChartSeries& series, const SampledCurve& curve, double beamEnergyKev,
                      double multiplier, double background);
 
@@ -36,6 +51,9 @@ void plotExcitation(CommandContext& context);
 // power fields of the Calculation Parameters dialog, refused when Emin <= 0 or
 // Emax <= Emin (and, with requirePositiveStopping, a stopping power <= 0).
 double collisionRateFromFields(CommandContext& context, bool requirePositiveStopping);
+// The same from the three values as the fields hold them.
+double collisionRateOfCuts(double emin, double emax, double stoppingPower,
+                           bool requirePositiveStopping);
 
 // Refuses broadening widths that are not positive finite numbers, or so small
 // that their square rounds to 0.

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "commands/command_error.h"
+#include "commands/excitation_curves.h"
 #include "files/atomic_file.h"
 #include "files/excitation_curve_text.h"
 #include "files/experimental_data_file.h"
@@ -30,10 +31,8 @@ void saveCalculation(CommandContext& context) {
 
 void writeCalculationTo(CommandContext& context, const std::string& path, int significantDigits) {
   const ParameterBlock& parameters = context.state.parameterBlock;
-  const std::string text =
-      excitationCurveText(context.state.excitationCurve, parameters.beamEnergy,
-                          parameters.multiplier, parameters.background, significantDigits);
-  if (!writeFileAtomically(path, text)) throw CommandError("Cannot create file " + path);
+  writeCurveFile(path, context.state.excitationCurve, parameters.beamEnergy, parameters.multiplier,
+                 parameters.background, significantDigits);
 }
 
 FileDialogRequest bitmapSaveDialog(const std::string& proposedName) {

@@ -32,19 +32,34 @@ void writeProfileTo(CommandContext& context, const std::string& path) {
   const ParameterBlock& parameters = context.state.parameterBlock;
   const DisplayConstantsValues constants{parameters.background, parameters.multiplier,
                                          parameters.energyShift};
-  if (!writeProfileFile(path, context.state.currentProfile, constants)) {
-    throw CommandError("Cannot create file " + path);
-  }
+  saveProfileFile(path, context.state.currentProfile, constants);
+}
+
+void saveProfileFile(const std::string& path, const DepthProfile& profile,
+                     const DisplayConstantsValues& constants) {
+  if (!writeProfileFile(path, profile, constants)) throw CommandError("Cannot create file " + path);
 }
 
 void loadProfileFrom(CommandContext& context, const std::string& path, bool asReference) {
   // Read whole first: a file that cannot be read leaves profile and constants as they were.
-  ProfileFile file = readProfileFile(path, context.memory.installed() / 2);
+  ProfileFile file = readProfileAsLoaded(path, context.memory);
   if (asReference) {
     context.state.referenceProfile = std::move(file.profile);
     return;
   }
   adoptProfile(context, std::move(file));
+}
+
+ProfileFile readProfileAsLoaded(const std::string& path, const MemoryLimits& memory) {
+  return readProfileFile(path, memory.installed() / 2);
+}
+
+ProfileFile startProfile() {
+  ProgramState start;
+  start.applyMainWindowStartValues();
+  const ParameterBlock& parameters = start.parameterBlock;
+  return {std::move(start.currentProfile),
+          {parameters.background, parameters.multiplier, parameters.energyShift}};
 }
 
 void adoptProfile(CommandContext& context, ProfileFile file) {

@@ -17,6 +17,13 @@ void loadReferenceProfile(CommandContext& context);
 // The file parts of the above, for a chosen path.
 void writeProfileTo(CommandContext& context, const std::string& path);
 void loadProfileFrom(CommandContext& context, const std::string& path, bool asReference);
+// The file as Load reads it, with its checks and messages (FileError), and
+// the start-up profile with the start-up constants.
+ProfileFile readProfileAsLoaded(const std::string& path, const MemoryLimits& memory = {});
+ProfileFile startProfile();
+// Writes the .pro file as Save does; CommandError when it cannot be created.
+void saveProfileFile(const std::string& path, const DepthProfile& profile,
+                     const DisplayConstantsValues& constants);
 // A profile with its display constants (read or made in memory) as Load
 // takes it.
 void adoptProfile(CommandContext& context, ProfileFile file);

@@ -1,31 +1,22 @@
 #include "commands/profile_tools_commands.h"
 
-#include <cmath>
-#include <limits>
 #include <utility>
 
-#include "commands/command_error.h"
 #include "commands/excitation_commands.h"
-#include "commands/machine_memory.h"
 #include "commands/profile_editor_commands.h"
-#include "model/erfc_edge.h"
-#include "model/profile_editing.h"
-#include "model/profile_smoothing.h"
+#include "commands/profile_edits.h"
 
 namespace {
 
-// A depth range the profile can hold: finite, not negative, and within the
-// point count and memory the machine has at the profile's step.
-void checkDepthRange(double depth, double step, const char* field, const MemoryLimits& memory) {
-  const std::string name(field);
-  if (!std::isfinite(depth) || depth < 0.0) {
-    throw CommandError("\"" + name + "\" must be a depth of 0 ug/cm2 or more.");
-  }
-  const double points = std::ceil(depth / step);
-  if (!(points <= std::numeric_limits<std::int32_t>::max()) ||
-      exceedsHalfOfMemory(static_cast<long double>(points) * 2 * sizeof(double), memory)) {
-    throw CommandError("\"" + name + "\" needs more depth points than this machine can hold.");
-  }
+void applyProfileTool(DepthProfile& profile, ProfileTool tool, const CommandContext& context) {
+  applyProfileTool(profile, tool, context.texts.profileParameters, context.decimal,
+                   context.memory);
+}
+
+// A button's edit of the current profile, then the profile redrawn.
+void editCurrentProfile(CommandContext& context, ProfileTool tool) {
+  applyProfileTool(context.state.currentProfile, tool, context);
+  plotProfile(context);
 }
 
 // Steps 1 to 3 of OK and Preview.
@@ -46,40 +37,10 @@ void applyWidthsAndFlag(CommandContext& context) {
   parameters.lorentzianWidth = lorentzian;
 }
 
-// Applies an edit to a copy of the current profile; the copy replaces the
-// profile only when every concentration in it is still a finite number.
-template <class Edit>
-DepthProfile editedProfile(const CommandContext& context, Edit edit) {
-  DepthProfile edited = context.state.currentProfile;
-  edit(edited);
-  for (const double value : edited.values) {
-    if (!std::isfinite(value)) {
-      throw CommandError(
-          "The profile would hold a concentration beyond the largest number: it is left as it "
-          "was.");
-    }
-  }
-  return edited;
-}
-
-struct ErfcEdge {
-  double max;
-  double sigma;
-};
-
-ErfcEdge parseErfcEdge(CommandContext& context) {
-  const ProfileParametersTexts& fields = context.texts.profileParameters;
-  const double sigma = parseFieldDouble(fields.erfcSigma, context.decimal);
-  const double max = parseFieldDouble(fields.erfcMax, context.decimal);
-  return {max, sigma};
-}
-
 void tryErfc(CommandContext& context, bool add) {
   ProgramState& state = context.state;
-  const ErfcEdge edge = parseErfcEdge(context);
-  DepthProfile trial = editedProfile(context, [&edge, add](DepthProfile& profile) {
-    add ? addErfc(profile, edge.max, edge.sigma) : subtractErfc(profile, edge.max, edge.sigma);
-  });
+  DepthProfile trial = state.currentProfile;
+  applyProfileTool(trial, add ? ProfileTool::AddErfc : ProfileTool::SubtractErfc, context);
   const DepthProfile kept = std::exchange(state.currentProfile, std::move(trial));
   try {
     calculateExcitation(context);
@@ -95,23 +56,11 @@ void tryErfc(CommandContext& context, bool add) {
 }  // namespace
 
 void applyMaxDepthField(CommandContext& context) {
-  DepthProfile& profile = context.state.currentProfile;
-  const double maxDepth =
-      parseFieldDouble(context.texts.profileParameters.maxDepth, context.decimal);
-  checkDepthRange(maxDepth, profile.step, "Max Depth:", context.memory);
-  if (maxDepth != profile.pointCount * profile.step) resizeToDepth(profile, maxDepth);
+  applyProfileTool(context.state.currentProfile, ProfileTool::MaxDepth, context);
 }
 
 void applyContaminationField(CommandContext& context) {
-  DepthProfile& profile = context.state.currentProfile;
-  const double contamination =
-      parseFieldDouble(context.texts.profileParameters.contamination, context.decimal);
-  if (!std::isfinite(contamination) || contamination < 0.0) {
-    throw CommandError("\"Contamination\" must be a thickness of 0 ug/cm2 or more.");
-  }
-  checkDepthRange(profile.pointCount * profile.step + (contamination - profile.contaminationDepth),
-                  profile.step, "Contamination", context.memory);
-  setContaminationDepth(profile, contamination);
+  applyProfileTool(context.state.currentProfile, ProfileTool::Contamination, context);
 }
 
 void acceptProfileParameters(CommandContext& context) {
@@ -131,24 +80,15 @@ void previewProfileParameters(CommandContext& context) {
 }
 
 void smoothProfileButton(CommandContext& context) {
-  const std::int32_t passes = parseFieldInteger(context.texts.profileParameters.smoothCount);
-  context.state.currentProfile =
-      editedProfile(context, [passes](DepthProfile& profile) { smoothProfile(profile, passes); });
-  plotProfile(context);
+  editCurrentProfile(context, ProfileTool::Smooth);
 }
 
 void addErfcButton(CommandContext& context) {
-  const ErfcEdge edge = parseErfcEdge(context);
-  context.state.currentProfile = editedProfile(
-      context, [&edge](DepthProfile& profile) { addErfc(profile, edge.max, edge.sigma); });
-  plotProfile(context);
+  editCurrentProfile(context, ProfileTool::AddErfc);
 }
 
 void subtractErfcButton(CommandContext& context) {
-  const ErfcEdge edge = parseErfcEdge(context);
-  context.state.currentProfile = editedProfile(
-      context, [&edge](DepthProfile& profile) { subtractErfc(profile, edge.max, edge.sigma); });
-  plotProfile(context);
+  editCurrentProfile(context, ProfileTool::SubtractErfc);
 }
 
 void tryAddErfc(CommandContext& context) {
@@ -160,14 +100,7 @@ void trySubtractErfc(CommandContext& context) {
 }
 
 void drawLineButton(CommandContext& context) {
-  const ProfileParametersTexts& fields = context.texts.profileParameters;
-  const double x1 = parseFieldDouble(fields.lineX1, context.decimal);
-  const double x2 = parseFieldDouble(fields.lineX2, context.decimal);
-  const double c1 = parseFieldDouble(fields.lineC1, context.decimal);
-  const double c2 = parseFieldDouble(fields.lineC2, context.decimal);
-  context.state.currentProfile = editedProfile(
-      context, [&](DepthProfile& profile) { drawProfileLine(profile, x1, c1, x2, c2); });
-  plotProfile(context);
+  editCurrentProfile(context, ProfileTool::Line);
 }
 
 void changeProfileScale(CommandContext& context) {

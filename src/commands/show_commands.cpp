@@ -2,12 +2,9 @@
 
 #include <cstdint>
 
-#include "commands/command_error.h"
 #include "commands/excitation_commands.h"
-#include "model/curve_measures.h"
+#include "commands/excitation_curves.h"
 #include "model/excitation_calculation.h"
-#include "model/lewis_broadening.h"
-#include "model/resonance_broadening.h"
 
 void plotLewis(CommandContext& context) {
   refuseWhileCalculating(context);
@@ -18,28 +15,11 @@ void plotLewis(CommandContext& context) {
   parameters.lorentzianWidth = parseFieldDouble(fields.lorentzian, context.decimal);
   parameters.gaussianWidth = parseFieldDouble(fields.gaussian, context.decimal);
 
-  const AutoconvolutionSet& set = state.autoconvolutionSet;
-  if (set.size() < 2) {
-    throw CommandError(
-        "There are no autoconvolutions yet: calculate or load them first (Convolutions menu).");
-  }
-  if (parameters.collisionDensity == 0.0) {
-    throw CommandError("The collision density is 0: calculate or load the autoconvolutions again.");
-  }
-  if (fields.convolve) {
-    checkBroadeningWidths(parameters.lorentzianWidth, parameters.gaussianWidth);
-    checkBroadenedSize(parameters.lorentzianWidth, parameters.gaussianWidth, set[1].step,
-                       set[1].size(), context.memory);
-    checkResonance(state.resonance, set[1].step);
-  }
-
-  SampledCurve shape = lewisLineShape(set, parameters.collisionDensity);
-  // Broadening restores the area, which a curve without one does not have.
-  if (fields.convolve && curveIntegral(shape) != 0.0) {
-    convolveResonance(shape, state.resonance, parameters.lorentzianWidth, parameters.beamEnergy);
-    convolveGaussian(shape, parameters.gaussianWidth);
-  }
-  refuseNonFiniteCurve(shape);
+  SampledCurve shape =
+      lewisCurve(state.autoconvolutionSet, parameters.collisionDensity,
+                 {fields.convolve, parameters.gaussianWidth, parameters.lorentzianWidth,
+                  state.resonance},
+                 parameters.beamEnergy, context.memory);
   state.excitationCurve = std::move(shape);
   plotExcitation(context);
 }
@@ -52,8 +32,8 @@ void plotSingle(CommandContext& context) {
   // Compared unsigned: a negative number counts as beyond every entry.
   const auto entry = static_cast<std::uint32_t>(typed);
   const auto count = static_cast<std::uint32_t>(set.size());
-  if (entry < count) {
-    const SampledCurve& curve = set[entry];
+  if (const SampledCurve* shown = autoconvolutionEntry(set, typed)) {
+    const SampledCurve& curve = *shown;
     context.charts.main.computedCurveColour = CurveColour::Red;
     std::vector<ChartPoint>& points = context.charts.main.computedCurve.points;
     points.clear();

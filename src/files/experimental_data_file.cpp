@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -147,6 +148,16 @@ std::string_view trimmed(std::string_view line) {
   return line;
 }
 
+std::string notNumbersMessage(const std::string& where, std::string_view line) {
+  return where + ": " + quoted(line) + " is not two or three numbers (energy, yield, error).";
+}
+
+std::string noPointMessage(const std::string& fileName, const std::string& firstRefused) {
+  return "No measured point could be read from " + fileName +
+         (firstRefused.empty() ? std::string(".")
+                               : "; the first line that is not numbers is " + firstRefused + ".");
+}
+
 }  // namespace
 
 ExperimentalData parseExperimentalData(std::string_view text, const std::string& fileName) {
@@ -173,21 +184,42 @@ ExperimentalData parseExperimentalData(std::string_view text, const std::string&
                         " separates its columns with commas and with other marks; the decimal "
                         "separator is the point (150.5, not 150,5).");
       case LineReading::Outcome::NotNumbers:
-        if (!data.empty()) {
-          throw FileError(where + ": " + quoted(line) +
-                          " is not two or three numbers (energy, yield, error).");
-        }
+        if (!data.empty()) throw FileError(notNumbersMessage(where, line));
         // Header lines before the data are passed over.
         if (firstRefused.empty()) firstRefused = where + ": " + quoted(line);
         break;
     }
   }
-  if (data.empty()) {
-    throw FileError("No measured point could be read from " + fileName +
-                    (firstRefused.empty()
-                         ? std::string(".")
-                         : "; the first line that is not numbers is " + firstRefused + "."));
+  if (data.empty()) throw FileError(noPointMessage(fileName, firstRefused));
+  data.emplace_back();  // the spare entry
+  return data;
+}
+
+ExperimentalData experimentalDataOfColumns(const std::vector<std::span<const double>>& columns,
+                                           const std::string& label) {
+  ExperimentalData data;
+  std::string firstRefused;
+  const std::size_t rows = columns.empty() ? 0 : columns[0].size();
+  for (std::size_t row = 0; row < rows; ++row) {
+    float numbers[3] = {};
+    bool finite = true;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      finite = finite && std::isfinite(columns[c][row]);
+      numbers[c] = static_cast<float>(columns[c][row]);
+    }
+    if (finite) {
+      data.push_back({numbers[0], numbers[1], numbers[2]});
+      continue;
+    }
+    std::string line;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      line += (c == 0 ? "" : "   ") + formatTextFileNumber(columns[c][row], kMaxTextFileDigits);
+    }
+    const std::string where = label + ", line " + std::to_string(row + 1);
+    if (!data.empty()) throw FileError(notNumbersMessage(where, line));
+    if (firstRefused.empty()) firstRefused = where + ": " + quoted(std::string_view(line));
   }
+  if (data.empty()) throw FileError(noPointMessage(label, firstRefused));
   data.emplace_back();  // the spare entry
   return data;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "state/experimental_point.h"
 
@@ -26,6 +28,15 @@
 // separators, and when no point could be read at all. Nothing is returned
 // half-read.
 ExperimentalData parseExperimentalData(std::string_view text, const std::string& fileName);
+
+// Measured data given as columns of numbers (energy, yield and optionally the
+// error; one length) rather than as text: each number rounded once to single
+// precision, as a point of a file is. A row holding a value that is not a
+// finite number is what a line that is not numbers is in a file (row k is
+// line k + 1, shown with every digit): passed over before the first point,
+// refused after it; no point at all is refused as above, naming `label`.
+ExperimentalData experimentalDataOfColumns(const std::vector<std::span<const double>>& columns,
+                                           const std::string& label);
 
 // Reads the file as above. Throws FileError "Cannot open file <path>" when it
 // does not open, and as above when its content cannot be used.

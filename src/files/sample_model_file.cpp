@@ -20,8 +20,6 @@ namespace {
 
 using Json = nlohmann::json;
 
-constexpr const char* kStatisticNames[] = {"poisson", "neyman", "errors", "equal"};
-
 // Turns the parsed document into a model, refusing the first fault with a
 // message that names the file, the key and what is wrong with it.
 class ModelReader {

@@ -31,6 +31,8 @@ struct LayerModel {
 };
 
 enum class FitStatistic { Poisson, Neyman, Errors, Equal };
+// Their names in model files and results, indexed by FitStatistic.
+inline constexpr const char* kStatisticNames[] = {"poisson", "neyman", "errors", "equal"};
 
 // The sample alone: the depth grid its profile is rendered on, the
 // contamination layer and the layers.

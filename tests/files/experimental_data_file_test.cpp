@@ -4,10 +4,13 @@
 
 #include <cmath>
 #include <limits>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "files/file_error.h"
 #include "files/temporary_directory.h"
+#include "files/text_numbers.h"
 
 namespace {
 
@@ -110,6 +113,46 @@ TEST(MeasuredDataText, WritesTheUsedEntriesWithTheShiftOnTheEnergyOnly) {
   EXPECT_EQ(measuredDataText(parseExperimentalData("1 2\n3 4", "run.dat"), 0.0), "1   2\n3   4\n");
   EXPECT_EQ(measuredDataText({{1, 2}}, 0.5), "");
   EXPECT_EQ(measuredDataText({}, 0.5), "");
+}
+
+// Columns of numbers are read as the text of those numbers with every digit:
+// the same points, or the same message for rows that are not numbers.
+TEST(ExperimentalDataOfColumns, IsTheTextOfTheSameNumbers) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::vector<std::vector<double>> cases[] = {
+      {{151.3, 151.30000000000001, 1e40}, {12, 0.1, -7}},
+      {{1, 2}, {3, 4}, {0.5, 0.25}},
+      {{nan, 1, 2}, {5, 6, 7}},
+      {{1, 2, 3}, {5, inf, 7}},
+      {{nan}, {1}},
+      {{}, {}},
+  };
+  for (const auto& columns : cases) {
+    std::string text;
+    for (std::size_t row = 0; row < columns[0].size(); ++row) {
+      for (std::size_t c = 0; c < columns.size(); ++c) {
+        text += formatTextFileNumber(columns[c][row], kMaxTextFileDigits);
+        text += c + 1 < columns.size() ? "   " : "\n";
+      }
+    }
+    Points fromText;
+    const std::string message = [&]() -> std::string {
+      try {
+        fromText = parseExperimentalData(text, "data");
+      } catch (const FileError& error) {
+        return error.what();
+      }
+      return {};
+    }();
+    const std::vector<std::span<const double>> views(columns.begin(), columns.end());
+    try {
+      EXPECT_EQ(experimentalDataOfColumns(views, "data"), fromText) << text;
+      EXPECT_EQ(message, "") << text;
+    } catch (const FileError& error) {
+      EXPECT_EQ(error.what(), message) << text;
+    }
+  }
 }
 
 }  // namespace

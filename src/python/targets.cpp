@@ -1,0 +1,66 @@
+// tervane.target and tervane.broadening.
+#include <charconv>
+
+#include "commands/command_error.h"
+#include "commands/script_limits.h"
+#include "commands/target_commands.h"
+#include "python/shell.h"
+
+namespace {
+
+double numberOf(const std::string& text) {
+  double value = 0.0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+py::dict figureDict(const std::vector<FigureLine>& lines) {
+  py::dict figures;
+  for (const FigureLine& line : lines) figures[line.key] = numberOf(line.text);
+  return figures;
+}
+
+py::dict target(const std::string& composition, const std::string& beam, const py::object& energy,
+                const std::string& straggling) {
+  checkLimit(kBeamLimit, beam);
+  checkLimit(kStragglingLimit, straggling);
+  TargetTexts texts;
+  texts.composition = composition;
+  texts.beam = beam;
+  if (!energy.is_none()) texts.energy = fieldText(energy);
+  texts.chuCorrection = straggling == "chu";
+  return figureDict(targetFigureLines(computeTargetFigures(texts, DecimalFormat{})));
+}
+
+py::dict broadening(const py::object& energy, const py::object& beamMass,
+                    const py::object& targetMass, const py::object& temperature,
+                    const py::object& debye, const py::object& beamFwhm,
+                    const py::object& beamSigma) {
+  if (!beamFwhm.is_none() && !beamSigma.is_none()) {
+    throw CommandError("The beam's spread is a FWHM or a sigma, not both.");
+  }
+  BroadeningTexts texts;
+  texts.energy = fieldText(energy);
+  texts.beamMass = fieldText(beamMass);
+  texts.targetMass = fieldText(targetMass);
+  if (!temperature.is_none()) texts.temperature = fieldText(temperature);
+  if (!debye.is_none()) texts.debyeTemperature = fieldText(debye);
+  if (!beamFwhm.is_none()) texts.beamSpread = fieldText(beamFwhm);
+  if (!beamSigma.is_none()) {
+    texts.beamSpread = fieldText(beamSigma);
+    texts.spreadIsSigma = true;
+  }
+  return figureDict(broadeningFigureLines(computeBroadening(texts, DecimalFormat{})));
+}
+
+}  // namespace
+
+void bindTargets(py::module_& m) {
+  m.def("target", &target, py::arg("composition"), py::kw_only(), py::arg("beam") = "H",
+        py::arg("energy") = py::none(), py::arg("straggling") = "bohr",
+        "Stopping power, straggling, mean mass per atom and atoms per ug/cm2 of a composition");
+  m.def("broadening", &broadening, py::kw_only(), py::arg("energy"), py::arg("beam_mass"),
+        py::arg("target_mass"), py::arg("temperature") = py::none(), py::arg("debye") = py::none(),
+        py::arg("beam_fwhm") = py::none(), py::arg("beam_sigma") = py::none(),
+        "The Doppler sigma and the Gaussian width of a narrow resonance");
+}
