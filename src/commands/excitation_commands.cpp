@@ -148,7 +148,7 @@ SampledCurve checkedExcitationCurve(const AutoconvolutionSet& set, const DepthPr
   if (convolve) {
     checkBroadeningWidths(lorentzianWidthEv, gaussianWidthEv);
     checkBroadenedSize(lorentzianWidthEv, gaussianWidthEv, set[1].step, set[1].size(), memory);
-    checkResonance(resonance, set[1].step);
+    checkResonance(resonance, set[1], lorentzianWidthEv, beamEnergyKev);
   }
   SampledCurve curve = excitationCurveOf(set, profile, collisionRate, convolve, lorentzianWidthEv,
                                          gaussianWidthEv, resonance, beamEnergyKev,
@@ -166,9 +166,11 @@ void requireAutoconvolutions(const AutoconvolutionSet& set) {
   }
 }
 
-void checkResonance(const ResonanceShape& resonance, double stepEv) {
+void checkResonance(const ResonanceShape& resonance, const SampledCurve& entry,
+                    double lorentzianWidthEv, double beamEnergyKev) {
   if (resonance.kind != ResonanceKind::File) return;
-  if (const auto problem = crossSectionProblem(resonance.crossSection, stepEv)) {
+  if (const auto problem = crossSectionProblem(resonance.crossSection, entry.step, entry.size(),
+                                               lorentzianWidthEv, beamEnergyKev)) {
     throw CommandError(*problem);
   }
 }

@@ -34,7 +34,8 @@ SampledCurve checkedExcitationCurve(const AutoconvolutionSet& set, const DepthPr
 void requireAutoconvolutions(const AutoconvolutionSet& set);
 
 // Refuses a cross section that cannot be the line shape on a grid of this step.
-void checkResonance(const ResonanceShape& resonance, double stepEv);
+void checkResonance(const ResonanceShape& resonance, const SampledCurve& entry,
+                    double lorentzianWidthEv, double beamEnergyKev);
 
 // The curve as the main chart draws it: X = beam energy + (i*step - origin)*0.001 keV,
 // Y = value*multiplier + background.

@@ -58,7 +58,7 @@ SampledCurve lewisCurve(const AutoconvolutionSet& set, double collisionDensity,
   if (broadening.convolve) {
     checkBroadeningWidths(lorentzian, gaussian);
     checkBroadenedSize(lorentzian, gaussian, set[1].step, set[1].size(), memory);
-    checkResonance(broadening.resonance, set[1].step);
+    checkResonance(broadening.resonance, set[1], lorentzian, beamEnergyKev);
   }
   SampledCurve shape = lewisLineShape(set, collisionDensity);
   // Broadening restores the area, which a curve without one does not have.

@@ -150,7 +150,7 @@ void writeFittedCurve(const std::string& path, const Measurement& measurement,
   if (model.convolve) {
     checkBroadeningWidths(lorentzian, gaussian);
     checkBroadenedSize(lorentzian, gaussian, set[1].step, set[1].size(), memory);
-    checkResonance(model.resonance, set[1].step);
+    checkResonance(model.resonance, set[1], lorentzian, measurement.beamEnergyKev);
   }
   const SampledCurve curve = measurementCurve(measurement, model, profile);
   refuseNonFiniteCurve(curve);

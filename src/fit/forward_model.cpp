@@ -160,7 +160,8 @@ BroadenedSet::BroadenedSet(const AutoconvolutionSet& set, bool convolve, double 
   if (!convolve) return;
   if (resonance != nullptr && resonance->kind != ResonanceKind::Lorentzian) {
     if (resonance->kind == ResonanceKind::File) {
-      if (const auto problem = crossSectionProblem(resonance->crossSection, m_step)) {
+      if (const auto problem = crossSectionProblem(resonance->crossSection, m_step, m_points,
+                                                   lorentzianWidthEv, beamEnergyKev)) {
         throw FitError(*problem);
       }
     }
@@ -186,11 +187,13 @@ BroadenedSet::~BroadenedSet() = default;
 
 void BroadenedSet::broadenWhole(const ResonanceShape& resonance, double beamEnergyKev) {
   const AutoconvolutionSet& set = *m_set;
-  const std::size_t lorentzianPoints = broadenedPointCount(20 * m_lorentzianEv, m_step, m_points);
+  const double below = twoSidedReachBelowEv(m_lorentzianEv, m_step, m_points);
+  const std::size_t lorentzianPoints =
+      broadenedPointCount(below + 10 * m_lorentzianEv, m_step, m_points);
   m_curvePoints = broadenedPointCount(8 * m_gaussianEv, m_step, lorentzianPoints);
-  m_origin = (0.0 + 10 * m_lorentzianEv) + 4 * m_gaussianEv;
-  const std::vector<double> line =
-      twoSidedKernel(resonance, m_points, lorentzianPoints, m_step, m_lorentzianEv, beamEnergyKev);
+  m_origin = (0.0 + below) + 4 * m_gaussianEv;
+  const std::vector<double> line = twoSidedKernel(resonance, m_points, lorentzianPoints, m_step,
+                                                  m_lorentzianEv, below, beamEnergyKev);
   // The Gaussian is causal: nothing at negative offsets.
   std::vector<double> gaussian(lorentzianPoints - 1, 0.0);
   const std::vector<double> g = gaussianKernel(m_curvePoints, m_step, m_gaussianEv);

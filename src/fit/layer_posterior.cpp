@@ -17,6 +17,7 @@
 #include "fit/parameter_layout.h"
 #include "fit/profile_rendering.h"
 #include "fit/sample_objective.h"
+#include "fit/sampling_coordinates.h"
 
 namespace {
 
@@ -168,6 +169,10 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
   int walkers =
       settings.walkers > 0 ? settings.walkers : std::max(16, 4 * static_cast<int>(dimension));
   walkers = std::max(walkers + walkers % 2, 2 * static_cast<int>(dimension));
+  // The walkers move in coordinates where the data's degeneracies are
+  // straight; the parameters and what they make are stored beside them.
+  const JointModel atFit = *likelihood.modelAt(optimum);
+  const SamplingCoordinates coordinates(likelihood.layout(), likelihood.free(), atFit);
   // Every ensemble's ball drawn in turn from the one generator.
   std::vector<std::vector<std::vector<double>>> starts(std::max(settings.ensembles, 2));
   std::normal_distribution<double> normal;
@@ -187,23 +192,30 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
         for (std::size_t k = 0; k < dimension; ++k) x[k] = 0.5 * (x[k] + optimum[k]);
         inside = std::isfinite(likelihood(x));
       }
-      start.push_back(inside ? x : optimum);
+      start.push_back(coordinates.toSampling(inside ? x : optimum));
     }
   }
 
-  const LogDensity density = [&likelihood](const std::vector<double>& x) { return likelihood(x); };
-  // Every layer's derived quantities beside each stored position.
-  const Observables derived = [&likelihood](const std::vector<double>& x) {
+  const LogDensity density = [&likelihood, &coordinates](const std::vector<double>& y) {
+    const double value = likelihood(coordinates.toParameters(y));
+    return std::isfinite(value) ? value + coordinates.logJacobian(y)
+                                : -std::numeric_limits<double>::infinity();
+  };
+  // The free parameters, then every layer's derived quantities, beside each
+  // stored position.
+  const Observables derived = [&likelihood, &coordinates](const std::vector<double>& y) {
     const std::vector<DerivedSlot>& slots = likelihood.layout().derived();
-    std::vector<double> values(slots.size(), std::numeric_limits<double>::quiet_NaN());
-    const std::optional<JointModel> model = likelihood.modelAt(x);
+    std::vector<double> values = coordinates.toParameters(y);
+    const std::size_t parameters = values.size();
+    values.resize(parameters + slots.size(), std::numeric_limits<double>::quiet_NaN());
+    const std::optional<JointModel> model = likelihood.modelAt(coordinates.toParameters(y));
     if (!model) return values;
     std::vector<std::array<double, kDerivedKindCount>> layers;
     for (std::size_t k = 0; k < model->sample.layers.size(); ++k) {
       layers.push_back(layerValues(model->sample, static_cast<int>(k)));
     }
     for (std::size_t i = 0; i < slots.size(); ++i) {
-      values[i] =
+      values[parameters + i] =
           layers[static_cast<std::size_t>(slots[i].layer)][static_cast<std::size_t>(slots[i].kind)];
     }
     return values;
@@ -246,16 +258,18 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
   for (const std::size_t index : likelihood.free())
     names.push_back(likelihood.layout()[index].name);
   for (const DerivedSlot& slot : likelihood.layout().derived()) names.push_back(slot.name);
+  // Each name's numbers are stored after the sampling coordinates.
   for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::size_t at = dimension + i;
     std::vector<double> values;
     values.reserve(kept);
     for (std::size_t n = 0; n < kept; ++n) {
-      const double value = sample(n)[i];
+      const double value = sample(n)[at];
       if (std::isfinite(value)) values.push_back(value);  // no centroid without an amount
     }
     posterior.intervals.push_back({names[i], percentile(values, 0.16), percentile(values, 0.5),
-                                   percentile(values, 0.84), run.tau[i], run.rhat[i]});
-    posterior.tau = std::isnan(run.tau[i]) ? posterior.tau : std::max(posterior.tau, run.tau[i]);
+                                   percentile(values, 0.84), run.tau[at], run.rhat[at]});
+    posterior.tau = std::isnan(run.tau[at]) ? posterior.tau : std::max(posterior.tau, run.tau[at]);
   }
   if (!run.converged) {
     posterior.warnings.push_back(notConvergedWarning(posterior, run));
@@ -282,7 +296,8 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
     const bool inBand = evenlyPicked(n, bandSamples, samples);
     const bool member = evenlyPicked(n, kBandMembers, samples);
     if (!inBand && !member) continue;
-    const JointModel model = *likelihood.modelAt(std::vector<double>(at, at + dimension));
+    const JointModel model =
+        *likelihood.modelAt(std::vector<double>(at + dimension, at + 2 * dimension));
     if (inBand) profiles.push_back(renderProfile(model.sample));
     if (member) posterior.bandMembers.push_back(sampleModelOf(model));
   }

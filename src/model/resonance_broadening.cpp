@@ -39,15 +39,26 @@ void multiplyTransforms(std::vector<double>& a, const std::vector<double>& b) {
   }
 }
 
-// sigma at energy e (keV), linear between the table's points, 0 outside it.
-double crossSectionAt(const CrossSection& table, double e) {
+// The integral of sigma over [e0, e1] (keV, e0 <= e1), sigma linear between
+// the table's points and 0 outside it: the trapezoids of every piece the
+// interval overlaps, each cut to the overlap.
+double crossSectionIntegral(const CrossSection& table, double e0, double e1) {
   const std::vector<double>& x = table.energiesKev;
-  if (x.size() < 2 || !(e >= x.front()) || !(e <= x.back())) return 0.0;
-  const std::size_t hi = static_cast<std::size_t>(std::upper_bound(x.begin(), x.end(), e) - x.begin());
-  if (hi >= x.size()) return table.values.back();
-  const std::size_t lo = hi - 1;
-  const double t = (e - x[lo]) / (x[hi] - x[lo]);
-  return table.values[lo] + t * (table.values[hi] - table.values[lo]);
+  const std::vector<double>& y = table.values;
+  if (x.size() < 2 || !(e1 > x.front()) || !(e0 < x.back())) return 0.0;
+  std::size_t k = static_cast<std::size_t>(std::upper_bound(x.begin(), x.end(), e0) - x.begin());
+  k = k == 0 ? 0 : k - 1;
+  double sum = 0.0;
+  for (; k + 1 < x.size() && x[k] < e1; ++k) {
+    const double a = std::max(e0, x[k]);
+    const double b = std::min(e1, x[k + 1]);
+    if (!(b > a)) continue;
+    const double slope = (y[k + 1] - y[k]) / (x[k + 1] - x[k]);
+    const double ya = y[k] + slope * (a - x[k]);
+    const double yb = y[k] + slope * (b - x[k]);
+    sum += 0.5 * (ya + yb) * (b - a);
+  }
+  return sum;
 }
 
 }  // namespace
@@ -72,19 +83,26 @@ std::vector<double> twoSidedConvolution(const std::vector<double>& v,
   return out;
 }
 
+double twoSidedReachBelowEv(double lorentzianWidthEv, double stepEv, std::size_t points) {
+  return std::max(10 * lorentzianWidthEv, static_cast<double>(points) * stepEv);
+}
+
 std::vector<double> twoSidedKernel(const ResonanceShape& shape, std::size_t inputPoints,
                                    std::size_t outputPoints, double stepEv,
-                                   double lorentzianWidthEv, double beamEnergyKev) {
+                                   double lorentzianWidthEv, double reachBelowEv,
+                                   double beamEnergyKev) {
   const double s = stepEv;
   const double w = lorentzianWidthEv;
-  const double g = (10 * w) / s;  // the Lorentzian grid's delay in points
+  const double g = reachBelowEv / s;  // the grid's delay in points
   const std::size_t count = inputPoints + outputPoints - 1;
   std::vector<double> kernel(count);
   for (std::size_t k = 0; k < count; ++k) {
     const double d = static_cast<double>(k) - static_cast<double>(inputPoints - 1);
     const double x = (d - g) * s;  // eV above the beam energy
     kernel[k] = shape.kind == ResonanceKind::File
-                    ? s * crossSectionAt(shape.crossSection, beamEnergyKev + x * 0.001)
+                    ? 1000.0 * crossSectionIntegral(shape.crossSection,
+                                                    beamEnergyKev + (x - 0.5 * s) * 0.001,
+                                                    beamEnergyKev + (x + 0.5 * s) * 0.001)
                     : 1.0 / (4 * (x * x) + w * w);
   }
   return kernel;
@@ -99,8 +117,10 @@ void convolveResonance(SampledCurve& curve, const ResonanceShape& shape, double 
   const double s = curve.step;
   const double w = lorentzianWidthEv;
   const double integralBefore = curveIntegral(curve);
-  const std::size_t n = broadenedPointCount(20 * w, s, curve.size());
-  const std::vector<double> kernel = twoSidedKernel(shape, curve.size(), n, s, w, beamEnergyKev);
+  const double below = twoSidedReachBelowEv(w, s, curve.size());
+  const std::size_t n = broadenedPointCount(below + 10 * w, s, curve.size());
+  const std::vector<double> kernel =
+      twoSidedKernel(shape, curve.size(), n, s, w, below, beamEnergyKev);
   std::vector<double> values = twoSidedConvolution(curve.values, kernel, n);
   // Sums of non-negative terms: what falls below 0 is the transform's rounding.
   bool nonNegative = true;
@@ -110,10 +130,12 @@ void convolveResonance(SampledCurve& curve, const ResonanceShape& shape, double 
   }
   curve.values = std::move(values);
   if (shape.kind == ResonanceKind::BreitWigner) normalizeCurveTo(curve, integralBefore);
-  curve.origin = curve.origin + 10 * w;
+  curve.origin = curve.origin + below;
 }
 
-std::optional<std::string> crossSectionProblem(const CrossSection& table, double stepEv) {
+std::optional<std::string> crossSectionProblem(const CrossSection& table, double stepEv,
+                                               std::size_t points, double lorentzianWidthEv,
+                                               double beamEnergyKev) {
   const std::vector<double>& x = table.energiesKev;
   const int line = table.lines.empty() ? 0 : table.lines.back();
   std::ostringstream message;
@@ -126,6 +148,19 @@ std::optional<std::string> crossSectionProblem(const CrossSection& table, double
   if (!(spanEv >= stepEv)) {
     message << "the cross section spans " << spanEv << " eV, less than one step of the curve ("
             << stepEv << " eV).";
+    return message.str();
+  }
+  // The energies the kernel samples: from the curve's end below the beam
+  // energy (less the reach below it) to its reach above.
+  const double below = twoSidedReachBelowEv(lorentzianWidthEv, stepEv, points);
+  const double lowest = beamEnergyKev - (static_cast<double>(points) * stepEv + below) * 0.001;
+  const double highest = beamEnergyKev + (static_cast<double>(points) * stepEv + 10 * lorentzianWidthEv) * 0.001;
+  if (x.back() < lowest || x.front() > highest) {
+    message.str("");
+    message << std::filesystem::path(table.file).filename().string() << ": the cross section covers "
+            << x.front() << "-" << x.back() << " keV, but the curves of this set (beam energy "
+            << beamEnergyKev << " keV) reach only " << lowest << "-" << highest
+            << " keV: it has no resonance there.";
     return message.str();
   }
   return std::nullopt;

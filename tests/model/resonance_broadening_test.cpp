@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "model/curve_measures.h"
@@ -34,23 +36,25 @@ SampledCurve layer(std::size_t n, double stepEv) {
 }
 
 // The whole Lorentzian summed point by point, every input point at every
-// output point, then scaled as the cut one is.
+// output point from the curve's own span (or 10 widths) below its start to
+// 10 widths above its end, then scaled as the cut one is.
 SampledCurve literalBreitWigner(SampledCurve curve, double w) {
   const double s = curve.step;
   const double before = curveIntegral(curve);
   const std::size_t m = curve.size();
-  const std::size_t n = m + static_cast<std::size_t>(std::ceil(20 * w / s));
+  const double below = std::max(10 * w, static_cast<double>(m) * s);
+  const std::size_t n = m + static_cast<std::size_t>(std::ceil((below + 10 * w) / s));
   std::vector<double> out(n, 0.0);
   for (std::size_t i = 0; i < n; ++i) {
     for (std::size_t j = 0; j < m; ++j) {
-      const double x = (static_cast<double>(i) - static_cast<double>(j)) * s - 10 * w;
+      const double x = (static_cast<double>(i) - static_cast<double>(j)) * s - below;
       out[i] += curve.values[j] / (4 * x * x + w * w);
     }
   }
   const double after = std::accumulate(out.begin(), out.end(), 0.0) * s;
   for (double& v : out) v *= before / after;
   curve.values = out;
-  curve.origin += 10 * w;
+  curve.origin += below;
   return curve;
 }
 
@@ -141,6 +145,49 @@ TEST(CrossSectionShape, TwoEqualResonancesMakeASecondPlateauTwiceTheFirst) {
   EXPECT_NEAR(second / first, 2.0, 0.02);
   // Below the first resonance the film is not seen.
   EXPECT_LT(meanOver(-900.0, -500.0), 0.01);
+}
+
+// Below the resonance a thick film is seen through the line's tail alone:
+// the plateau times the Lorentzian's area beyond the distance d, 1/2 -
+// atan(2d/w)/pi, here 3 keV (30 widths) below.
+TEST(BreitWigner, TailFarBelowTheResonanceIsTheThickTargetLorentzians) {
+  const double step = 10.0;
+  const double w = 100.0;
+  SampledCurve curve = thickFilm(step, 8000.0);
+  convolveResonance(curve, {ResonanceKind::BreitWigner, {}}, w, kBeamKev);
+  const auto at = [&](double lossEv) {
+    return curve.values[static_cast<std::size_t>(std::lround((lossEv + curve.origin) / step))];
+  };
+  const double plateau = at(4000.0);
+  const double d = 3000.0;
+  EXPECT_NEAR(at(-d) / plateau, 0.5 - std::atan(2 * d / w) / M_PI, 0.02 * (0.5 - std::atan(2 * d / w) / M_PI));
+}
+
+// A cross section that misses every energy the set's curves reach, and a
+// peak narrower than a step, which keeps its area.
+TEST(CrossSectionShape, RefusesATableAwayFromTheBeamAndIntegratesANarrowPeak) {
+  ResonanceShape far = lorentzianPeaks({0.0}, 20.0);
+  for (double& e : far.crossSection.energiesKev) e -= 1532.3;  // 151 keV, a set's 1683.3
+  const std::optional<std::string> problem =
+      crossSectionProblem(far.crossSection, 4.0, 1000, 100.0, kBeamKev);
+  ASSERT_TRUE(problem);
+  EXPECT_NE(problem->find("peaks.r33: the cross section covers 150"), std::string::npos) << *problem;
+  EXPECT_NE(problem->find("(beam energy 1683.3 keV) reach only 1675.3-1688.3 keV"), std::string::npos) << *problem;
+  EXPECT_FALSE(crossSectionProblem(lorentzianPeaks({0.0}, 20.0).crossSection, 4.0, 1000, 100.0, kBeamKev));
+
+  // A triangle 2 eV wide of unit area, on a grid of 50 eV: the film's plateau
+  // is its area whatever the step.
+  ResonanceShape narrow;
+  narrow.kind = ResonanceKind::File;
+  narrow.crossSection.file = "narrow.r33";
+  narrow.crossSection.energiesKev = {kBeamKev + 0.010, kBeamKev + 0.011, kBeamKev + 0.012};
+  narrow.crossSection.values = {0.0, 1.0, 0.0};
+  narrow.crossSection.lines = {1, 2, 3};
+  SampledCurve curve = thickFilm(50.0, 8000.0);
+  convolveResonance(curve, narrow, 100.0, kBeamKev);
+  const double plateau =
+      curve.values[static_cast<std::size_t>(std::lround((4000.0 + curve.origin) / 50.0))];
+  EXPECT_NEAR(plateau, 1.0, 1e-9);
 }
 
 }  // namespace
