@@ -211,6 +211,11 @@ ProfiledInterval ProfileLikelihood::interval(const ProfiledQuantity& quantity) {
   ProfiledInterval interval;
   interval.lower = end(quantity, -1.0);
   interval.upper = end(quantity, +1.0);
+  // A constrained fit meets its target within its penalty's width: an end
+  // on q's own limit is the limit.
+  for (ProfiledEnd* e : {&interval.lower, &interval.upper}) {
+    if (e->value) e->value = std::clamp(*e->value, quantity.min, quantity.max);
+  }
   return interval;
 }
 

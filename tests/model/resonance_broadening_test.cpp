@@ -148,8 +148,9 @@ TEST(CrossSectionShape, TwoEqualResonancesMakeASecondPlateauTwiceTheFirst) {
 }
 
 // Below the resonance a thick film is seen through the line's tail alone:
-// the plateau times the Lorentzian's area beyond the distance d, 1/2 -
-// atan(2d/w)/pi, here 3 keV (30 widths) below.
+// the Lorentzian's area over the film's losses, (atan(2(d + T)/w) -
+// atan(2d/w))/pi at d below (here 3 keV, 30 widths) for a film T thick, over
+// its plateau's, (atan(2(T - x)/w) + atan(2x/w))/pi at x inside.
 TEST(BreitWigner, TailFarBelowTheResonanceIsTheThickTargetLorentzians) {
   const double step = 10.0;
   const double w = 100.0;
@@ -158,9 +159,12 @@ TEST(BreitWigner, TailFarBelowTheResonanceIsTheThickTargetLorentzians) {
   const auto at = [&](double lossEv) {
     return curve.values[static_cast<std::size_t>(std::lround((lossEv + curve.origin) / step))];
   };
-  const double plateau = at(4000.0);
+  const double film = 8000.0;
+  const double x = 4000.0;
   const double d = 3000.0;
-  EXPECT_NEAR(at(-d) / plateau, 0.5 - std::atan(2 * d / w) / M_PI, 0.02 * (0.5 - std::atan(2 * d / w) / M_PI));
+  const double tail = (std::atan(2 * (d + film) / w) - std::atan(2 * d / w)) /
+                      (std::atan(2 * (film - x) / w) + std::atan(2 * x / w));
+  EXPECT_NEAR(at(-d) / at(x), tail, 0.02 * tail);
 }
 
 // A cross section that misses every energy the set's curves reach, and a
