@@ -12,9 +12,11 @@
 #include "fit/profile_band.h"
 
 // The posterior of a fitted layer model: flat priors within the free
-// parameters' bounds, the likelihood exp(-chi2/2) with chi2 the fit's
-// statistic, sampled by independent ensembles, each from its own small ball
-// around the optimum (a tenth of each parameter's error across), run until
+// parameters' bounds (the multiplier's flat in its logarithm, as a scale's:
+// sampling_coordinates.h), the likelihood exp(-chi2/2) with chi2 the fit's
+// statistic, sampled by independent ensembles in coordinates that straighten
+// a layer's degeneracies, each from its own small ball around the optimum (a
+// tenth of each parameter's error across), run until
 // they have converged (or for the steps asked, then judged by the same rule;
 // see sampleUntilConverged). The first half of every chain is discarded as burn-in.
 struct PosteriorSettings {

@@ -29,7 +29,9 @@ SamplingCoordinates::SamplingCoordinates(const ParameterLayout& layout,
       case ParameterKind::LorentzianWidth:
       case ParameterKind::GaussianWidth: {
         const FitParameter& p = layout.at(optimum, free[q]);
-        if (p.value > 0.0 && p.min >= 0.0) m_map[q] = Map::Log;
+        if (p.value > 0.0 && p.min >= 0.0) {
+          m_map[q] = slot.kind == ParameterKind::Multiplier ? Map::LogScale : Map::Log;
+        }
         break;
       }
       default:
@@ -43,6 +45,7 @@ std::vector<double> SamplingCoordinates::toSampling(const std::vector<double>& x
   for (std::size_t q = 0; q < x.size(); ++q) {
     switch (m_map[q]) {
       case Map::Log:
+      case Map::LogScale:
         y[q] = std::log(x[q]);
         break;
       case Map::Centre:
@@ -63,6 +66,7 @@ std::vector<double> SamplingCoordinates::toParameters(const std::vector<double>&
   for (std::size_t q = 0; q < y.size(); ++q) {
     switch (m_map[q]) {
       case Map::Log:
+      case Map::LogScale:
         x[q] = std::exp(y[q]);
         break;
       case Map::Centre:
@@ -80,7 +84,8 @@ std::vector<double> SamplingCoordinates::toParameters(const std::vector<double>&
 
 double SamplingCoordinates::logJacobian(const std::vector<double>& y) const {
   // Each logarithm contributes its value; a centre and log-thickness pair
-  // the log-thickness (|d(from, to)/d(centre, l)| = exp(l)).
+  // the log-thickness (|d(from, to)/d(centre, l)| = exp(l)); the multiplier
+  // nothing, its prior being flat in its logarithm.
   double sum = 0.0;
   for (std::size_t q = 0; q < y.size(); ++q) {
     if (m_map[q] == Map::Log || m_map[q] == Map::LogThickness) sum += y[q];

@@ -14,8 +14,12 @@
 // multiplier x concentration x thickness (the yield of a layer thinner than
 // the resolution), whose valley is a curve in the parameters, crossed by an
 // ensemble's straight moves only in thousands of steps; in these coordinates
-// it is a plane. A flat prior within the parameters' bounds becomes the
-// density times |dx/dy|, whose logarithm logJacobian gives.
+// it is a plane. The prior is flat within the parameters' bounds, but for
+// the multiplier's, flat in its logarithm: a scale, whose flat prior would
+// let a layer thinner than the resolution trade its thickness for an ever
+// larger multiplier with ever more prior mass, so that the posterior had no
+// finite mass at all. In these coordinates it becomes the density times
+// |dx/dy| of every other parameter, whose logarithm logJacobian gives.
 class SamplingCoordinates {
  public:
   SamplingCoordinates(const ParameterLayout& layout, const std::vector<std::size_t>& free,
@@ -28,7 +32,7 @@ class SamplingCoordinates {
   double logJacobian(const std::vector<double>& y) const;
 
  private:
-  enum class Map { Same, Log, Centre, LogThickness };
+  enum class Map { Same, Log, LogScale, Centre, LogThickness };
   std::vector<Map> m_map;
   std::vector<std::size_t> m_partner;  // Centre: its to's place; LogThickness: its from's
 };
