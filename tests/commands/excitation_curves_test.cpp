@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 
 #include "commands/autoconvolution_commands.h"
 #include "commands/excitation_commands.h"
 #include "commands/profile_file_commands.h"
 #include "commands/show_commands.h"
+#include "files/temporary_directory.h"
 #include "scripted_user_interface.h"
 
 namespace {
@@ -19,9 +21,11 @@ namespace fs = std::filesystem;
 // after loading them, to the bit.
 class ExcitationCurves : public ::testing::Test {
  protected:
+  // A folder of its own: ctest runs each case as a process of its own, side
+  // by side.
   static void SetUpTestSuite() {
-    s_dir = fs::temp_directory_path() / "tervane-excitation-curves";
-    fs::create_directories(s_dir);
+    s_folder = std::make_unique<TemporaryDirectory>();
+    s_dir = s_folder->root();
     CommandFixture maker;
     maker.texts.calculationParameters.nc = "12";
     maker.texts.calculationParameters.saveAutos = true;
@@ -33,7 +37,7 @@ class ExcitationCurves : public ::testing::Test {
       ASSERT_TRUE(writeProfileFile((s_dir / name).string(), layer, {2.0, 3.0, 0.5}));
     }
   }
-  static void TearDownTestSuite() { fs::remove_all(s_dir); }
+  static void TearDownTestSuite() { s_folder.reset(); }
 
   // The desktop after Load Convolutions and Load of the profile.
   void load(CommandFixture& desk, const std::string& profile) {
@@ -42,8 +46,10 @@ class ExcitationCurves : public ::testing::Test {
   }
   static std::string flt() { return (s_dir / "set.flt").string(); }
 
+  static std::unique_ptr<TemporaryDirectory> s_folder;
   static fs::path s_dir;
 };
+std::unique_ptr<TemporaryDirectory> ExcitationCurves::s_folder;
 fs::path ExcitationCurves::s_dir;
 
 TEST_F(ExcitationCurves, CalculateIsTheDesktopsForEveryBroadeningAndProfile) {
