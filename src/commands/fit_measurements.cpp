@@ -7,7 +7,7 @@
 #include "commands/command_error.h"
 #include "commands/data_commands.h"
 #include "commands/field_numbers.h"
-#include "commands/fit_commands.h"
+#include "commands/fit_job.h"
 #include "commands/fit_problem.h"
 #include "commands/fit_table.h"
 #include "commands/measurement_chart.h"

@@ -1,4 +1,8 @@
-#include "commands/fit_commands.h"
+#include "commands/fit_file_commands.h"
+#include "commands/fit_job.h"
+#include "commands/fit_result_view.h"
+#include "commands/fit_table.h"
+#include "commands/fit_table_commands.h"
 
 #include <gtest/gtest.h>
 
