@@ -60,7 +60,7 @@ PreparedFit prepareFit(CommandContext& context, FitJob job) {
   if (job == FitJob::Posterior) {
     prepared.fit = context.texts.fit.lastResult;
     if (!prepared.fit) throw CommandError("There is no fit to sample around yet: press Fit first.");
-    prepared.model = prepared.fit->model;
+    prepared.model = sampleModelOf(prepared.fit->joint);
     readPosteriorFields(context.texts.fit, prepared);
   } else {
     prepared.model = checkedTableSampleModel(context);
@@ -105,24 +105,12 @@ FitResult runFit(const PreparedFit& prepared, const std::atomic<bool>* cancel,
   return result;
 }
 
-ChartSeries fitCurveSeries(const PreparedFit& prepared, const SampleModel& model,
+ChartSeries fitCurveSeries(const PreparedFit& prepared, const JointModel& model,
                            const DepthProfile* profile) {
   const std::vector<Measurement>& measurements = prepared.problem.measurements;
-  const Measurement& measurement =
-      measurements.at(prepared.shown < measurements.size() ? prepared.shown : 0);
-  // The model's numbers are the first measurement's: another one takes
-  // those it shares and keeps its own.
-  MeasurementModel constants = model;
-  if (measurements.size() > 1) {
-    constants = measurement.model;
-    for (ParameterKind kind : kMeasurementKinds) {
-      if (constants.shared[measurementSlot(kind)]) {
-        measurementParameter(constants, kind) = measurementParameter(model, kind);
-      }
-    }
-  }
-  constants.tilt = measurement.model.tilt;
-  return measurementCurveSeries(measurement, constants, profile ? *profile : renderProfile(model));
+  const std::size_t shown = prepared.shown < measurements.size() ? prepared.shown : 0;
+  return measurementCurveSeries(measurements.at(shown), model.measurements.at(shown),
+                                profile ? *profile : renderProfile(model.sample));
 }
 
 bool FitOutcome::cancelled() const {
@@ -181,11 +169,11 @@ FitOutcome runFitJob(const PreparedFit& prepared, const FitJobControl& control) 
     InversionResult result = invertProblem(prepared.problem, settings, generator, inversionControl);
     if (!result.cancelled) {
       addTruncationWarnings(prepared.problem, result);
-      SampleModel model = prepared.model;
-      model.background.value = result.background;
       curveBand(
           result.bandMembers,
-          [&](const DepthProfile& profile) { return fitCurveSeries(prepared, model, &profile); },
+          [&](const DepthProfile& profile) {
+            return fitCurveSeries(prepared, result.joint, &profile);
+          },
           kBootstrapBand);
     }
     outcome.result = std::move(result);
@@ -202,7 +190,7 @@ FitOutcome runFitJob(const PreparedFit& prepared, const FitJobControl& control) 
     if (!posterior.cancelled) {
       curveBand(
           posterior.bandMembers,
-          [&](const SampleModel& model) { return fitCurveSeries(prepared, model); },
+          [&](const JointModel& model) { return fitCurveSeries(prepared, model); },
           kPosteriorBand);
     }
     outcome.result = std::move(posterior);

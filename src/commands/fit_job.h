@@ -59,7 +59,7 @@ FitResult runFit(const PreparedFit& prepared, const std::atomic<bool>* cancel,
 FitOutcome runFitJob(const PreparedFit& prepared, const FitJobControl& control);
 // The main chart's curve for a model on the way, as Calculate would draw it;
 // `profile` replaces the model's own rendering when given.
-ChartSeries fitCurveSeries(const PreparedFit& prepared, const SampleModel& model,
+ChartSeries fitCurveSeries(const PreparedFit& prepared, const JointModel& model,
                            const DepthProfile* profile = nullptr);
 // All three phases on the calling thread.
 void fitSampleModelCommand(CommandContext& context);

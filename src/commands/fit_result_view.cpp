@@ -55,7 +55,7 @@ void keepOwnFittedValues(FitTexts& texts, const JointModel& fitted) {
 
 void showFitResult(CommandContext& context, const FitResult& result) {
   FitTexts& texts = context.texts.fit;
-  showSampleModel(texts, result.model, context.decimal);
+  showSampleModel(texts, sampleModelOf(result.joint), context.decimal);
   // By name: a measurement's own parameters have no row of their own.
   for (FitParameterTexts& row : texts.parameters) {
     for (const EstimatedValue& estimate : result.parameters) {
@@ -136,7 +136,7 @@ void finishFit(CommandContext& context, const PreparedFit& prepared, FitResult r
     abandonFit(context, prepared);
     return;
   }
-  adoptAndDraw(context, result.model, result.profile);
+  adoptAndDraw(context, result.joint.measurements.front(), result.profile);
   redrawShownMeasurement(context, prepared.problem, result.joint);
   followProfileWithConcentrationAxis(context);
   context.ui.showWindow(WindowId::DrawProfile);
@@ -172,15 +172,10 @@ void finishFitJob(CommandContext& context, const PreparedFit& prepared, FitOutco
   ChartData& charts = context.charts;
   if (auto* inversion = std::get_if<InversionResult>(&outcome.result)) {
     MeasurementModel adopted = prepared.model;
-    adopted.background.value = inversion->background;
+    adopted.background.value = inversion->joint.measurements.front().background.value;
     adoptAndDraw(context, adopted, inversion->profile);
-    JointModel shown = prepared.problem.model();
-    for (MeasurementModel& m : shown.measurements) {
-      if (m.shared[measurementSlot(ParameterKind::Background)]) {
-        m.background.value = inversion->background;
-      }
-    }
-    redrawShownMeasurement(context, prepared.problem, shown);
+    // Every measurement with its own fitted background.
+    redrawShownMeasurement(context, prepared.problem, inversion->joint);
     showMeasurementSummaries(texts, *inversion);
     fillChartBand(charts.drawProfile.band, inversion->band, kBootstrapBand);
     texts.results = inversionResultsTable(*inversion, knownTargetComposition(context));
