@@ -118,7 +118,7 @@ void posteriorOf(benchmark::State& state, const SampleModel& start, int steps) {
     PosteriorSettings settings;
     settings.steps = steps;
     const LayerPosterior posterior =
-        samplePosterior(fit, problemFor(fit.model, problem), settings, generator);
+        samplePosterior(fit, problemFor(fit.joint, problem), settings, generator);
     state.counters["acceptance"] = posterior.acceptance;
     state.counters["walkers"] = posterior.walkers;
   }
@@ -131,7 +131,7 @@ void BM_PosteriorAutoTwoSeeds(benchmark::State& state) {
     std::vector<LayerPosterior> runs;
     for (std::uint64_t seed : {1, 2}) {
       std::mt19937_64 generator(seed);
-      runs.push_back(samplePosterior(fit, problemFor(fit.model, problem), {}, generator));
+      runs.push_back(samplePosterior(fit, problemFor(fit.joint, problem), {}, generator));
       state.counters["steps_seed" + std::to_string(seed)] = runs.back().steps;
       state.counters["converged_seed" + std::to_string(seed)] = runs.back().converged;
       state.counters["tau_seed" + std::to_string(seed)] = runs.back().tau;

@@ -1,6 +1,7 @@
 #include "app/fit_controller.h"
 
 #include "commands/command_error.h"
+#include "commands/fit_result_view.h"
 #include "ui/window_host.h"
 
 FitController::FitController(WindowHost& host)

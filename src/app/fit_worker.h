@@ -6,7 +6,7 @@
 #include <variant>
 
 #include "app/mailbox.h"
-#include "commands/fit_commands.h"
+#include "commands/fit_job.h"
 
 // What the fit's worker tells the user-interface thread.
 struct FitProgressed {

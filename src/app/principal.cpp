@@ -16,7 +16,7 @@
 #include <algorithm>
 
 #include "commands/recent_files.h"
-#include "commands/fit_commands.h"
+#include "commands/fit_job.h"
 #include "commands/shell_commands.h"
 #include "files/atomic_file.h"
 #include "ui/chart_figures.h"

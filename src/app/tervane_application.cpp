@@ -9,7 +9,7 @@
 
 #include "app/guarded_application.h"
 #include "commands/command_error.h"
-#include "commands/fit_commands.h"
+#include "commands/fit_job.h"
 #include "commands/fit_figure.h"
 #include "commands/shell_commands.h"
 #include "files/figure_format.h"

@@ -248,15 +248,16 @@ int runFitSubcommand(const FitOptions& options) {
     }
     for (std::size_t k = 0; k < results.size(); ++k) {
       const std::string profilePath = outputName(options.outProfile, labels[k], several);
-      if (!profilePath.empty()) writeFittedProfile(profilePath, results[k].model, results[k].profile);
+      if (!profilePath.empty()) {
+        writeFittedProfile(profilePath, results[k].joint.measurements.front(), results[k].profile);
+      }
       // A joint fit's curves, one per measurement, each named with the measurement's name.
       const std::vector<Measurement>& measurements = problems[k].measurements;
       for (std::size_t m = 0; m < measurements.size() && !options.outCurve.empty(); ++m) {
         const std::string curvePath = joint
                                           ? outputName(options.outCurve, measurements[m].name, true)
                                           : outputName(options.outCurve, labels[k], several);
-        const MeasurementModel& fitted =
-            joint ? results[k].joint.measurements[m] : results[k].model;
+        const MeasurementModel& fitted = results[k].joint.measurements[m];
         writeFittedCurve(curvePath, measurements[m], fitted,
                          asLoadedFromFile(results[k].profile, curvePath), options.digits);
       }

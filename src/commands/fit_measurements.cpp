@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <variant>
 
 #include "commands/autoconvolution_commands.h"
 #include "commands/command_error.h"
 #include "commands/data_commands.h"
 #include "commands/field_numbers.h"
-#include "commands/fit_commands.h"
+#include "commands/fit_job.h"
 #include "commands/fit_problem.h"
 #include "commands/fit_table.h"
 #include "commands/measurement_chart.h"
@@ -73,13 +74,20 @@ void showChart(CommandContext& context, std::size_t row, std::optional<MainChart
   context.ui.redraw(View::FitFields);
 }
 
-// The constants a row's chart is drawn with: the last fit's while the
-// profile is its, else the table's.
+// The constants a row's chart is drawn with: the last fit's, or the shown
+// free-form profile's, while the profile is its; else the table's.
 MeasurementModel chartModel(const CommandContext& context, const MeasurementEntry& entry,
                             std::size_t row) {
+  const std::size_t rows = context.texts.fit.measurements.size();
+  const std::shared_ptr<const FitJobResult>& shown = context.texts.fit.shownResult;
+  if (const auto* inversion = shown ? std::get_if<InversionResult>(shown.get()) : nullptr) {
+    if (inversion->profile == context.state.currentProfile &&
+        inversion->joint.measurements.size() == rows) {
+      return inversion->joint.measurements[row];
+    }
+  }
   const std::shared_ptr<const FitResult>& fit = context.texts.fit.lastResult;
-  if (fit && fit->profile == context.state.currentProfile &&
-      fit->joint.measurements.size() == context.texts.fit.measurements.size()) {
+  if (fit && fit->profile == context.state.currentProfile && fit->joint.measurements.size() == rows) {
     return fit->joint.measurements[row];
   }
   return entry.model;

@@ -205,7 +205,7 @@ std::string fitResultsTable(const FitResult& result,
 
   std::string text = std::string(result.converged ? "Converged" : "Not converged") + " after " +
                      std::to_string(result.iterations) + " iterations, statistic " +
-                     statisticName(result.model.statistic) + "\n";
+                     statisticName(result.joint.measurements.front().statistic) + "\n";
   text += "chi2 " + general(result.chi2, 6) + "   points " + std::to_string(result.points) +
           "   free parameters " + std::to_string(result.freeParameters) + "   dof " +
           general(result.dof, 6) + "   reduced chi2 " + general(result.reducedChi2, 4) + "\n\n";

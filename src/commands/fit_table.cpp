@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "commands/command_error.h"
+#include "fit/fit_error.h"
+#include "fit/model_check.h"
 #include "fit/parameter_layout.h"
 
 namespace {
@@ -192,6 +194,18 @@ void showSampleModel(FitTexts& texts, const SampleModel& model, DecimalFormat de
     texts.parameters.push_back(rowText(layout.at(joint, i), decimal));
   }
   nameRows(texts, model.layers.size());
+}
+
+SampleModel tableSampleModel(const CommandContext& context) {
+  SampleModel model = sampleModelFromTexts(context.texts.fit, context.decimal);
+  model.resonance = context.state.resonance;
+  return model;
+}
+
+SampleModel checkedTableSampleModel(const CommandContext& context) {
+  SampleModel model = tableSampleModel(context);
+  if (const std::optional<std::string> fault = modelFault(model)) throw FitError(*fault);
+  return model;
 }
 
 SampleModel proposeSampleModel(const CommandContext& context) {

@@ -13,6 +13,13 @@ SampleModel sampleModelFromTexts(const FitTexts& texts, DecimalFormat decimal);
 // The model into the fields and the table; results and warnings are cleared.
 void showSampleModel(FitTexts& texts, const SampleModel& model, DecimalFormat decimal);
 
+// The window's table as a model, with the program's resonance (the line
+// shape Calculate draws). The checked one refuses (FitError) a model the
+// fitting core would refuse, with the one model check's sentence: Apply and
+// the jobs that start from the table take it alike.
+SampleModel tableSampleModel(const CommandContext& context);
+SampleModel checkedTableSampleModel(const CommandContext& context);
+
 // A start model from the current profile. A layer stands wherever the
 // concentration lies at or above half the profile's maximum, from the depth
 // where it rises through that level to the depth where it falls through it

@@ -5,7 +5,7 @@
 #include "commands/data_commands.h"
 #include "commands/excitation_commands.h"
 #include "commands/export_commands.h"
-#include "commands/fit_commands.h"
+#include "commands/fit_table_commands.h"
 #include "commands/profile_editor_commands.h"
 #include "commands/profile_file_commands.h"
 #include "commands/show_commands.h"

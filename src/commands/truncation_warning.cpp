@@ -66,11 +66,9 @@ std::optional<std::string> truncationWarning(const Measurement& measurement,
 }
 
 void addTruncationWarnings(const SampleProblem& problem, FitResult& result) {
-  const JointModel fitted =
-      result.joint.measurements.empty() ? jointModelOf(result.model) : result.joint;
-  addWarnings(problem, result.profile, &fitted, result.warnings);
+  addWarnings(problem, result.profile, &result.joint, result.warnings);
 }
 
 void addTruncationWarnings(const SampleProblem& problem, InversionResult& result) {
-  addWarnings(problem, result.profile, nullptr, result.warnings);
+  addWarnings(problem, result.profile, &result.joint, result.warnings);
 }

@@ -82,8 +82,9 @@ inline bool listsMeasurements(const EstimateSummary& result) {
          (result.measurements.size() > 1 || !result.measurements.front().name.empty());
 }
 
-// What a fit found. `model` holds the fitted values; `profile` is the model
-// rendered; `residuals` the used measured points with the fitted yield.
+// What a fit found. `joint` holds the fitted values of the sample and of
+// every measurement; `profile` is the sample rendered; `residuals` the used
+// measured points with the fitted yield.
 struct FitResult : EstimateSummary {
   using Residual = FittedPoint;
   bool converged = false;
@@ -96,7 +97,6 @@ struct FitResult : EstimateSummary {
   std::vector<EstimatedValue> derived;     // layerK.amount, .centroid, .thickness
   std::vector<std::string> correlationNames;                    // the free parameters
   std::vector<std::vector<std::optional<double>>> correlation;  // null where undetermined
-  SampleModel model;  // the sample with the first measurement's numbers
-  JointModel joint;   // the sample with every measurement's numbers
+  JointModel joint;
   DepthProfile profile;
 };

@@ -21,7 +21,6 @@ namespace {
 FitResult assemble(LayerFitEvaluator& evaluator, const JointModel& model,
                    const CovarianceEstimate* estimate) {
   FitResult result;
-  result.model = sampleModelOf(model);
   result.joint = model;
   result.profile = renderProfile(model.sample);
   const SampleObjective& objective = evaluator.objective();
@@ -212,7 +211,7 @@ FitResult fitProblem(const SampleProblem& problem, const FitControl& control) {
     int shownIterations = 0;  // the progress counts every start's iterations
     if (control.progress) {
       lsqControl.progress = [&](int iteration, const std::vector<double>& x, double chi2) {
-        const SampleModel current = sampleModelOf(evaluator.modelAt(x));
+        const JointModel current = evaluator.modelAt(x);
         control.progress({shownIterations + iteration, chi2, reducedChi2Of(chi2, dof), &current});
       };
     }
@@ -290,7 +289,6 @@ FitResult fitProblem(const SampleProblem& problem, const FitControl& control) {
     // Nothing more is computed: a stopped fit leaves everything as it was.
     FitResult result;
     result.cancelled = true;
-    result.model = sampleModelOf(problem.model());
     result.joint = problem.model();
     result.profile = renderProfile(problem.sample);
     return result;

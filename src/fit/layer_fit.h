@@ -15,7 +15,7 @@ struct FitProgress {
   int iteration = 0;
   double chi2 = 0.0;
   double reducedChi2 = 0.0;
-  const SampleModel* model = nullptr;  // the current values, valid during the call
+  const JointModel* model = nullptr;  // the current values, valid during the call
 };
 
 // How a fit's errors are told: the covariance at the optimum alone, or also

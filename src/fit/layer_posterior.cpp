@@ -299,7 +299,7 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
     const JointModel model =
         *likelihood.modelAt(std::vector<double>(at + dimension, at + 2 * dimension));
     if (inBand) profiles.push_back(renderProfile(model.sample));
-    if (member) posterior.bandMembers.push_back(sampleModelOf(model));
+    if (member) posterior.bandMembers.push_back(model);
   }
   posterior.band = profileBand(profiles);
   return posterior;

@@ -65,7 +65,7 @@ struct LayerPosterior : EstimateSummary {
   ProfileBand band;
   // At most kBandMembers of the kept samples, evenly thinned, for bands of what
   // is computed from a model (the curve).
-  std::vector<SampleModel> bandMembers;
+  std::vector<JointModel> bandMembers;
 };
 
 // `fit` is a finished fit of `problem` (its model holds the optimum, its

@@ -7,16 +7,6 @@
 
 #include "fit/fit_error.h"
 
-namespace {
-
-// The fitted values of every measurement (a result made without them: the
-// first measurement's, the only one).
-JointModel fittedJoint(const FitResult& fit) {
-  return fit.joint.measurements.empty() ? jointModelOf(fit.model) : fit.joint;
-}
-
-}  // namespace
-
 std::vector<FitResult> fitProblems(const std::vector<SampleProblem>& problems,
                                    const std::vector<std::string>& labels,
                                    const BatchControl& control) {
@@ -62,7 +52,7 @@ std::vector<LayerPosterior> samplePosteriors(const std::vector<FitResult>& fits,
   std::vector<LayerPosterior> posteriors;
   for (std::size_t k = 0; k < fits.size(); ++k) {
     try {
-      posteriors.push_back(samplePosterior(fits[k], withValues(problems[k], fittedJoint(fits[k])),
+      posteriors.push_back(samplePosterior(fits[k], withValues(problems[k], fits[k].joint),
                                            settings, generator, samplerControl));
     } catch (const FitError& error) {
       throw FitError(labels[k] + ": " + error.what());

@@ -35,3 +35,18 @@ ProfileBand profileBand(const std::vector<DepthProfile>& profiles) {
   }
   return band;
 }
+
+PercentileBand percentileBand(const std::vector<std::vector<double>>& curves) {
+  PercentileBand band;
+  if (curves.empty()) return band;
+  const std::size_t points = curves.front().size();
+  band.low.resize(points);
+  band.high.resize(points);
+  std::vector<double> column(curves.size());
+  for (std::size_t i = 0; i < points; ++i) {
+    for (std::size_t k = 0; k < curves.size(); ++k) column[k] = curves[k][i];
+    band.low[i] = percentile(column, 0.16);
+    band.high[i] = percentile(column, 0.84);
+  }
+  return band;
+}

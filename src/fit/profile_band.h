@@ -22,3 +22,13 @@ struct ProfileBand {
 
 // All profiles share the grid of the first; none gives an empty band.
 ProfileBand profileBand(const std::vector<DepthProfile>& profiles);
+
+// Pointwise 16th and 84th percentiles of a family of curves sampled at the
+// same points (curves[k][i] is curve k at point i): the band around the
+// curve of a free-form profile or a posterior. All curves have the points of
+// the first; none gives an empty band.
+struct PercentileBand {
+  std::vector<double> low;
+  std::vector<double> high;
+};
+PercentileBand percentileBand(const std::vector<std::vector<double>>& curves);

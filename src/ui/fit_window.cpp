@@ -21,7 +21,8 @@
 #include <filesystem>
 
 #include "commands/command_error.h"
-#include "commands/fit_commands.h"
+#include "commands/fit_file_commands.h"
+#include "commands/fit_table_commands.h"
 #include "commands/fit_measurements.h"
 #include "commands/profile_editor_commands.h"
 #include "ui/chart_series_view.h"

@@ -563,7 +563,7 @@ std::function<bool(const std::atomic<bool>*)> largePosterior() {
     std::mt19937_64 generator(1);
     SamplerControl control;
     control.cancel = cancel;
-    return samplePosterior(*fit, problemFor(fit->model, largeProblem()), {}, generator, control)
+    return samplePosterior(*fit, problemFor(fit->joint, largeProblem()), {}, generator, control)
         .cancelled;
   };
 }

@@ -1,4 +1,8 @@
-#include "commands/fit_commands.h"
+#include "commands/fit_file_commands.h"
+#include "commands/fit_job.h"
+#include "commands/fit_result_view.h"
+#include "commands/fit_table.h"
+#include "commands/fit_table_commands.h"
 
 #include <gtest/gtest.h>
 
@@ -88,11 +92,11 @@ TEST(FitCommands, AFitBecomesTheCurrentProfileAndCtrlZBringsTheOldOneBack) {
 
   const FitResult& result = *f.texts.fit.lastResult;
   ASSERT_TRUE(result.converged);
-  EXPECT_NEAR(result.model.layers[0].from.value, kTrueFrom, 0.002);
-  EXPECT_NEAR(result.model.layers[0].to.value, kTrueTo, 0.002);
-  EXPECT_NEAR(result.model.multiplier.value, kTrueMultiplier, 0.01 * kTrueMultiplier);
+  EXPECT_NEAR(result.joint.sample.layers[0].from.value, kTrueFrom, 0.002);
+  EXPECT_NEAR(result.joint.sample.layers[0].to.value, kTrueTo, 0.002);
+  EXPECT_NEAR(result.joint.measurements[0].multiplier.value, kTrueMultiplier, 0.01 * kTrueMultiplier);
   EXPECT_EQ(f.state.currentProfile, result.profile);
-  EXPECT_EQ(f.state.parameterBlock.multiplier, result.model.multiplier.value);
+  EXPECT_EQ(f.state.parameterBlock.multiplier, result.joint.measurements[0].multiplier.value);
   // The table now starts from the fitted values and shows the errors.
   EXPECT_EQ(f.texts.fit.parameters[0].name, "layer1.from");
   const std::string& shown = f.texts.fit.parameters[0].result;
@@ -599,6 +603,47 @@ TEST(FitCommands, ASavedModelAndResultLoadBackAsTheTableWas) {
     EXPECT_EQ(f.texts.fit.parameters[i].value, saved.parameters[i].value);
     EXPECT_EQ(f.texts.fit.parameters[i].result, "");
   }
+}
+
+// A free-form profile for two measurements, each with a background of its
+// own: the tilted one, 60 counts higher, is drawn on its own fitted
+// background when chosen in the list, not on the first one's or its start.
+TEST(FitCommands, AJointFreeFormDrawsEachMeasurementOnItsOwnBackground) {
+  CommandFixture f;
+  TemporaryDirectory directory;
+  const std::string examples = TERVANE_EXAMPLES_DIR;
+  {
+    std::ifstream in(examples + "/close-layers-70deg.dat");
+    std::ofstream out(directory.path("raised.dat"));
+    double energy = 0.0;
+    double counts = 0.0;
+    while (in >> energy >> counts) out << energy << " " << counts + 60 << "\n";
+  }
+  std::ofstream(directory.path("raised.model.json"))
+      << R"({"max_depth": 1.5, "step": 0.005,
+          "multiplier": 400000, "background": {"value": 20, "free": true, "min": 0},
+          "measurements": [
+            {"name": "normal", "autos": ")" << examples << R"(/start-up.flt",
+             "data": ")" << examples << R"(/close-layers-0deg.dat"},
+            {"name": "tilted", "autos": ")" << examples << R"(/start-up.flt",
+             "data": "raised.dat", "tilt": 70,
+             "background": {"value": 20, "free": true, "min": 0}}]})";
+  f.ui.openChoices = {directory.path("raised.model.json")};
+  loadFitModel(f.context);
+  ASSERT_EQ(f.texts.fit.measurements.size(), 2u);
+  runFitJobCommand(f.context, FitJob::FreeForm);
+  const auto& inversion = std::get<InversionResult>(*f.texts.fit.shownResult);
+  const double own = inversion.joint.measurements[1].background.value;
+  EXPECT_NEAR(own, 65.0, 10.0);
+  EXPECT_NEAR(inversion.joint.measurements[0].background.value, 5.0, 3.0);
+  showFitMeasurement(f.context, 1);
+  // Below the resonance the curve is the background and a line's faint tail.
+  const std::vector<ChartPoint>& curve = f.charts.main.computedCurve.points;
+  ASSERT_FALSE(curve.empty());
+  const double lowest = std::min_element(curve.begin(), curve.end(), [](const auto& a, const auto& b) {
+                          return a.y < b.y;
+                        })->y;
+  EXPECT_NEAR(lowest, own, 1.0);
 }
 
 }  // namespace

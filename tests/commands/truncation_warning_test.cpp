@@ -62,7 +62,8 @@ TEST(TruncationWarning, AMeasurementIsJudgedUpToItsHighestEnergyUsedOnTheCurve) 
   problem.measurements[1].name = "tilted";
   FitResult result;
   result.profile = profile;
-  result.model.energyRange = model.energyRange;  // the first measurement's fitted numbers
+  result.joint.measurements.resize(1);  // the first measurement's fitted numbers
+  result.joint.measurements[0].energyRange = model.energyRange;
   addTruncationWarnings(problem, result);
   EXPECT_EQ(result.warnings, std::vector<std::string>{"tilted: " + *expected(highest)});
 }

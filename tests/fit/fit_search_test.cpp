@@ -65,10 +65,10 @@ TEST(FitSearch, NoLayerTurnsInsideOut) {
   const FitResult result =
       fitProblem(problemFor(truth, problemOf(measure(s.curve, s.multiplier, 2, 1012))));
   ASSERT_TRUE(result.converged);
-  for (const LayerModel& layer : result.model.layers) {
+  for (const LayerModel& layer : result.joint.sample.layers) {
     EXPECT_LE(layer.from.value, layer.to.value + 1e-4);
   }
-  EXPECT_LT(result.model.multiplier.value, 100 * s.multiplier);
+  EXPECT_LT(result.joint.measurements[0].multiplier.value, 100 * s.multiplier);
 }
 
 // Of eight starts on the thin-layer sample some end on a worse floor: the

@@ -65,8 +65,8 @@ TEST(JointProblem, TwoMeasurementsAddTheirChi2AndShareTheSample) {
   const FitResult fit = fitProblem(c.problem);
   ASSERT_TRUE(fit.converged);
   EXPECT_EQ(fit.freeParameters, 4);
-  EXPECT_NEAR(fit.model.layers[0].from.value, 0.3, 0.003);
-  EXPECT_NEAR(fit.model.layers[0].to.value, 0.6, 0.003);
+  EXPECT_NEAR(fit.joint.sample.layers[0].from.value, 0.3, 0.003);
+  EXPECT_NEAR(fit.joint.sample.layers[0].to.value, 0.6, 0.003);
   double multipliers[2] = {};
   for (const EstimatedValue& p : fit.parameters) {
     if (p.name == "short.multiplier") multipliers[0] = p.value;

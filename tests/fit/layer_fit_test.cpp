@@ -278,7 +278,7 @@ TEST(LayerFit, ParametersOfALayerThinnerThanTheResolutionAreNamedUndetermined) {
     for (const std::string& w : result.warnings) warnings += w + "\n";
     std::printf("%s", warnings.c_str());
     EXPECT_NE(warnings.find(k.fix), std::string::npos) << warnings;
-    SampleModel fitted = result.model;
+    SampleModel fitted = sampleModelOf(result.joint);
     const std::vector<NamedParameter> named = namedParameters(fitted);
     for (std::size_t i = 0; i < named.size(); ++i) {
       const EstimatedValue& v = result.parameters[i];
@@ -333,8 +333,8 @@ TEST(LayerFit, AFreeInterfaceWidthStaysAtZeroOrAbove) {
   model.layers[0].bottomWidth = {0.002, true};
   const FitResult result =
       fitProblem(problemFor(model, problemOf(measure(s.curve, s.multiplier, 2, 3))));
-  EXPECT_GE(result.model.layers[0].topWidth.value, 0.0);
-  EXPECT_GE(result.model.layers[0].bottomWidth.value, 0.0);
+  EXPECT_GE(result.joint.sample.layers[0].topWidth.value, 0.0);
+  EXPECT_GE(result.joint.sample.layers[0].bottomWidth.value, 0.0);
 }
 
 TEST(LayerFit, CancelledBetweenIterationsKeepsTheStartModel) {
@@ -347,14 +347,14 @@ TEST(LayerFit, CancelledBetweenIterationsKeepsTheStartModel) {
   control.cancel = &cancel;
   control.progress = [&](const FitProgress& progress) {
     EXPECT_EQ(progress.iteration, static_cast<int>(reported.size()) + 1);
-    EXPECT_NE(*progress.model, start);
+    EXPECT_NE(*progress.model, jointModelOf(start));
     reported.push_back(progress.chi2);
     if (progress.iteration == 2) cancel = true;
   };
   const FitResult result =
       fitProblem(problemFor(start, problemOf(measure(s.curve, s.multiplier, 2, 5))), control);
   EXPECT_TRUE(result.cancelled);
-  EXPECT_EQ(result.model, start);
+  EXPECT_EQ(result.joint, jointModelOf(start));
   ASSERT_EQ(reported.size(), 2u);
   EXPECT_LT(reported[1], reported[0]);
 }
@@ -468,7 +468,7 @@ TEST(LayerFit, AParameterFittedOntoItsLowerBoundIsNamedWithThatBound) {
   control.errors = FitErrors::Covariance;
   const FitResult result =
       fitProblem(problemFor(model, problemOf(measure(s.curve, s.multiplier, 2, 9))), control);
-  EXPECT_NEAR(result.model.layers[0].from.value, 0.42, 1e-6);
+  EXPECT_NEAR(result.joint.sample.layers[0].from.value, 0.42, 1e-6);
   const std::string warnings = [&] {
     std::string all;
     for (const std::string& w : result.warnings) all += w + "\n";

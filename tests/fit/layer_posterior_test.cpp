@@ -73,7 +73,7 @@ TEST(LayerPosterior, IntervalsHoldTheTruthAndAgreeWithTheFitsErrors) {
   PosteriorSettings posteriorSettings;
   posteriorSettings.steps = 1500;
   const LayerPosterior posterior =
-      samplePosterior(fit, problemFor(fit.model, problem), posteriorSettings, generator);
+      samplePosterior(fit, problemFor(fit.joint, problem), posteriorSettings, generator);
   EXPECT_NEAR(posterior.optimumChi2, fit.chi2, 1e-10 * fit.chi2);
   EXPECT_GT(posterior.acceptance, 0.2);
   const std::vector<std::pair<std::string, double>> truths = {
@@ -112,7 +112,7 @@ TEST(LayerPosterior, TooFewStepsSayTheyHaveNotConvergedAndASeedFixesEveryNumber)
   settings.steps = 100;
   const auto sample = [&](std::uint64_t seed) {
     std::mt19937_64 generator(seed);
-    return samplePosterior(fit, problemFor(fit.model, problem), settings, generator);
+    return samplePosterior(fit, problemFor(fit.joint, problem), settings, generator);
   };
   const LayerPosterior a = sample(1);
   EXPECT_EQ(a.steps, 100);
@@ -147,10 +147,10 @@ TEST(LayerPosterior, AFineGridDrawsItsBandFromFewerSamplesAndSaysSo) {
   PosteriorSettings thinned = all;
   thinned.mostBandBytes = 50 * fit.profile.values.size() * sizeof(double);
   std::mt19937_64 generator(1);
-  const LayerPosterior full = samplePosterior(fit, problemFor(fit.model, problem), all, generator);
+  const LayerPosterior full = samplePosterior(fit, problemFor(fit.joint, problem), all, generator);
   generator.seed(1);
   const LayerPosterior few =
-      samplePosterior(fit, problemFor(fit.model, problem), thinned, generator);
+      samplePosterior(fit, problemFor(fit.joint, problem), thinned, generator);
   // The derived values still take every kept sample; only the band is thinned.
   ASSERT_EQ(few.intervals.size(), full.intervals.size());
   for (std::size_t k = 0; k < few.intervals.size(); ++k) {
@@ -170,7 +170,7 @@ TEST(LayerPosterior, AFineGridDrawsItsBandFromFewerSamplesAndSaysSo) {
 // sample of its posterior lies beyond, so its upper percentile is the bound at the most, while
 // the free posterior reaches past it.
 TEST(LayerPosterior, NoSampleLiesOutsideTheBounds) {
-  const double fitted = fittedBuriedLayer().fit.model.layers[0].to.value;
+  const double fitted = fittedBuriedLayer().fit.joint.sample.layers[0].to.value;
   PosteriorSettings settings;
   settings.steps = 600;
   std::vector<double> highs;
@@ -178,7 +178,7 @@ TEST(LayerPosterior, NoSampleLiesOutsideTheBounds) {
     const auto [problem, fit] = fittedBuriedLayer(bound);
     std::mt19937_64 generator(4);
     const LayerPosterior posterior =
-        samplePosterior(fit, problemFor(fit.model, problem), settings, generator);
+        samplePosterior(fit, problemFor(fit.joint, problem), settings, generator);
     const auto to = std::find_if(posterior.intervals.begin(), posterior.intervals.end(),
                                  [](const PosteriorInterval& p) { return p.name == "layer1.to"; });
     ASSERT_NE(to, posterior.intervals.end());
@@ -195,7 +195,7 @@ TEST(LayerPosterior, AConvergedRunGivesNoWarning) {
   settings.mostSteps = 30000;
   std::mt19937_64 generator(1);
   const LayerPosterior posterior =
-      samplePosterior(fit, problemFor(fit.model, problem), settings, generator);
+      samplePosterior(fit, problemFor(fit.joint, problem), settings, generator);
   ASSERT_TRUE(posterior.converged) << posterior.steps;
   EXPECT_TRUE(posterior.warnings.empty()) << posterior.warnings.front();
   EXPECT_GT(posterior.steps * 0.5, 50 * posterior.tau);
@@ -211,7 +211,7 @@ TEST(LayerPosterior, TheDiscardedFirstHalfHoldsTheWalkInFromAStartAwayFromTheOpt
   ASSERT_NE(to, away.parameters.end());
   ASSERT_TRUE(to->error);
   to->value += 8 * *to->error;
-  away.model.layers[0].to.value = to->value;
+  away.joint.sample.layers[0].to.value = to->value;
   PosteriorSettings settings;
   settings.steps = 1000;
   std::vector<PosteriorInterval> intervals;
@@ -219,7 +219,7 @@ TEST(LayerPosterior, TheDiscardedFirstHalfHoldsTheWalkInFromAStartAwayFromTheOpt
   for (const FitResult* start : starts) {
     std::mt19937_64 generator(6);
     const LayerPosterior posterior =
-        samplePosterior(*start, problemFor(start->model, problem), settings, generator);
+        samplePosterior(*start, problemFor(start->joint, problem), settings, generator);
     for (const PosteriorInterval& p : posterior.intervals) {
       if (p.name == "layer1.to") intervals.push_back(p);
     }

@@ -17,7 +17,8 @@ struct MeasuredData {
   std::vector<ExperimentalPoint> points;
 };
 
-// The problem of a sample model seen by that one measurement, the set borrowed.
+// The problem of a sample model seen by that one measurement, the set borrowed
+// (of a joint model, its first measurement's numbers).
 inline SampleProblem problemFor(const SampleModel& model, const MeasuredData& data) {
   Measurement measurement;
   measurement.set = std::shared_ptr<const AutoconvolutionSet>(std::shared_ptr<void>(), data.set);
@@ -26,4 +27,7 @@ inline SampleProblem problemFor(const SampleModel& model, const MeasuredData& da
   measurement.points = data.points;
   measurement.model = model;
   return {model, {std::move(measurement)}};
+}
+inline SampleProblem problemFor(const JointModel& model, const MeasuredData& data) {
+  return problemFor(sampleModelOf(model), data);
 }

@@ -116,7 +116,7 @@ TEST_F(FitWindowTest, FitFollowsLiveStopChangesNothingAndCtrlZUndoesTheFit) {
   EXPECT_TRUE(chartMovedDuringFit);
   ASSERT_NE(program->texts().fit.lastResult, nullptr);
   const FitResult& result = *program->texts().fit.lastResult;
-  EXPECT_NEAR(result.model.layers[0].to.value, 0.4975, 0.002);
+  EXPECT_NEAR(result.joint.sample.layers[0].to.value, 0.4975, 0.002);
   EXPECT_EQ(state.currentProfile, result.profile);
   EXPECT_EQ(table->item(1, 1)->text().toStdString(), program->texts().fit.parameters[1].value);
   EXPECT_FALSE(find<QPlainTextEdit>(fitWindow(), "EditResults")->toPlainText().isEmpty());
@@ -431,7 +431,7 @@ TEST_F(JointFitWindowTest, LoadModelFillsTheListFitsAsTheBatchFitAndSavesItBack)
     EXPECT_EQ(back.measurements[m].model.tilt, original.measurements[m].model.tilt);
   }
   // The table holds 15 significant digits.
-  EXPECT_NEAR(back.model.layers[1].to.value, result.model.layers[1].to.value, 1e-13);
+  EXPECT_NEAR(back.model.layers[1].to.value, result.joint.sample.layers[1].to.value, 1e-13);
   EXPECT_EQ(runCli("fit --model " + saved).exitCode, 0);
 }
 
