@@ -30,6 +30,7 @@
 #include "model/mean_collision_loss.h"
 #include "support/measured_data.h"
 #include "support/start_up_inputs.h"
+#include "support/synthetic_layers.h"
 
 namespace {
 
@@ -124,14 +125,14 @@ void posteriorOf(benchmark::State& state, const SampleModel& start, int steps) {
   }
 }
 
-void BM_PosteriorAutoTwoSeeds(benchmark::State& state) {
-  const MeasuredData problem = problemOf(startUpCase());
-  const FitResult fit = fitProblem(problemFor(startUpCase().truth, problem));
+// "auto" from the fit for seeds 1 and 2: steps, convergence, tau, and how
+// far apart the two seeds' medians lie in half-widths.
+void autoTwoSeeds(benchmark::State& state, const FitResult& fit, const SampleProblem& optimum) {
   for (auto _ : state) {
     std::vector<LayerPosterior> runs;
     for (std::uint64_t seed : {1, 2}) {
       std::mt19937_64 generator(seed);
-      runs.push_back(samplePosterior(fit, problemFor(fit.joint, problem), {}, generator));
+      runs.push_back(samplePosterior(fit, optimum, {}, generator));
       state.counters["steps_seed" + std::to_string(seed)] = runs.back().steps;
       state.counters["converged_seed" + std::to_string(seed)] = runs.back().converged;
       state.counters["tau_seed" + std::to_string(seed)] = runs.back().tau;
@@ -148,7 +149,68 @@ void BM_PosteriorAutoTwoSeeds(benchmark::State& state) {
     state.counters["medians_apart_in_half_widths"] = apart;
   }
 }
+
+void BM_PosteriorAutoTwoSeeds(benchmark::State& state) {
+  const MeasuredData problem = problemOf(startUpCase());
+  const FitResult fit = fitProblem(problemFor(startUpCase().truth, problem));
+  autoTwoSeeds(state, fit, problemFor(fit.joint, problem));
+}
 BENCHMARK(BM_PosteriorAutoTwoSeeds)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+// The hard two-layer sample of the interval benchmark (a first layer about
+// twice the resolution thick, the multiplier free), one noise replica.
+void BM_PosteriorAutoThinFirstLayerTwoSeeds(benchmark::State& state) {
+  const synthetic::CoverageCase& c = synthetic::kHardSamples[0];
+  const synthetic::Synthetic s = synthetic::synthesise(c.sample);
+  const SampleProblem problem =
+      problemFor(synthetic::coverageStart(c, s.multiplier),
+                 synthetic::problemOf(synthetic::measure(s.curve, s.multiplier, c.background, 1)));
+  FitControl control;
+  control.starts = kDefaultStarts;
+  const FitResult fit = fitProblem(problem, control);
+  autoTwoSeeds(state, fit, withValues(problem, fit.joint));
+}
+BENCHMARK(BM_PosteriorAutoThinFirstLayerTwoSeeds)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+// How often the posterior's 16-84% intervals of the amounts and centroids
+// hold the truth over 40 noise replicas of that sample ("auto", seed 1).
+void BM_PosteriorCoverageThinFirstLayer(benchmark::State& state) {
+  const synthetic::CoverageCase& c = synthetic::kHardSamples[0];
+  const synthetic::Synthetic s = synthetic::synthesise(c.sample);
+  for (auto _ : state) {
+    int held[4] = {};
+    int converged = 0;
+    const int replicas = 40;
+    for (int seed = 1000; seed < 1000 + replicas; ++seed) {
+      const SampleProblem problem = problemFor(
+          synthetic::coverageStart(c, s.multiplier),
+          synthetic::problemOf(synthetic::measure(s.curve, s.multiplier, c.background, seed)));
+      FitControl control;
+      control.starts = kDefaultStarts;
+      const FitResult fit = fitProblem(problem, control);
+      std::mt19937_64 generator(1);
+      const LayerPosterior posterior =
+          samplePosterior(fit, withValues(problem, fit.joint), {}, generator);
+      converged += posterior.converged;
+      for (int k = 0; k < 2; ++k) {
+        const double truths[2] = {s.truths[k].amount, s.truths[k].centroid};
+        const char* names[2] = {".amount", ".centroid"};
+        for (int q = 0; q < 2; ++q) {
+          const std::string name = "layer" + std::to_string(k + 1) + names[q];
+          for (const PosteriorInterval& i : posterior.intervals) {
+            if (i.name == name) held[2 * k + q] += i.low <= truths[q] && truths[q] <= i.high;
+          }
+        }
+      }
+    }
+    state.counters["converged"] = converged;
+    state.counters["layer1_amount_held"] = held[0] / double(replicas);
+    state.counters["layer1_centroid_held"] = held[1] / double(replicas);
+    state.counters["layer2_amount_held"] = held[2] / double(replicas);
+    state.counters["layer2_centroid_held"] = held[3] / double(replicas);
+  }
+}
+BENCHMARK(BM_PosteriorCoverageThinFirstLayer)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 
 void BM_Posterior3000Steps(benchmark::State& state) {
   posteriorOf(state, startUpCase().truth, 3000);

@@ -646,4 +646,21 @@ TEST(FitCommands, AJointFreeFormDrawsEachMeasurementOnItsOwnBackground) {
   EXPECT_NEAR(lowest, own, 1.0);
 }
 
+// A measurement added from a file whose name a row already has takes the
+// name with _2, then _3.
+TEST(FitCommands, AddedMeasurementsOfOneFileAreNumberedFromTwo) {
+  CommandFixture f;
+  const std::string examples = TERVANE_EXAMPLES_DIR;
+  f.ui.openChoices = {examples + "/close-layers.model.json"};
+  loadFitModel(f.context);
+  const std::string data = examples + "/close-layers-70deg.dat";
+  const std::string set = examples + "/start-up.flt";
+  f.ui.openChoices = {data, set, data, set};
+  addFitMeasurement(f.context);
+  addFitMeasurement(f.context);
+  ASSERT_EQ(f.texts.fit.measurements.size(), 4u);
+  EXPECT_EQ(f.texts.fit.measurements[2].name, "close-layers-70deg");
+  EXPECT_EQ(f.texts.fit.measurements[3].name, "close-layers-70deg_2");
+}
+
 }  // namespace

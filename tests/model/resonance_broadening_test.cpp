@@ -194,4 +194,24 @@ TEST(CrossSectionShape, RefusesATableAwayFromTheBeamAndIntegratesANarrowPeak) {
   EXPECT_NEAR(plateau, 1.0, 1e-9);
 }
 
+// A cross section rising linearly across the kernel's steps: each value is
+// the integral of the ramp over its step, sigma(u) = u/1000 per eV above the
+// beam energy, so step s around u gives s*u/1000.
+TEST(CrossSectionShape, KernelIsTheTablesIntegralOverEachStep) {
+  ResonanceShape ramp;
+  ramp.kind = ResonanceKind::File;
+  ramp.crossSection.file = "ramp.r33";
+  ramp.crossSection.energiesKev = {kBeamKev, kBeamKev + 0.4};
+  ramp.crossSection.values = {0.0, 0.4};
+  ramp.crossSection.lines = {1, 2};
+  const double step = 20.0;
+  const double below = twoSidedReachBelowEv(100.0, step, 10);
+  const std::vector<double> kernel = twoSidedKernel(ramp, 10, 80, step, 100.0, below, kBeamKev);
+  for (std::size_t k = 0; k < kernel.size(); ++k) {
+    const double u = (static_cast<double>(k) - 9.0) * step - below;  // eV above the beam energy
+    if (u - step / 2 < 0.0 || u + step / 2 > 400.0) continue;        // steps across the ends
+    EXPECT_NEAR(kernel[k], step * u / 1000.0, 1e-9) << u;
+  }
+}
+
 }  // namespace
