@@ -28,13 +28,13 @@
 #include "commands/excitation_commands.h"
 #include "commands/profile_editor_commands.h"
 #include "commands/profile_file_commands.h"
-#include "ui/dialog_provider.h"
+#include "ui/desktop_user_interface.h"
 
 namespace {
 
 // Nobody is there to answer: a question or a file dialog means the example
 // did not load as it should, and so does any message.
-class NobodyAnswers : public DialogProvider {
+class NobodyAnswers : public DesktopUserInterface {
  public:
   bool askYesNo(const std::string& question) override {
     std::cerr << "tervane-screenshot: unexpected question: " << question << "\n";

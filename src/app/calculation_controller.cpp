@@ -6,51 +6,34 @@
 #include "ui/window_host.h"
 
 CalculationController::CalculationController(WindowHost& host)
-    : m_host(host), m_worker(new CalculationWorker(m_channel)) {
-  m_thread.setObjectName(QStringLiteral("autoconvolution"));
-  m_worker->moveToThread(&m_thread);
-  connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-  connect(this, &CalculationController::runRequested, m_worker, &CalculationWorker::run);
-  connect(m_worker, &CalculationWorker::posted, this, &CalculationController::workerPosted);
-  m_thread.start();
-}
+    : m_host(host),
+      m_run(QStringLiteral("autoconvolution"), *this, &CalculationController::workerPosted) {}
 
-CalculationController::~CalculationController() {
-  m_channel.cancel = true;
-  m_thread.quit();
-  m_thread.wait();
-}
+CalculationController::~CalculationController() = default;
 
 void CalculationController::start() {
   if (isRunning()) return;
   CommandContext& context = m_host.context();
   std::optional<PreparedCalculation> prepared = prepareAutoconvolutionCalculation(context);
   if (!prepared) return;
-  m_prepared = std::make_shared<const PreparedCalculation>(std::move(*prepared));
-  m_channel.cancel = false;
-  context.calculationRunning = true;
-  emit runningChanged(true, m_prepared->inputs.nc);
-  m_channel.jobs.post(m_prepared);
-  emit runRequested();
+  auto job = std::make_shared<const PreparedCalculation>(std::move(*prepared));
+  const int nc = job->inputs.nc;
+  m_run.start(std::move(job), [&] {
+    context.calculationRunning = true;
+    emit runningChanged(true, nc);
+  });
 }
 
 void CalculationController::stop() {
-  if (isRunning()) m_channel.cancel = true;
+  m_run.stop();
 }
 
 void CalculationController::stopAndWait() {
-  if (!isRunning()) return;
-  m_channel.cancel = true;
-  // The worker leaves its slot once it sees the flag; its last messages are
-  // then waiting in the channel.
-  m_thread.quit();
-  m_thread.wait();
-  workerPosted();
-  if (isRunning()) workerFinished({});
+  m_run.stopAndWait([this] { workerPosted(); }, [this] { workerFinished({}); });
 }
 
 void CalculationController::workerPosted() {
-  while (std::optional<CalculationMessage> message = m_channel.messages.take()) {
+  while (std::optional<CalculationMessage> message = m_run.takeMessage()) {
     if (const auto* step = std::get_if<CalculationProgressed>(&*message))
       workerProgressed(step->n);
     else
@@ -68,7 +51,7 @@ void CalculationController::workerProgressed(int n) {
 
 void CalculationController::workerFinished(CalculationFinished finished) {
   if (!isRunning()) return;
-  const std::shared_ptr<const PreparedCalculation> prepared = std::move(m_prepared);
+  const std::shared_ptr<const PreparedCalculation> prepared = m_run.finish();
   CommandContext& context = m_host.context();
   m_host.runGuarded([&] {
     if (finished.result) {

@@ -1,9 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <QThread>
-#include <atomic>
-#include <memory>
 
 #include "app/calculation_worker.h"
 
@@ -25,14 +22,12 @@ class CalculationController : public QObject {
   void stop();
   // For leaving the program: stops a run and settles it before returning.
   void stopAndWait();
-  bool isRunning() const { return m_prepared != nullptr; }
+  bool isRunning() const { return m_run.isRunning(); }
 
  signals:
   // nc is the highest collision number of the run that starts.
   void runningChanged(bool running, int nc);
   void progressed(int n);
-  // The job waits in the channel.
-  void runRequested();
 
  private slots:
   // Takes every message the worker has left in the channel.
@@ -43,8 +38,5 @@ class CalculationController : public QObject {
   void workerFinished(CalculationFinished finished);
 
   WindowHost& m_host;
-  CalculationChannel m_channel;
-  QThread m_thread;
-  CalculationWorker* m_worker;
-  std::shared_ptr<const PreparedCalculation> m_prepared;
+  WorkerThread<CalculationWorker> m_run;
 };

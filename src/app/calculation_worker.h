@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QObject>
 #include <memory>
 #include <string>
 #include <variant>
 
-#include "app/mailbox.h"
+#include "app/worker_thread.h"
 #include "commands/autoconvolution_commands.h"
 
 // What the calculation's worker tells the user-interface thread.
@@ -19,28 +18,12 @@ struct CalculationFinished {
 };
 using CalculationMessage = std::variant<CalculationProgressed, CalculationFinished>;
 
-using CalculationChannel = WorkerChannel<PreparedCalculation, CalculationMessage>;
-
-// Runs the long middle phase of Start Calculation on its own thread. It reads
-// nothing but the prepared inputs it takes from the channel and writes nothing
-// but its messages, so the program state is touched on the user-interface
-// thread alone.
-class CalculationWorker : public QObject {
-  Q_OBJECT
-
+// Runs the long middle phase of Start Calculation on its own thread.
+class CalculationWorker
+    : public ChannelWorker<PreparedCalculation, CalculationMessage, CalculationFinished> {
  public:
-  explicit CalculationWorker(CalculationChannel& channel) : m_channel(channel) {}
-
- public slots:
-  // Runs the job waiting in the channel.
-  void run();
-
- signals:
-  // A message waits in the channel.
-  void posted();
+  using ChannelWorker::ChannelWorker;
 
  private:
-  void post(CalculationMessage message);
-
-  CalculationChannel& m_channel;
+  CalculationFinished work(const PreparedCalculation& prepared) override;
 };

@@ -5,49 +5,29 @@
 #include "ui/window_host.h"
 
 FitController::FitController(WindowHost& host)
-    : m_host(host), m_worker(new FitWorker(m_channel)) {
-  m_thread.setObjectName(QStringLiteral("fit"));
-  m_worker->moveToThread(&m_thread);
-  connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-  connect(this, &FitController::runRequested, m_worker, &FitWorker::run);
-  connect(m_worker, &FitWorker::posted, this, &FitController::workerPosted);
-  m_thread.start();
-}
+    : m_host(host), m_run(QStringLiteral("fit"), *this, &FitController::workerPosted) {}
 
-FitController::~FitController() {
-  m_channel.cancel = true;
-  m_thread.quit();
-  m_thread.wait();
-}
+FitController::~FitController() = default;
 
 void FitController::start(FitJob job) {
   if (isRunning()) return;
   CommandContext& context = m_host.context();
-  m_prepared = std::make_shared<const PreparedFit>(prepareFit(context, job));
-  m_channel.cancel = false;
-  context.fitRunning = true;
-  emit runningChanged(true);
-  m_channel.jobs.post(m_prepared);
-  emit runRequested();
+  m_run.start(std::make_shared<const PreparedFit>(prepareFit(context, job)), [&] {
+    context.fitRunning = true;
+    emit runningChanged(true);
+  });
 }
 
 void FitController::stop() {
-  if (isRunning()) m_channel.cancel = true;
+  m_run.stop();
 }
 
 void FitController::stopAndWait() {
-  if (!isRunning()) return;
-  m_channel.cancel = true;
-  // The worker leaves its slot after the iteration it is in; its last
-  // messages are then waiting in the channel.
-  m_thread.quit();
-  m_thread.wait();
-  workerPosted();
-  if (isRunning()) workerFinished({});
+  m_run.stopAndWait([this] { workerPosted(); }, [this] { workerFinished({}); });
 }
 
 void FitController::workerPosted() {
-  while (std::optional<FitMessage> message = m_channel.messages.take()) {
+  while (std::optional<FitMessage> message = m_run.takeMessage()) {
     if (const auto* step = std::get_if<FitProgressed>(&*message)) {
       workerProgressed(*step);
     } else if (const auto* stepped = std::get_if<FitStepped>(&*message)) {
@@ -66,10 +46,10 @@ void FitController::workerProgressed(const FitProgressed& step) {
 
 void FitController::workerFinished(FitFinished finished) {
   if (!isRunning()) return;
-  const std::shared_ptr<const PreparedFit> prepared = std::move(m_prepared);
+  const std::shared_ptr<const PreparedFit> prepared = m_run.finish();
   CommandContext& context = m_host.context();
   m_host.runGuarded([&] {
-    if (finished.outcome && !m_channel.cancel) {
+    if (finished.outcome && !m_run.cancelled()) {
       finishFitJob(context, *prepared, std::move(*finished.outcome));
     } else {
       abandonFit(context, *prepared);

@@ -1,9 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <QThread>
-#include <atomic>
-#include <memory>
 
 #include "app/fit_worker.h"
 
@@ -25,13 +22,11 @@ class FitController : public QObject {
   void stop();
   // For leaving the program: stops a fit and settles it before returning.
   void stopAndWait();
-  bool isRunning() const { return m_prepared != nullptr; }
+  bool isRunning() const { return m_run.isRunning(); }
 
  signals:
   void runningChanged(bool running);
   void progressed(int iteration, double reducedChi2);
-  // The job waits in the channel.
-  void runRequested();
 
  private slots:
   // Takes every message the worker has left in the channel.
@@ -42,8 +37,5 @@ class FitController : public QObject {
   void workerFinished(FitFinished finished);
 
   WindowHost& m_host;
-  FitChannel m_channel;
-  QThread m_thread;
-  FitWorker* m_worker;
-  std::shared_ptr<const PreparedFit> m_prepared;
+  WorkerThread<FitWorker> m_run;
 };

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QObject>
 #include <memory>
 #include <string>
 #include <variant>
 
-#include "app/mailbox.h"
+#include "app/worker_thread.h"
 #include "commands/fit_job.h"
 
 // What the fit's worker tells the user-interface thread.
@@ -28,32 +27,15 @@ struct FitFinished {
 };
 using FitMessage = std::variant<FitProgressed, FitStepped, FitFinished>;
 
-using FitChannel = WorkerChannel<PreparedFit, FitMessage>;
-
-// Runs a fit, free-form inversion or posterior sampling on its own thread. It
-// reads nothing but the prepared fit it takes from the channel and writes
-// nothing but its messages, so the program state is touched on the
-// user-interface thread alone.
-class FitWorker : public QObject {
-  Q_OBJECT
-
+// Runs a fit, free-form inversion or posterior sampling on its own thread.
+class FitWorker : public ChannelWorker<PreparedFit, FitMessage, FitFinished> {
  public:
   // The live curve goes to the screen at most this often (or less often when
   // it is dear to compute): a fit iterates faster than a chart is worth redrawing.
   static constexpr int kCurveIntervalMs = 80;
 
-  explicit FitWorker(FitChannel& channel) : m_channel(channel) {}
-
- public slots:
-  // Runs the job waiting in the channel.
-  void run();
-
- signals:
-  // A message waits in the channel.
-  void posted();
+  using ChannelWorker::ChannelWorker;
 
  private:
-  void post(FitMessage message);
-
-  FitChannel& m_channel;
+  FitFinished work(const PreparedFit& prepared) override;
 };

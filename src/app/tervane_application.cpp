@@ -32,9 +32,9 @@ GuardedApplication* guardedApplication() {
 
 }  // namespace
 
-TervaneApplication::TervaneApplication(DialogProvider& dialogs)
-    : m_ui(dialogs, *this), m_context{m_state, m_texts, m_charts, m_ui, desktopDecimalFormat(),
-                                      false} {
+TervaneApplication::TervaneApplication(DesktopUserInterface& ui)
+    : m_ui(ui), m_context{m_state, m_texts, m_charts, m_ui, desktopDecimalFormat(), false} {
+  m_ui.showOn(this);
   // The program state exists before the first window: the windows read it
   // while they are built.
   setApplicationTitle(QStringLiteral("Tervane 2.0"));
@@ -71,6 +71,7 @@ TervaneApplication::~TervaneApplication() {
   m_fit->stopAndWait();
   m_calculation->stopAndWait();
   if (GuardedApplication* application = guardedApplication()) application->setErrorReporter({});
+  m_ui.showOn(nullptr);
 }
 
 std::vector<QWidget*> TervaneApplication::windows() const {
@@ -244,7 +245,7 @@ bool TervaneApplication::saveMainChartBitmap(const std::string& path) {
 
 void TervaneApplication::exportFigure() {
   const std::optional<FigureOptions> options =
-      m_ui.dialogProvider().chooseFigureOptions(m_figureOptions);
+      m_ui.chooseFigureOptions(m_figureOptions);
   if (!options) return;
   m_figureOptions = *options;
   const std::optional<std::string> path = m_ui.chooseFileToSave(

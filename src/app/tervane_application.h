@@ -17,7 +17,7 @@
 #include "ui/drawopts.h"
 #include "ui/fit_window.h"
 #include "ui/pocket.h"
-#include "ui/qt_user_interface.h"
+#include "ui/desktop_user_interface.h"
 #include "ui/show.h"
 #include "ui/window_host.h"
 
@@ -29,12 +29,11 @@ class TervaneApplication : public QObject, public WindowHost, public WindowPrese
   Q_OBJECT
 
  public:
-  // Builds the state, then the windows, and shows the main and Draw Profile windows.
-  explicit TervaneApplication(DialogProvider& dialogs);
+  // Builds the state, then the windows, and shows the main and Draw Profile
+  // windows. Questions, messages and file choices go to `ui`, which shows
+  // the windows of this program while it lives.
+  explicit TervaneApplication(DesktopUserInterface& ui);
   ~TervaneApplication() override;
-
-  // Questions, messages and file choices go to this provider from now on.
-  void setDialogProvider(DialogProvider& dialogs) { m_ui.setDialogProvider(dialogs); }
 
   ProgramState& state() { return m_state; }
   WindowTexts& texts() { return m_texts; }
@@ -74,7 +73,7 @@ class TervaneApplication : public QObject, public WindowHost, public WindowPrese
   ProgramState m_state;
   WindowTexts m_texts;
   ChartData m_charts;
-  QtUserInterface m_ui;
+  DesktopUserInterface& m_ui;
   CommandContext m_context;
   QString m_applicationTitle;
   FigureOptions m_figureOptions;

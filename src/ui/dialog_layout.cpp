@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidgetItem>
 
 void useCompactFont(QWidget& dialog) {
   QFont compact = dialog.font();
@@ -52,6 +53,27 @@ QPushButton* makeButton(QWidget& parent, const QString& objectName, const QStrin
   button->setToolTip(hint);
   button->setAutoDefault(false);
   return button;
+}
+
+QLineEdit* smallField(QWidget& parent, const char* objectName, int characters,
+                      const QString& toolTip) {
+  auto* field = new QLineEdit(&parent);
+  field->setObjectName(QString::fromLatin1(objectName));
+  field->setToolTip(toolTip);
+  field->setFixedWidth(field->fontMetrics().horizontalAdvance(QLatin1Char('0')) * (characters + 2));
+  return field;
+}
+
+QTableWidgetItem* fixedItem(const std::string& text) {
+  auto* item = new QTableWidgetItem(QString::fromStdString(text));
+  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+  return item;
+}
+
+QTableWidgetItem* editableItem(const std::string& text) {
+  auto* item = new QTableWidgetItem(QString::fromStdString(text));
+  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
+  return item;
 }
 
 QString gaussianWidthToolTip() {

@@ -18,52 +18,21 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <filesystem>
 
 #include "commands/command_error.h"
 #include "commands/fit_file_commands.h"
 #include "commands/fit_table_commands.h"
-#include "commands/fit_measurements.h"
 #include "commands/profile_editor_commands.h"
 #include "ui/chart_series_view.h"
 #include "ui/dialog_layout.h"
 #include "ui/eliding_label.h"
+#include "ui/fit_measurements_panel.h"
 #include "ui/program_icon.h"
 #include "ui/window_host.h"
 
 namespace {
 
 enum Column { kName, kValue, kUnit, kFree, kMin, kMax, kResult, kColumnCount };
-enum MeasurementColumn {
-  kMeasurementName,
-  kData,
-  kAutos,
-  kTilt,
-  kReducedChi2,
-  kMeasurementColumns
-};
-
-QTableWidgetItem* fixedItem(const std::string& text) {
-  auto* item = new QTableWidgetItem(QString::fromStdString(text));
-  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-  return item;
-}
-
-QTableWidgetItem* editableItem(const std::string& text) {
-  auto* item = new QTableWidgetItem(QString::fromStdString(text));
-  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
-  return item;
-}
-
-// A narrow field of about `characters` characters, outside any group.
-QLineEdit* smallField(QWidget& parent, const char* objectName, int characters,
-                      const QString& toolTip) {
-  auto* field = new QLineEdit(&parent);
-  field->setObjectName(QString::fromLatin1(objectName));
-  field->setToolTip(toolTip);
-  field->setFixedWidth(field->fontMetrics().horizontalAdvance(QLatin1Char('0')) * (characters + 2));
-  return field;
-}
 
 }  // namespace
 
@@ -128,40 +97,8 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   header->resizeSection(kMax, 55);
   TableParameters->setSelectionBehavior(QAbstractItemView::SelectRows);
 
-  auto* measurements = makeGroup(
-      *this, QStringLiteral("GroupMeasurements"), QStringLiteral("Measurements"),
-      QStringLiteral("The sample's measurements, fitted together; the first is the loaded data "
-                     "and convolutions. Choose one to see it on the main chart"));
-  TableMeasurements = new QTableWidget(0, kMeasurementColumns, measurements);
-  TableMeasurements->setObjectName(QStringLiteral("TableMeasurements"));
-  TableMeasurements->setHorizontalHeaderLabels(
-      {QStringLiteral("Name"), QStringLiteral("Data"), QStringLiteral("Convolutions"),
-       QStringLiteral("Tilt (°)"), QStringLiteral("χ²/ν")});
-  TableMeasurements->verticalHeader()->setVisible(false);
-  TableMeasurements->verticalHeader()->setDefaultSectionSize(
-      TableMeasurements->fontMetrics().height() + 6);
-  TableMeasurements->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-  TableMeasurements->setSelectionBehavior(QAbstractItemView::SelectRows);
-  TableMeasurements->setSelectionMode(QAbstractItemView::SingleSelection);
-  TableMeasurements->setMaximumHeight(TableMeasurements->fontMetrics().height() * 7);
-  auto* addMeasurement =
-      makeButton(*measurements, QStringLiteral("BtnAddMeasurement"), QStringLiteral("Add"),
-                 QStringLiteral("A measured-data file and its convolutions, at "
-                                "the tilt beside"));
-  auto* removeMeasurement =
-      makeButton(*measurements, QStringLiteral("BtnRemoveMeasurement"), QStringLiteral("Remove"),
-                 QStringLiteral("Removes the selected measurement, or the last"));
-  EditNewTilt = smallField(*measurements, "EditNewTilt", 4,
-                           QStringLiteral("Degrees from the surface normal, from 0 up to 90"));
-  auto* tiltLabel = new QLabel(QStringLiteral("Tilt:"), measurements);
-  tiltLabel->setBuddy(EditNewTilt);
-  QGridLayout& measurementGrid = gridOf(*measurements);
-  measurementGrid.addWidget(TableMeasurements, 0, 0, 1, 5);
-  measurementGrid.addWidget(addMeasurement, 1, 0);
-  measurementGrid.addWidget(tiltLabel, 1, 1);
-  measurementGrid.addWidget(EditNewTilt, 1, 2);
-  measurementGrid.addWidget(removeMeasurement, 1, 3);
-  measurementGrid.setColumnStretch(4, 1);
+  m_measurements = new FitMeasurementsPanel(host, *this);
+  QGroupBox* measurements = m_measurements->group();
 
   auto* addLayer = makeButton(*this, QStringLiteral("BtnAddLayer"), QStringLiteral("Add layer"));
   auto* removeLayer =
@@ -306,20 +243,6 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   m_fields.bind(*CheckConvolve, &FitTexts::convolve);
   m_fields.bind(*EditPosteriorSteps, &FitTexts::posteriorSteps);
   m_fields.bind(*EditPosteriorSeed, &FitTexts::posteriorSeed);
-  m_fields.bind(*EditNewTilt, &FitTexts::newTilt);
-  connect(TableMeasurements, &QTableWidget::itemChanged, this, &FitWindow::measurementItemChanged);
-  connect(TableMeasurements, &QTableWidget::itemSelectionChanged, this, [this] {
-    if (m_showing) return;
-    const QList<QTableWidgetItem*> selected = TableMeasurements->selectedItems();
-    if (selected.isEmpty()) return;
-    const auto row = static_cast<std::size_t>(selected.front()->row());
-    run([row](CommandContext& context) { showFitMeasurement(context, row); });
-  });
-  connect(addMeasurement, &QPushButton::clicked, this, [this] { run(addFitMeasurement); });
-  connect(removeMeasurement, &QPushButton::clicked, this, [this] {
-    const int row = TableMeasurements->currentRow();
-    run([row](CommandContext& context) { removeFitMeasurement(context, row); });
-  });
   connect(ComboStatistic, &QComboBox::activated, this, &FitWindow::statisticChosen);
   connect(TableParameters, &QTableWidget::itemChanged, this, &FitWindow::tableItemChanged);
 
@@ -384,45 +307,7 @@ void FitWindow::showFields() {
     TableParameters->setItem(row, kResult, result);
   }
   m_showing = false;
-  showMeasurements();
-}
-
-void FitWindow::showMeasurements() {
-  const CommandContext& context = m_host.context();
-  const FitTexts& texts = context.texts.fit;
-  // The first row's files are those the program loaded.
-  const auto fileItem = [](const std::string& path, const char* none) {
-    QTableWidgetItem* item = fixedItem(
-        path.empty() ? std::string(none) : std::filesystem::path(path).filename().string());
-    item->setToolTip(QString::fromStdString(path));
-    return item;
-  };
-  m_showing = true;
-  TableMeasurements->setRowCount(static_cast<int>(texts.measurements.size()));
-  for (int row = 0; row < TableMeasurements->rowCount(); ++row) {
-    const FitMeasurementTexts& m = texts.measurements[static_cast<std::size_t>(row)];
-    const bool first = row == 0;
-    TableMeasurements->setItem(row, kMeasurementName, editableItem(m.name));
-    TableMeasurements->setItem(
-        row, kData,
-        fileItem(first ? context.texts.dialogNames.measuredData : m.data, "loaded data"));
-    TableMeasurements->setItem(
-        row, kAutos,
-        fileItem(first ? context.texts.dialogNames.convolutions : m.autos, "loaded set"));
-    TableMeasurements->setItem(row, kTilt, editableItem(m.tilt));
-    TableMeasurements->setItem(row, kReducedChi2, fixedItem(m.reducedChi2));
-  }
-  TableMeasurements->selectRow(static_cast<int>(texts.shownMeasurement));
-  m_showing = false;
-}
-
-void FitWindow::measurementItemChanged(QTableWidgetItem* item) {
-  if (m_showing) return;
-  std::vector<FitMeasurementTexts>& rows = m_host.context().texts.fit.measurements;
-  const auto row = static_cast<std::size_t>(item->row());
-  if (row >= rows.size()) return;
-  if (item->column() == kMeasurementName) rows[row].name = item->text().toStdString();
-  if (item->column() == kTilt) rows[row].tilt = item->text().toStdString();
+  m_measurements->show();
 }
 
 void FitWindow::showStatus() {

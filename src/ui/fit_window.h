@@ -15,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class ElidingLabel;
+class FitMeasurementsPanel;
 class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
@@ -44,8 +45,6 @@ class FitWindow : public QWidget {
   void tableItemChanged(QTableWidgetItem* item);
   void statisticChosen(int index);
   void removeLayerClick();
-  void showMeasurements();
-  void measurementItemChanged(QTableWidgetItem* item);
   void copyResultsClick();
   void run(const std::function<void(CommandContext&)>& command);
 
@@ -63,9 +62,7 @@ class FitWindow : public QWidget {
   QLineEdit* EditRangeTo;
   QLineEdit* EditRegions;  // a free-form profile's depth regions
   QTableWidget* TableParameters;
-  // The measurements of the sample: name, files, tilt and chi2/nu.
-  QTableWidget* TableMeasurements;
-  QLineEdit* EditNewTilt;
+  FitMeasurementsPanel* m_measurements;
   ElidingLabel* LabelProgress;
   QListWidget* ListWarnings;
   // Why the loaded convolutions do not fit the Calculation Parameters, and

@@ -3,10 +3,10 @@
 #include <QString>
 #include <QStringList>
 
-#include "ui/dialog_provider.h"
+#include "ui/desktop_user_interface.h"
 
 // Message boxes and file dialogs over whichever window is active.
-class QtDialogProvider : public DialogProvider {
+class QtDialogProvider : public DesktopUserInterface {
  public:
   bool askYesNo(const std::string& question) override;
   bool askYesNoWithDetail(const std::string& question, const std::string& detail) override;

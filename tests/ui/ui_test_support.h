@@ -25,7 +25,7 @@
 #include "app/guarded_application.h"
 #include "app/tervane_application.h"
 #include "commands/command_error.h"
-#include "ui/dialog_provider.h"
+#include "ui/desktop_user_interface.h"
 
 namespace tervane_test {
 
@@ -46,7 +46,7 @@ inline GuardedApplication& application() {
 
 // Answers every question from queues; an empty queue answers No, cancels
 // file dialogs. Everything asked and shown is recorded.
-class ScriptedDialogProvider : public DialogProvider {
+class ScriptedDialogProvider : public DesktopUserInterface {
  public:
   std::deque<bool> answers;
   std::deque<std::optional<std::string>> files;
