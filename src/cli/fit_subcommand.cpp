@@ -18,7 +18,7 @@
 #include "cli/limit_checks.h"
 #include "cli/model_arguments.h"
 #include "commands/command_error.h"
-#include "commands/fit_commands.h"
+#include "commands/fit_file_commands.h"
 #include "commands/fit_problem.h"
 #include "commands/fit_results_text.h"
 #include "commands/profile_file_commands.h"

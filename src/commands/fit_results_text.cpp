@@ -203,9 +203,13 @@ std::string fitResultsTable(const FitResult& result,
   for (const EstimatedValue& value : result.derived) width = std::max(width, value.name.size());
   width += 2;
 
+  // The first measurement's statistic (a result of no measurement: the default's).
+  const FitStatistic statistic = result.joint.measurements.empty()
+                                     ? MeasurementModel{}.statistic
+                                     : result.joint.measurements.front().statistic;
   std::string text = std::string(result.converged ? "Converged" : "Not converged") + " after " +
                      std::to_string(result.iterations) + " iterations, statistic " +
-                     statisticName(result.joint.measurements.front().statistic) + "\n";
+                     statisticName(statistic) + "\n";
   text += "chi2 " + general(result.chi2, 6) + "   points " + std::to_string(result.points) +
           "   free parameters " + std::to_string(result.freeParameters) + "   dof " +
           general(result.dof, 6) + "   reduced chi2 " + general(result.reducedChi2, 4) + "\n\n";

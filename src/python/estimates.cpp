@@ -4,7 +4,7 @@
 #include <span>
 
 #include "commands/command_error.h"
-#include "commands/fit_commands.h"
+#include "commands/fit_file_commands.h"
 #include "commands/fit_problem.h"
 #include "commands/script_limits.h"
 #include "commands/script_runs.h"

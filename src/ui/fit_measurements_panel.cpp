@@ -15,7 +15,16 @@
 
 namespace {
 
-enum Column { kName, kData, kAutos, kTilt, kReducedChi2, kColumnCount };
+// Named apart from the parameter table's columns: the checked builds
+// compile the window's files together.
+enum MeasurementColumn {
+  kMeasurementName,
+  kMeasurementData,
+  kMeasurementAutos,
+  kMeasurementTilt,
+  kMeasurementReducedChi2,
+  kMeasurementColumns
+};
 
 }  // namespace
 
@@ -25,7 +34,7 @@ FitMeasurementsPanel::FitMeasurementsPanel(WindowHost& host, QWidget& window)
       window, QStringLiteral("GroupMeasurements"), QStringLiteral("Measurements"),
       QStringLiteral("The sample's measurements, fitted together; the first is the loaded data "
                      "and convolutions. Choose one to see it on the main chart"));
-  TableMeasurements = new QTableWidget(0, kColumnCount, m_group);
+  TableMeasurements = new QTableWidget(0, kMeasurementColumns, m_group);
   TableMeasurements->setObjectName(QStringLiteral("TableMeasurements"));
   TableMeasurements->setHorizontalHeaderLabels(
       {QStringLiteral("Name"), QStringLiteral("Data"), QStringLiteral("Convolutions"),
@@ -89,14 +98,14 @@ void FitMeasurementsPanel::show() {
   for (int row = 0; row < TableMeasurements->rowCount(); ++row) {
     const FitMeasurementTexts& m = texts.measurements[static_cast<std::size_t>(row)];
     const bool first = row == 0;
-    TableMeasurements->setItem(row, kName, editableItem(m.name));
+    TableMeasurements->setItem(row, kMeasurementName, editableItem(m.name));
     TableMeasurements->setItem(
-        row, kData,
+        row, kMeasurementData,
         fileItem(first ? context.texts.dialogNames.measuredData : m.data, "loaded data"));
     TableMeasurements->setItem(
-        row, kAutos, fileItem(first ? context.texts.dialogNames.convolutions : m.autos, "loaded set"));
-    TableMeasurements->setItem(row, kTilt, editableItem(m.tilt));
-    TableMeasurements->setItem(row, kReducedChi2, fixedItem(m.reducedChi2));
+        row, kMeasurementAutos, fileItem(first ? context.texts.dialogNames.convolutions : m.autos, "loaded set"));
+    TableMeasurements->setItem(row, kMeasurementTilt, editableItem(m.tilt));
+    TableMeasurements->setItem(row, kMeasurementReducedChi2, fixedItem(m.reducedChi2));
   }
   TableMeasurements->selectRow(static_cast<int>(texts.shownMeasurement));
   m_showing = false;
@@ -107,6 +116,6 @@ void FitMeasurementsPanel::itemChanged(QTableWidgetItem* item) {
   std::vector<FitMeasurementTexts>& rows = m_host.context().texts.fit.measurements;
   const auto row = static_cast<std::size_t>(item->row());
   if (row >= rows.size()) return;
-  if (item->column() == kName) rows[row].name = item->text().toStdString();
-  if (item->column() == kTilt) rows[row].tilt = item->text().toStdString();
+  if (item->column() == kMeasurementName) rows[row].name = item->text().toStdString();
+  if (item->column() == kMeasurementTilt) rows[row].tilt = item->text().toStdString();
 }

@@ -1,5 +1,6 @@
 #include "commands/fit_file_commands.h"
 #include "commands/fit_job.h"
+#include "commands/fit_measurements.h"
 #include "commands/fit_result_view.h"
 #include "commands/fit_table.h"
 #include "commands/fit_table_commands.h"

@@ -53,9 +53,9 @@ TEST_F(ResonanceChoiceTest, ChoiceReachesTheLewisViewAndBothDialogs) {
   chooseNext(inShow);
   EXPECT_EQ(program->state().resonance.kind, ResonanceKind::BreitWigner);
   EXPECT_EQ(inOptions.currentText(), "Breit–Wigner");
+  // The whole line reaches further below the resonance than the cut one.
   const std::vector<double> whole = lewisCurve();
-  ASSERT_EQ(whole.size(), cut.size());
-  EXPECT_NE(whole, cut);
+  ASSERT_GT(whole.size(), cut.size());
 
   // A faulty file is reported and changes nothing; the choice goes back.
   dialogs.files.push_back(folder.path("bad.r33"));
