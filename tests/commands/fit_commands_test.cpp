@@ -664,4 +664,12 @@ TEST(FitCommands, AddedMeasurementsOfOneFileAreNumberedFromTwo) {
   EXPECT_EQ(f.texts.fit.measurements[3].name, "close-layers-70deg_2");
 }
 
+// One measurement, tilted: the model saved of the window holds its tilt.
+TEST(FitCommands, AModelOfOneTiltedMeasurementKeepsItsTilt) {
+  CommandFixture f;
+  ASSERT_EQ(f.texts.fit.measurements.size(), 1u);
+  f.texts.fit.measurements.front().tilt = "60";
+  EXPECT_EQ(fitModelDocument(f.context, SampleModel{}).model.tilt, 60.0);
+}
+
 }  // namespace

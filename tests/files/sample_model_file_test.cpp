@@ -187,7 +187,9 @@ TEST(SampleModelFileMeasurements, EachEntryOverridesWhatItGivesAndSharesTheRest)
 }
 
 TEST(SampleModelFileMeasurements, WrittenDocumentReadsBackWhereverItIsWritten) {
-  const SampleModelDocument document = parseSampleModelDocument(kJointModel, "/data/run/m.json");
+  SampleModelDocument document = parseSampleModelDocument(kJointModel, "/data/run/m.json");
+  // An entry that convolves where the top level does not keeps its own.
+  document.measurements.back().model.convolve = !document.model.convolve;
   // Beside the files, in a folder below them and elsewhere: paths relative to the written file.
   for (const char* written :
        {"/data/run/copy.json", "/data/run/models/copy.json", "/elsewhere/copy.json"}) {
