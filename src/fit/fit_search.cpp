@@ -1,6 +1,7 @@
 #include "fit/fit_search.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <mutex>
 #include <numeric>
@@ -276,12 +277,17 @@ std::optional<std::vector<double>> addProfileIntervals(
   // thickness that are one number keeping one interval).
   for (const Job& source : jobs) {
     for (const std::vector<double>& at : source.accepted) {
+      // Each layer's values at this point, rendered once for its three quantities.
       const JointModel model = evaluator.modelAt(at);
+      std::vector<std::array<double, kDerivedKindCount>> layers;
+      for (std::size_t k = 0; k < model.sample.layers.size(); ++k) {
+        layers.push_back(layerValues(model.sample, static_cast<int>(k)));
+      }
       for (Job& job : jobs) {
-        double q =
-            job.derived == nullptr
-                ? at[static_cast<std::size_t>(job.quantity.parameter)]
-                : layerValues(model.sample, job.derived->layer)[static_cast<std::size_t>(job.derived->kind)];
+        double q = job.derived == nullptr
+                       ? at[static_cast<std::size_t>(job.quantity.parameter)]
+                       : layers[static_cast<std::size_t>(job.derived->layer)]
+                               [static_cast<std::size_t>(job.derived->kind)];
         if (!std::isfinite(q)) continue;
         // Within the order's slack a layer's from may pass its to by a hair.
         q = std::clamp(q, job.quantity.min, job.quantity.max);

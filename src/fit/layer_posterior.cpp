@@ -205,10 +205,11 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
   // stored position.
   const Observables derived = [&likelihood, &coordinates](const std::vector<double>& y) {
     const std::vector<DerivedSlot>& slots = likelihood.layout().derived();
-    std::vector<double> values = coordinates.toParameters(y);
+    const std::vector<double> x = coordinates.toParameters(y);
+    std::vector<double> values = x;
     const std::size_t parameters = values.size();
     values.resize(parameters + slots.size(), std::numeric_limits<double>::quiet_NaN());
-    const std::optional<JointModel> model = likelihood.modelAt(coordinates.toParameters(y));
+    const std::optional<JointModel> model = likelihood.modelAt(x);
     if (!model) return values;
     std::vector<std::array<double, kDerivedKindCount>> layers;
     for (std::size_t k = 0; k < model->sample.layers.size(); ++k) {

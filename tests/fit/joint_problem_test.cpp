@@ -10,6 +10,7 @@
 #include "fit/layer_fit.h"
 #include "fit/layer_fit_evaluator.h"
 #include "fit/model_check.h"
+#include "support/jacobian_check.h"
 #include "support/measured_data.h"
 #include "support/small_start_up_set.h"
 
@@ -97,26 +98,7 @@ TEST(JointProblem, JacobianOfSharedOwnAndTiltedParametersMatchesDifferences) {
   const std::vector<double> x = evaluator.startValues();
   const std::size_t p = x.size();
   ASSERT_EQ(p, 5u + 1u + 2u * 3u);
-  const std::size_t n = evaluator.rowCount();
-  std::vector<double> J(n * p);
-  evaluator.jacobian(x, J);
-  std::vector<double> up(n);
-  std::vector<double> down(n);
-  for (std::size_t k = 0; k < p; ++k) {
-    const double h = 1e-5 * std::max(std::fabs(x[k]), 1e-2);
-    std::vector<double> moved = x;
-    moved[k] = x[k] + h;
-    evaluator.residuals(moved, up);
-    moved[k] = x[k] - h;
-    evaluator.residuals(moved, down);
-    double scale = 0.0;
-    for (std::size_t j = 0; j < n; ++j) scale = std::max(scale, std::fabs(J[j * p + k]));
-    ASSERT_GT(scale, 0.0) << evaluator.freeNames()[k];
-    for (std::size_t j = 0; j < n; ++j) {
-      EXPECT_NEAR(J[j * p + k], (up[j] - down[j]) / (2 * h), 2e-4 * scale)
-          << evaluator.freeNames()[k] << " at row " << j;
-    }
-  }
+  expectJacobianMatchesDifferences(evaluator, evaluator.rowCount(), 2e-4);
 }
 
 // A profile for all curves, each measurement with its own background: the

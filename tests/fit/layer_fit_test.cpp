@@ -21,6 +21,7 @@
 #include "model/profile_editing.h"
 #include "model/profile_smoothing.h"
 #include "support/small_start_up_set.h"
+#include "support/jacobian_check.h"
 #include "support/synthetic_layers.h"
 #include "support/start_up_inputs.h"
 
@@ -45,28 +46,9 @@ TEST(LayerFit, JacobianMatchesDifferencesForEveryKindOfParameter) {
   const std::size_t p = x.size();
   ASSERT_EQ(p, 12u);
   ASSERT_EQ(n, 80u);
-  const std::size_t rows = evaluator.rowCount();  // the points, then the layers' order
-  std::vector<double> J(rows * p);
-  evaluator.jacobian(x, J);
-  for (std::size_t k = 0; k < p; ++k) {
-    // Sharp edges' cell means are linear in the position within a cell.
-    const double h = 1e-5 * std::max(std::fabs(x[k]), 0.01);
-    std::vector<double> up = x;
-    std::vector<double> down = x;
-    up[k] += h;
-    down[k] -= h;
-    std::vector<double> rUp(rows);
-    std::vector<double> rDown(rows);
-    evaluator.residuals(up, rUp);
-    evaluator.residuals(down, rDown);
-    double scale = 0.0;
-    for (std::size_t j = 0; j < n; ++j) scale = std::max(scale, std::fabs(J[j * p + k]));
-    ASSERT_GT(scale, 0.0) << evaluator.freeNames()[k];
-    for (std::size_t j = 0; j < n; ++j) {
-      EXPECT_NEAR(J[j * p + k], (rUp[j] - rDown[j]) / (2 * h), 1e-4 * scale)
-          << evaluator.freeNames()[k] << " at point " << j;
-    }
-  }
+  // The points' rows (the layers' order follows); sharp edges' cell means are
+  // linear in the position within a cell.
+  expectJacobianMatchesDifferences(evaluator, n, 1e-4);
 
   // The derived quantities' gradients, by the first layer's parameters.
   const LayerMeasures at = layerMeasures(renderLayerWithDerivatives(model, 0), model.layers[0]);
