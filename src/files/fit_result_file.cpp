@@ -82,6 +82,17 @@ OrderedJson resultObject(const FitResult& result, const LayerPosterior* posterio
     intervals["steps"] = posterior->steps;
     intervals["tau"] = posterior->tau;
     intervals["converged"] = posterior->converged;
+    if (!posterior->solutions.empty()) {
+      OrderedJson solutions = OrderedJson::array();
+      for (const PosteriorSolution& solution : posterior->solutions) {
+        OrderedJson own = OrderedJson::object();
+        for (const PosteriorInterval& p : solution.intervals) {
+          own[p.name] = {{"median", p.median}, {"low", p.low}, {"high", p.high}};
+        }
+        solutions.push_back({{"share", solution.share}, {"posterior", std::move(own)}});
+      }
+      intervals["solutions"] = std::move(solutions);
+    }
     object["posterior"] = std::move(intervals);
     // Beside the posterior as well, where scripts find them; "converged" there
     // is the fit's, so the sampler's is only inside.

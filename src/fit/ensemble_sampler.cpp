@@ -22,10 +22,11 @@ bool stopped(const std::atomic<bool>* cancel) {
 
 Ensemble::Ensemble(LogDensity logDensity, const std::vector<std::vector<double>>& start,
                    std::mt19937_64& generator, Observables observables, int mostStored,
-                   const std::atomic<bool>* cancel)
+                   const std::atomic<bool>* cancel, MoveMix moves)
     : m_logDensity(std::move(logDensity)),
       m_observables(std::move(observables)),
-      m_mostStored(mostStored > 0 ? std::max(mostStored + mostStored % 2, 2) : 0) {
+      m_mostStored(mostStored > 0 ? std::max(mostStored + mostStored % 2, 2) : 0),
+      m_moves(moves) {
   const std::size_t count = start.size();
   const std::size_t dimension = count > 0 ? start.front().size() : 0;
   if (dimension == 0 || count < 2 * dimension || count % 2 != 0) {
@@ -77,23 +78,39 @@ void Ensemble::store() {
 void Ensemble::runUntil(int steps, const std::atomic<bool>* cancel, bool twoCores,
                         const std::function<void()>& stepDone) {
   const std::size_t half = m_walkers.size() / 2;
-  // One stretch move of walker k against the other half's walkers.
-  const auto stretch = [this, half](Walker& walker, std::size_t othersBegin) {
+  const double differentialScale = 2.38 / std::sqrt(2.0 * static_cast<double>(m_walkers[0].x.size()));
+  // One move of walker k against the other half's walkers.
+  const auto move = [this, half, differentialScale](Walker& walker, std::size_t othersBegin) {
     std::uniform_real_distribution<double> uniform(0.0, 1.0);
-    const double u = uniform(walker.random);
-    const double z = std::pow((kStretch - 1.0) * u + 1.0, 2) / kStretch;
-    const std::size_t partner =
-        othersBegin + std::uniform_int_distribution<std::size_t>(0, half - 1)(walker.random);
-    const double accept = uniform(walker.random);
-    const std::vector<double>& other = m_walkers[partner].x;
-    std::vector<double> proposal(walker.x.size());
-    for (std::size_t i = 0; i < proposal.size(); ++i) {
-      proposal[i] = other[i] + z * (walker.x[i] - other[i]);
+    std::uniform_int_distribution<std::size_t> other(0, half - 1);
+    const std::size_t d = walker.x.size();
+    std::vector<double> proposal(d);
+    double logRatio = 0.0;
+    if (m_moves.differential > 0.0 && uniform(walker.random) < m_moves.differential) {
+      const double g = uniform(walker.random) < m_moves.jump
+                           ? 1.0
+                           : differentialScale * (1.0 + 0.1 * (uniform(walker.random) - 0.5));
+      const std::size_t i = other(walker.random);
+      std::size_t j = other(walker.random);
+      if (half > 1) {
+        while (j == i) j = other(walker.random);
+      }
+      const std::vector<double>& a = m_walkers[othersBegin + i].x;
+      const std::vector<double>& b = m_walkers[othersBegin + j].x;
+      for (std::size_t n = 0; n < d; ++n) proposal[n] = walker.x[n] + g * (a[n] - b[n]);
+    } else {
+      const double u = uniform(walker.random);
+      const double z = std::pow((kStretch - 1.0) * u + 1.0, 2) / kStretch;
+      const std::vector<double>& partner = m_walkers[othersBegin + other(walker.random)].x;
+      for (std::size_t n = 0; n < d; ++n) {
+        proposal[n] = partner[n] + z * (walker.x[n] - partner[n]);
+      }
+      logRatio = static_cast<double>(d - 1) * std::log(z);
     }
+    const double accept = uniform(walker.random);
     const double value = m_logDensity(proposal);
     if (!std::isfinite(value)) return;
-    const double logRatio =
-        static_cast<double>(walker.x.size() - 1) * std::log(z) + value - walker.logDensity;
+    logRatio += value - walker.logDensity;
     if (std::log(accept) < logRatio) {
       walker.x = std::move(proposal);
       walker.logDensity = value;
@@ -105,17 +122,17 @@ void Ensemble::runUntil(int steps, const std::atomic<bool>* cancel, bool twoCore
     for (int side = 0; side < 2; ++side) {
       const std::size_t begin = side == 0 ? 0 : half;
       const std::size_t othersBegin = side == 0 ? half : 0;
-      auto move = [&](std::size_t from, std::size_t to) {
+      auto moveAll = [&](std::size_t from, std::size_t to) {
         for (std::size_t k = from; k < to && !stopped(cancel); ++k) {
-          stretch(m_walkers[k], othersBegin);
+          move(m_walkers[k], othersBegin);
         }
       };
       if (helper) {
-        std::thread thread(move, begin + half / 2, begin + half);
-        move(begin, begin + half / 2);
+        std::thread thread(moveAll, begin + half / 2, begin + half);
+        moveAll(begin, begin + half / 2);
         thread.join();
       } else {
-        move(begin, begin + half);
+        moveAll(begin, begin + half);
       }
     }
     // A step cut short by Stop is not part of the chain.
@@ -265,7 +282,7 @@ ConvergedSampling sampleUntilConverged(const LogDensity& logDensity, const Obser
   std::vector<Ensemble> ensembles;
   for (const auto& start : starts) {
     ensembles.emplace_back(logDensity, start, generator, observables, settings.mostStored,
-                           control.cancel);
+                           control.cancel, settings.moves);
     if (ensembles.back().chain().cancelled) {
       run.cancelled = true;
       return run;

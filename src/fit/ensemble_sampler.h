@@ -16,6 +16,15 @@
 // Randomness comes from one generator per walker, seeded in walker order
 // from the generator passed in: the same seed gives the same chain on one
 // core or two.
+//
+// Beside the stretch move a share of the moves may be differential-evolution
+// moves: Y = X_k + g (X_i - X_j), X_i and X_j two walkers of the other half,
+// accepted with probability min(1, p(Y)/p(X_k)). With g = 2.38/sqrt(2d) they
+// follow a valley's local direction, curved or not, where a stretch along
+// one far walker's line leaves it; with g = 1 (a share of them) a walker
+// steps by the distance between two walkers: where the walkers sit in two
+// separated modes, that carries it from one mode to the other, so that the
+// modes' shares settle at their probabilities (every move is symmetric).
 
 // The logarithm of the target density up to a constant; -infinity where the
 // density is 0 (outside the priors' bounds). Called from two threads at once.
@@ -33,6 +42,13 @@ struct SamplerProgress {
   int roundEnd = 0;
   int most = 0;
   bool untilConverged = false;
+};
+
+// The share of each walker's moves that are differential-evolution moves,
+// and of those the share that jump by g = 1; the rest are stretch moves.
+struct MoveMix {
+  double differential = 0.0;
+  double jump = 0.0;
 };
 
 struct SamplerControl {
@@ -78,7 +94,7 @@ class Ensemble {
   // stopped while the start's densities were taken.
   Ensemble(LogDensity logDensity, const std::vector<std::vector<double>>& start,
            std::mt19937_64& generator, Observables observables = {}, int mostStored = 0,
-           const std::atomic<bool>* cancel = nullptr);
+           const std::atomic<bool>* cancel = nullptr, MoveMix moves = {});
   // Runs on until `steps` steps per walker are taken, or Stop. `twoCores`:
   // each half's walkers are shared with a helper thread when a density is
   // costly. `stepDone` after every step.
@@ -100,6 +116,7 @@ class Ensemble {
   LogDensity m_logDensity;
   Observables m_observables;
   int m_mostStored;
+  MoveMix m_moves;
   std::vector<Walker> m_walkers;
   EnsembleChain m_chain;
   bool m_costly = false;
@@ -132,6 +149,7 @@ struct ConvergenceSettings {
   int mostStored = 2048;    // stored steps per walker and ensemble
   double chainTaus = 50.0;  // the kept half spans more autocorrelation times than this
   double mostRhat = 1.01;   // and every split R-hat is below this
+  MoveMix moves;
 };
 
 struct ConvergedSampling {

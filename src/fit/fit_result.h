@@ -97,6 +97,15 @@ struct FitResult : EstimateSummary {
   std::vector<EstimatedValue> derived;     // layerK.amount, .centroid, .thickness
   std::vector<std::string> correlationNames;                    // the free parameters
   std::vector<std::vector<std::optional<double>>> correlation;  // null where undetermined
+  // Other starts' optima that the data hardly tell from the best (chi2
+  // within kOtherOptimumChi2 of it) with a free parameter beyond the best's
+  // interval, one per such solution, best first: the free parameters'
+  // values (the layout's order) and chi2. A posterior starts walkers there too.
+  struct OtherOptimum {
+    std::vector<double> free;
+    double chi2 = 0.0;
+  };
+  std::vector<OtherOptimum> otherOptima;
   JointModel joint;
   DepthProfile profile;
 };

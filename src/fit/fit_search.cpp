@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <mutex>
 #include <numeric>
 #include <random>
@@ -11,22 +12,11 @@
 #include "fit/fit_error.h"
 #include "fit/layer_measures.h"
 #include "fit/number_text.h"
+#include "fit/model_check.h"
 #include "fit/profile_likelihood.h"
 #include "fit/profile_rendering.h"
 
 namespace {
-
-// Every layer's from before its to, and before the next layer's from: the
-// layers keep their order from the surface, so that a start does not swap
-// two layers' roles (and their names with them).
-bool layersInOrder(const JointModel& model) {
-  double deepest = -INFINITY;
-  for (const LayerModel& l : model.sample.layers) {
-    if (l.from.value > l.to.value || l.from.value < deepest) return false;
-    deepest = l.from.value;
-  }
-  return true;
-}
 
 // The free layer positions of a start put in depth order, each kept within
 // its own bounds.
@@ -124,11 +114,11 @@ std::vector<std::vector<double>> furtherStarts(const LayerFitEvaluator& evaluato
                    (order[q][static_cast<std::size_t>(s)] + uniform(generator)) / further);
     }
     orderPositions(evaluator, lsq, x);
-    for (int attempt = 0; attempt < 20 && !layersInOrder(evaluator.modelAt(x)); ++attempt) {
+    for (int attempt = 0; attempt < 20 && !layersInOrder(evaluator.modelAt(x).sample); ++attempt) {
       for (std::size_t q = 0; q < p; ++q) x[q] = drawn(lsq.parameters[q], uniform(generator));
       orderPositions(evaluator, lsq, x);
     }
-    if (layersInOrder(evaluator.modelAt(x))) starts.push_back(std::move(x));
+    if (layersInOrder(evaluator.modelAt(x).sample)) starts.push_back(std::move(x));
   }
   return starts;
 }
@@ -373,4 +363,43 @@ std::optional<std::string> twoSolutionsWarning(const LayerFitEvaluator& evaluato
   return "Two solutions explain the data about equally well (chi2 " +
          significantText(best.chi2, 4) + " and " + significantText(otherChi2, 4) +
          "): " + differences + ". The first is kept; the data cannot choose between them.";
+}
+
+std::vector<FitResult::OtherOptimum> otherOptima(const LayerFitEvaluator& evaluator,
+                                                 const FitResult& best,
+                                                 std::vector<FitResult::OtherOptimum> ends) {
+  const std::vector<std::size_t>& free = evaluator.freeIndices();
+  // Whether a and b lie apart in some free parameter: by more than the
+  // best's interval on that side, as seen from a.
+  const auto apart = [&](const std::vector<double>& a, const std::vector<double>& b) {
+    for (std::size_t q = 0; q < free.size(); ++q) {
+      const EstimatedValue& v = best.parameters[free[q]];
+      // Without a profile interval the covariance error stands for it; a
+      // side with neither never tells two optima apart.
+      const double none = std::numeric_limits<double>::quiet_NaN();
+      const double error = v.error ? *v.error : none;
+      const double below = v.lower ? v.value - *v.lower : error;
+      const double above = v.upper ? *v.upper - v.value : error;
+      if (b[q] < a[q] - below || b[q] > a[q] + above) return true;
+    }
+    return false;
+  };
+  std::stable_sort(ends.begin(), ends.end(),
+                   [](const FitResult::OtherOptimum& a, const FitResult::OtherOptimum& b) {
+                     return a.chi2 < b.chi2;
+                   });
+  std::vector<double> bestFree;
+  for (const std::size_t index : free) bestFree.push_back(best.parameters[index].value);
+  std::vector<FitResult::OtherOptimum> kept;
+  for (FitResult::OtherOptimum& end : ends) {
+    if (!(end.chi2 - best.chi2 <= kOtherOptimumChi2) || end.free.size() != free.size() ||
+        !apart(bestFree, end.free)) {
+      continue;
+    }
+    if (std::all_of(kept.begin(), kept.end(),
+                    [&](const FitResult::OtherOptimum& k) { return apart(k.free, end.free); })) {
+      kept.push_back(std::move(end));
+    }
+  }
+  return kept;
 }

@@ -41,6 +41,18 @@ std::optional<std::vector<double>> addProfileIntervals(LayerFitEvaluator& evalua
                                                        FitResult& result,
                                                        const std::atomic<bool>* cancel);
 
+// How much worse than the best chi2 another optimum may be and still carry
+// weight in the posterior (exp(-6/2): a twentieth of the best's density).
+inline constexpr double kOtherOptimumChi2 = 6.0;
+
+// The distinct optima among other starts' ends x (free parameters) with
+// their chi2: those within kOtherOptimumChi2 of the best with a free
+// parameter outside the best's interval, and apart from each other by the
+// same rule (measured in the best's interval half-widths), best first.
+std::vector<FitResult::OtherOptimum> otherOptima(const LayerFitEvaluator& evaluator,
+                                                 const FitResult& best,
+                                                 std::vector<FitResult::OtherOptimum> ends);
+
 // The warning for another start that ends within 1 of the best chi2 with
 // parameters outside the best one's intervals, naming both solutions; none
 // when there is no such start.

@@ -273,6 +273,9 @@ FitResult fitProblem(const SampleProblem& problem, const FitControl& control) {
       result.warnings.push_back("The fit stopped after " + std::to_string(outcome.iterations) +
                                 " iterations without converging.");
     }
+    std::vector<FitResult::OtherOptimum> ends;
+    for (const LeastSquaresOutcome& other : outcomes) ends.push_back({other.x, other.chi2});
+    result.otherOptima = otherOptima(evaluator, result, std::move(ends));
     if (control.errors == FitErrors::Profile) {
       for (const LeastSquaresOutcome& other : outcomes) {
         if (const std::optional<std::string> warning =

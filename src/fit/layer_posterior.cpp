@@ -24,6 +24,9 @@ namespace {
 constexpr double kBallScale = 0.1;   // of each parameter's error
 constexpr double kChainTaus = 50.0;  // autocorrelation times a kept half should span
 constexpr double kMostRhat = 1.01;   // what split R-hat has to stay below
+constexpr double kLeastShare = 0.05;  // of the kept samples, for a solution to be named
+constexpr double kBarrierChi2 = 2.0;  // a dip parting two optima
+constexpr int kBarrierSteps = 16;     // points looked at between them, less one
 
 // Whether item n of `total` is one of `wanted` picked evenly among them (all
 // of them when there are no more than wanted).
@@ -66,9 +69,13 @@ class LayerLikelihood {
   // The model at x, or nothing when x lies outside the bounds or makes no
   // sample (a layer turned inside out, a negative width).
   std::optional<JointModel> modelAt(const std::vector<double>& x) const {
+    JointModel model = modelAtUnchecked(x);
+    if (modelFault(model, m_layout) || !layersInOrder(model.sample)) return std::nullopt;
+    return model;
+  }
+  JointModel modelAtUnchecked(const std::vector<double>& x) const {
     JointModel model = m_model;
     for (std::size_t k = 0; k < m_free.size(); ++k) m_layout.setValue(model, m_free[k], x[k]);
-    if (modelFault(model, m_layout)) return std::nullopt;
     return model;
   }
 
@@ -99,6 +106,97 @@ class LayerLikelihood {
   const std::atomic<bool>* m_cancel;
   std::optional<SampleObjective> m_objective;
 };
+
+// Whether the posterior dips between the parameters a and b: somewhere on
+// the straight line between them in the sampling coordinates chi2 lies more
+// than kBarrierChi2 above the worse end's, or the line leaves the model.
+bool dipBetween(const LayerLikelihood& likelihood, const SamplingCoordinates& coordinates,
+                const std::vector<double>& a, const std::vector<double>& b) {
+  const std::vector<double> ya = coordinates.toSampling(a);
+  const std::vector<double> yb = coordinates.toSampling(b);
+  const double floor = std::min(likelihood(a), likelihood(b)) - 0.5 * kBarrierChi2;
+  std::vector<double> y(ya.size());
+  for (int step = 1; step < kBarrierSteps && !likelihood.cancelled(); ++step) {
+    const double t = static_cast<double>(step) / kBarrierSteps;
+    for (std::size_t k = 0; k < y.size(); ++k) y[k] = ya[k] + t * (yb[k] - ya[k]);
+    if (!(likelihood(coordinates.toParameters(y)) >= floor)) return true;
+  }
+  return false;
+}
+
+// Which optimum each of a half-ensemble's walkers starts around: shares in
+// proportion to the weights, at least four walkers each (fewer when there
+// are not that many), the first optimum's first.
+std::vector<std::size_t> startingCentres(const std::vector<double>& weights, int walkers) {
+  const std::size_t count = weights.size();
+  const int least = std::min(4, walkers / static_cast<int>(count));
+  double total = 0.0;
+  for (const double w : weights) total += w;
+  std::vector<int> counts(count);
+  int given = 0;
+  for (std::size_t i = 1; i < count; ++i) {
+    counts[i] = std::max(least, static_cast<int>(std::lround(walkers * weights[i] / total)));
+    given += counts[i];
+  }
+  counts[0] = walkers - given;
+  // Too many for the others: they give back in turn until the first has its least.
+  for (std::size_t i = 1; counts[0] < least; i = i % (count - 1) + 1) {
+    if (counts[i] > least) {
+      --counts[i];
+      ++counts[0];
+    } else if (std::all_of(counts.begin() + 1, counts.end(), [&](int c) { return c <= least; })) {
+      break;
+    }
+  }
+  std::vector<std::size_t> centre;
+  for (std::size_t i = 0; i < count; ++i) centre.insert(centre.end(), std::max(counts[i], 0), i);
+  centre.resize(static_cast<std::size_t>(walkers), 0);
+  return centre;
+}
+
+// The 16th, 50th and 84th percentiles of value(n) over the samples n given,
+// the finite values only (no centroid without an amount).
+template <typename Value>
+PosteriorInterval percentilesOf(const std::string& name, const std::vector<std::size_t>& samples,
+                                Value&& value) {
+  std::vector<double> values;
+  values.reserve(samples.size());
+  for (const std::size_t n : samples) {
+    const double v = value(n);
+    if (std::isfinite(v)) values.push_back(v);
+  }
+  return {name, percentile(values, 0.16), percentile(values, 0.5), percentile(values, 0.84)};
+}
+
+// Names the solutions by their shares and the free parameters whose medians
+// lie outside each other's 16-84% intervals.
+std::string solutionsWarning(const std::vector<PosteriorSolution>& solutions,
+                             std::size_t freeParameters) {
+  std::vector<std::size_t> telling;
+  for (std::size_t i = 0; i < freeParameters; ++i) {
+    for (std::size_t a = 0; a < solutions.size(); ++a) {
+      for (std::size_t b = 0; b < solutions.size(); ++b) {
+        const PosteriorInterval& p = solutions[a].intervals[i];
+        const double m = solutions[b].intervals[i].median;
+        if ((m < p.low || m > p.high) &&
+            std::find(telling.begin(), telling.end(), i) == telling.end()) {
+          telling.push_back(i);
+        }
+      }
+    }
+  }
+  std::sort(telling.begin(), telling.end());
+  std::string text = "The posterior holds " + std::to_string(solutions.size()) +
+                     " solutions the data cannot choose between:";
+  for (std::size_t a = 0; a < solutions.size(); ++a) {
+    text += (a == 0 ? " " : "; ") + significantText(100.0 * solutions[a].share, 2) + "% of it";
+    for (std::size_t k = 0; k < telling.size(); ++k) {
+      const PosteriorInterval& p = solutions[a].intervals[telling[k]];
+      text += (k == 0 ? " with " : ", ") + p.name + " " + significantText(p.median, 4);
+    }
+  }
+  return text + ". Its percentiles span them all; each solution's own are given apart.";
+}
 
 // Why the chains cannot be trusted yet: the quantity whose chain is shortest
 // for its autocorrelation time, and the one whose ensembles disagree most.
@@ -164,6 +262,13 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
   const double atOptimum = likelihood(optimum);
   if (likelihood.cancelled()) return cancelled;
   if (!std::isfinite(atOptimum)) {
+    if (const std::optional<JointModel> model = likelihood.modelAt(optimum);
+        !model && !layersInOrder(likelihood.modelAtUnchecked(optimum).sample)) {
+      throw FitError(
+          "The fitted layers are not in order from the surface (a layer's from lies above the "
+          "previous layer's): the posterior keeps them in order. Put the layers in order and fit "
+          "again.");
+    }
     throw FitError("The fitted model lies where the posterior is 0: it cannot be sampled.");
   }
   int walkers =
@@ -173,26 +278,44 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
   // straight; the parameters and what they make are stored beside them.
   const JointModel atFit = *likelihood.modelAt(optimum);
   const SamplingCoordinates coordinates(likelihood.layout(), likelihood.free(), atFit);
-  // Every ensemble's ball drawn in turn from the one generator.
+  // The optima walkers start around: the fit's, then each other one the fit
+  // found that a dip in the density parts from those taken before it (two
+  // ends of one flat valley are one solution).
+  std::vector<std::vector<double>> centres{optimum};
+  std::vector<double> weights{1.0};
+  for (const FitResult::OtherOptimum& other : fit.otherOptima) {
+    if (other.free.size() != dimension || !std::isfinite(likelihood(other.free))) continue;
+    const bool apart = std::all_of(centres.begin(), centres.end(), [&](const auto& centre) {
+      return dipBetween(likelihood, coordinates, centre, other.free);
+    });
+    if (likelihood.cancelled()) return cancelled;
+    if (!apart) continue;
+    centres.push_back(other.free);
+    weights.push_back(std::exp(-0.5 * std::max(other.chi2 - fit.chi2, 0.0)));
+  }
+  const std::vector<std::size_t> centreOf = startingCentres(weights, walkers / 2);
+  // Every ensemble's balls drawn in turn from the one generator.
   std::vector<std::vector<std::vector<double>>> starts(std::max(settings.ensembles, 2));
   std::normal_distribution<double> normal;
   for (auto& start : starts) {
     for (int w = 0; w < walkers; ++w) {
       if (likelihood.cancelled()) return cancelled;
+      // Both halves hold the same share of every optimum's walkers.
+      const std::vector<double>& centre = centres[centreOf[static_cast<std::size_t>(w % (walkers / 2))]];
       std::vector<double> x(dimension);
       bool inside = false;
       for (int attempt = 0; attempt < 100 && !inside; ++attempt) {
         for (std::size_t k = 0; k < dimension; ++k) {
-          x[k] = optimum[k] + spread[k] * normal(generator);
+          x[k] = centre[k] + spread[k] * normal(generator);
         }
         inside = std::isfinite(likelihood(x));
       }
       // Against a bound the ball is squeezed to the optimum's side.
       for (int attempt = 0; !inside && attempt < 30; ++attempt) {
-        for (std::size_t k = 0; k < dimension; ++k) x[k] = 0.5 * (x[k] + optimum[k]);
+        for (std::size_t k = 0; k < dimension; ++k) x[k] = 0.5 * (x[k] + centre[k]);
         inside = std::isfinite(likelihood(x));
       }
-      start.push_back(coordinates.toSampling(inside ? x : optimum));
+      start.push_back(coordinates.toSampling(inside ? x : centre));
     }
   }
 
@@ -227,6 +350,7 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
   rule.mostStored = settings.mostStored;
   rule.chainTaus = kChainTaus;
   rule.mostRhat = kMostRhat;
+  rule.moves = settings.moves;
   const ConvergedSampling run =
       sampleUntilConverged(density, derived, starts, generator, rule, control);
   LayerPosterior posterior;
@@ -260,20 +384,54 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
     names.push_back(likelihood.layout()[index].name);
   for (const DerivedSlot& slot : likelihood.layout().derived()) names.push_back(slot.name);
   // Each name's numbers are stored after the sampling coordinates.
+  std::vector<std::size_t> all(kept);
+  for (std::size_t n = 0; n < kept; ++n) all[n] = n;
   for (std::size_t i = 0; i < names.size(); ++i) {
     const std::size_t at = dimension + i;
-    std::vector<double> values;
-    values.reserve(kept);
-    for (std::size_t n = 0; n < kept; ++n) {
-      const double value = sample(n)[at];
-      if (std::isfinite(value)) values.push_back(value);  // no centroid without an amount
-    }
-    posterior.intervals.push_back({names[i], percentile(values, 0.16), percentile(values, 0.5),
-                                   percentile(values, 0.84), run.tau[at], run.rhat[at]});
+    PosteriorInterval& interval = posterior.intervals.emplace_back(
+        percentilesOf(names[i], all, [&](std::size_t n) { return sample(n)[at]; }));
+    interval.tau = run.tau[at];
+    interval.rhat = run.rhat[at];
     posterior.tau = std::isnan(run.tau[at]) ? posterior.tau : std::max(posterior.tau, run.tau[at]);
   }
   if (!run.converged) {
     posterior.warnings.push_back(notConvergedWarning(posterior, run));
+  }
+  if (centres.size() > 1) {
+    // Every kept sample belongs to the optimum nearest it, in the fit's errors.
+    std::vector<std::vector<std::size_t>> members(centres.size());
+    for (std::size_t n = 0; n < kept; ++n) {
+      const double* x = sample(n) + dimension;
+      std::size_t nearest = 0;
+      double least = std::numeric_limits<double>::infinity();
+      for (std::size_t c = 0; c < centres.size(); ++c) {
+        double distance = 0.0;
+        for (std::size_t k = 0; k < dimension; ++k) {
+          distance += std::pow((x[k] - centres[c][k]) / spread[k], 2);
+        }
+        if (distance < least) {
+          least = distance;
+          nearest = c;
+        }
+      }
+      members[nearest].push_back(n);
+    }
+    for (const std::vector<std::size_t>& own : members) {
+      const double share = static_cast<double>(own.size()) / static_cast<double>(kept);
+      if (share < kLeastShare) continue;
+      PosteriorSolution& solution = posterior.solutions.emplace_back();
+      solution.share = share;
+      for (std::size_t i = 0; i < names.size(); ++i) {
+        solution.intervals.push_back(percentilesOf(names[i], own, [&](std::size_t n) {
+          return sample(n)[dimension + i];
+        }));
+      }
+    }
+    if (posterior.solutions.size() > 1) {
+      posterior.warnings.push_back(solutionsWarning(posterior.solutions, dimension));
+    } else {
+      posterior.solutions.clear();
+    }
   }
 
   // The band over evenly thinned kept samples. It holds every sample's

@@ -19,6 +19,13 @@
 // tenth of each parameter's error across), run until
 // they have converged (or for the steps asked, then judged by the same rule;
 // see sampleUntilConverged). The first half of every chain is discarded as burn-in.
+// Where the fit found other optima (FitResult::otherOptima) a share of every
+// ensemble's walkers starts around each, in proportion to exp(-chi2/2) but
+// never fewer than four per half-ensemble, and the differential-evolution
+// moves' jumps carry walkers between them until each holds its probability.
+// Half the moves differential-evolution moves, a tenth of those jumps.
+inline constexpr MoveMix kPosteriorMoves{0.5, 0.1};
+
 struct PosteriorSettings {
   int steps = 0;           // per walker and ensemble; 0: until converged ("auto")
   int mostSteps = 200000;  // the most "auto" takes
@@ -30,6 +37,7 @@ struct PosteriorSettings {
   // takes fewer, evenly thinned (never fewer than kBandMembers). The same on
   // every machine, so that a seed gives the same band everywhere.
   std::size_t mostBandBytes = std::size_t{256} << 20;
+  MoveMix moves = kPosteriorMoves;
 };
 
 // The 16th, 50th and 84th percentiles of one quantity over the kept samples,
@@ -42,6 +50,14 @@ struct PosteriorInterval {
   double high = 0.0;
   double tau = std::numeric_limits<double>::quiet_NaN();
   double rhat = std::numeric_limits<double>::quiet_NaN();
+};
+
+// One of several solutions the posterior holds: the kept samples nearest
+// one of the fit's optima (the best or another start's, measured in the
+// fit's errors), their share of all kept samples and their own percentiles.
+struct PosteriorSolution {
+  double share = 0.0;
+  std::vector<PosteriorInterval> intervals;
 };
 
 // Its chi2, points, degrees of freedom and residuals are those of the fit it
@@ -62,6 +78,10 @@ struct LayerPosterior : EstimateSummary {
   // Every free parameter in the layout's order, then every layer's amount,
   // centroid and thickness.
   std::vector<PosteriorInterval> intervals;
+  // When the fit found other optima and at least two of them hold a
+  // twentieth of the kept samples or more: each one's share and
+  // percentiles, the best optimum's first (a warning says so too).
+  std::vector<PosteriorSolution> solutions;
   ProfileBand band;
   // At most kBandMembers of the kept samples, evenly thinned, for bands of what
   // is computed from a model (the curve).

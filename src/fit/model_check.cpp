@@ -16,6 +16,15 @@ constexpr double kMostSteps = 1e7;
 
 }  // namespace
 
+bool layersInOrder(const Sample& sample) {
+  double deepest = -INFINITY;
+  for (const LayerModel& l : sample.layers) {
+    if (l.from.value > l.to.value || l.from.value < deepest) return false;
+    deepest = l.from.value;
+  }
+  return true;
+}
+
 std::optional<std::string> sampleGridFault(const Sample& sample) {
   if (!(sample.step > 0.0) || !std::isfinite(sample.step)) {
     return "\"step\" must be greater than 0 ug/cm2.";

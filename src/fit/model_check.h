@@ -22,6 +22,12 @@ std::optional<std::string> modelFault(const SampleModel& model);
 class ParameterLayout;
 std::optional<std::string> modelFault(const JointModel& model, const ParameterLayout& layout);
 
+// Every layer's from before its to, and not before the previous layer's
+// from: the layers keep their order from the surface, so that no search or
+// sampler swaps two layers' roles (and their names with them). Layers may
+// overlap.
+bool layersInOrder(const Sample& sample);
+
 // The grid's part of the check alone (step, maximum depth, contamination).
 std::optional<std::string> sampleGridFault(const Sample& sample);
 

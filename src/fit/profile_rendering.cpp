@@ -15,10 +15,6 @@ double normalCdf(double x) {
 double normalDensity(double x) {
   return std::exp(-0.5 * x * x) / std::sqrt(2.0 * M_PI);
 }
-// The antiderivative of normalCdf.
-double normalCdfIntegral(double x) {
-  return x * normalCdf(x) + normalDensity(x);
-}
 
 // One factor of a layer's shape: Phi(sense*(z - position)/width), a rising
 // (sense +1) or falling (sense -1) edge; width 0 is a step worth 1/2 at the edge.
@@ -37,6 +33,10 @@ struct Edge {
   double value(double z) const {
     const double x = sense * (z - position);
     if (sharp()) return x > 0.0 ? 1.0 : (x < 0.0 ? 0.0 : 0.5);
+    // Past its reach inside the layer the cdf rounds to 1 exactly (erfc(-6.01)
+    // is 2 in double precision): a layer's inside costs no erfc. Outside it the
+    // tail is tiny but not 0, and is kept.
+    if (x >= kEdgeReach * width) return 1.0;
     return normalCdf(x / width);
   }
   // True when the edge is constant on the open piece (p0, p1): a sharp edge
@@ -54,14 +54,23 @@ struct PieceIntegrals {
   double dWidth[2] = {0.0, 0.0};
 };
 
-// Closed form of the integral of a smooth edge over [p0, p1], times `scale`.
+// Closed form of the integral of a smooth edge over [p0, p1], times `scale`;
+// each end's cdf and density are taken once, for the value and the derivatives alike.
+template <bool Derivatives>
 void addSmoothEdge(const Edge& e, int which, double p0, double p1, double scale,
                    PieceIntegrals& out) {
   const double x0 = e.sense * (p0 - e.position) / e.width;
   const double x1 = e.sense * (p1 - e.position) / e.width;
-  out.value += scale * e.sense * e.width * (normalCdfIntegral(x1) - normalCdfIntegral(x0));
-  out.dPosition[which] += scale * -(normalCdf(x1) - normalCdf(x0));
-  out.dWidth[which] += scale * e.sense * (normalDensity(x1) - normalDensity(x0));
+  const double cdf0 = normalCdf(x0);
+  const double cdf1 = normalCdf(x1);
+  const double density0 = normalDensity(x0);
+  const double density1 = normalDensity(x1);
+  // x*Phi(x) + phi(x): the antiderivative of the cdf at either end.
+  out.value += scale * e.sense * e.width * ((x1 * cdf1 + density1) - (x0 * cdf0 + density0));
+  if constexpr (Derivatives) {
+    out.dPosition[which] += scale * -(cdf1 - cdf0);
+    out.dWidth[which] += scale * e.sense * (density1 - density0);
+  }
 }
 
 // Gauss-Legendre, 8 nodes on [-1, 1].
@@ -71,6 +80,7 @@ constexpr double kWeights[4] = {0.3626837833783620, 0.3137066458778873, 0.222381
                                 0.1012285362903763};
 
 // Both edges smooth and varying: quadrature on sub-pieces half the narrower width long.
+template <bool Derivatives>
 void addOverlap(const Edge (&edges)[2], double p0, double p1, PieceIntegrals& out) {
   const double narrower = std::min(edges[0].width, edges[1].width);
   const int parts = std::max(1, static_cast<int>(std::ceil((p1 - p0) / (0.5 * narrower))));
@@ -88,10 +98,14 @@ void addOverlap(const Edge (&edges)[2], double p0, double p1, PieceIntegrals& ou
         const Edge& e = edges[k];
         const double x = e.sense * (z - e.position) / e.width;
         v[k] = normalCdf(x);
-        dv[k] = -e.sense * normalDensity(x) / e.width;
-        dw[k] = -x * normalDensity(x) / e.width;
+        if constexpr (Derivatives) {
+          const double density = normalDensity(x);
+          dv[k] = -e.sense * density / e.width;
+          dw[k] = -x * density / e.width;
+        }
       }
       out.value += w * v[0] * v[1];
+      if constexpr (!Derivatives) continue;
       out.dPosition[0] += w * dv[0] * v[1];
       out.dPosition[1] += w * v[0] * dv[1];
       out.dWidth[0] += w * dw[0] * v[1];
@@ -101,6 +115,7 @@ void addOverlap(const Edge (&edges)[2], double p0, double p1, PieceIntegrals& ou
 }
 
 // The integral of edges[0]*edges[1] and its derivatives over the cell [z0, z1).
+template <bool Derivatives>
 PieceIntegrals cellIntegrals(const Edge (&edges)[2], double z0, double z1) {
   double breaks[6];
   int count = 0;
@@ -127,13 +142,14 @@ PieceIntegrals cellIntegrals(const Edge (&edges)[2], double z0, double z1) {
     if (constant0 && constant1) {
       out.value += (p1 - p0) * edges[0].value(mid) * edges[1].value(mid);
     } else if (constant1) {
-      addSmoothEdge(edges[0], 0, p0, p1, edges[1].value(mid), out);
+      addSmoothEdge<Derivatives>(edges[0], 0, p0, p1, edges[1].value(mid), out);
     } else if (constant0) {
-      addSmoothEdge(edges[1], 1, p0, p1, edges[0].value(mid), out);
+      addSmoothEdge<Derivatives>(edges[1], 1, p0, p1, edges[0].value(mid), out);
     } else {
-      addOverlap(edges, p0, p1, out);
+      addOverlap<Derivatives>(edges, p0, p1, out);
     }
   }
+  if constexpr (!Derivatives) return out;
   // A sharp edge moves its jump, valued by the other edge there, through its cell.
   for (int k = 0; k < 2; ++k) {
     const Edge& e = edges[k];
@@ -153,19 +169,15 @@ int firstUncontaminatedPoint(const Sample& model) {
   return static_cast<int>(std::min(points, double(std::numeric_limits<int>::max())));
 }
 
-LayerRendering renderLayerWithDerivatives(const Sample& model, int layer) {
-  const LayerModel& l = model.layers.at(static_cast<std::size_t>(layer));
-  LayerRendering r;
-  r.value = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
-  r.value.contaminationDepth = model.contamination;
-  const std::size_t n = r.value.values.size();
-  for (std::vector<double>& d : r.derivative) d.assign(n, 0.0);
+namespace {
 
+// The layer's cells with anything in them: those that reach past the top
+// edge and before the bottom edge. Calls cell(i, integrals) for each.
+template <bool Derivatives, typename Cell>
+void forEachCell(const Sample& model, const LayerModel& l, std::size_t n, Cell&& cell) {
   const Edge edges[2] = {{l.from.value, l.topWidth.value, 1.0},
                          {l.to.value, l.bottomWidth.value, -1.0}};
   const double h = model.step;
-  const double c = l.concentration.value;
-  // Only cells that reach past the top edge and before the bottom edge hold anything.
   const double first = edges[0].position - edges[0].reach();
   const double last = edges[1].position + edges[1].reach();
   // Clamped as doubles: a wide edge can reach far beyond what an int counts.
@@ -174,21 +186,42 @@ LayerRendering renderLayerWithDerivatives(const Sample& model, int layer) {
                              static_cast<int>(std::clamp(std::floor(first / h - 0.5), 0.0, cells)));
   const int end = static_cast<int>(std::clamp(std::ceil(last / h + 0.5) + 1.0, 0.0, cells));
   for (int i = begin; i < end; ++i) {
-    const double z0 = (i - 0.5) * h;
-    const double z1 = (i + 0.5) * h;
-    const PieceIntegrals cell = cellIntegrals(edges, z0, z1);
+    cell(static_cast<std::size_t>(i), cellIntegrals<Derivatives>(edges, (i - 0.5) * h, (i + 0.5) * h));
+  }
+}
+
+}  // namespace
+
+LayerRendering renderLayerWithDerivatives(const Sample& model, int layer) {
+  const LayerModel& l = model.layers.at(static_cast<std::size_t>(layer));
+  LayerRendering r;
+  r.value = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
+  r.value.contaminationDepth = model.contamination;
+  const std::size_t n = r.value.values.size();
+  for (std::vector<double>& d : r.derivative) d.assign(n, 0.0);
+  const double h = model.step;
+  const double c = l.concentration.value;
+  forEachCell<true>(model, l, n, [&](std::size_t i, const PieceIntegrals& cell) {
     r.value.values[i] = c * cell.value / h;
     r.derivative[layerSlot(ParameterKind::From)][i] = c * cell.dPosition[0] / h;
     r.derivative[layerSlot(ParameterKind::To)][i] = c * cell.dPosition[1] / h;
     r.derivative[layerSlot(ParameterKind::Concentration)][i] = cell.value / h;
     r.derivative[layerSlot(ParameterKind::TopWidth)][i] = c * cell.dWidth[0] / h;
     r.derivative[layerSlot(ParameterKind::BottomWidth)][i] = c * cell.dWidth[1] / h;
-  }
+  });
   return r;
 }
 
 DepthProfile renderLayer(const Sample& model, int layer) {
-  return renderLayerWithDerivatives(model, layer).value;
+  const LayerModel& l = model.layers.at(static_cast<std::size_t>(layer));
+  DepthProfile profile = DepthProfile::forMaximumDepth(model.maxDepth, model.step);
+  profile.contaminationDepth = model.contamination;
+  const double h = model.step;
+  const double c = l.concentration.value;
+  forEachCell<false>(model, l, profile.values.size(), [&](std::size_t i, const PieceIntegrals& cell) {
+    profile.values[i] = c * cell.value / h;
+  });
+  return profile;
 }
 
 DepthProfile renderProfile(const Sample& model) {

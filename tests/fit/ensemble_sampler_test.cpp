@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "fit/layer_posterior.h"
 #include "fit/profile_band.h"
 
 namespace {
@@ -345,5 +346,84 @@ TEST(Percentile, ABandIsTheSixteenthMedianAndEightyFourthAtEveryDepth) {
   EXPECT_NEAR(band.median[1], 4.0, 1e-12);
   EXPECT_NEAR(band.high[1], 6.72, 1e-12);
 }
+
+}  // namespace
+
+namespace {
+
+// Targets whose moments are known, sampled with the posterior's mix of moves
+// until converged: a banana (x ~ N(0, 1), y ~ N(x^2, 0.2^2): y's mean 1 and
+// variance 2.04) and two separated Gaussians of weights 0.3 and 0.7 (at x =
+// -4 and +4, unit widths) with walkers started half in each.
+struct KnownTarget {
+  const char* what;
+  LogDensity density;
+  double startX[2];  // the balls' centres in x (y at 0)
+  double meanX, sdX, meanY, sdY;
+  double shareRight;  // of samples with x > 0
+};
+
+void PrintTo(const KnownTarget& t, std::ostream* out) {
+  *out << t.what;
+}
+
+double normalLog(double x, double mean, double sigma) {
+  return -0.5 * std::pow((x - mean) / sigma, 2) - std::log(sigma);
+}
+
+const KnownTarget kTargets[] = {
+    {"banana",
+     [](const std::vector<double>& x) {
+       return normalLog(x[0], 0, 1) + normalLog(x[1], x[0] * x[0], 0.2);
+     },
+     {0.0, 0.0}, 0.0, 1.0, 1.0, std::sqrt(2.04), 0.5},
+    {"two Gaussians 0.3 and 0.7",
+     [](const std::vector<double>& x) {
+       const double left = std::exp(normalLog(x[0], -4, 1));
+       const double right = std::exp(normalLog(x[0], 4, 1));
+       return std::log(0.3 * left + 0.7 * right) + normalLog(x[1], 0, 1);
+     },
+     {-4.0, 4.0}, 1.6, std::sqrt(17.0 - 1.6 * 1.6), 0.0, 1.0, 0.7},
+};
+
+class KnownTargets : public testing::TestWithParam<KnownTarget> {};
+
+TEST_P(KnownTargets, ConvergeToTheirMomentsAndShares) {
+  const KnownTarget& target = GetParam();
+  for (const std::uint64_t seed : {11u, 12u}) {
+    std::mt19937_64 generator(seed);
+    std::normal_distribution<double> normal;
+    std::vector<std::vector<std::vector<double>>> starts(2);
+    for (auto& start : starts) {
+      for (int w = 0; w < 32; ++w) {
+        start.push_back({target.startX[w % 2] + 0.1 * normal(generator), 0.1 * normal(generator)});
+      }
+    }
+    ConvergenceSettings settings;
+    settings.moves = kPosteriorMoves;
+    const ConvergedSampling run =
+        sampleUntilConverged(target.density, {}, starts, generator, settings);
+    ASSERT_TRUE(run.converged) << seed;
+    const std::vector<double> x = kept(run, 0);
+    const std::vector<double> y = kept(run, 1);
+    const auto moments = [](const std::vector<double>& v) {
+      double mean = 0, squares = 0;
+      for (const double a : v) mean += a / v.size();
+      for (const double a : v) squares += (a - mean) * (a - mean) / v.size();
+      return std::pair{mean, std::sqrt(squares)};
+    };
+    const auto [meanX, sdX] = moments(x);
+    const auto [meanY, sdY] = moments(y);
+    EXPECT_NEAR(meanX, target.meanX, 0.08 * target.sdX) << seed;
+    EXPECT_NEAR(sdX, target.sdX, 0.05 * target.sdX) << seed;
+    EXPECT_NEAR(meanY, target.meanY, 0.08 * target.sdY) << seed;
+    EXPECT_NEAR(sdY, target.sdY, 0.05 * target.sdY) << seed;
+    const double right =
+        std::count_if(x.begin(), x.end(), [](double a) { return a > 0; }) / double(x.size());
+    EXPECT_NEAR(right, target.shareRight, 0.05) << seed;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, KnownTargets, testing::ValuesIn(kTargets));
 
 }  // namespace

@@ -135,6 +135,20 @@ TEST(FitSearch, TwoSolutionsAreNamedOnlyWhenTheyExplainTheDataAsWell) {
   EXPECT_NE(warning->find(name), std::string::npos) << *warning;
   EXPECT_FALSE(twoSolutionsWarning(evaluator, best, outside, best.chi2 + 1.1));
   EXPECT_FALSE(twoSolutionsWarning(evaluator, best, inside, best.chi2 + 0.5));
+
+  // The posterior's other optima: within 6 of the best, outside its
+  // intervals, and one per solution (a second end beside the first adds none).
+  std::vector<double> beside = outside;
+  beside[0] *= 1.02;
+  std::vector<double> further = outside;
+  further[0] *= 1.5;
+  const std::vector<FitResult::OtherOptimum> kept = otherOptima(
+      evaluator, best,
+      {{beside, best.chi2 + 5.5}, {inside, best.chi2 + 0.5}, {outside, best.chi2 + 5.0},
+       {further, best.chi2 + 6.5}, {further, best.chi2 + 4.0}});
+  ASSERT_EQ(kept.size(), 2u);
+  EXPECT_EQ(kept[0].free, further);  // the better first
+  EXPECT_EQ(kept[1].free, outside);
 }
 
 // Degenerate layers under profile intervals: every quantity gets both ends
@@ -184,8 +198,12 @@ TEST_P(DegenerateIntervals, HoldTogether) {
   }
   const EstimatedValue& amount = result.derived[0];
   const EstimatedValue& thickness = result.derived[2];
-  if (thickness.lower) EXPECT_GE(*thickness.lower, 0.0);
-  if (amount.lower) EXPECT_GE(*amount.lower, 0.0);
+  if (thickness.lower) {
+    EXPECT_GE(*thickness.lower, 0.0);
+  }
+  if (amount.lower) {
+    EXPECT_GE(*amount.lower, 0.0);
+  }
   if (d.contamination == 0.0) {
     // Sharp, whole and at concentration 1: the amount is the thickness.
     EXPECT_EQ(amount.lower, thickness.lower);

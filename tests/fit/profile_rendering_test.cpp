@@ -62,6 +62,8 @@ TEST_P(CellMeans, MatchIntegrationWithin1e9) {
   model.layers = {GetParam().layer};
   const DepthProfile profile = renderProfile(model);
   ASSERT_EQ(profile.pointCount, 60);
+  // The profile alone and with its derivatives: the same numbers to the bit.
+  EXPECT_EQ(renderLayer(model, 0).values, renderLayerWithDerivatives(model, 0).value.values);
   const int clean = static_cast<int>(std::ceil(model.contamination / model.step));
   for (int i = 0; i < profile.pointCount; ++i) {
     const double z = i * model.step;
