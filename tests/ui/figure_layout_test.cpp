@@ -136,18 +136,23 @@ TEST(FigureLayout, EveryPlotKeepsTwoThirdsOfItsChartAndNoTextIsCut) {
 TEST(FigureLayout, TheLegendGoesWhereNoPointOrCurveIs) {
   tervane_test::application();
   // A rising edge whose highest points fill the top right corner; a falling
-  // one filling the top left; a dip leaving only the top free.
+  // one filling the top left; a dip leaving only the top free; a curve alone
+  // in the top right corner, the points low but for one at the top left.
   const auto rising = [](double x) { return 100.0 * x; };
   const auto falling = [](double x) { return 100.0 * (1.0 - x); };
   const auto dip = [](double x) { return 100.0 * std::pow(2.0 * x - 1.0, 2) * 0.8; };
+  const auto low = [](double) { return 10.0; };
   using Shape = std::function<double(double)>;
-  for (const Shape& shape : {Shape(rising), Shape(falling), Shape(dip)}) {
+  const std::pair<Shape, Shape> cases[] = {
+      {rising, rising}, {falling, falling}, {dip, dip}, {rising, low}};
+  for (const auto& [curveShape, pointShape] : cases) {
     MainChartData data;
     for (int i = 0; i <= 50; ++i) {
       const double x = 0.02 * i;
-      data.computedCurve.points.push_back({x, shape(x)});
-      data.measuredPoints.points.push_back({x, shape(x) + (i % 2 ? 3.0 : -3.0)});
+      data.computedCurve.points.push_back({x, curveShape(x)});
+      data.measuredPoints.points.push_back({x, pointShape(x) + (i % 2 ? 3.0 : -3.0)});
     }
+    data.measuredPoints.points.push_back({0.0, 100.0});
     QCustomPlot chart;
     chart.resize(600, 450);
     showMainChartData(chart, setUpMainChart(chart), data);

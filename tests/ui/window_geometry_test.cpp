@@ -22,6 +22,8 @@ TEST(PlaceBeside, RightOfTheOwnerThenBelowLeftAboveAndNowhereWithoutRoom) {
        {kMain, QRect(620, 15, 431, 338)}, QPoint(15, 476)},
       {"on the screen, over another", kMain, {808, 720}, QRect(0, 0, 1500, 800),
        {kMain, QRect(620, 15, 431, 338)}, QPoint(620, 15)},
+      {"the first place on the screen", kMain, {431, 338}, kScreen,
+       {kMain, QRect(620, 15, 431, 338), QRect(15, 476, 431, 338)}, QPoint(620, 15)},
       {"left of an owner on the right", QRect(900, 15, 597, 900), {431, 338}, kScreen, {},
        QPoint(461, 15)},
       {"above an owner at the bottom", QRect(15, 600, 1500, 390), {431, 338}, kScreen, {},
