@@ -16,6 +16,7 @@
 #include "ui/chart_figures.h"
 #include "ui/figure_file.h"
 #include "ui/program_title.h"
+#include "ui/window_geometry.h"
 
 namespace {
 
@@ -63,6 +64,9 @@ TervaneApplication::TervaneApplication(DesktopUserInterface& ui)
           &TervaneApplication::fitRunningChanged);
   connect(FDrawOpts.get(), &TFDrawOpts::scaleChanged, FDraw.get(), &TFDraw::showFullScale);
 
+  // Beside the main window where the screen has room, not over its chart.
+  openBeside(*FDraw, *FTervane2);
+  openBeside(*FFit, *FTervane2, {FDraw.get()});
   FTervane2->show();
   FDraw->show();
 }
@@ -244,21 +248,23 @@ bool TervaneApplication::saveMainChartBitmap(const std::string& path) {
 }
 
 void TervaneApplication::exportFigure() {
+  // A fit's summary, as tervane-cli plot --fit puts it.
+  const QString summary = QString::fromStdString(shownFitSummary(m_context));
   const std::optional<FigureOptions> options =
-      m_ui.chooseFigureOptions(m_figureOptions);
+      m_ui.chooseFigureOptions(m_figureOptions, !summary.isEmpty());
   if (!options) return;
   m_figureOptions = *options;
-  const std::optional<std::string> path = m_ui.chooseFileToSave(
-      {"PNG images (*.png)|*.png|PDF documents (*.pdf)|*.pdf|SVG drawings (*.svg)|*.svg", "png",
-       m_figureName});
+  FileDialogRequest request{
+      "PNG images (*.png)|*.png|PDF documents (*.pdf)|*.pdf|SVG drawings (*.svg)|*.svg", "png",
+      m_figureName};
+  request.title = "Export figure";
+  const std::optional<std::string> path = m_ui.chooseFileToSave(request);
   if (!path) return;
   m_figureName = *path;
   requireFigureFormat(*path);
   std::vector<QCustomPlot*> charts{&FTervane2->chart()};
   if (options->bothCharts) charts.push_back(&FDraw->chart());
-  // A fit's summary, as tervane-cli plot --fit puts it.
-  const ChartNote note(FTervane2->chart(), m_context.charts.main,
-                       QString::fromStdString(shownFitSummary(m_context)),
+  const ChartNote note(FTervane2->chart(), summary,
                        options->layout.chartSize);
   if (!writeFigure(charts, *path, options->layout)) {
     throw CommandError("Cannot create file " + *path);

@@ -53,6 +53,13 @@ struct DrawProfileChartData {
 // Fit window: (y - f)/sigma of the last fit against the measured energy (keV).
 struct FitChartData {
   ChartSeries residuals;
+  // Of several measurements, each one's name and how many of the residuals,
+  // in turn, are its; empty for one measurement.
+  struct ResidualPart {
+    std::string name;
+    std::size_t count = 0;
+  };
+  std::vector<ResidualPart> residualParts;
   // The main chart of the program's own measurement while the main chart
   // shows another of the Fit window's measurements.
   std::optional<MainChartData> firstMeasurementMain;

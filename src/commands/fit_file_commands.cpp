@@ -24,8 +24,11 @@ std::string trimmed(const std::string& text) {
                                     : text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-FileDialogRequest modelDialog(const std::string& proposedName) {
-  return {"Sample models (*.json)|*.json|All files (*.*)|*.*", "json", proposedName};
+FileDialogRequest modelDialog(const std::string& proposedName, const char* title) {
+  FileDialogRequest request{"Sample models (*.json)|*.json|All files (*.*)|*.*", "json",
+                            proposedName};
+  request.title = title;
+  return request;
 }
 
 }  // namespace
@@ -60,7 +63,7 @@ void saveFitModel(CommandContext& context) {
   std::string& name = context.texts.fit.modelFile;
   // A model is only saved as Load model takes it back.
   parseSampleModelDocument(sampleModelDocumentJson(document, name), "The model");
-  const std::optional<std::string> path = context.ui.chooseFileToSave(modelDialog(name));
+  const std::optional<std::string> path = context.ui.chooseFileToSave(modelDialog(name, "Save model"));
   if (!path) return;
   name = *path;
   if (!writeSampleModelDocument(*path, document)) throw CommandError("Cannot create file " + *path);
@@ -69,11 +72,12 @@ void saveFitModel(CommandContext& context) {
 void loadFitModel(CommandContext& context) {
   refuseWhileFitting(context);
   std::string& name = context.texts.fit.modelFile;
-  const std::optional<std::string> path = context.ui.chooseFileToOpen(modelDialog(name));
+  const std::optional<std::string> path = context.ui.chooseFileToOpen(modelDialog(name, "Load model"));
   if (!path) return;
   name = *path;
   const SampleModelDocument document = readSampleModelDocument(*path);
   showModelMeasurements(context, document);
+  forgetFitResults(context, !document.measurements.empty());
   showSampleModel(context.texts.fit, document.model, context.decimal);
   // The model's resonance becomes the program's choice, which the table's fits use.
   context.state.resonance = document.model.resonance;
@@ -100,8 +104,9 @@ void saveFitResults(CommandContext& context) {
       },
       *shown);
   std::string& name = context.texts.fit.resultsFile;
-  const std::optional<std::string> path = context.ui.chooseFileToSave(
-      {"Fit results (*.json)|*.json|All files (*.*)|*.*", "json", name});
+  FileDialogRequest request{"Fit results (*.json)|*.json|All files (*.*)|*.*", "json", name};
+  request.title = "Save results";
+  const std::optional<std::string> path = context.ui.chooseFileToSave(request);
   if (!path) return;
   name = *path;
   if (!writeFileAtomically(*path, json)) {

@@ -99,10 +99,13 @@ void addFitMeasurement(CommandContext& context) {
   refuseWhileFitting(context);
   FitTexts& texts = context.texts.fit;
   const double tilt = tiltOf(texts.newTilt, "to add", context.decimal);
-  const std::optional<std::string> data = context.ui.chooseFileToOpen(
-      experimentalDataOpenDialog(context.texts.dialogNames.measuredData));
+  FileDialogRequest dataDialog = experimentalDataOpenDialog(context.texts.dialogNames.measuredData);
+  dataDialog.title = "Add measurement: its measured data";
+  const std::optional<std::string> data = context.ui.chooseFileToOpen(dataDialog);
   if (!data) return;
-  const std::optional<std::string> autos = context.ui.chooseFileToOpen(autoconvolutionOpenDialog());
+  FileDialogRequest autosDialog = autoconvolutionOpenDialog();
+  autosDialog.title = "Add measurement: its autoconvolutions (.flt)";
+  const std::optional<std::string> autos = context.ui.chooseFileToOpen(autosDialog);
   if (!autos) return;
   // Read now, so that a file that cannot be used is refused here, not when a fit starts.
   if (readExperimentalDataFile(*data).size() < 2) {
@@ -148,6 +151,12 @@ void showFitMeasurement(CommandContext& context, std::size_t row) {
                              context.state.currentProfile);
   }
   showChart(context, row, std::move(chart));
+  // Which of them the chart shows: the status bar named the first's file.
+  const std::string& file =
+      row == 0 ? context.texts.dialogNames.measuredData : texts.measurements[row].data;
+  context.texts.mainStatusMessage = "Main chart: measurement " + texts.measurements[row].name +
+                                    (file.empty() ? "" : ", " + file);
+  context.ui.redraw(View::MainStatus);
 }
 
 std::vector<MeasurementEntry> fitMeasurementEntries(const CommandContext& context,

@@ -15,11 +15,23 @@
 
 namespace {
 
-// The residual plot: (y - f)/sigma at each used point.
-void showResiduals(CommandContext& context, const std::vector<FittedPoint>& points) {
-  std::vector<ChartPoint>& residuals = context.charts.fit.residuals.points;
-  residuals.clear();
-  for (const FittedPoint& point : points) residuals.push_back({point.energy, point.normalized});
+// The residual plot: (y - f)/sigma at each used point, told apart by
+// measurement when there are several.
+void showResiduals(CommandContext& context, const EstimateSummary& estimate) {
+  FitChartData& chart = context.charts.fit;
+  chart.residuals.points.clear();
+  chart.residualParts.clear();
+  for (const FittedPoint& point : estimate.residuals) {
+    chart.residuals.points.push_back({point.energy, point.normalized});
+  }
+  if (estimate.measurements.size() < 2) return;
+  std::size_t counted = 0;
+  for (const MeasurementSummary& measurement : estimate.measurements) {
+    const auto count = static_cast<std::size_t>(measurement.points);
+    chart.residualParts.push_back({measurement.name, count});
+    counted += count;
+  }
+  if (counted != estimate.residuals.size()) chart.residualParts.clear();
 }
 
 void redrawFitWindow(CommandContext& context) {
@@ -67,7 +79,7 @@ void showFitResult(CommandContext& context, const FitResult& result) {
   texts.progress = std::string(result.converged ? "Converged" : "Not converged") + " after " +
                    std::to_string(result.iterations) +
                    " iterations: χ²/ν = " + formatTextFileNumber(result.reducedChi2, 4);
-  showResiduals(context, result.residuals);
+  showResiduals(context, result);
 }
 
 // A job's profile and constants become the program's and are drawn: the
@@ -183,8 +195,9 @@ void finishFitJob(CommandContext& context, const PreparedFit& prepared, FitOutco
                      ", χ²/ν = " + formatTextFileNumber(inversion->reducedChi2, 4);
     // The table's results were the fit's, whose profile this one replaces.
     for (FitParameterTexts& row : texts.parameters) row.result.clear();
+    context.ui.redraw(View::FitFields);
     showRowWarnings(texts, inversion->warnings);
-    showResiduals(context, inversion->residuals);
+    showResiduals(context, *inversion);
     texts.shownResult = std::make_shared<const FitJobResult>(std::move(*inversion));
   } else {
     const auto& posterior = std::get<LayerPosterior>(outcome.result);
@@ -207,6 +220,25 @@ void finishFitJob(CommandContext& context, const PreparedFit& prepared, FitOutco
   context.ui.showWindow(WindowId::DrawProfile);
   context.ui.redraw(View::FitStatus);
   context.ui.redraw(View::FitResults);
+}
+
+void forgetFitResults(CommandContext& context, bool newData) {
+  FitTexts& texts = context.texts.fit;
+  texts.lastResult.reset();
+  texts.shownResult.reset();
+  texts.results.clear();
+  texts.progress.clear();
+  texts.warnings.clear();
+  for (FitParameterTexts& row : texts.parameters) {
+    row.result.clear();
+    row.warning.clear();
+  }
+  context.charts.fit.residuals = {};
+  context.charts.fit.residualParts.clear();
+  clearBand(context);
+  if (newData) context.charts.main.computedCurve = {};
+  context.ui.redraw(View::MainChart);
+  redrawFitWindow(context);
 }
 
 std::vector<std::string> shownWarnings(const FitTexts& texts) {

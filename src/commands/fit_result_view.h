@@ -25,6 +25,11 @@ void showFitWarnings(CommandContext& context, std::vector<std::string> warnings)
 void finishFit(CommandContext& context, const PreparedFit& prepared, FitResult result);
 // As finishFit for a fit; a free-form profile becomes the current one in the
 // same way, with its band; a posterior leaves the profile and shows its band.
+// What the results of the jobs before showed goes, for a model they were not
+// about: the results and the progress line, the residuals, both bands, and
+// with `newData` the curve drawn for the data before.
+void forgetFitResults(CommandContext& context, bool newData);
+
 void finishFitJob(CommandContext& context, const PreparedFit& prepared, FitOutcome outcome);
 void abandonFit(CommandContext& context, const PreparedFit& prepared);
 

@@ -42,8 +42,15 @@ std::string general(double value, int digits) {
   return formatTextFileNumber(value, digits);
 }
 
+// Negative decimals round to tens, hundreds, ...: an error of 9430 makes a
+// value of 89922 read 89900.
 std::string fixed(double value, int decimals) {
   if (!std::isfinite(value)) return formatTextFileNumber(value);
+  if (decimals < 0) {
+    const double unit = std::pow(10.0, -decimals);
+    value = std::round(value / unit) * unit + 0.0;
+    decimals = 0;
+  }
   char buffer[400];
   const auto result =
       std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
@@ -142,17 +149,20 @@ namespace {
 
 // The decimals that show `spread` to its second significant digit; none for
 // a spread that is 0 or not finite.
-std::optional<int> decimalsFor(double spread) {
+std::optional<int> decimalsFor(double spread, int fewest = 0) {
   if (!(spread > 0.0) || !std::isfinite(spread)) return std::nullopt;
-  return std::clamp(1 - static_cast<int>(std::floor(std::log10(spread))), 0, 12);
+  return std::clamp(1 - static_cast<int>(std::floor(std::log10(spread))), fewest, 12);
 }
+
+// An estimate rounds to its error left of the point too ("89900 ± 9400").
+constexpr int kFewestEstimateDecimals = -15;
 
 }  // namespace
 
 std::string estimateText(double value, const std::optional<double>& error, bool free) {
   if (!free) return general(value, 6) + " (fixed)";
   if (!error) return general(value, 6) + " ± undetermined";
-  if (const std::optional<int> decimals = decimalsFor(*error)) {
+  if (const std::optional<int> decimals = decimalsFor(*error, kFewestEstimateDecimals)) {
     return fixed(value, *decimals) + " ± " + fixed(*error, *decimals);
   }
   return general(value, 6) + " ± " + general(*error, 2);
@@ -172,7 +182,7 @@ std::string estimateText(const EstimatedValue& estimate) {
   for (const std::optional<double>& side : {minus, plus}) {
     if (side && *side > 0.0) smaller = std::min(smaller, *side);
   }
-  const std::optional<int> decimals = decimalsFor(smaller);
+  const std::optional<int> decimals = decimalsFor(smaller, kFewestEstimateDecimals);
   const auto side = [&](const std::optional<double>& v) {
     if (!v) return std::string("?");
     return decimals ? fixed(*v, *decimals) : general(*v, 2);

@@ -35,6 +35,12 @@ void chooseResonance(CommandContext& context, ResonanceKind kind) {
   }
 }
 
+void restoreResonance(CommandContext& context, const ResonanceShape& shape) {
+  context.state.resonance = shape;
+  context.ui.redraw(View::ProfileParametersFields);
+  context.ui.redraw(View::ShowFields);
+}
+
 std::string resonanceFileName(const ResonanceShape& shape) {
   return std::filesystem::path(shape.crossSection.file).filename().string();
 }

@@ -9,5 +9,8 @@
 // the new choice.
 void chooseResonance(CommandContext& context, ResonanceKind kind);
 
+// Puts back a choice made before (a dialog's Cancel); both dialogs show it.
+void restoreResonance(CommandContext& context, const ResonanceShape& shape);
+
 // What the choice shows for a file: its name without the folder.
 std::string resonanceFileName(const ResonanceShape& shape);

@@ -44,6 +44,8 @@ struct FileDialogRequest {
   // The folder last used for this kind of file comes before the folder of
   // `initialPath`, a name proposed from a file of another kind.
   bool rememberedFolderFirst = false;
+  // What is opened or saved ("Save model"); the platform's own title when empty.
+  std::string title;
 };
 
 // The only way commands talk to the user. The desktop answers with real

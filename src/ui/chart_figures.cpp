@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "commands/chart_ranges.h"
+#include "ui/chart_clearance.h"
 #include "ui/chart_series_view.h"
 
 namespace {
@@ -46,22 +47,6 @@ bool showBand(QCPCurve& curve, const ChartBand& band) {
   return shown || !band.empty();
 }
 
-// How many of the points drawn on the main chart fall inside `box` (pixels).
-std::size_t pointsHidden(const QCustomPlot& chart, const MainChartData& data, const QRectF& box) {
-  std::size_t hidden = 0;
-  for (const ChartSeries* series :
-       {&data.computedCurve, &data.measuredPoints, &data.curveBand.low, &data.curveBand.high}) {
-    for (const ChartPoint& point : series->points) {
-      if (!chart.xAxis->range().contains(point.x) || !chart.yAxis->range().contains(point.y)) {
-        continue;
-      }
-      const QPointF pixel(chart.xAxis->coordToPixel(point.x), chart.yAxis->coordToPixel(point.y));
-      if (box.contains(pixel)) ++hidden;
-    }
-  }
-  return hidden;
-}
-
 }  // namespace
 
 MainChartGraphs setUpMainChart(QCustomPlot& chart) {
@@ -82,6 +67,7 @@ MainChartGraphs setUpMainChart(QCustomPlot& chart) {
   graphs.points->setName(QStringLiteral("Measured"));
   graphs.points->setLineStyle(QCPGraph::lsNone);
   graphs.points->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, Qt::red, Qt::red, 5));
+  keepLegendClear(chart);
   return graphs;
 }
 
@@ -164,64 +150,6 @@ QString profileChartReadout(double depthUgPerCm2, double concentration) {
       .arg(concentration, 0, 'g', 4);
 }
 
-ChartNote::ChartNote(QCustomPlot& chart, const MainChartData& data, const QString& text, QSize size)
-    : m_chart(chart) {
-  if (text.isEmpty()) return;
-  // The layout of the figure, for the pixels of the points and the box.
-  chart.toPixmap(size.width(), size.height());
-  auto* note = new QCPItemText(&chart);
-  note->setObjectName(QStringLiteral("FigureNote"));
-  note->position->setType(QCPItemPosition::ptAxisRectRatio);
-  note->setTextAlignment(Qt::AlignLeft);
-  note->setText(text);
-  note->setPen(QPen(Qt::gray));
-  note->setBrush(QBrush(QColor(255, 255, 255, 230)));
-  note->setPadding(QMargins(4, 3, 4, 3));
-  struct Place {
-    QPointF at;
-    Qt::Alignment alignment;
-  };
-  // The corners first, then the middles of the sides.
-  constexpr double kInset = 0.015;
-  const Place places[] = {{{kInset, kInset}, Qt::AlignTop | Qt::AlignLeft},
-                          {{1 - kInset, kInset}, Qt::AlignTop | Qt::AlignRight},
-                          {{1 - kInset, 1 - kInset}, Qt::AlignBottom | Qt::AlignRight},
-                          {{kInset, 1 - kInset}, Qt::AlignBottom | Qt::AlignLeft},
-                          {{1 - kInset, 0.5}, Qt::AlignVCenter | Qt::AlignRight},
-                          {{kInset, 0.5}, Qt::AlignVCenter | Qt::AlignLeft},
-                          {{0.5, kInset}, Qt::AlignTop | Qt::AlignHCenter},
-                          {{0.5, 1 - kInset}, Qt::AlignBottom | Qt::AlignHCenter}};
-  const QRectF plot = chart.axisRect()->rect();
-  const QRectF legend = chart.legend->visible() ? QRectF(chart.legend->outerRect()) : QRectF();
-  for (const Place& place : places) {
-    note->position->setCoords(place.at);
-    note->setPositionAlignment(place.alignment);
-    const QRectF box(note->topLeft->pixelPosition(), note->bottomRight->pixelPosition());
-    const QRectF clear = box.adjusted(-8, -8, 8, 8);
-    if (plot.contains(box) && !clear.intersects(legend) && pointsHidden(chart, data, clear) == 0) {
-      m_item = note;
-      return;
-    }
-  }
-  // Every place hides something: beside the plot, in a column as narrow as the text.
-  chart.removeItem(note);
-  auto* beside = new QCPTextElement(&chart, text);
-  beside->setObjectName(QStringLiteral("FigureNote"));
-  beside->setTextFlags(Qt::AlignLeft | Qt::AlignVCenter);
-  chart.plotLayout()->addElement(0, chart.plotLayout()->columnCount(), beside);
-  chart.plotLayout()->setColumnStretchFactor(chart.plotLayout()->columnCount() - 1, 0.01);
-  m_element = beside;
-}
-
-ChartNote::~ChartNote() {
-  if (m_item) m_chart.removeItem(m_item);
-  if (m_element) {
-    m_chart.plotLayout()->remove(m_element);
-    m_chart.plotLayout()->simplify();
-  }
-  if (m_item || m_element) m_chart.replot(QCustomPlot::rpQueuedReplot);
-}
-
 bool writeChartDataFigure(const ChartData& data, const FigureContents& contents,
                           const std::string& path, const FigureLayout& layout) {
   return writeMainChartsFigure({data.main}, {contents.note},
@@ -246,7 +174,7 @@ bool writeMainChartsFigure(const std::vector<MainChartData>& mains,
     showMainChartData(chart, setUpMainChart(chart), mains[k]);
     fitMainChartAxes(chart, mains[k]);
     const QString note = k < notes.size() ? notes[k] : QString();
-    boxes.push_back(std::make_unique<ChartNote>(chart, mains[k], note, layout.chartSize));
+    boxes.push_back(std::make_unique<ChartNote>(chart, note, layout.chartSize));
   }
   if (profile) {
     QCustomPlot& chart = *newChart();

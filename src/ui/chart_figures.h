@@ -6,11 +6,10 @@
 #include <vector>
 
 #include "commands/chart_data.h"
+#include "ui/chart_note.h"
 #include "ui/figure_file.h"
 
-class QCPAbstractItem;
 class QCPCurve;
-class QCPLayoutElement;
 class QCPGraph;
 class QCPItemRect;
 class QCustomPlot;
@@ -27,7 +26,8 @@ struct MainChartGraphs {
   QCPCurve* curveBand = nullptr;
 };
 
-// Energy and yield axes with their titles, the two series and the legend.
+// Energy and yield axes with their titles, the two series and the legend,
+// which keeps clear of them (keepLegendClear).
 MainChartGraphs setUpMainChart(QCustomPlot& chart);
 // Series and curve colour from the data; the legend shows when both series
 // hold points. The axes are left alone (see fitMainChartAxes).
@@ -65,23 +65,6 @@ QString profileChartReadout(double depthUgPerCm2, double concentration);
 struct FigureContents {
   bool withProfile = false;  // the profile chart beside the main one
   QString note;              // a text box on the main chart (ChartNote); none when empty
-};
-
-// A text box on a main chart while it lives, for a figure whose charts are
-// `size`: in a corner of the plot (or the middle of a side) where it hides no
-// point of `data` and not the legend, else in a column beside the plot.
-// Nothing for an empty text.
-class ChartNote {
- public:
-  ChartNote(QCustomPlot& chart, const MainChartData& data, const QString& text, QSize size);
-  ~ChartNote();
-  ChartNote(const ChartNote&) = delete;
-  ChartNote& operator=(const ChartNote&) = delete;
-
- private:
-  QCustomPlot& m_chart;
-  QCPAbstractItem* m_item = nullptr;
-  QCPLayoutElement* m_element = nullptr;
 };
 
 // Draws the chart data on charts of its own, off screen, and writes them as

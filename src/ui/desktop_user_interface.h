@@ -29,9 +29,11 @@ class DesktopUserInterface : public UserInterface {
 
   void showOn(WindowPresenter* windows) { m_windows = windows; }
 
-  // The options of "Export figure...", starting from those given; nothing
-  // when the user cancelled. Without the dialog, it cancels.
-  virtual std::optional<FigureOptions> chooseFigureOptions(const FigureOptions& /*start*/) {
+  // The options of "Export figure...", starting from those given, for a
+  // figure with a fit's summary or without; nothing when the user cancelled.
+  // Without the dialog, it cancels.
+  virtual std::optional<FigureOptions> chooseFigureOptions(const FigureOptions& /*start*/,
+                                                           bool /*withSummary*/) {
     return std::nullopt;
   }
 

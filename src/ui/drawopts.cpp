@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "commands/profile_tools_commands.h"
+#include "commands/resonance_commands.h"
 #include "ui/broadening_dialog.h"
 #include "ui/dialog_layout.h"
 #include "ui/popup_menu_forwarder.h"
@@ -158,10 +159,12 @@ void TFDrawOpts::showTexts() {
 void TFDrawOpts::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   m_textsWhenShown = m_host.context().texts.profileParameters;
+  m_resonanceWhenShown = m_host.context().state.resonance;
 }
 
 void TFDrawOpts::CancelClick() {
   m_host.context().texts.profileParameters = m_textsWhenShown;
+  run([this](CommandContext& context) { restoreResonance(context, m_resonanceWhenShown); });
   showTexts();
   hide();
 }

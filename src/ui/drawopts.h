@@ -82,5 +82,7 @@ class TFDrawOpts : public QDialog {
   QPushButton* OK;
   QPushButton* Cancel;
   PopupMenuForwarder* m_popup;
-  ProfileParametersTexts m_textsWhenShown;  // what Cancel puts back
+  // What Cancel puts back.
+  ProfileParametersTexts m_textsWhenShown;
+  ResonanceShape m_resonanceWhenShown;
 };

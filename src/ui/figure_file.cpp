@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QPdfWriter>
+#include <QPicture>
 #include <QSvgGenerator>
 #include <algorithm>
 #include <functional>
@@ -164,4 +165,11 @@ bool writeFigure(const std::vector<QCustomPlot*>& charts, const std::string& pat
   }
   buffer.close();
   return drawn && writeFileAtomically(path, std::string_view(bytes.constData(), bytes.size()));
+}
+
+void layOutForFigure(QCustomPlot& chart, QSize chartSize) {
+  const LayoutPixelFonts fonts({&chart});
+  QPicture nowhere;
+  QCPPainter painter(&nowhere);
+  chart.toPainter(&painter, chartSize.width(), chartSize.height());
 }

@@ -22,3 +22,7 @@ struct FigureLayout {
 // The charts are drawn as they are, whether shown on screen or not.
 bool writeFigure(const std::vector<QCustomPlot*>& charts, const std::string& path,
                  const FigureLayout& layout);
+
+// Lays the chart out as writeFigure draws it at `chartSize`, without drawing
+// it anywhere, so that its elements' rectangles are those of the figure.
+void layOutForFigure(QCustomPlot& chart, QSize chartSize);

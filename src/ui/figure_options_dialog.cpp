@@ -19,8 +19,10 @@ QSpinBox* makeSpin(QWidget& parent, const QString& objectName, int minimum, int 
 
 }  // namespace
 
-FigureOptionsDialog::FigureOptionsDialog(const FigureOptions& start, QWidget* parent)
+FigureOptionsDialog::FigureOptionsDialog(const FigureOptions& start, bool withSummary,
+                                         QWidget* parent)
     : QDialog(parent) {
+  const QSize smallest = withSummary ? kSmallestChartWithSummary : kSmallestChart;
   setObjectName(QStringLiteral("FigureOptions"));
   setWindowTitle(QStringLiteral("Export figure"));
   auto* form = new QFormLayout(this);
@@ -29,10 +31,10 @@ FigureOptionsDialog::FigureOptionsDialog(const FigureOptions& start, QWidget* pa
   m_charts->addItems({QStringLiteral("Main chart"), QStringLiteral("Both charts side by side")});
   m_charts->setCurrentIndex(start.bothCharts ? 1 : 0);
   form->addRow(QStringLiteral("Charts:"), m_charts);
-  m_width = makeSpin(*this, QStringLiteral("FigureWidth"), 100, 10000,
+  m_width = makeSpin(*this, QStringLiteral("FigureWidth"), smallest.width(), 10000,
                      start.layout.chartSize.width(), QStringLiteral(" px"));
   form->addRow(QStringLiteral("Width of a chart:"), m_width);
-  m_height = makeSpin(*this, QStringLiteral("FigureHeight"), 100, 10000,
+  m_height = makeSpin(*this, QStringLiteral("FigureHeight"), smallest.height(), 10000,
                       start.layout.chartSize.height(), QStringLiteral(" px"));
   form->addRow(QStringLiteral("Height:"), m_height);
   m_resolution = makeSpin(*this, QStringLiteral("FigureResolution"), 48, 1200,

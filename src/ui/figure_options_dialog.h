@@ -18,12 +18,19 @@ struct FigureOptions {
   }
 };
 
-// Asks for the figure's options, starting from those given.
+// The smallest chart the dialog offers: the smallest whose plot keeps two
+// thirds of it (ChartNote::kPlotShare), bare or with the longest summary a fit
+// of two layers writes taken out of the plot, as measured.
+inline constexpr QSize kSmallestChart{400, 300};
+inline constexpr QSize kSmallestChartWithSummary{600, 450};
+
+// Asks for the figure's options, starting from those given, for a figure with
+// a fit's summary or without.
 class FigureOptionsDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit FigureOptionsDialog(const FigureOptions& start, QWidget* parent = nullptr);
+  FigureOptionsDialog(const FigureOptions& start, bool withSummary, QWidget* parent = nullptr);
   FigureOptions options() const;
 
  private:

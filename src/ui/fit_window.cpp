@@ -164,9 +164,7 @@ FitWindow::FitWindow(WindowHost& host, EnergyRange mainChartRange)
   ChartResiduals->xAxis->setLabel(QStringLiteral("Energy (keV)"));
   ChartResiduals->yAxis->setLabel(QStringLiteral("(y - f)/σ"));
   ChartResiduals->setMinimumHeight(120);
-  SeriesResiduals = ChartResiduals->addGraph();
-  SeriesResiduals->setLineStyle(QCPGraph::lsImpulse);
-  SeriesResiduals->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, Qt::blue, 4));
+  ChartResiduals->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
 
   auto* layout = new QVBoxLayout(this);
   auto* top = new QHBoxLayout;
@@ -327,7 +325,7 @@ void FitWindow::showResults() {
     ListWarnings->addItem(QString::fromStdString(warning));
   }
   ListWarnings->setVisible(!texts.warnings.empty());
-  showSeries(*SeriesResiduals, context.charts.fit.residuals);
+  ::showResiduals(*ChartResiduals, context.charts.fit);
   ChartResiduals->rescaleAxes();
   // Room above and below, so that the largest residuals are drawn whole.
   ChartResiduals->yAxis->scaleRange(1.15, 0.0);

@@ -71,7 +71,6 @@ class FitWindow : public QWidget {
   QPushButton* BtnStartCalculation;
   QPlainTextEdit* EditResults;
   QCustomPlot* ChartResiduals;
-  QCPGraph* SeriesResiduals;
   std::vector<QWidget*> m_editors;  // everything a running fit switches off
   QPushButton* BtnFit;
   QPushButton* BtnFreeForm;

@@ -41,7 +41,13 @@ std::optional<std::string> runFileDialog(const FileDialogRequest& request,
   const QString start =
       startingPath(request.initialPath, remembered, request.rememberedFolderFirst);
   if (!request.confirmOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  if (!start.isEmpty()) dialog.selectFile(start);
+  if (!request.title.empty()) dialog.setWindowTitle(toQt(request.title));
+  // A folder is where the dialog opens, not a name to save under.
+  if (start.endsWith(QLatin1Char('/')) || QFileInfo(start).isDir()) {
+    dialog.setDirectory(start);
+  } else if (!start.isEmpty()) {
+    dialog.selectFile(start);
+  }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const QString chosen = dialog.selectedFiles().constFirst();
   folderSettings().setValue(folderKey(request), QFileInfo(chosen).absolutePath());
@@ -106,8 +112,9 @@ QString qtDefaultSuffix(const std::string& extension) {
   return suffix;
 }
 
-std::optional<FigureOptions> QtDialogProvider::chooseFigureOptions(const FigureOptions& start) {
-  FigureOptionsDialog dialog(start, QApplication::activeWindow());
+std::optional<FigureOptions> QtDialogProvider::chooseFigureOptions(const FigureOptions& start,
+                                                                   bool withSummary) {
+  FigureOptionsDialog dialog(start, withSummary, QApplication::activeWindow());
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.options();
 }

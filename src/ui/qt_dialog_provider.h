@@ -13,7 +13,8 @@ class QtDialogProvider : public DesktopUserInterface {
   void showMessage(const std::string& text) override;
   std::optional<std::string> chooseFileToSave(const FileDialogRequest& request) override;
   std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request) override;
-  std::optional<FigureOptions> chooseFigureOptions(const FigureOptions& start) override;
+  std::optional<FigureOptions> chooseFigureOptions(const FigureOptions& start,
+                                                   bool withSummary) override;
 };
 
 // "Desc|*.a;*.b|Desc|*.c" -> {"Desc (*.a *.b)", "Desc (*.c)"}: the file dialog

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QRect>
 #include <QSize>
+#include <optional>
+#include <vector>
 
 class QWidget;
 
@@ -10,3 +13,15 @@ class QWidget;
 void setOuterSize(QWidget& window, QSize outer);
 // An outer size that the user cannot change.
 void setFixedOuterSize(QWidget& window, QSize outer);
+
+// Where a window of outer size `outer` goes beside `owner` (outer rectangles):
+// to its right, below it, to its left or above it, aligned with its top or
+// left edge, the first place inside `screen` that covers none of `taken`,
+// else the first inside `screen`; none when the screen has no room beside it.
+std::optional<QPoint> placeBeside(QRect owner, QSize outer, QRect screen,
+                                  const std::vector<QRect>& taken);
+
+// At its next show, `window` moves beside `owner` (placeBeside on the
+// owner's screen, keeping clear of `others` that are visible then); it stays
+// where it was when the screen has no room.
+void openBeside(QWidget& window, const QWidget& owner, std::vector<const QWidget*> others = {});

@@ -17,7 +17,7 @@ TEST(FitResultsText, EstimatesAreRoundedToTheirErrorAndNeverInventOne) {
     bool free;
     const char* text;
   } cases[] = {
-      {1.23456, 0.0123, true, "1.235 ± 0.012"},    {96248.3, 17218.0, true, "96248 ± 17218"},
+      {1.23456, 0.0123, true, "1.235 ± 0.012"},    {96248.3, 17218.0, true, "96000 ± 17000"},
       {0.7976, 0.057, true, "0.798 ± 0.057"},      {0.5, std::nullopt, true, "0.5 ± undetermined"},
       {100.0, std::nullopt, false, "100 (fixed)"},
   };
@@ -42,6 +42,24 @@ TEST(FitResultsText, AnIntervalShowsWhichSideIsWider) {
     if (c.lower && c.upper) v.error = (*c.upper - *c.lower) / 2;
     EXPECT_EQ(estimateText(v), c.text);
   }
+}
+
+// Errors of tens and more round the value to tens, hundreds, ... as well.
+TEST(FitResultsText, LargeErrorsRoundTheValueLeftOfThePoint) {
+  const struct {
+    double value, lower, upper;
+    const char* text;
+  } intervals[] = {
+      {89922.0, 80492.0, 103144.0, "89900 −9400/+13200"},
+      {1234.5, 1084.5, 1384.5, "1230 ± 150"},
+      {-4.0, -214.0, 206.0, "0 ± 210"},
+  };
+  for (const auto& c : intervals) {
+    EstimatedValue v{"multiplier", c.value, (c.upper - c.lower) / 2, true, 0, true,
+                     c.lower,      c.upper, 0.2};
+    EXPECT_EQ(estimateText(v), c.text);
+  }
+  EXPECT_EQ(estimateText(-44.0, 210.0, true), "-40 ± 210");
 }
 
 // The batch summary: "-a/+b" once the sides differ by more than a fifth of the error.

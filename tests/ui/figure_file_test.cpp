@@ -98,13 +98,13 @@ TEST(FigureFile, TheNoteHidesNoPointOrGoesBesideThePlot) {
     fitMainChartAxes(chart, data);
     const int items = chart.itemCount();
     {
-      const ChartNote note(chart, data, text, size);
+      const ChartNote note(chart, text, size);
       chart.toPixmap(size.width(), size.height());
       auto* inside = chart.findChild<QCPItemText*>(QStringLiteral("FigureNote"));
       auto* beside = chart.findChild<QCPTextElement*>(QStringLiteral("FigureNote"));
       if (besideThePlot) {
         ASSERT_NE(beside, nullptr);
-        EXPECT_TRUE(beside->outerRect().left() >= chart.axisRect()->outerRect().right());
+        EXPECT_FALSE(beside->outerRect().intersects(chart.axisRect()->rect()));
       } else {
         ASSERT_NE(inside, nullptr);
         const QRectF box(inside->topLeft->pixelPosition(), inside->bottomRight->pixelPosition());

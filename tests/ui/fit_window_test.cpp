@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableWidget>
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -57,6 +58,15 @@ class FitWindowTest : public ProgramFixture {
 
   bool running() const { return program->fit().isRunning(); }
   QWidget& fitWindow() { return *program->window(WindowId::Fit); }
+  // The Fit window open on one layer, the multiplier fixed at the data's.
+  void showOneLayerAtAFixedMultiplier() {
+    program->runCommand(CommandId::ShowFit);
+    SampleModel model;
+    model.layers.push_back({});
+    model.multiplier = {2000.0, false, 0.0, std::numeric_limits<double>::infinity()};
+    showSampleModel(program->texts().fit, model, program->context().decimal);
+    program->redraw(View::FitFields);
+  }
 };
 
 TEST_F(FitWindowTest, FitFollowsLiveStopChangesNothingAndCtrlZUndoesTheFit) {
@@ -173,12 +183,7 @@ int pointsOf(QCustomPlot& chart, const QString& name) {
 }
 
 TEST_F(FitWindowTest, FreeFormStopsUnchangedThenDrawsItsBandsWhichClearBandRemoves) {
-  program->runCommand(CommandId::ShowFit);
-  SampleModel model;
-  model.layers.push_back({});
-  model.multiplier = {2000.0, false, 0.0, std::numeric_limits<double>::infinity()};
-  showSampleModel(program->texts().fit, model, program->context().decimal);
-  program->redraw(View::FitFields);
+  showOneLayerAtAFixedMultiplier();
   const ProgramState& state = program->state();
   const DepthProfile before = state.currentProfile;
   const std::vector<ChartPoint> curveBefore = program->charts().main.computedCurve.points;
@@ -279,6 +284,25 @@ TEST_F(FitWindowTest, PosteriorStepsAndSeedAreTypedBesideItsButton) {
                   ->toPlainText()
                   .contains(QStringLiteral("300 steps")));
   EXPECT_FALSE(program->charts().drawProfile.band.empty());
+}
+
+// After Free-form the table's Result column empties: the layer fit's values
+// were of the profile it replaced.
+TEST_F(FitWindowTest, FreeFormEmptiesTheResultColumn) {
+  showOneLayerAtAFixedMultiplier();
+  auto* table = find<QTableWidget>(fitWindow(), "TableParameters");
+  const auto results = [&] {
+    QString shown;
+    for (int row = 0; row < table->rowCount(); ++row) shown += table->item(row, 6)->text();
+    return shown;
+  };
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnFit"));
+  QTRY_VERIFY_WITH_TIMEOUT(!running(), kTimeoutMs);
+  ASSERT_FALSE(results().isEmpty());
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnFreeForm"));
+  QTRY_VERIFY_WITH_TIMEOUT(!running(), kTimeoutMs);
+  ASSERT_NE(program->texts().fit.shownResult, nullptr);
+  EXPECT_EQ(results(), QString());
 }
 
 // The sample seen at normal incidence and tilted by 70 degrees, as the
@@ -437,6 +461,61 @@ TEST_F(JointFitWindowTest, LoadModelFillsTheListFitsAsTheBatchFitAndSavesItBack)
   // The table holds 15 significant digits.
   EXPECT_NEAR(back.model.layers[1].to.value, result.joint.sample.layers[1].to.value, 1e-13);
   EXPECT_EQ(runCli("fit --model " + saved).exitCode, 0);
+}
+
+// A joint fit's residuals are told apart by measurement; choosing a row
+// names the measurement the main chart shows; the file dialogs say what they
+// open or save; a model loaded after the fit clears what the fit showed.
+TEST_F(JointFitWindowTest, ResidualsStatusDialogsAndLoadModelFollowTheMeasurements) {
+  const std::string modelFile = example("close-layers.model.json");
+  dialogs.files = {modelFile};
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnLoadModel"));
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnFit"));
+  QTRY_VERIFY_WITH_TIMEOUT(!running(), kTimeoutMs);
+  ASSERT_NE(program->texts().fit.lastResult, nullptr);
+  const FitResult& result = *program->texts().fit.lastResult;
+  auto& residuals = *find<QCustomPlot>(fitWindow(), "ChartResiduals");
+  ASSERT_EQ(residuals.graphCount(), 2);
+  EXPECT_TRUE(residuals.legend->visible());
+  for (int m = 0; m < 2; ++m) {
+    const MeasurementSummary& summary = result.measurements[static_cast<std::size_t>(m)];
+    EXPECT_EQ(residuals.graph(m)->name().toStdString(), summary.name);
+    EXPECT_EQ(residuals.graph(m)->dataCount(), summary.points);
+  }
+  EXPECT_NE(residuals.graph(0)->pen().color(), residuals.graph(1)->pen().color());
+
+  auto* status = find<QLabel>(*program->FTervane2, "StatusMessage");
+  for (const int row : {1, 0}) {
+    chooseRow(row);
+    EXPECT_TRUE(status->text().contains(list().item(row, 0)->text())) << status->text().toStdString();
+  }
+
+  TemporaryDirectory folder;
+  dialogs.files = {folder.path("results.json"), folder.path("saved.model.json")};
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnSaveResults"));
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnSaveModel"));
+  dialogs.files = {example("close-layers-70deg.dat")};
+  tervane_test::typeInto(*find<QLineEdit>(fitWindow(), "EditNewTilt"), QStringLiteral("70"));
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnAddMeasurement"));
+  ASSERT_EQ(dialogs.fileRequests.size(), 5u);
+  const char* said[] = {"model", "results", "model", "measurement", "measurement"};
+  for (std::size_t i = 0; i < 5; ++i) {
+    std::string title = dialogs.fileRequests[i].title;
+    std::transform(title.begin(), title.end(), title.begin(), ::tolower);
+    EXPECT_NE(title.find(said[i]), std::string::npos) << title;
+  }
+
+  dialogs.messages.clear();
+  dialogs.files = {modelFile};
+  tervane_test::click(*find<QPushButton>(fitWindow(), "BtnLoadModel"));
+  ASSERT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+  EXPECT_EQ(program->texts().fit.lastResult, nullptr);
+  EXPECT_EQ(residuals.graph(0)->dataCount(), 0);
+  EXPECT_TRUE(find<QPlainTextEdit>(fitWindow(), "EditResults")->toPlainText().isEmpty());
+  EXPECT_TRUE(program->charts().main.computedCurve.points.empty());
+  EXPECT_TRUE(program->charts().main.curveBand.empty());
+  auto* table = find<QTableWidget>(fitWindow(), "TableParameters");
+  for (int row = 0; row < table->rowCount(); ++row) EXPECT_TRUE(table->item(row, 6)->text().isEmpty());
 }
 
 }  // namespace

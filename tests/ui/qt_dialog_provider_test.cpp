@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "files/temporary_directory.h"
+#include "ui_test_support.h"
+
 namespace {
 
 TEST(QtNameFilters, PairsBecomeDescriptionsWithPatterns) {
@@ -53,6 +60,39 @@ TEST(QtDefaultSuffix, AnySpellingOfTheExtensionGivesTheBareSuffix) {
   EXPECT_EQ(qtDefaultSuffix(".flt"), "flt");
   EXPECT_EQ(qtDefaultSuffix("simulation"), "simulation");
   EXPECT_EQ(qtDefaultSuffix(""), "");
+}
+
+// The file dialog's title says what is opened or saved, and a folder given
+// as the starting path is where it opens, never a name in its name field.
+TEST(QtFileDialog, TitleSaysWhatAndAFolderIsNoName) {
+  tervane_test::application();
+  TemporaryDirectory folder;
+  struct Case {
+    std::string start;
+    const char* title;
+    QString name;  // in the name field
+  };
+  const Case cases[] = {{folder.root(), "Save model", QString()},
+                        {folder.root() + "/", "Save results", QString()},
+                        {folder.path("run.json"), "Load model", QStringLiteral("run.json")}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.start);
+    QString title;
+    QString name;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      title = dialog->windowTitle();
+      name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+      dialog->reject();
+    });
+    FileDialogRequest request{"Sample models (*.json)|*.json", "json", c.start};
+    request.title = c.title;
+    QtDialogProvider provider;
+    EXPECT_EQ(provider.chooseFileToSave(request), std::nullopt);
+    EXPECT_EQ(title, QString::fromLatin1(c.title));
+    EXPECT_EQ(name, c.name);
+  }
 }
 
 }  // namespace

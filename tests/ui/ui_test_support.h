@@ -69,7 +69,7 @@ class ScriptedDialogProvider : public DesktopUserInterface {
   std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request) override {
     return nextFile(request);
   }
-  std::optional<FigureOptions> chooseFigureOptions(const FigureOptions&) override {
+  std::optional<FigureOptions> chooseFigureOptions(const FigureOptions&, bool) override {
     if (figureOptions.empty()) return std::nullopt;
     const FigureOptions chosen = figureOptions.front();
     figureOptions.pop_front();
