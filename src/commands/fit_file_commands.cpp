@@ -71,9 +71,9 @@ void loadFitModel(CommandContext& context) {
   std::string& name = context.texts.fit.modelFile;
   const std::optional<std::string> path = context.ui.chooseFileToOpen(modelDialog(name));
   if (!path) return;
-  name = *path;
   const SampleModelDocument document = readSampleModelDocument(*path);
   showModelMeasurements(context, document);
+  name = *path;
   showSampleModel(context.texts.fit, document.model, context.decimal);
   // The model's resonance becomes the program's choice, which the table's fits use.
   context.state.resonance = document.model.resonance;

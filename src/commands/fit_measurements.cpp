@@ -242,7 +242,6 @@ void showModelMeasurements(CommandContext& context, const SampleModelDocument& d
     }
     loadAutos(context, first.autos);
     loadExperimentalDataFrom(context, first.data);
-    context.texts.dialogNames.measuredData = first.data;
     for (const MeasurementEntry& entry : document.measurements) {
       FitMeasurementTexts row;
       row.name = entry.name;

@@ -111,22 +111,9 @@ const std::vector<PartialWrite> kPartialWrites = {
      "Load Convolutions reports a missing .log after the set, the parameters and the fields "
      "are loaded",
      keepLoadConvolutionsWrites},
-    {SequenceOp::LoadExperimentalData,
-     "Load experimental data keeps the chosen name before reading the file",
-     [](const CommandSnapshot& after, const std::string&, CommandSnapshot& expected) {
-       expected.texts.dialogNames.measuredData = after.texts.dialogNames.measuredData;
-     }},
     {SequenceOp::ProfileSave, "Save keeps the chosen name before writing the file",
      [](const CommandSnapshot& after, const std::string&, CommandSnapshot& expected) {
        expected.texts.dialogNames.profileSave = after.texts.dialogNames.profileSave;
-     }},
-    {SequenceOp::ProfileLoad, "Load keeps the chosen name before reading the file",
-     [](const CommandSnapshot& after, const std::string&, CommandSnapshot& expected) {
-       expected.texts.dialogNames.profileOpen = after.texts.dialogNames.profileOpen;
-     }},
-    {SequenceOp::ProfileLoadReference, "Load Reference keeps the chosen name before reading",
-     [](const CommandSnapshot& after, const std::string&, CommandSnapshot& expected) {
-       expected.texts.dialogNames.profileOpen = after.texts.dialogNames.profileOpen;
      }},
     {SequenceOp::Fit,
      "A fit, free-form or posterior that the core refuses while it runs is abandoned first: the "
@@ -137,10 +124,6 @@ const std::vector<PartialWrite> kPartialWrites = {
        expected.texts.convolutionsNotice = after.texts.convolutionsNotice;
      }},
     {SequenceOp::SaveFitModel, "Save model keeps the chosen name before writing the file",
-     [](const CommandSnapshot& after, const std::string&, CommandSnapshot& expected) {
-       expected.texts.fit.modelFile = after.texts.fit.modelFile;
-     }},
-    {SequenceOp::LoadFitModel, "Load model keeps the chosen name before reading the file",
      [](const CommandSnapshot& after, const std::string&, CommandSnapshot& expected) {
        expected.texts.fit.modelFile = after.texts.fit.modelFile;
      }},
