@@ -170,7 +170,7 @@ TEST(FitCommands, ACrossSectionBesideTheSetsEnergiesIsNamedByEveryCommand) {
   chooseResonance(f.context, ResonanceKind::File);
   showSampleModel(f.texts.fit, f.startModel(), f.context.decimal);
   f.texts.show.convolve = true;
-  for (const auto& command : {calculateExcitation, plotLewis, applyFitModel, fitSampleModelCommand}) {
+  for (const auto& command : {calculateExcitation, plotLewis, fitSampleModelCommand}) {
     const std::string message = commandMessage([&] { command(f.context); });
     EXPECT_NE(message.find("the cross section covers 1678.3-1688.3 keV"), std::string::npos)
         << message;

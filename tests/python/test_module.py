@@ -141,8 +141,8 @@ def test_objects_save_the_command_lines_bytes(tmp_path):
     (lambda d: tervane.curve(str(d / "missing.flt"), PRO), ["curve", "--autos", "{d}/missing.flt",
                                                             "--profile", PRO, "--out", "{d}/c"]),
     (lambda d: tervane.target("Qq2"), ["target", "--composition", "Qq2"]),
-    (lambda d: tervane.Autoconvolutions.load(str(d / "cut.flt")),
-     ["curve", "--autos", "{d}/cut.flt", "--profile", PRO, "--out", "{d}/c"]),
+    (lambda d: tervane.Autoconvolutions.load(str(d / "truncated.flt")),
+     ["curve", "--autos", "{d}/truncated.flt", "--profile", PRO, "--out", "{d}/c"]),
     (lambda d: tervane.fit(autos=FLT, data=str(d / "negative.dat"), model=MODEL),
      ["fit", "--autos", FLT, "--data", "{d}/negative.dat", "--model", MODEL]),
     (lambda d: tervane.fit(autos=FLT, data=str(d / "huge.dat"), model=MODEL),
@@ -152,7 +152,7 @@ def test_objects_save_the_command_lines_bytes(tmp_path):
 ])
 def test_refusals_raise_the_command_lines_message(tmp_path, call, arguments):
     (tmp_path / "bad.model.json").write_text('{"layers": [{"from": 1}], "colour": 3}')
-    (tmp_path / "cut.flt").write_bytes(Path(FLT).read_bytes()[:100000])
+    (tmp_path / "truncated.flt").write_bytes(Path(FLT).read_bytes()[:100000])
     counts = Path(DAT).read_text().splitlines()
     counts[11] = counts[11].split()[0] + "   -5"
     (tmp_path / "negative.dat").write_text("\n".join(counts))
