@@ -5,6 +5,7 @@
 #include <charconv>
 #include <type_traits>
 
+#include "commands/autoconvolution_commands.h"
 #include "commands/command_error.h"
 #include "commands/fit_job.h"
 #include "commands/fit_measurements.h"
@@ -82,6 +83,8 @@ void loadFitModel(CommandContext& context) {
   context.ui.redraw(View::ShowFields);
   // The warnings were about the model the loaded one replaces.
   showFitWarnings(context, {});
+  // As Load Convolutions, a missing .log is reported once all else is loaded.
+  if (!document.measurements.empty()) loadAutosLog(context, document.measurements.front().autos);
 }
 
 void saveFitResults(CommandContext& context) {

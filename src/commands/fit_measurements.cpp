@@ -240,7 +240,8 @@ void showModelMeasurements(CommandContext& context, const SampleModelDocument& d
     if (readExperimentalDataFile(first.data).size() < 2) {
       throw CommandError(first.data + " holds no measured points.");
     }
-    loadAutos(context, first.autos);
+    // Its .log is read once the whole model is shown (loadFitModel).
+    loadAutosWithoutLog(context, first.autos);
     loadExperimentalDataFrom(context, first.data);
     for (const MeasurementEntry& entry : document.measurements) {
       FitMeasurementTexts row;

@@ -278,4 +278,28 @@ TEST_F(FileCommands, ARefusedFileChangesNothingItsNameIncluded) {
   }
 }
 
+// A set without its .log is reported as Load Convolutions reports it: once
+// the whole model, its first measurement's files and its rows, is loaded.
+TEST_F(FileCommands, AModelWhoseSetHasNoLogIsLoadedWholeBeforeTheLogIsMissed) {
+  const std::string examples = TERVANE_EXAMPLES_DIR;
+  fs::copy_file(examples + "/start-up.flt", file("alone.flt"));
+  std::string model = readBytes(examples + "/close-layers.model.json");
+  for (const auto& [from, to] : {std::pair{"start-up.flt", file("alone.flt")},
+                                 {"close-layers-", examples + "/close-layers-"}}) {
+    for (std::size_t at = 0; (at = model.find(from, at)) != std::string::npos; at += to.size()) {
+      model.replace(at, std::string(from).size(), to);
+    }
+  }
+  std::ofstream(file("joint.json")) << model;
+  CommandFixture f;
+  f.texts.log = "kept";
+  f.ui.openChoices = {file("joint.json")};
+  EXPECT_EQ(commandMessage([&] { loadFitModel(f.context); }), "Cannot open file " + file("alone.log"));
+  EXPECT_EQ(f.texts.fit.modelFile, file("joint.json"));
+  EXPECT_EQ(f.texts.dialogNames.measuredData, examples + "/close-layers-0deg.dat");
+  EXPECT_EQ(f.texts.fit.measurements.size(), 2u);
+  EXPECT_EQ(f.state.autoconvolutionSet.size(), 101u);
+  EXPECT_EQ(f.texts.log, "kept");
+}
+
 }  // namespace

@@ -127,6 +127,15 @@ const std::vector<PartialWrite> kPartialWrites = {
      [](const CommandSnapshot& after, const std::string&, CommandSnapshot& expected) {
        expected.texts.fit.modelFile = after.texts.fit.modelFile;
      }},
+    {SequenceOp::LoadFitModel,
+     "Load model reports the missing .log of its first measurement's set once the model, its "
+     "files and its table are loaded; the Log window keeps its text",
+     [](const CommandSnapshot& after, const std::string& message, CommandSnapshot& expected) {
+       if (!message.ends_with(".log")) return;
+       std::string log = expected.texts.log;
+       expected = after;
+       expected.texts.log = std::move(log);
+     }},
     {SequenceOp::SaveFitResults, "Save results keeps the chosen name before writing the file",
      [](const CommandSnapshot& after, const std::string&, CommandSnapshot& expected) {
        expected.texts.fit.resultsFile = after.texts.fit.resultsFile;
