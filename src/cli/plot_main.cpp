@@ -8,7 +8,7 @@
 #include "cli/plot_subcommand.h"
 
 int main(int argc, char** argv) {
-  CLI::App app{kCliDescription};
+  CLI::App app{kPlotProgramDescription};
   app.require_subcommand(1);
   PlotOptions options;
   addPlotSubcommand(app, options);

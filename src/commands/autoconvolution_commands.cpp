@@ -160,12 +160,19 @@ void loadConvolutions(CommandContext& context) {
 }
 
 void loadAutos(CommandContext& context, const std::string& fltPath) {
+  loadAutosWithoutLog(context, fltPath);
+  // A missing log is reported after everything else has been loaded; the Log
+  // window then keeps its text.
+  loadAutosLog(context, fltPath);
+}
+
+void loadAutosWithoutLog(CommandContext& context, const std::string& fltPath) {
   // Read whole before anything changes: a bad file leaves everything as it was.
   adoptAutoconvolutions(context, readUsableAutoconvolutions(fltPath, context.memory));
   context.texts.dialogNames.convolutions = fltPath;
+}
 
-  // A missing log is reported after everything else has been loaded; the Log
-  // window then keeps its text.
+void loadAutosLog(CommandContext& context, const std::string& fltPath) {
   context.texts.log = readCalculationLog(replaceExtension(fltPath, ".log"));
   context.ui.redraw(View::LogText);
 }

@@ -56,6 +56,12 @@ void saveAutos(CommandContext& context, const std::string& fltPath);
 // the dialog's fields and the Log window from it and its .log.
 void loadConvolutions(CommandContext& context);
 void loadAutos(CommandContext& context, const std::string& fltPath);
+// loadAutos in its two steps, for a load that reports a missing .log only
+// once everything else is in place: the set read whole and adopted, its name
+// recorded; then the Log window's text from the .log beside it (FileError
+// "Cannot open file <log>" when it does not open, the text kept).
+void loadAutosWithoutLog(CommandContext& context, const std::string& fltPath);
+void loadAutosLog(CommandContext& context, const std::string& fltPath);
 // The set and the header of a .flt (read or made in memory) as loadAutos
 // takes them: the fields, the parameters and the set; the Log window keeps
 // its text.

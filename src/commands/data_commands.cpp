@@ -17,13 +17,13 @@ void loadExperimentalData(CommandContext& context) {
   const std::optional<std::string> path =
       context.ui.chooseFileToOpen(experimentalDataOpenDialog(names.measuredData));
   if (!path) return;
-  names.measuredData = *path;
   loadExperimentalDataFrom(context, *path);
 }
 
 void loadExperimentalDataFrom(CommandContext& context, const std::string& path) {
-  // A file that cannot be read leaves the list as it was.
+  // A file that cannot be read leaves the list and its name as they were.
   context.state.experimentalData = readExperimentalDataFile(path);
+  context.texts.dialogNames.measuredData = path;
   plotData(context);
   const std::size_t count = context.state.experimentalData.size() - 1;
   context.texts.mainStatusMessage =

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <type_traits>
 
+#include "commands/autoconvolution_commands.h"
 #include "commands/command_error.h"
 #include "commands/fit_job.h"
 #include "commands/fit_measurements.h"
@@ -74,10 +75,10 @@ void loadFitModel(CommandContext& context) {
   std::string& name = context.texts.fit.modelFile;
   const std::optional<std::string> path = context.ui.chooseFileToOpen(modelDialog(name, "Load model"));
   if (!path) return;
-  name = *path;
   const SampleModelDocument document = readSampleModelDocument(*path);
   showModelMeasurements(context, document);
   forgetFitResults(context, !document.measurements.empty());
+  name = *path;
   showSampleModel(context.texts.fit, document.model, context.decimal);
   // The model's resonance becomes the program's choice, which the table's fits use.
   context.state.resonance = document.model.resonance;
@@ -86,6 +87,8 @@ void loadFitModel(CommandContext& context) {
   context.ui.redraw(View::ShowFields);
   // The warnings were about the model the loaded one replaces.
   showFitWarnings(context, {});
+  // As Load Convolutions, a missing .log is reported once all else is loaded.
+  if (!document.measurements.empty()) loadAutosLog(context, document.measurements.front().autos);
 }
 
 void saveFitResults(CommandContext& context) {

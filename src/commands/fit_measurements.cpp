@@ -249,9 +249,9 @@ void showModelMeasurements(CommandContext& context, const SampleModelDocument& d
     if (readExperimentalDataFile(first.data).size() < 2) {
       throw CommandError(first.data + " holds no measured points.");
     }
-    loadAutos(context, first.autos);
+    // Its .log is read once the whole model is shown (loadFitModel).
+    loadAutosWithoutLog(context, first.autos);
     loadExperimentalDataFrom(context, first.data);
-    context.texts.dialogNames.measuredData = first.data;
     for (const MeasurementEntry& entry : document.measurements) {
       FitMeasurementTexts row;
       row.name = entry.name;

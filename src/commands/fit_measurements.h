@@ -54,8 +54,8 @@ void redrawShownMeasurement(CommandContext& context, const SampleProblem& proble
                             const JointModel& model);
 
 // "Load model" of a model that lists its measurements: the first entry's
-// files are loaded as Load Convolutions and Load experimental data load
-// them, then the list holds the entries (each with the constants it holds of
+// files are loaded as Load Convolutions (all but its .log, which the caller
+// reads last) and Load experimental data load them, then the list holds the entries (each with the constants it holds of
 // its own). Every file is read before anything changes. A model without
 // measurements leaves one row, with the model's tilt.
 void showModelMeasurements(CommandContext& context, const SampleModelDocument& document);

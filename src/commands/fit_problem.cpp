@@ -47,8 +47,11 @@ Measurement measurementFromState(CommandContext& context, const MeasurementModel
   beam.stoppingPower = parseFieldDouble(fields.stoppingPower, context.decimal);
   beam.eminEv = parseFieldDouble(fields.emin, context.decimal);
   beam.emaxEv = parseFieldDouble(fields.emax, context.decimal);
-  return makeMeasurement(std::make_shared<const AutoconvolutionSet>(state.autoconvolutionSet), beam,
-                         measuredPoints(data), model);
+  Measurement measurement =
+      makeMeasurement(std::make_shared<const AutoconvolutionSet>(state.autoconvolutionSet), beam,
+                      measuredPoints(data), model);
+  measurement.dataFile = context.texts.dialogNames.measuredData;
+  return measurement;
 }
 
 LoadedAutoconvolutions readAutoconvolutionsForFitting(const std::string& fltPath,
@@ -98,6 +101,7 @@ std::vector<Measurement> measurementsFromEntries(const std::vector<MeasurementEn
     }
     measurements.push_back(makeMeasurement(found->second.set, found->second.beam,
                                            pointsOfDataFile(entry.data), entry.model, entry.name));
+    measurements.back().dataFile = entry.data;
   }
   return measurements;
 }

@@ -16,7 +16,8 @@
 // of the parameter block and the collision rate that "Calculate" takes from
 // the Calculation Parameters fields, so that a fit's curve is Calculate's;
 // the user's measured points (entries 0 .. size-2 of the state's list, or of
-// `data`, a list as a load leaves it); and `model`, the measurement's own.
+// `data`, a list as a load leaves it), named by the data file loaded last;
+// and `model`, the measurement's own.
 // Refuses (CommandError) while a calculation runs or when no set is loaded.
 Measurement measurementFromState(CommandContext& context, const MeasurementModel& model);
 Measurement measurementFromState(CommandContext& context, const MeasurementModel& model,

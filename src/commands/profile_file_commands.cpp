@@ -41,8 +41,10 @@ void saveProfileFile(const std::string& path, const DepthProfile& profile,
 }
 
 void loadProfileFrom(CommandContext& context, const std::string& path, bool asReference) {
-  // Read whole first: a file that cannot be read leaves profile and constants as they were.
+  // Read whole first: a file that cannot be read leaves profile, constants
+  // and the name the dialog proposes as they were.
   ProfileFile file = readProfileAsLoaded(path, context.memory);
+  context.texts.dialogNames.profileOpen = path;
   if (asReference) {
     context.state.referenceProfile = std::move(file.profile);
     return;
@@ -84,7 +86,6 @@ void loadWithRedraw(CommandContext& context, bool asReference) {
     ~Redraw() { reference ? plotReferenceProfile(context) : plotProfile(context); }
   } redraw{context, asReference};
   if (!path) return;
-  names.profileOpen = *path;
   loadProfileFrom(context, *path, asReference);
   if (!asReference) rememberRecentFile(context.texts.recentFiles, {RecentKind::Profile, *path});
 }

@@ -16,10 +16,8 @@ void rememberRecentFile(std::vector<RecentFile>& recent, const RecentFile& file)
 void openRecentFile(CommandContext& context, const RecentFile& file) {
   try {
     if (file.kind == RecentKind::MeasuredData) {
-      context.texts.dialogNames.measuredData = file.path;
       loadExperimentalDataFrom(context, file.path);
     } else {
-      context.texts.dialogNames.profileOpen = file.path;
       loadProfileFrom(context, file.path, false);
       rememberRecentFile(context.texts.recentFiles, file);
       plotProfile(context);

@@ -107,20 +107,22 @@ double float64At(const unsigned char* bytes) {
   return std::bit_cast<double>(bits);
 }
 
-// Reads up to size bytes; whatever the stream no longer has is zero. Returns
-// the number of bytes actually read.
-std::size_t readOrZero(std::istream& in, unsigned char* out, std::size_t size) {
-  std::size_t got = 0;
-  if (in) {
-    in.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(size));
-    got = static_cast<std::size_t>(in.gcount());
-  }
-  std::fill(out + got, out + size, static_cast<unsigned char>(0));
-  return got;
+// Reads size bytes; false when the stream ends before them.
+bool readExactly(std::istream& in, unsigned char* out, std::size_t size) {
+  if (!in) return false;
+  in.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(size));
+  return static_cast<std::size_t>(in.gcount()) == size;
 }
 
 [[noreturn]] void refuse(const std::string& fileName, const std::string& reason) {
   throw FileError("Cannot read autoconvolution file " + fileName + ": " + reason + ".");
+}
+
+// A file cut short would load its missing values as zeros: a curve too low
+// with nothing to show for it.
+[[noreturn]] void refuseCut(const std::string& fileName, std::size_t complete, std::size_t entries) {
+  throw FileError(fileName + " ends after " + std::to_string(complete) + " of " +
+                  std::to_string(entries) + " autoconvolutions.");
 }
 
 std::string mebibytes(double bytes) {
@@ -173,7 +175,7 @@ RangeTable readRangeTable(std::istream& in, const AutoconvolutionFileHeader& hea
   RangeTable ranges(static_cast<std::size_t>(header.nc) + 1);
   for (std::size_t n = 0; n < ranges.size(); ++n) {
     std::array<unsigned char, 8> bytes;
-    readOrZero(in, bytes.data(), bytes.size());
+    if (!readExactly(in, bytes.data(), bytes.size())) refuseCut(fileName, 0, ranges.size());
     const std::int32_t first = int32At(bytes.data());
     const std::int32_t last = int32At(bytes.data() + 4);
     // An empty range (last < first) reads nothing, wherever it points.
@@ -187,7 +189,8 @@ RangeTable readRangeTable(std::istream& in, const AutoconvolutionFileHeader& hea
   return ranges;
 }
 
-void readValues(std::istream& in, std::int32_t first, std::int32_t last,
+// False when the stream ends before the last value.
+bool readValues(std::istream& in, std::int32_t first, std::int32_t last,
                 std::vector<double>& values) {
   constexpr std::size_t kChunkValues = 16384;
   std::vector<unsigned char> chunk;
@@ -196,13 +199,14 @@ void readValues(std::istream& in, std::int32_t first, std::int32_t last,
   while (point < end) {
     const std::size_t count = std::min(kChunkValues, end - point);
     chunk.resize(count * sizeof(float));
-    readOrZero(in, chunk.data(), chunk.size());
+    if (!readExactly(in, chunk.data(), chunk.size())) return false;
     for (std::size_t k = 0; k < count; ++k) {
       values[point + k] =
           static_cast<double>(std::bit_cast<float>(uint32At(chunk.data() + k * sizeof(float))));
     }
     point += count;
   }
+  return true;
 }
 
 }  // namespace
@@ -276,7 +280,7 @@ std::uint64_t defaultAutoconvolutionMemoryLimit() {
 AutoconvolutionFile readAutoconvolutionStream(std::istream& in, const std::string& fileName,
                                               std::uint64_t memoryLimitBytes) {
   std::array<unsigned char, kAutoconvolutionHeaderBytes> headerBytes;
-  if (readOrZero(in, headerBytes.data(), headerBytes.size()) < headerBytes.size()) {
+  if (!readExactly(in, headerBytes.data(), headerBytes.size())) {
     refuse(fileName, "it is shorter than the " + std::to_string(kAutoconvolutionHeaderBytes) +
                          "-byte header");
   }
@@ -293,7 +297,9 @@ AutoconvolutionFile readAutoconvolutionStream(std::istream& in, const std::strin
   }
   for (std::size_t n = 0; n < ranges.size(); ++n) {
     const auto [first, last] = ranges[n];
-    if (first <= last) readValues(in, first, last, file.set[n].values);
+    if (first <= last && !readValues(in, first, last, file.set[n].values)) {
+      refuseCut(fileName, n, ranges.size());
+    }
   }
   return file;
 }

@@ -75,13 +75,15 @@ std::uint64_t defaultAutoconvolutionMemoryLimit();
 // Reads a .flt file into a fresh set; the caller's state is untouched unless it
 // assigns the result. Each of the Nc + 1 entries has Npontos points, the file's
 // step and origin 0; entry 0 starts with the spike float(1/step) at point 0,
-// which the file's own values overwrite. A file cut short after its header
-// reads as if the missing bytes were zeros.
+// which the file's own values overwrite. Bytes after the last value are
+// passed over.
 //
 // Throws FileError naming the file: "Cannot open file <path>" when it does not
-// open, otherwise a reason — shorter than the header, a negative count, a step
-// that is not a positive finite number, a set that would need more than
-// memoryLimitBytes, or a non-empty range outside the grid.
+// open; "<path> ends after N of M autoconvolutions" when it is shorter than
+// its header says (N the entries complete before the cut, 0 when the range
+// table is cut); otherwise a reason — shorter than the header, a negative
+// count, a step that is not a positive finite number, a set that would need
+// more than memoryLimitBytes, or a non-empty range outside the grid.
 AutoconvolutionFile readAutoconvolutionFile(
     const std::string& path, std::uint64_t memoryLimitBytes = defaultAutoconvolutionMemoryLimit());
 

@@ -93,7 +93,7 @@ enum class Separator { None, Blank, Comma, Semicolon };
 
 // One line split into its numbers, or why it is not a line of data.
 struct LineReading {
-  enum class Outcome { Point, NotNumbers, MixedSeparators } outcome = Outcome::NotNumbers;
+  enum class Outcome { Point, NotNumbers, MixedSeparators, TooLarge } outcome = Outcome::NotNumbers;
   ExperimentalPoint point;
 };
 
@@ -132,6 +132,14 @@ LineReading readLine(std::string_view line) {
     kind = separator;
   }
   if (count < 2) return reading;
+  // Beyond single precision a number reads as an infinity, which no fit or
+  // chart can use.
+  for (int k = 0; k < count; ++k) {
+    if (!std::isfinite(numbers[k])) {
+      reading.outcome = LineReading::Outcome::TooLarge;
+      return reading;
+    }
+  }
   reading.outcome = LineReading::Outcome::Point;
   reading.point = {numbers[0], numbers[1], count == 3 ? numbers[2] : 0.0f};
   return reading;
@@ -150,6 +158,12 @@ std::string_view trimmed(std::string_view line) {
 
 std::string notNumbersMessage(const std::string& where, std::string_view line) {
   return where + ": " + quoted(line) + " is not two or three numbers (energy, yield, error).";
+}
+
+std::string tooLargeMessage(const std::string& where, std::string_view line) {
+  return where + ": " + quoted(line) +
+         " holds a number too large for a measured point, which keeps single precision "
+         "(at most 3.4e38 in magnitude).";
 }
 
 std::string noPointMessage(const std::string& fileName, const std::string& firstRefused) {
@@ -178,11 +192,14 @@ ExperimentalData parseExperimentalData(std::string_view text, const std::string&
     switch (reading.outcome) {
       case LineReading::Outcome::Point:
         data.push_back(reading.point);
+        data.back().line = lineNumber;
         break;
       case LineReading::Outcome::MixedSeparators:
         throw FileError(where + ": " + quoted(line) +
                         " separates its columns with commas and with other marks; the decimal "
                         "separator is the point (150.5, not 150,5).");
+      case LineReading::Outcome::TooLarge:
+        throw FileError(tooLargeMessage(where, line));
       case LineReading::Outcome::NotNumbers:
         if (!data.empty()) throw FileError(notNumbersMessage(where, line));
         // Header lines before the data are passed over.
@@ -203,12 +220,14 @@ ExperimentalData experimentalDataOfColumns(const std::vector<std::span<const dou
   for (std::size_t row = 0; row < rows; ++row) {
     float numbers[3] = {};
     bool finite = true;
+    bool fitsSingle = true;
     for (std::size_t c = 0; c < columns.size(); ++c) {
       finite = finite && std::isfinite(columns[c][row]);
       numbers[c] = static_cast<float>(columns[c][row]);
+      fitsSingle = fitsSingle && std::isfinite(numbers[c]);
     }
-    if (finite) {
-      data.push_back({numbers[0], numbers[1], numbers[2]});
+    if (fitsSingle) {
+      data.push_back({numbers[0], numbers[1], numbers[2], static_cast<int>(row) + 1});
       continue;
     }
     std::string line;
@@ -216,6 +235,7 @@ ExperimentalData experimentalDataOfColumns(const std::vector<std::span<const dou
       line += (c == 0 ? "" : "   ") + formatTextFileNumber(columns[c][row], kMaxTextFileDigits);
     }
     const std::string where = label + ", line " + std::to_string(row + 1);
+    if (finite) throw FileError(tooLargeMessage(where, line));
     if (!data.empty()) throw FileError(notNumbersMessage(where, line));
     if (firstRefused.empty()) firstRefused = where + ": " + quoted(std::string_view(line));
   }

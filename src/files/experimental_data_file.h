@@ -18,14 +18,16 @@
 //
 // Each number is optional sign, digits with an optional "." and fraction,
 // optional "e"/"E" exponent, rounded once to single precision. A magnitude
-// beyond single precision becomes an infinity, one below its smallest step 0.
+// beyond single precision is refused (it would read as an infinity), one
+// below its smallest step reads as 0.
 //
 // The list always ends with a spare entry that holds no measured point, and
 // users take entries 0 .. size-2.
 //
 // Throws FileError naming fileName and the line when a line after the first
 // point is not two or three numbers, when a line mixes commas with other
-// separators, and when no point could be read at all. Nothing is returned
+// separators or holds a number beyond single precision, and when no point
+// could be read at all. Nothing is returned
 // half-read.
 ExperimentalData parseExperimentalData(std::string_view text, const std::string& fileName);
 
@@ -34,7 +36,8 @@ ExperimentalData parseExperimentalData(std::string_view text, const std::string&
 // precision, as a point of a file is. A row holding a value that is not a
 // finite number is what a line that is not numbers is in a file (row k is
 // line k + 1, shown with every digit): passed over before the first point,
-// refused after it; no point at all is refused as above, naming `label`.
+// refused after it; a finite value beyond single precision is refused as in a
+// file; no point at all is refused as above, naming `label`.
 ExperimentalData experimentalDataOfColumns(const std::vector<std::span<const double>>& columns,
                                            const std::string& label);
 

@@ -242,11 +242,20 @@ FitResult fitProblem(const SampleProblem& problem, const FitControl& control) {
     }
     std::size_t best = 0;
     for (std::size_t i = 1; i < outcomes.size(); ++i) {
-      if (outcomes[i].chi2 < outcomes[best].chi2 - 1e-3) best = i;
+      const double chi2 = outcomes[i].chi2;
+      if (chi2 < outcomes[best].chi2 - 1e-3 ||
+          (std::isfinite(chi2) && !std::isfinite(outcomes[best].chi2))) {
+        best = i;
+      }
     }
     // A further start that did best is taken on to full convergence.
     if (best > 0) outcomes[best] = minimiseFrom(outcomes[best].x);
     LeastSquaresOutcome outcome = outcomes[best];
+    if (!std::isfinite(outcome.chi2)) {
+      throw FitError(
+          "The fit cannot start: chi2 is not a finite number at the start values (a measured "
+          "value or the model's curve is beyond what the arithmetic holds).");
+    }
 
     FitResult result;
     CovarianceEstimate estimate;

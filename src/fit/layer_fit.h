@@ -44,7 +44,8 @@ void checkProblem(const SampleProblem& problem);
 
 // Fits the free parameters; a cancelled fit returns at once with cancelled =
 // true, the start model and its profile, and nothing else. Throws FitError
-// when the problem cannot be fitted. Parameters that the data cannot
+// when the problem cannot be fitted, a chi2 that is no finite number at
+// every start included. Parameters that the data cannot
 // determine have no error and a warning in the result (see fit_covariance.h).
 FitResult fitProblem(const SampleProblem& problem, const FitControl& control = {});
 

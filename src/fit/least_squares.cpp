@@ -232,6 +232,13 @@ RunEnd runTrustRegion(const LeastSquaresProblem& problem, const LeastSquaresCont
 
   std::vector<int> pressedFor(p, 0);
   double chi2 = squaredNorm(gsl_multifit_nlinear_residual(w.get()));
+  // A start without a chi2 (a residual that is not a number stands in as
+  // kUnusableResidual) leaves no step to lower it, which GSL would call the
+  // end of its progress: a run that never started is no minimum.
+  if (!std::all_of(callbacks.r.begin(), callbacks.r.end(),
+                   [](double v) { return std::isfinite(v); })) {
+    return RunEnd::Failed;
+  }
   int quietIterations = 0;
   RunEnd end = RunEnd::Exhausted;
   while (iterations < control.maxIterations) {

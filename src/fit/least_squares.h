@@ -61,6 +61,7 @@ struct LeastSquaresOutcome {
 // gradient vanishes, or when chi2 changes by less than 1e-6 (or 1e-10 of
 // itself) on two successive iterations: a parameter then moves by less than
 // a thousandth of its error. At most control.maxIterations iterations in all.
+// A start whose chi2 is not a finite number ends it at once, not converged.
 // An exception of a callback ends the minimisation and reaches the caller.
 LeastSquaresOutcome minimiseLeastSquares(const LeastSquaresProblem& problem,
                                          const LeastSquaresControl& control);

@@ -19,6 +19,9 @@ struct Measurement {
   double collisionRate = 0.0;  // collisions per ug/cm2
   std::vector<ExperimentalPoint> points;
   MeasurementModel model;
+  // The file the points were read from, for messages that name their lines;
+  // empty when whoever reports them names the data already.
+  std::string dataFile;
 };
 
 // What a set of autoconvolutions was made for, as its file's header holds it.

@@ -193,6 +193,28 @@ std::optional<std::string> errorsFault(const Measurement& measurement) {
   return std::nullopt;
 }
 
+// Poisson and Neyman weigh a point by its count of events, which cannot be
+// negative: a negative one is taken as none, and a fit to background-
+// subtracted data would silently go wrong.
+std::optional<std::string> negativeCountFault(const Measurement& measurement) {
+  const FitStatistic statistic = measurement.model.statistic;
+  if (statistic != FitStatistic::Poisson && statistic != FitStatistic::Neyman) return std::nullopt;
+  for (const ExperimentalPoint& p : measurement.points) {
+    if (!measurement.model.inRange(p.energy) || !(p.yield < 0.0f)) continue;
+    std::string where = "The measured point at " + significantText(p.energy, 7) + " keV";
+    if (p.line > 0) {
+      where = (measurement.dataFile.empty() ? "Line " : measurement.dataFile + ", line ") +
+              std::to_string(p.line);
+    }
+    return where + " holds " + significantText(p.yield, 7) + " counts, but the statistic \"" +
+           kStatisticNames[static_cast<int>(statistic)] +
+           "\" takes counts of events, which are never negative. For background-subtracted "
+           "data, where negative counts are legal, choose the statistic \"errors\" (with a "
+           "third column of errors) or \"equal\".";
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> problemFault(const SampleProblem& problem) {
@@ -211,6 +233,7 @@ std::optional<std::string> problemFault(const SampleProblem& problem) {
   }
   for (const Measurement& m : problem.measurements) {
     if (auto fault = errorsFault(m)) return fault;
+    if (auto fault = negativeCountFault(m)) return fault;
   }
   for (const Measurement& m : problem.measurements) {
     if (auto fault = measurementDataFault(m)) return fault;

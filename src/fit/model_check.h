@@ -39,7 +39,8 @@ void checkModel(const JointModel& model);
 // way to them), without a collision rate, or, beside others, without a name
 // a parameter's name can carry; fewer measured points in the energy range
 // than free parameters; a point without the error the statistic "errors"
-// weighs it by. The model's own faults come first.
+// weighs it by; a negative count under "poisson" or "neyman" (named by its
+// data file's line when it has one). The model's own faults come first.
 std::optional<std::string> problemFault(const SampleProblem& problem);
 // The measurement's data alone (set and collision rate).
 std::optional<std::string> measurementDataFault(const Measurement& measurement);

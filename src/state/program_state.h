@@ -48,6 +48,8 @@ struct ProgramState {
   // The values the main window sets when it is created.
   void applyMainWindowStartValues();
 
+  bool operator==(const ProgramState&) const = default;
+
  private:
   static ParameterBlock zeroBlock();
 };

@@ -72,6 +72,15 @@ TEST_F(CliTest, MessagesAndUsageErrorsHaveTheirOwnExitCodes) {
   EXPECT_NE(help.out.find("refresh"), std::string::npos);
   EXPECT_NE(help.out.find("autos"), std::string::npos);
   EXPECT_EQ(runCli("autos --help").exitCode, 0);
+  EXPECT_EQ(help.out.rfind("tervane-cli", 0), 0u) << help.out;
+#ifdef TERVANE_CLI_PLOT
+  // Each program introduces itself by its own name.
+  const fs::path plotProgram = fs::path(TERVANE_CLI_PATH).parent_path() / "tervane-plot";
+  const RunResult plotHelp = runProgram(plotProgram.string(), "--help");
+  EXPECT_EQ(plotHelp.exitCode, 0);
+  EXPECT_EQ(plotHelp.out.rfind("tervane-plot", 0), 0u) << plotHelp.out;
+  EXPECT_EQ(plotHelp.out.find("tervane-cli:"), std::string::npos) << plotHelp.out;
+#endif
 }
 
 TEST_F(CliTest, AutosWritesTheSameFilesAsTheDesktopCommand) {

@@ -17,13 +17,12 @@ struct RunResult {
   std::string err;
 };
 
-// Runs tervane-cli with the given arguments (already shell-quoted where needed).
-inline RunResult runCli(const std::string& arguments) {
+// Runs a program with the given arguments (already shell-quoted where needed).
+inline RunResult runProgram(const std::string& program, const std::string& arguments) {
   namespace fs = std::filesystem;
   const fs::path errFile =
       fs::temp_directory_path() / ("tervane-cli-err-" + std::to_string(::getpid()));
-  const std::string command =
-      std::string(TERVANE_CLI_PATH) + " " + arguments + " 2>" + errFile.string();
+  const std::string command = program + " " + arguments + " 2>" + errFile.string();
   RunResult result;
   FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) return result;
@@ -39,6 +38,11 @@ inline RunResult runCli(const std::string& arguments) {
   result.err = text.str();
   fs::remove(errFile);
   return result;
+}
+
+// Runs tervane-cli as above.
+inline RunResult runCli(const std::string& arguments) {
+  return runProgram(TERVANE_CLI_PATH, arguments);
 }
 
 inline std::string readBytes(const std::filesystem::path& path) {

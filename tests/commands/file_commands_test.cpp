@@ -5,13 +5,16 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "commands/autoconvolution_commands.h"
 #include "commands/data_commands.h"
 #include "commands/excitation_commands.h"
 #include "commands/export_commands.h"
+#include "commands/fit_file_commands.h"
 #include "commands/profile_file_commands.h"
+#include "commands/resonance_commands.h"
 #include "scripted_user_interface.h"
 
 namespace {
@@ -210,6 +213,93 @@ TEST_F(FileCommands, ExportBitmapNeedsAFrontEndThatCanDrawTheChart) {
   EXPECT_EQ(commandMessage([&] { exportBitmap(f.context); }),
             "Cannot create file " + file("chart.gif") +
                 ": a figure is written as .png, .jpg, .bmp, .pdf or .svg.");
+}
+
+
+// Each loader reads a file whole before it changes anything: a refused file
+// leaves the program's state and every window's texts as they were, the
+// names the dialogs and the Fit window recorded included.
+TEST_F(FileCommands, ARefusedFileChangesNothingItsNameIncluded) {
+  const std::string examples = TERVANE_EXAMPLES_DIR;
+  std::ofstream(file("good.csv")) << "energy,sigma\n150,1\n160,2\n";
+  std::ofstream(file("bad.dat")) << "151 10\n151.1 1O\n";
+  std::ofstream(file("bad.pro"), std::ios::binary) << "too short";
+  std::ofstream(file("bad.json")) << "{\"layers\": [";
+  std::ofstream(file("bad.csv")) << "energy,sigma\n150,1\n160,x\n";
+  std::ofstream(file("cut.flt"), std::ios::binary) << readBytes(examples + "/start-up.flt").substr(0, 100000);
+  fs::copy_file(examples + "/start-up.log", file("cut.log"));
+  // A model whose second measurement's data is refused.
+  std::string joint = readBytes(examples + "/close-layers.model.json");
+  for (const auto& [from, to] : {std::pair{"start-up.flt", examples + "/start-up.flt"},
+                                 {"close-layers-0deg.dat", examples + "/close-layers-0deg.dat"},
+                                 {"close-layers-70deg.dat", file("bad.dat")}}) {
+    for (std::size_t at = 0; (at = joint.find(from, at)) != std::string::npos; at += to.size()) {
+      joint.replace(at, std::string(from).size(), to);
+    }
+  }
+  std::ofstream(file("joint.json")) << joint;
+
+  struct Case {
+    std::string path;
+    const char* refused;  // the file the message names
+    std::function<void(CommandContext&)> load;
+  };
+  const Case cases[] = {
+      {file("bad.dat"), "bad.dat", loadExperimentalData},
+      {file("cut.flt"), "cut.flt", loadConvolutions},
+      {file("bad.pro"), "bad.pro", loadProfile},
+      {file("bad.pro"), "bad.pro", loadReferenceProfile},
+      {file("bad.json"), "bad.json", loadFitModel},
+      {file("joint.json"), "bad.dat", loadFitModel},
+      {file("bad.csv"), "bad.csv", [](CommandContext& c) { chooseResonance(c, ResonanceKind::File); }},
+  };
+  for (const auto& [path, refused, load] : cases) {
+    CommandFixture f;
+    f.ui.openChoices = {examples + "/start-up.flt", examples + "/buried-layer.dat",
+                        examples + "/buried-layer.pro", examples + "/buried-layer.model.json",
+                        file("good.csv"), path};
+    loadConvolutions(f.context);
+    loadExperimentalData(f.context);
+    loadProfile(f.context);
+    loadFitModel(f.context);
+    chooseResonance(f.context, ResonanceKind::File);
+    const DialogNames& names = f.texts.dialogNames;
+    ASSERT_FALSE(names.convolutions.empty() || names.measuredData.empty() ||
+                 names.profileOpen.empty() || f.texts.fit.modelFile.empty() ||
+                 f.state.resonance.crossSection.file.empty());
+    const ProgramState state = f.state;
+    const WindowTexts texts = f.texts;
+
+    EXPECT_NE(commandMessage([&] { load(f.context); }).find(refused), std::string::npos) << path;
+    EXPECT_TRUE(f.state == state) << path;
+    EXPECT_TRUE(f.texts.dialogNames == texts.dialogNames) << path;
+    EXPECT_EQ(f.texts.fit.modelFile, texts.fit.modelFile) << path;
+    EXPECT_TRUE(f.texts == texts) << path;
+  }
+}
+
+// A set without its .log is reported as Load Convolutions reports it: once
+// the whole model, its first measurement's files and its rows, is loaded.
+TEST_F(FileCommands, AModelWhoseSetHasNoLogIsLoadedWholeBeforeTheLogIsMissed) {
+  const std::string examples = TERVANE_EXAMPLES_DIR;
+  fs::copy_file(examples + "/start-up.flt", file("alone.flt"));
+  std::string model = readBytes(examples + "/close-layers.model.json");
+  for (const auto& [from, to] : {std::pair{"start-up.flt", file("alone.flt")},
+                                 {"close-layers-", examples + "/close-layers-"}}) {
+    for (std::size_t at = 0; (at = model.find(from, at)) != std::string::npos; at += to.size()) {
+      model.replace(at, std::string(from).size(), to);
+    }
+  }
+  std::ofstream(file("joint.json")) << model;
+  CommandFixture f;
+  f.texts.log = "kept";
+  f.ui.openChoices = {file("joint.json")};
+  EXPECT_EQ(commandMessage([&] { loadFitModel(f.context); }), "Cannot open file " + file("alone.log"));
+  EXPECT_EQ(f.texts.fit.modelFile, file("joint.json"));
+  EXPECT_EQ(f.texts.dialogNames.measuredData, examples + "/close-layers-0deg.dat");
+  EXPECT_EQ(f.texts.fit.measurements.size(), 2u);
+  EXPECT_EQ(f.state.autoconvolutionSet.size(), 101u);
+  EXPECT_EQ(f.texts.log, "kept");
 }
 
 }  // namespace

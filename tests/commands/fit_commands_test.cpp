@@ -14,10 +14,13 @@
 #include <regex>
 
 #include "commands/autoconvolution_commands.h"
+#include "commands/data_commands.h"
 #include "commands/depth_regions.h"
 #include "commands/excitation_commands.h"
 #include "commands/profile_editor_commands.h"
 #include "commands/profile_file_commands.h"
+#include "commands/resonance_commands.h"
+#include "commands/show_commands.h"
 #include "commands/target_commands.h"
 #include "files/temporary_directory.h"
 #include "fit/profile_rendering.h"
@@ -157,6 +160,37 @@ TEST(FitCommands, AFitOfAProfileDeeperThanTheSetReachesSaysSo) {
                             return w.rfind("The autoconvolutions end at Nc 20", 0) == 0;
                           }),
             1);
+}
+
+// A cross section that the set's curves never reach: each desktop command
+// that would broaden with it says so, naming both energy ranges.
+TEST(FitCommands, ACrossSectionBesideTheSetsEnergiesIsNamedByEveryCommand) {
+  MeasuredFixture f;
+  f.ui.openChoices = {std::string(TERVANE_EXAMPLES_DIR) + "/iaea-pige2-ex2/breit_wigner_r33.csv"};
+  chooseResonance(f.context, ResonanceKind::File);
+  showSampleModel(f.texts.fit, f.startModel(), f.context.decimal);
+  f.texts.show.convolve = true;
+  for (const auto& command : {calculateExcitation, plotLewis, fitSampleModelCommand}) {
+    const std::string message = commandMessage([&] { command(f.context); });
+    EXPECT_NE(message.find("the cross section covers 1678.3-1688.3 keV"), std::string::npos)
+        << message;
+    EXPECT_NE(message.find("(beam energy 151 keV) reach only"), std::string::npos) << message;
+  }
+}
+
+// Counts of events cannot be negative: the desktop's fit names the loaded
+// file's line, as the batch fit does.
+TEST(FitCommands, ANegativeCountIsRefusedNamingItsDataFilesLine) {
+  MeasuredFixture f;
+  TemporaryDirectory dir;
+  const std::string path = dir.path("subtracted.dat");
+  std::ofstream(path) << "# energy counts\n151.0 3\n151.1 -5\n151.2 4\n151.3 6\n";
+  f.ui.openChoices = {path};
+  loadExperimentalData(f.context);
+  showSampleModel(f.texts.fit, f.startModel(), f.context.decimal);
+  EXPECT_EQ(commandMessage([&] { fitSampleModelCommand(f.context); })
+                .rfind(path + ", line 3 holds -5 counts, but the statistic \"poisson\"", 0),
+            0u);
 }
 
 // SiO2 by hand: 1e-6 g x 6.02214076e23 / ((28.0855 + 2 x 15.9994) / 3 g/mol)

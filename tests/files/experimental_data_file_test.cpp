@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <span>
 #include <string>
 #include <vector>
@@ -15,8 +16,6 @@
 namespace {
 
 using Points = ExperimentalData;
-
-constexpr float kInfinity = std::numeric_limits<float>::infinity();
 
 // Either the points read (the spare entry is appended to them) or the message.
 struct ReaderCase {
@@ -76,19 +75,35 @@ TEST(ParseExperimentalData, RoundsOnceFromTheTextToSinglePrecision) {
   const Points data = parseExperimentalData(
       "1.0000000596046447753906250001 16777217\n"
       "3.4028235e38 0.000000000000000000000000000000000000000000001\n"
-      "1e39 -1e-46\n"
-      "-0.00001e99999999999999999999 1e-99999999999999999999\n",
+      "1 -1e-46\n"
+      "2 1e-99999999999999999999\n",
       "run.dat");
   ASSERT_EQ(data.size(), 5u);
   EXPECT_EQ(data[0].energy, 1.0f + std::ldexp(1.0f, -23));
   EXPECT_EQ(data[0].yield, 16777216.0f);
   EXPECT_EQ(data[1].energy, std::numeric_limits<float>::max());
   EXPECT_EQ(data[1].yield, std::ldexp(1.0f, -149));  // 1e-45: the smallest float
-  // Beyond single precision: infinity, or zero keeping its sign.
-  EXPECT_EQ(data[2].energy, kInfinity);
+  // Below single precision's smallest step: zero keeping its sign.
   EXPECT_TRUE(data[2].yield == 0.0f && std::signbit(data[2].yield));
-  EXPECT_EQ(data[3].energy, -kInfinity);
   EXPECT_EQ(data[3].yield, 0.0f);
+}
+
+// A number beyond single precision would be an infinity in every fit and
+// chart: it is refused wherever it stands, header lines included.
+TEST(ParseExperimentalData, RefusesNumbersBeyondSinglePrecisionNamingTheLine) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"1 2\n1e39 3\n", "run.dat, line 2: \"1e39 3\" holds a number too large"},
+      {"1 2\n151 -4e38\n", "run.dat, line 2: \"151 -4e38\" holds a number too large"},
+      {"1 2\n151 3 1e39\n", "run.dat, line 2: \"151 3 1e39\" holds a number too large"},
+      {"-0.00001e99999999999999999999 1\n1 2\n", "run.dat, line 1: "},
+  };
+  Points points;
+  for (const auto& [text, start] : cases) {
+    const std::string message = parsed(text, points);
+    EXPECT_EQ(message.rfind(start, 0), 0u) << message;
+    EXPECT_NE(message.find("too large for a measured point"), std::string::npos) << message;
+  }
+  EXPECT_EQ(parsed("1 2\n151 9.5e37\n", points), "");
 }
 
 TEST(ReadExperimentalDataFile, ReadsTheFileOrReportsThatItDoesNotOpen) {

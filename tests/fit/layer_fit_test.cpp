@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "fit/fit_error.h"
 #include "fit/layer_fit_evaluator.h"
 #include "fit/layer_measures.h"
+#include "fit/least_squares.h"
 #include "fit/profile_rendering.h"
 #include "model/autoconvolution_calculation.h"
 #include "model/collision_weights.h"
@@ -412,7 +414,70 @@ INSTANTIATE_TEST_SUITE_P(
                 [](SampleModel& m, MeasuredData& p) {
                   m.statistic = FitStatistic::Errors;
                   p.points[4].error = 0.0f;
+                }},
+        Refusal{"Line 12 holds -5 counts, but the statistic \"poisson\" takes counts of events, "
+                "which are never negative. For background-subtracted data, where negative counts "
+                "are legal, choose the statistic \"errors\" (with a third column of errors) or "
+                "\"equal\".",
+                [](SampleModel&, MeasuredData& p) {
+                  p.points[9].yield = -5.0f;
+                  p.points[9].line = 12;
+                }},
+        Refusal{"The measured point at 150.9 keV holds -0.5 counts, but the statistic \"neyman\" "
+                "takes counts of events, which are never negative. For background-subtracted "
+                "data, where negative counts are legal, choose the statistic \"errors\" (with a "
+                "third column of errors) or \"equal\".",
+                [](SampleModel& m, MeasuredData& p) {
+                  m.statistic = FitStatistic::Neyman;
+                  p.points[4].yield = -0.5f;
                 }}));
+
+// Background-subtracted counts may be negative: the statistics that weigh
+// them by given errors or equally fit them; outside the energy range nothing
+// is judged.
+TEST(LayerFit, NegativeCountsAreRefusedOnlyWhereTheyAreCountsOfEvents) {
+  const RecoveryCase c{"buried", 0.1, {{0.35, 0.6, 1.0}}};
+  const Synthetic s = synthesise(c);
+  SampleModel model = startModel(c, s.multiplier, 0.1);
+  MeasuredData problem = problemOf(measure(s.curve, s.multiplier, 2, 9));
+  problem.points[0].yield = -3.0f;
+  for (FitStatistic statistic : {FitStatistic::Errors, FitStatistic::Equal}) {
+    model.statistic = statistic;
+    EXPECT_NO_THROW(checkProblem(problemFor(model, problem))) << static_cast<int>(statistic);
+  }
+  model.statistic = FitStatistic::Poisson;
+  model.energyRange = {{problem.points[1].energy, 160.0}};
+  EXPECT_NO_THROW(checkProblem(problemFor(model, problem)));
+}
+
+// A chi2 that is no number at the start cannot be lowered by any step: that
+// is no minimum, and the fit says so instead of reporting its start.
+TEST(LayerFit, AStartWhoseChi2IsNoNumberIsRefusedNotConverged) {
+  const RecoveryCase c{"buried", 0.1, {{0.35, 0.6, 1.0}}};
+  const Synthetic s = synthesise(c);
+  const SampleModel model = startModel(c, s.multiplier, 0.1);
+  MeasuredData problem = problemOf(measure(s.curve, s.multiplier, 2, 9));
+  problem.points[7].yield = std::numeric_limits<float>::infinity();
+  try {
+    fitProblem(problemFor(model, problem));
+    FAIL() << "fitted";
+  } catch (const FitError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("The fit cannot start: chi2 is not a finite number", 0),
+              0u)
+        << e.what();
+  }
+
+  LeastSquaresProblem lsq;
+  lsq.residualCount = 2;
+  lsq.parameters = {{1.0}};
+  lsq.residuals = [](const std::vector<double>& x, std::vector<double>& r) {
+    r = {x[0] - 1.0, std::nan("")};
+  };
+  lsq.jacobian = [](const std::vector<double>&, std::vector<double>& J) { J = {1.0, 0.0}; };
+  const LeastSquaresOutcome outcome = minimiseLeastSquares(lsq, {});
+  EXPECT_FALSE(outcome.converged);
+  EXPECT_EQ(outcome.iterations, 0);
+}
 
 // As many points as free parameters leave nothing to judge the spread by, but fit: nu = 0.
 TEST(LayerFit, AsManyPointsAsFreeParametersFitWithNoDegreeOfFreedom) {

@@ -21,6 +21,7 @@ FLT = str(EXAMPLES / "start-up.flt")
 PRO = str(EXAMPLES / "buried-layer.pro")
 DAT = str(EXAMPLES / "buried-layer.dat")
 MODEL = str(EXAMPLES / "buried-layer.model.json")
+CROSS_SECTION_AT_1678 = str(EXAMPLES / "iaea-pige2-ex2" / "breit_wigner_r33.csv")
 
 
 def cli(*arguments, check=True):
@@ -140,9 +141,23 @@ def test_objects_save_the_command_lines_bytes(tmp_path):
     (lambda d: tervane.curve(str(d / "missing.flt"), PRO), ["curve", "--autos", "{d}/missing.flt",
                                                             "--profile", PRO, "--out", "{d}/c"]),
     (lambda d: tervane.target("Qq2"), ["target", "--composition", "Qq2"]),
+    (lambda d: tervane.Autoconvolutions.load(str(d / "truncated.flt")),
+     ["curve", "--autos", "{d}/truncated.flt", "--profile", PRO, "--out", "{d}/c"]),
+    (lambda d: tervane.fit(autos=FLT, data=str(d / "negative.dat"), model=MODEL),
+     ["fit", "--autos", FLT, "--data", "{d}/negative.dat", "--model", MODEL]),
+    (lambda d: tervane.fit(autos=FLT, data=str(d / "huge.dat"), model=MODEL),
+     ["fit", "--autos", FLT, "--data", "{d}/huge.dat", "--model", MODEL]),
+    (lambda d: tervane.curve(FLT, PRO, resonance=CROSS_SECTION_AT_1678),
+     ["curve", "--autos", FLT, "--profile", PRO, "--resonance", CROSS_SECTION_AT_1678, "--out", "{d}/c"]),
 ])
 def test_refusals_raise_the_command_lines_message(tmp_path, call, arguments):
     (tmp_path / "bad.model.json").write_text('{"layers": [{"from": 1}], "colour": 3}')
+    (tmp_path / "truncated.flt").write_bytes(Path(FLT).read_bytes()[:100000])
+    counts = Path(DAT).read_text().splitlines()
+    counts[11] = counts[11].split()[0] + "   -5"
+    (tmp_path / "negative.dat").write_text("\n".join(counts))
+    counts[11] = counts[11].split()[0] + "   9.5e38"
+    (tmp_path / "huge.dat").write_text("\n".join(counts))
     run = cli(*(a.format(d=tmp_path) if isinstance(a, str) else a for a in arguments), check=False)
     assert run.returncode != 0
     # The command line's own check of an option names it and points to --help.
