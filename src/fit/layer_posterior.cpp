@@ -15,6 +15,7 @@
 #include "fit/model_check.h"
 #include "fit/number_text.h"
 #include "fit/parameter_layout.h"
+#include "fit/posterior_solutions.h"
 #include "fit/profile_rendering.h"
 #include "fit/sample_objective.h"
 #include "fit/sampling_coordinates.h"
@@ -24,7 +25,6 @@ namespace {
 constexpr double kBallScale = 0.1;   // of each parameter's error
 constexpr double kChainTaus = 50.0;  // autocorrelation times a kept half should span
 constexpr double kMostRhat = 1.01;   // what split R-hat has to stay below
-constexpr double kLeastShare = 0.05;  // of the kept samples, for a solution to be named
 constexpr double kBarrierChi2 = 2.0;  // a dip parting two optima
 constexpr int kBarrierSteps = 16;     // points looked at between them, less one
 
@@ -124,36 +124,6 @@ bool dipBetween(const LayerLikelihood& likelihood, const SamplingCoordinates& co
   return false;
 }
 
-// Which optimum each of a half-ensemble's walkers starts around: shares in
-// proportion to the weights, at least four walkers each (fewer when there
-// are not that many), the first optimum's first.
-std::vector<std::size_t> startingCentres(const std::vector<double>& weights, int walkers) {
-  const std::size_t count = weights.size();
-  const int least = std::min(4, walkers / static_cast<int>(count));
-  double total = 0.0;
-  for (const double w : weights) total += w;
-  std::vector<int> counts(count);
-  int given = 0;
-  for (std::size_t i = 1; i < count; ++i) {
-    counts[i] = std::max(least, static_cast<int>(std::lround(walkers * weights[i] / total)));
-    given += counts[i];
-  }
-  counts[0] = walkers - given;
-  // Too many for the others: they give back in turn until the first has its least.
-  for (std::size_t i = 1; counts[0] < least; i = i % (count - 1) + 1) {
-    if (counts[i] > least) {
-      --counts[i];
-      ++counts[0];
-    } else if (std::all_of(counts.begin() + 1, counts.end(), [&](int c) { return c <= least; })) {
-      break;
-    }
-  }
-  std::vector<std::size_t> centre;
-  for (std::size_t i = 0; i < count; ++i) centre.insert(centre.end(), std::max(counts[i], 0), i);
-  centre.resize(static_cast<std::size_t>(walkers), 0);
-  return centre;
-}
-
 // The 16th, 50th and 84th percentiles of value(n) over the samples n given,
 // the finite values only (no centroid without an amount).
 template <typename Value>
@@ -166,36 +136,6 @@ PosteriorInterval percentilesOf(const std::string& name, const std::vector<std::
     if (std::isfinite(v)) values.push_back(v);
   }
   return {name, percentile(values, 0.16), percentile(values, 0.5), percentile(values, 0.84)};
-}
-
-// Names the solutions by their shares and the free parameters whose medians
-// lie outside each other's 16-84% intervals.
-std::string solutionsWarning(const std::vector<PosteriorSolution>& solutions,
-                             std::size_t freeParameters) {
-  std::vector<std::size_t> telling;
-  for (std::size_t i = 0; i < freeParameters; ++i) {
-    for (std::size_t a = 0; a < solutions.size(); ++a) {
-      for (std::size_t b = 0; b < solutions.size(); ++b) {
-        const PosteriorInterval& p = solutions[a].intervals[i];
-        const double m = solutions[b].intervals[i].median;
-        if ((m < p.low || m > p.high) &&
-            std::find(telling.begin(), telling.end(), i) == telling.end()) {
-          telling.push_back(i);
-        }
-      }
-    }
-  }
-  std::sort(telling.begin(), telling.end());
-  std::string text = "The posterior holds " + std::to_string(solutions.size()) +
-                     " solutions the data cannot choose between:";
-  for (std::size_t a = 0; a < solutions.size(); ++a) {
-    text += (a == 0 ? " " : "; ") + significantText(100.0 * solutions[a].share, 2) + "% of it";
-    for (std::size_t k = 0; k < telling.size(); ++k) {
-      const PosteriorInterval& p = solutions[a].intervals[telling[k]];
-      text += (k == 0 ? " with " : ", ") + p.name + " " + significantText(p.median, 4);
-    }
-  }
-  return text + ". Its percentiles span them all; each solution's own are given apart.";
 }
 
 // Why the chains cannot be trusted yet: the quantity whose chain is shortest
@@ -398,27 +338,13 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
     posterior.warnings.push_back(notConvergedWarning(posterior, run));
   }
   if (centres.size() > 1) {
-    // Every kept sample belongs to the optimum nearest it, in the fit's errors.
-    std::vector<std::vector<std::size_t>> members(centres.size());
-    for (std::size_t n = 0; n < kept; ++n) {
-      const double* x = sample(n) + dimension;
-      std::size_t nearest = 0;
-      double least = std::numeric_limits<double>::infinity();
-      for (std::size_t c = 0; c < centres.size(); ++c) {
-        double distance = 0.0;
-        for (std::size_t k = 0; k < dimension; ++k) {
-          distance += std::pow((x[k] - centres[c][k]) / spread[k], 2);
-        }
-        if (distance < least) {
-          least = distance;
-          nearest = c;
-        }
-      }
-      members[nearest].push_back(n);
-    }
+    std::vector<const double*> positions(kept);
+    for (std::size_t n = 0; n < kept; ++n) positions[n] = sample(n) + dimension;
+    const std::vector<std::vector<std::size_t>> members =
+        solutionMembers(centres, spread, positions);
     for (const std::vector<std::size_t>& own : members) {
       const double share = static_cast<double>(own.size()) / static_cast<double>(kept);
-      if (share < kLeastShare) continue;
+      if (share < kLeastSolutionShare) continue;
       PosteriorSolution& solution = posterior.solutions.emplace_back();
       solution.share = share;
       for (std::size_t i = 0; i < names.size(); ++i) {
