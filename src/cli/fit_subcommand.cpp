@@ -12,7 +12,6 @@
 #include <mutex>
 #include <optional>
 #include <set>
-#include <sstream>
 
 #include "cli/interrupt.h"
 #include "cli/limit_checks.h"
@@ -109,14 +108,6 @@ std::string outputName(const std::string& out, const std::string& dataFile, bool
   return (path.parent_path() / (path.stem().string() + "-" + fs::path(dataFile).stem().string() +
                                 path.extension().string()))
       .string();
-}
-
-// The profile as loading its .pro builds it (values in single precision, the
-// point count from the stored maximum depth), so that the curve written from
-// it is the one Calculate gives after loading the written file.
-DepthProfile asLoadedFromFile(const DepthProfile& profile, const std::string& name) {
-  std::istringstream bytes(profileFileBytes(profile, {}));
-  return readProfileStream(bytes, name, defaultProfileMemoryLimit()).profile;
 }
 
 std::string posteriorLine(const std::string& file, const LayerPosterior& posterior) {
@@ -259,7 +250,7 @@ int runFitSubcommand(const FitOptions& options) {
                                           : outputName(options.outCurve, labels[k], several);
         const MeasurementModel& fitted = results[k].joint.measurements[m];
         writeFittedCurve(curvePath, measurements[m], fitted,
-                         asLoadedFromFile(results[k].profile, curvePath), options.digits);
+                         fittedProfileAsSaved(fitted, results[k].profile, curvePath).profile, options.digits);
       }
       const std::string band = outputName(options.band, labels[k], several);
       if (sampled && !band.empty() &&

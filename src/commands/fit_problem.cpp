@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <map>
+#include <sstream>
 #include <string>
 
 #include "commands/autoconvolution_commands.h"
@@ -88,22 +89,32 @@ SampleProblem problemFromData(const LoadedAutoconvolutions& autoconvolutions,
                            model)}};
 }
 
-std::vector<Measurement> measurementsFromEntries(const std::vector<MeasurementEntry>& entries) {
+std::vector<Measurement> measurementsFromEntries(const std::vector<MeasurementEntry>& entries,
+                                                const std::vector<EntryObjects>& given) {
   std::vector<Measurement> measurements;
   std::map<std::string, LoadedAutoconvolutions> sets;
-  for (const MeasurementEntry& entry : entries) {
-    auto found = sets.find(entry.autos);
-    if (found == sets.end()) {
-      found = sets.emplace(entry.autos, readAutoconvolutionsForFitting(entry.autos)).first;
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    const MeasurementEntry& entry = entries[k];
+    const EntryObjects* objects = k < given.size() ? &given[k] : nullptr;
+    const LoadedAutoconvolutions* set = objects && objects->autos ? &*objects->autos : nullptr;
+    if (set == nullptr) {
+      auto found = sets.find(entry.autos);
+      if (found == sets.end()) {
+        found = sets.emplace(entry.autos, readAutoconvolutionsForFitting(entry.autos)).first;
+      }
+      set = &found->second;
     }
-    measurements.push_back(makeMeasurement(found->second.set, found->second.beam,
-                                           pointsOfDataFile(entry.data), entry.model, entry.name));
+    measurements.push_back(makeMeasurement(
+        set->set, set->beam,
+        objects && objects->data ? measuredPoints(*objects->data) : pointsOfDataFile(entry.data),
+        entry.model, entry.name));
   }
   return measurements;
 }
 
-SampleProblem problemFromMeasurements(const SampleModelDocument& document) {
-  return {document.model, measurementsFromEntries(document.measurements)};
+SampleProblem problemFromMeasurements(const SampleModelDocument& document,
+                                      const std::vector<EntryObjects>& given) {
+  return {document.model, measurementsFromEntries(document.measurements, given)};
 }
 
 void adoptFittedModel(CommandContext& context, const MeasurementModel& model,
@@ -134,16 +145,15 @@ void checkFitMemory(const Sample& sample, bool posterior, const MemoryLimits& me
   }
 }
 
-void writeFittedProfile(const std::string& path, const MeasurementModel& model,
-                        const DepthProfile& profile) {
-  const DisplayConstantsValues constants{model.background.value, model.multiplier.value,
-                                         model.energyShift.value};
-  if (!writeProfileFile(path, profile, constants)) throw CommandError("Cannot create file " + path);
+namespace {
+
+DisplayConstantsValues constantsOf(const MeasurementModel& model) {
+  return {model.background.value, model.multiplier.value, model.energyShift.value};
 }
 
-void writeFittedCurve(const std::string& path, const Measurement& measurement,
-                      const MeasurementModel& model, const DepthProfile& profile,
-                      int significantDigits, const MemoryLimits& memory) {
+// The curve of `profile` as Calculate computes it, after Calculate's checks.
+SampledCurve checkedFittedCurve(const Measurement& measurement, const MeasurementModel& model,
+                                const DepthProfile& profile, const MemoryLimits& memory) {
   const AutoconvolutionSet& set = *measurement.set;
   const double lorentzian = model.lorentzianWidth.value;
   const double gaussian = model.gaussianWidth.value;
@@ -152,10 +162,41 @@ void writeFittedCurve(const std::string& path, const Measurement& measurement,
     checkBroadenedSize(lorentzian, gaussian, set[1].step, set[1].size(), memory);
     checkResonance(model.resonance, set[1], lorentzian, measurement.beamEnergyKev);
   }
-  const SampledCurve curve = measurementCurve(measurement, model, profile);
+  SampledCurve curve = measurementCurve(measurement, model, profile);
   refuseNonFiniteCurve(curve);
+  return curve;
+}
+
+}  // namespace
+
+void writeFittedProfile(const std::string& path, const MeasurementModel& model,
+                        const DepthProfile& profile) {
+  if (!writeProfileFile(path, profile, constantsOf(model))) {
+    throw CommandError("Cannot create file " + path);
+  }
+}
+
+void writeFittedCurve(const std::string& path, const Measurement& measurement,
+                      const MeasurementModel& model, const DepthProfile& profile,
+                      int significantDigits, const MemoryLimits& memory) {
+  const SampledCurve curve = checkedFittedCurve(measurement, model, profile, memory);
   const std::string text =
       excitationCurveText(curve, measurement.beamEnergyKev, model.multiplier.value,
                           model.background.value, significantDigits);
   if (!writeFileAtomically(path, text)) throw CommandError("Cannot create file " + path);
+}
+
+ProfileFile fittedProfileAsSaved(const MeasurementModel& model, const DepthProfile& profile,
+                                 const std::string& name) {
+  std::istringstream bytes(profileFileBytes(profile, constantsOf(model)));
+  return readProfileStream(bytes, name, defaultProfileMemoryLimit());
+}
+
+std::vector<ChartPoint> fittedCurvePoints(const Measurement& measurement,
+                                          const MeasurementModel& model,
+                                          const DepthProfile& profile,
+                                          const MemoryLimits& memory) {
+  const SampledCurve curve = checkedFittedCurve(measurement, model, profile, memory);
+  return curvePoints(curve, measurement.beamEnergyKev, model.multiplier.value,
+                     model.background.value);
 }
