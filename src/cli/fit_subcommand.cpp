@@ -250,7 +250,7 @@ int runFitSubcommand(const FitOptions& options) {
                                           : outputName(options.outCurve, labels[k], several);
         const MeasurementModel& fitted = results[k].joint.measurements[m];
         writeFittedCurve(curvePath, measurements[m], fitted,
-                         fittedProfileAsSaved(fitted, results[k].profile, curvePath).profile, options.digits);
+                         asLoadedFromFile(results[k].profile, curvePath), options.digits);
       }
       const std::string band = outputName(options.band, labels[k], several);
       if (sampled && !band.empty() &&

@@ -186,10 +186,13 @@ void writeFittedCurve(const std::string& path, const Measurement& measurement,
   if (!writeFileAtomically(path, text)) throw CommandError("Cannot create file " + path);
 }
 
-ProfileFile fittedProfileAsSaved(const MeasurementModel& model, const DepthProfile& profile,
-                                 const std::string& name) {
-  std::istringstream bytes(profileFileBytes(profile, constantsOf(model)));
-  return readProfileStream(bytes, name, defaultProfileMemoryLimit());
+ProfileFile fittedProfileFile(const MeasurementModel& model, const DepthProfile& profile) {
+  return {profile, constantsOf(model)};
+}
+
+DepthProfile asLoadedFromFile(const DepthProfile& profile, const std::string& name) {
+  std::istringstream bytes(profileFileBytes(profile, {}));
+  return readProfileStream(bytes, name, defaultProfileMemoryLimit()).profile;
 }
 
 std::vector<ChartPoint> fittedCurvePoints(const Measurement& measurement,

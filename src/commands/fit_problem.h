@@ -82,14 +82,14 @@ void writeFittedProfile(const std::string& path, const MeasurementModel& model,
 void writeFittedCurve(const std::string& path, const Measurement& measurement,
                       const MeasurementModel& model, const DepthProfile& profile,
                       int significantDigits, const MemoryLimits& memory = {});
-// The same outputs in memory. The profile as loading its written .pro builds
-// it (values in single precision, the point count from the stored maximum
-// depth), with the measurement's display constants: the curve of a fit is
-// computed from it, so that it is the one Calculate gives after loading the
-// file. The curve's points as writeFittedCurve writes them (energy in keV,
-// yield), computed after the same checks.
-ProfileFile fittedProfileAsSaved(const MeasurementModel& model, const DepthProfile& profile,
-                                 const std::string& name);
+// The same outputs in memory: the .pro's profile and constants; the profile
+// as loading its .pro builds it (values in single precision, the point count
+// from the stored maximum depth), from which a fit's curve is computed, so
+// that it is the one Calculate gives after loading the file; the curve's
+// points as writeFittedCurve writes them (energy in keV, yield), computed
+// after the same checks.
+ProfileFile fittedProfileFile(const MeasurementModel& model, const DepthProfile& profile);
+DepthProfile asLoadedFromFile(const DepthProfile& profile, const std::string& name);
 std::vector<ChartPoint> fittedCurvePoints(const Measurement& measurement,
                                           const MeasurementModel& model,
                                           const DepthProfile& profile,

@@ -162,7 +162,7 @@ py::object invert(const py::object& autos, const py::object& data, const py::obj
     if (const std::optional<InversionResult> result =
             runInversion(problem, inputs.labels.front(), settings, seed, cancel)) {
       done.emplace(inversionResultJson(*result),
-                   inversionArraysOf(problem, *result, inputs.labels.front()));
+                   inversionArraysOf(problem, *result));
     }
     return done;
   });

@@ -90,11 +90,11 @@ ResultArrays fitArraysOf(const SampleProblem& problem, const FitResult& fit,
                          const LayerPosterior* posterior, const std::string& label) {
   ResultArrays arrays;
   const std::vector<MeasurementModel>& fitted = fit.joint.measurements;
-  arrays.profile = fittedProfileAsSaved(fitted.front(), fit.profile, label);
+  arrays.profile = fittedProfileFile(fitted.front(), fit.profile);
   arrays.names = namesOf(fit);
+  const DepthProfile loaded = asLoadedFromFile(fit.profile, label);
   for (std::size_t m = 0; m < problem.measurements.size(); ++m) {
-    arrays.curves.push_back(
-        fittedCurvePoints(problem.measurements[m], fitted[m], arrays.profile.profile));
+    arrays.curves.push_back(fittedCurvePoints(problem.measurements[m], fitted[m], loaded));
   }
   arrays.points = pointsByMeasurement(fit);
   if (posterior != nullptr) {
@@ -105,11 +105,9 @@ ResultArrays fitArraysOf(const SampleProblem& problem, const FitResult& fit,
   return arrays;
 }
 
-ResultArrays inversionArraysOf(const SampleProblem& problem, const InversionResult& inversion,
-                               const std::string& label) {
+ResultArrays inversionArraysOf(const SampleProblem& problem, const InversionResult& inversion) {
   ResultArrays arrays;
-  arrays.profile =
-      fittedProfileAsSaved(invertedProfileModel(problem, inversion), inversion.profile, label);
+  arrays.profile = fittedProfileFile(invertedProfileModel(problem, inversion), inversion.profile);
   arrays.names = namesOf(inversion);
   arrays.points = pointsByMeasurement(inversion);
   arrays.band = inversion.band;

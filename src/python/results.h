@@ -12,7 +12,7 @@
 #include "python/shell.h"
 
 // What the command line writes to its files beside a result's JSON, in
-// memory: the profile as its .pro holds it, the fitted curve as --out-curve
+// memory: the profile and constants its .pro holds, the fitted curve as --out-curve
 // writes it (one per measurement), the measured points with the fitted
 // yields, and with a posterior or replicas the band and the kept samples.
 // Computed without the GIL; made Python's by resultOf.
@@ -28,8 +28,7 @@ struct ResultArrays {
 
 ResultArrays fitArraysOf(const SampleProblem& problem, const FitResult& fit,
                          const LayerPosterior* posterior, const std::string& label);
-ResultArrays inversionArraysOf(const SampleProblem& problem, const InversionResult& inversion,
-                               const std::string& label);
+ResultArrays inversionArraysOf(const SampleProblem& problem, const InversionResult& inversion);
 
 // The result's JSON as a tervane.Result: the dict of the JSON, with the
 // arrays as its attributes.
