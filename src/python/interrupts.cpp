@@ -66,9 +66,15 @@ bool interruptCameSince(InterruptClock::time_point since) {
   return g_interrupted.load() > ticks(since);
 }
 
-bool stoppedRecently() {
+bool stoppedSince(InterruptClock::time_point firstCall) {
   const std::int64_t stopped = g_stopped.load();
-  return stopped != 0 && ticks(InterruptClock::now()) - stopped < std::int64_t{1'000'000'000};
+  return interruptCameSince(firstCall) &&
+         ticks(InterruptClock::now()) - stopped < std::int64_t{1'000'000'000};
+}
+
+InterruptClock::time_point firstCallOnThisThread() {
+  static thread_local const InterruptClock::time_point first = InterruptClock::now();
+  return first;
 }
 
 void noteStopped() {

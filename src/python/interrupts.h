@@ -20,11 +20,14 @@ bool interruptCameSince(InterruptClock::time_point since);
 // handler of it decides itself what stops.
 bool interruptRaises();
 
-// Whether a call starting now on a worker thread belongs to what Ctrl+C
-// stopped: it came, or a call was stopped by it, less than a second ago. A
-// pool's queued calls so end with its running ones. Each such call renews the
-// second.
-bool stoppedRecently();
+// Whether a call starting now on a worker thread whose first call started
+// at `firstCall` belongs to what Ctrl+C stopped: Ctrl+C came after that, and
+// it came, or a call was stopped by it, less than a second ago. A pool's
+// queued calls so end with its running ones, while a pool started afresh
+// runs. Each such call renews the second.
+bool stoppedSince(InterruptClock::time_point firstCall);
+// When the calling thread first asked for this (its first long call).
+InterruptClock::time_point firstCallOnThisThread();
 void noteStopped();
 
 // Whether the calling thread is Python's main thread, the one that signals

@@ -26,7 +26,7 @@ auto callReleased(Work&& work) {
   using Result = decltype(work(static_cast<const std::atomic<bool>*>(nullptr)));
   const bool main = onMainThread();
   watchInterrupts();
-  if (!main && stoppedRecently() && interruptRaises()) {
+  if (!main && stoppedSince(firstCallOnThisThread()) && interruptRaises()) {
     noteStopped();
     PyErr_SetNone(PyExc_KeyboardInterrupt);
     throw py::error_already_set();

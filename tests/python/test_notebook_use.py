@@ -192,6 +192,9 @@ try:
         tervane.fit(autos=s, data=[np.loadtxt(data)] * 4000, model=model, errors="covariance", starts=1)
     print("finished", flush=True)
 except KeyboardInterrupt:
+    # A pool started afresh runs: only what was queued at Ctrl+C stops.
+    with ThreadPoolExecutor(max_workers=2) as pool:
+        pool.submit(tervane.fit, autos=s, data=data, model=model, errors="covariance", starts=1).result()
     print("interrupted", flush=True)
 """
 
