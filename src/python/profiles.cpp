@@ -67,6 +67,18 @@ void bindProfiles(py::module_& m) {
            "a step from the surface down: a 1-D array or list), the contamination layer's\n"
            "depth (ug/cm2), and the display constants background (counts), multiplier and\n"
            "energy_shift (eV).")
+      // Pickled whole (results travel between processes): the numbers as they are.
+      .def(py::pickle(
+          [](const Profile& p) {
+            return py::make_tuple(p.profile.step, arrayOf(p.profile.values),
+                                  p.profile.contaminationDepth, p.constants.background,
+                                  p.constants.multiplier, p.constants.energyShift);
+          },
+          [](const py::tuple& state) {
+            return drawnProfile(state[0].cast<double>(), state[1].cast<py::array_t<double>>(),
+                                state[2].cast<double>(), state[3].cast<double>(),
+                                state[4].cast<double>(), state[5].cast<double>());
+          }))
       .def_static(
           "load", [](const py::object& path) { return readProfileAsLoaded(pathOf(path)); },
           py::arg("path"), "Reads a .pro file as Load does")

@@ -5,6 +5,7 @@ import glob
 import json
 import math
 import os
+import pickle
 import re
 import signal
 import subprocess
@@ -92,6 +93,9 @@ def test_an_inversions_arrays_are_the_command_lines_files(tmp_path):
     assert saved_bytes(result.profile, tmp_path / "py.pro") == (tmp_path / "cli.pro").read_bytes()
     assert band_text(result.band) == band_file(tmp_path / "band.txt")
     assert len(result.fitted.energy) == result["points"]
+    # Results travel between processes whole (a ProcessPoolExecutor's).
+    again = pickle.loads(pickle.dumps(result))
+    assert again == result and saved_bytes(again.profile, tmp_path / "again.pro") == (tmp_path / "cli.pro").read_bytes()
     # The dict is the JSON still: json.dump writes the command line's file.
     assert json.loads(json.dumps(result)) == cli_json(tmp_path, "invert", "--autos", FLT, "--data", DAT,
                                                       "--model", MODEL, "--replicas", 4, "--seed", 2)
