@@ -12,7 +12,6 @@
 #include <mutex>
 #include <optional>
 #include <set>
-#include <sstream>
 
 #include "cli/interrupt.h"
 #include "cli/limit_checks.h"
@@ -109,14 +108,6 @@ std::string outputName(const std::string& out, const std::string& dataFile, bool
   return (path.parent_path() / (path.stem().string() + "-" + fs::path(dataFile).stem().string() +
                                 path.extension().string()))
       .string();
-}
-
-// The profile as loading its .pro builds it (values in single precision, the
-// point count from the stored maximum depth), so that the curve written from
-// it is the one Calculate gives after loading the written file.
-DepthProfile asLoadedFromFile(const DepthProfile& profile, const std::string& name) {
-  std::istringstream bytes(profileFileBytes(profile, {}));
-  return readProfileStream(bytes, name, defaultProfileMemoryLimit()).profile;
 }
 
 std::string posteriorLine(const std::string& file, const LayerPosterior& posterior) {

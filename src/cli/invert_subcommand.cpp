@@ -104,9 +104,7 @@ int runInvertSubcommand(const InvertOptions& options) {
     writeText(options.json, inversionResultJson(result));
     writeText(options.band, profileBandText(result.band));
     if (!options.outProfile.empty()) {
-      MeasurementModel adopted = problem.measurements.front().model;
-      adopted.background.value = result.background;
-      writeFittedProfile(options.outProfile, adopted, result.profile);
+      writeFittedProfile(options.outProfile, invertedProfileModel(problem, result), result.profile);
     }
   } catch (const std::exception& error) {
     std::cerr << error.what() << '\n';

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <map>
+#include <sstream>
 #include <string>
 
 #include "commands/autoconvolution_commands.h"
@@ -91,23 +92,33 @@ SampleProblem problemFromData(const LoadedAutoconvolutions& autoconvolutions,
                            model)}};
 }
 
-std::vector<Measurement> measurementsFromEntries(const std::vector<MeasurementEntry>& entries) {
+std::vector<Measurement> measurementsFromEntries(const std::vector<MeasurementEntry>& entries,
+                                                const std::vector<EntryObjects>& given) {
   std::vector<Measurement> measurements;
   std::map<std::string, LoadedAutoconvolutions> sets;
-  for (const MeasurementEntry& entry : entries) {
-    auto found = sets.find(entry.autos);
-    if (found == sets.end()) {
-      found = sets.emplace(entry.autos, readAutoconvolutionsForFitting(entry.autos)).first;
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    const MeasurementEntry& entry = entries[k];
+    const EntryObjects* objects = k < given.size() ? &given[k] : nullptr;
+    const LoadedAutoconvolutions* set = objects && objects->autos ? &*objects->autos : nullptr;
+    if (set == nullptr) {
+      auto found = sets.find(entry.autos);
+      if (found == sets.end()) {
+        found = sets.emplace(entry.autos, readAutoconvolutionsForFitting(entry.autos)).first;
+      }
+      set = &found->second;
     }
-    measurements.push_back(makeMeasurement(found->second.set, found->second.beam,
-                                           pointsOfDataFile(entry.data), entry.model, entry.name));
-    measurements.back().dataFile = entry.data;
+    const bool inMemory = objects && objects->data;
+    measurements.push_back(makeMeasurement(
+        set->set, set->beam, inMemory ? measuredPoints(*objects->data) : pointsOfDataFile(entry.data),
+        entry.model, entry.name));
+    if (!inMemory) measurements.back().dataFile = entry.data;
   }
   return measurements;
 }
 
-SampleProblem problemFromMeasurements(const SampleModelDocument& document) {
-  return {document.model, measurementsFromEntries(document.measurements)};
+SampleProblem problemFromMeasurements(const SampleModelDocument& document,
+                                      const std::vector<EntryObjects>& given) {
+  return {document.model, measurementsFromEntries(document.measurements, given)};
 }
 
 void adoptFittedModel(CommandContext& context, const MeasurementModel& model,
@@ -138,16 +149,15 @@ void checkFitMemory(const Sample& sample, bool posterior, const MemoryLimits& me
   }
 }
 
-void writeFittedProfile(const std::string& path, const MeasurementModel& model,
-                        const DepthProfile& profile) {
-  const DisplayConstantsValues constants{model.background.value, model.multiplier.value,
-                                         model.energyShift.value};
-  if (!writeProfileFile(path, profile, constants)) throw CommandError("Cannot create file " + path);
+namespace {
+
+DisplayConstantsValues constantsOf(const MeasurementModel& model) {
+  return {model.background.value, model.multiplier.value, model.energyShift.value};
 }
 
-void writeFittedCurve(const std::string& path, const Measurement& measurement,
-                      const MeasurementModel& model, const DepthProfile& profile,
-                      int significantDigits, const MemoryLimits& memory) {
+// The curve of `profile` as Calculate computes it, after Calculate's checks.
+SampledCurve checkedFittedCurve(const Measurement& measurement, const MeasurementModel& model,
+                                const DepthProfile& profile, const MemoryLimits& memory) {
   const AutoconvolutionSet& set = *measurement.set;
   const double lorentzian = model.lorentzianWidth.value;
   const double gaussian = model.gaussianWidth.value;
@@ -156,10 +166,44 @@ void writeFittedCurve(const std::string& path, const Measurement& measurement,
     checkBroadenedSize(lorentzian, gaussian, set[1].step, set[1].size(), memory);
     checkResonance(model.resonance, set[1], lorentzian, measurement.beamEnergyKev);
   }
-  const SampledCurve curve = measurementCurve(measurement, model, profile);
+  SampledCurve curve = measurementCurve(measurement, model, profile);
   refuseNonFiniteCurve(curve);
+  return curve;
+}
+
+}  // namespace
+
+void writeFittedProfile(const std::string& path, const MeasurementModel& model,
+                        const DepthProfile& profile) {
+  if (!writeProfileFile(path, profile, constantsOf(model))) {
+    throw CommandError("Cannot create file " + path);
+  }
+}
+
+void writeFittedCurve(const std::string& path, const Measurement& measurement,
+                      const MeasurementModel& model, const DepthProfile& profile,
+                      int significantDigits, const MemoryLimits& memory) {
+  const SampledCurve curve = checkedFittedCurve(measurement, model, profile, memory);
   const std::string text =
       excitationCurveText(curve, measurement.beamEnergyKev, model.multiplier.value,
                           model.background.value, significantDigits);
   if (!writeFileAtomically(path, text)) throw CommandError("Cannot create file " + path);
+}
+
+ProfileFile fittedProfileFile(const MeasurementModel& model, const DepthProfile& profile) {
+  return {profile, constantsOf(model)};
+}
+
+DepthProfile asLoadedFromFile(const DepthProfile& profile, const std::string& name) {
+  std::istringstream bytes(profileFileBytes(profile, {}));
+  return readProfileStream(bytes, name, defaultProfileMemoryLimit()).profile;
+}
+
+std::vector<ChartPoint> fittedCurvePoints(const Measurement& measurement,
+                                          const MeasurementModel& model,
+                                          const DepthProfile& profile,
+                                          const MemoryLimits& memory) {
+  const SampledCurve curve = checkedFittedCurve(measurement, model, profile, memory);
+  return curvePoints(curve, measurement.beamEnergyKev, model.multiplier.value,
+                     model.background.value);
 }

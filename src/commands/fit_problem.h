@@ -1,10 +1,13 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "commands/command_context.h"
+#include "commands/chart_data.h"
 #include "files/autoconvolution_file.h"
+#include "files/profile_file.h"
 #include "files/sample_model_file.h"
 #include "fit/fit_result.h"
 #include "fit/measurement.h"
@@ -48,8 +51,16 @@ SampleProblem problemFromData(const LoadedAutoconvolutions& autoconvolutions,
 // them: every entry's set and data read as above (a set named by several
 // entries is read once), its name and its own model. Messages name the file
 // that cannot be used.
-SampleProblem problemFromMeasurements(const SampleModelDocument& document);
-std::vector<Measurement> measurementsFromEntries(const std::vector<MeasurementEntry>& entries);
+// An entry's set or data may come in memory instead (`given`, one per entry
+// or none; the Python module's), taken as the read ones would be.
+struct EntryObjects {
+  std::optional<LoadedAutoconvolutions> autos;
+  std::optional<ExperimentalData> data;
+};
+SampleProblem problemFromMeasurements(const SampleModelDocument& document,
+                                      const std::vector<EntryObjects>& given = {});
+std::vector<Measurement> measurementsFromEntries(const std::vector<MeasurementEntry>& entries,
+                                                const std::vector<EntryObjects>& given = {});
 
 // Refuses (CommandError) a model whose grid would not fit in the memory
 // available now while a job runs on it: each layer with its five derivatives
@@ -72,3 +83,15 @@ void writeFittedProfile(const std::string& path, const MeasurementModel& model,
 void writeFittedCurve(const std::string& path, const Measurement& measurement,
                       const MeasurementModel& model, const DepthProfile& profile,
                       int significantDigits, const MemoryLimits& memory = {});
+// The same outputs in memory: the .pro's profile and constants; the profile
+// as loading its .pro builds it (values in single precision, the point count
+// from the stored maximum depth), from which a fit's curve is computed, so
+// that it is the one Calculate gives after loading the file; the curve's
+// points as writeFittedCurve writes them (energy in keV, yield), computed
+// after the same checks.
+ProfileFile fittedProfileFile(const MeasurementModel& model, const DepthProfile& profile);
+DepthProfile asLoadedFromFile(const DepthProfile& profile, const std::string& name);
+std::vector<ChartPoint> fittedCurvePoints(const Measurement& measurement,
+                                          const MeasurementModel& model,
+                                          const DepthProfile& profile,
+                                          const MemoryLimits& memory = {});

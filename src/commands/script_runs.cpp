@@ -28,12 +28,13 @@ std::optional<std::string> scriptFilesFault(const std::string& command,
 std::vector<SampleProblem> sampleProblemsOf(const SampleModelDocument& document,
                                             const LoadedAutoconvolutions* autos,
                                             const std::vector<ExperimentalData>& data,
-                                            bool posterior) {
+                                            bool posterior,
+                                            const std::vector<EntryObjects>& given) {
   const SampleModel& model = document.model;
   checkFitMemory(model, posterior, {});
   std::vector<SampleProblem> problems;
   if (!document.measurements.empty()) {
-    problems.push_back(problemFromMeasurements(document));
+    problems.push_back(problemFromMeasurements(document, given));
     return problems;
   }
   for (const ExperimentalData& points : data) {
@@ -135,4 +136,10 @@ std::optional<InversionResult> runInversion(const SampleProblem& problem, const 
   if (result.cancelled || (cancel && cancel->load())) return std::nullopt;
   addTruncationWarnings(problem, result);
   return result;
+}
+
+MeasurementModel invertedProfileModel(const SampleProblem& problem, const InversionResult& result) {
+  MeasurementModel adopted = problem.measurements.front().model;
+  adopted.background.value = result.background;
+  return adopted;
 }

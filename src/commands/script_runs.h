@@ -28,10 +28,13 @@ std::optional<std::string> scriptFilesFault(const std::string& command,
 // problem, or the model's sample seen by each measured-data list with
 // `autos`. Refuses (CommandError) a grid that would not fit in the memory
 // available, with `posterior` that of the band too.
+// A model's measurements may come with their sets and data in memory
+// (`given`, fit_problem.h).
 std::vector<SampleProblem> sampleProblemsOf(const SampleModelDocument& document,
                                             const LoadedAutoconvolutions* autos,
                                             const std::vector<ExperimentalData>& data,
-                                            bool posterior);
+                                            bool posterior,
+                                            const std::vector<EntryObjects>& given = {});
 
 // The same with the set and the measured data read from their files (none
 // for a model that lists its measurements), as the desktop reads them.
@@ -75,3 +78,7 @@ InversionSettings inversionSettingsOf(const std::string& alpha, int replicas,
 std::optional<InversionResult> runInversion(const SampleProblem& problem, const std::string& label,
                                             const InversionSettings& settings, std::uint64_t seed,
                                             const std::atomic<bool>* cancel);
+
+// The display constants an inversion's profile is saved with: the first
+// measurement's, with the fitted background.
+MeasurementModel invertedProfileModel(const SampleProblem& problem, const InversionResult& result);

@@ -194,6 +194,11 @@ ResonanceShape resonanceShapeNamed(const std::string& name) {
     shape.kind = ResonanceKind::BreitWigner;
     return shape;
   }
+  std::error_code error;
+  if (!std::filesystem::exists(name, error)) {
+    throw FileError("No resonance \"" + name +
+                    "\": it is \"lorentzian\", \"breit-wigner\" or a cross-section file.");
+  }
   shape.kind = ResonanceKind::File;
   shape.crossSection = readCrossSectionFile(name);
   return shape;

@@ -376,8 +376,11 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
   }
   std::vector<DepthProfile> profiles;
   profiles.reserve(bandSamples);
+  posterior.sampleNames = names;
+  posterior.samples.reserve(samples * names.size());
   for (std::size_t n = 0; n < samples; ++n) {
     const double* at = sample(n * kept / samples);
+    posterior.samples.insert(posterior.samples.end(), at + dimension, at + dimension + names.size());
     const bool inBand = evenlyPicked(n, bandSamples, samples);
     const bool member = evenlyPicked(n, kBandMembers, samples);
     if (!inBand && !member) continue;

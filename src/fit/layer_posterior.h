@@ -83,6 +83,11 @@ struct LayerPosterior : EstimateSummary {
   // percentiles, the best optimum's first (a warning says so too).
   std::vector<PosteriorSolution> solutions;
   ProfileBand band;
+  // The kept samples the band is drawn from (at most PosteriorSettings::
+  // mostSamples, evenly thinned), one row per sample of sampleNames' values:
+  // the intervals' names, in their order; NaN for a centroid without amount.
+  std::vector<std::string> sampleNames;
+  std::vector<double> samples;
   // At most kBandMembers of the kept samples, evenly thinned, for bands of what
   // is computed from a model (the curve).
   std::vector<JointModel> bandMembers;

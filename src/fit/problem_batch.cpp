@@ -16,6 +16,11 @@ std::vector<FitResult> fitProblems(const std::vector<SampleProblem>& problems,
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
     for (std::size_t k = next++; k < count; k = next++) {
+      // A stopped run starts nothing more: each fit would build its model first.
+      if (control.cancel && control.cancel->load()) {
+        results[k].cancelled = true;
+        continue;
+      }
       FitControl fitControl = control.fit;
       fitControl.cancel = control.cancel;
       if (control.iteration) {

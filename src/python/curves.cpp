@@ -4,6 +4,7 @@
 #include "commands/excitation_commands.h"
 #include "commands/excitation_curves.h"
 #include "files/cross_section_file.h"
+#include "python/named_calls.h"
 #include "python/released_call.h"
 #include "python/shell.h"
 
@@ -14,8 +15,8 @@ namespace {
 py::tuple curve(const py::object& autos, const py::object& profile, bool convolve, double gaussian,
                 double lorentzian, const std::string& resonance) {
   std::optional<AutoconvolutionSetFile> holder;
-  const AutoconvolutionSetFile& set = setOf(autos, holder);
-  const ProfileFile drawn = profileOf(profile);
+  const AutoconvolutionSetFile& set = setOf(autos, holder, "autos");
+  const ProfileFile drawn = profileOf(profile, "profile");
   const CurveBroadening broadening{convolve, gaussian, lorentzian, resonanceShapeNamed(resonance)};
   const ShownCurve shown = callReleased([&](const std::atomic<bool>*) {
     return excitationCurveOfSet(set, drawn, broadening);
@@ -38,8 +39,17 @@ py::tuple curve(const py::object& autos, const py::object& profile, bool convolv
 }  // namespace
 
 void bindCurves(py::module_& m) {
-  m.def("curve", &curve, py::arg("autos"), py::arg("profile"), py::kw_only(),
-        py::arg("convolve") = true, py::arg("gaussian") = 100.0, py::arg("lorentzian") = 100.0,
-        py::arg("resonance") = "lorentzian",
-        "The excitation curve of a profile: (energy in keV, yield) as Save Calculation writes it");
+  defNamed(m, "curve", &curve,
+           "The excitation curve of a profile, as Calculate computes it and Save Calculation\n"
+           "(tervane-cli curve) writes it.\n\n"
+           "autos       the set: a .flt path or a tervane.Autoconvolutions\n"
+           "profile     a .pro path or a tervane.Profile (its display constants scale the yield)\n"
+           "convolve    True (default): broadened by the resonance and the beam\n"
+           "gaussian    the Gaussian width (eV; default 100)\n"
+           "lorentzian  the resonance's width (eV; default 100)\n"
+           "resonance   \"lorentzian\" (default), \"breit-wigner\" or a cross-section file\n\n"
+           "Returns (energy keV, yield counts), two numpy arrays.",
+           py::arg("autos"), py::arg("profile"), py::kw_only(), py::arg("convolve") = true,
+           py::arg("gaussian") = 100.0, py::arg("lorentzian") = 100.0,
+           py::arg("resonance") = "lorentzian");
 }

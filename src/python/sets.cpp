@@ -3,7 +3,9 @@
 
 #include "commands/autoconvolution_sets.h"
 #include "commands/command_error.h"
+#include "commands/field_numbers.h"
 #include "fit/measurement.h"
+#include "python/named_calls.h"
 #include "python/released_call.h"
 #include "python/shell.h"
 
@@ -16,16 +18,25 @@ AutoconvolutionSetFile autos(const py::object& energy, const py::object& stoppin
                              const py::object& points, const py::object& step,
                              const py::object& autostep) {
   CalculationParametersTexts fields;
-  const auto fill = [](std::string& field, const py::object& value) {
-    if (!value.is_none()) field = fieldText(value);
+  // Each field read as Start Calculation reads it, first alone, so that a
+  // refusal names its keyword.
+  const auto fill = [](std::string& field, const py::object& value, const char* keyword,
+                       bool whole) {
+    if (value.is_none()) return;
+    field = fieldText(value);
+    try {
+      whole ? static_cast<double>(parseFieldInteger(field)) : parseFieldDouble(field, {});
+    } catch (const CommandError& error) {
+      throw CommandError(std::string(keyword) + ": " + error.what());
+    }
   };
-  fill(fields.beamEnergy, energy);
-  fill(fields.stoppingPower, stopping);
-  fill(fields.straggling, straggling);
-  fill(fields.dataPoints, points);
-  fill(fields.nc, nc);
+  fill(fields.beamEnergy, energy, "energy", false);
+  fill(fields.stoppingPower, stopping, "stopping", false);
+  fill(fields.straggling, straggling, "straggling", false);
+  fill(fields.dataPoints, points, "points", true);
+  fill(fields.nc, nc, "nc", true);
   if (!step.is_none()) {
-    fields.stepSize = fieldText(step);
+    fill(fields.stepSize, step, "step", false);
     fields.autoStep = false;
   }
   if (!autostep.is_none()) fields.autoStep = autostep.cast<bool>();
@@ -43,8 +54,13 @@ AutoconvolutionSetFile autos(const py::object& energy, const py::object& stoppin
 }  // namespace
 
 const AutoconvolutionSetFile& setOf(const py::handle& value,
-                                    std::optional<AutoconvolutionSetFile>& holder) {
+                                    std::optional<AutoconvolutionSetFile>& holder,
+                                    const std::string& keyword) {
   if (isPath(value)) return holder.emplace(readAutoconvolutionSetFile(pathOf(value)));
+  if (!py::isinstance<AutoconvolutionSetFile>(value)) {
+    throw CommandError(keyword + " is a " + typeName(value) +
+                       "; it is the path of a .flt file or a tervane.Autoconvolutions.");
+  }
   return value.cast<const AutoconvolutionSetFile&>();
 }
 
@@ -90,10 +106,20 @@ void bindSets(py::module_& m) {
         return entries;
       });
 
-  m.def("autos", &autos, py::kw_only(), py::arg("energy") = py::none(),
-        py::arg("stopping") = py::none(), py::arg("straggling") = py::none(),
-        py::arg("nc") = py::none(), py::arg("points") = py::none(), py::arg("step") = py::none(),
-        py::arg("autostep") = py::none(),
-        "Calculates a set of autoconvolutions (Start Calculation); fields left out keep their "
-        "start values");
+  defNamed(m, "autos", &autos,
+           "Calculates a set of autoconvolutions, as Start Calculation and tervane-cli autos\n"
+           "do; a field left out keeps its start value.\n\n"
+           "energy      the beam energy (keV; start 151)\n"
+           "stopping    the stopping power (keV/(mg/cm2), i.e. eV/(ug/cm2); start 548.56)\n"
+           "straggling  the straggling (keV/(mg/cm2)^0.5; start 6.62)\n"
+           "nc          the number of autoconvolutions (start 5)\n"
+           "points      the data points of each (start 1000)\n"
+           "step        the step size (eV; start 10); given, the automatic step is off\n"
+           "autostep    True: the step is chosen from the others (the start)\n"
+           "Numbers may be Python's, numpy's or texts as typed into the fields.\n\n"
+           "Returns a tervane.Autoconvolutions.",
+           py::kw_only(), py::arg("energy") = py::none(), py::arg("stopping") = py::none(),
+           py::arg("straggling") = py::none(), py::arg("nc") = py::none(),
+           py::arg("points") = py::none(), py::arg("step") = py::none(),
+           py::arg("autostep") = py::none());
 }

@@ -24,8 +24,16 @@ std::string pathOf(const py::handle& value) {
 
 std::string fieldText(const py::handle& value) {
   if (py::isinstance<py::str>(value)) return py::str(value);
+  if (py::isinstance(value, py::module_::import("numpy").attr("generic"))) {
+    return fieldText(value.attr("item")());
+  }
   if (py::isinstance<py::bool_>(value)) return value.cast<bool>() ? "on" : "off";
+  if (py::isinstance<py::float_>(value)) return py::repr(py::float_(py::reinterpret_borrow<py::object>(value)));
   return py::repr(value);
+}
+
+std::string typeName(const py::handle& value) {
+  return py::str(py::type::handle_of(value).attr("__name__"));
 }
 
 py::array_t<double> arrayOf(const std::vector<double>& values) {

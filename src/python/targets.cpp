@@ -4,6 +4,7 @@
 #include "commands/command_error.h"
 #include "commands/script_limits.h"
 #include "commands/target_commands.h"
+#include "python/named_calls.h"
 #include "python/shell.h"
 
 namespace {
@@ -56,11 +57,22 @@ py::dict broadening(const py::object& energy, const py::object& beamMass,
 }  // namespace
 
 void bindTargets(py::module_& m) {
-  m.def("target", &target, py::arg("composition"), py::kw_only(), py::arg("beam") = "H",
-        py::arg("energy") = py::none(), py::arg("straggling") = "bohr",
-        "Stopping power, straggling, mean mass per atom and atoms per ug/cm2 of a composition");
-  m.def("broadening", &broadening, py::kw_only(), py::arg("energy"), py::arg("beam_mass"),
-        py::arg("target_mass"), py::arg("temperature") = py::none(), py::arg("debye") = py::none(),
-        py::arg("beam_fwhm") = py::none(), py::arg("beam_sigma") = py::none(),
-        "The Doppler sigma and the Gaussian width of a narrow resonance");
+  defNamed(m, "target", &target,
+           "The figures tervane-cli target prints for a composition (\"Al2O3\", \"SiO2\"):\n"
+           "beam \"H\" (default) or \"He\"; energy the beam energy (keV; default the\n"
+           "start-up 151); straggling \"bohr\" (default) or \"chu\" (Bohr times Chu's\n"
+           "correction).\n\n"
+           "Returns {\"stopping_power\", \"straggling\", \"mean_mass_per_atom\",\n"
+           "\"atoms_per_ug_cm2\"} in the units tervane-cli prints.",
+           py::arg("composition"), py::kw_only(), py::arg("beam") = "H",
+           py::arg("energy") = py::none(), py::arg("straggling") = "bohr");
+  defNamed(m, "broadening", &broadening,
+           "The Doppler sigma and the Gaussian width of a narrow resonance, as tervane-cli\n"
+           "broadening prints them: energy the resonance energy (keV), beam_mass and\n"
+           "target_mass (u), temperature and debye (K), and the beam's spread as\n"
+           "beam_fwhm or beam_sigma (eV), not both.\n\n"
+           "Returns {\"doppler_sigma\", \"gaussian_width\"} (eV).",
+           py::kw_only(), py::arg("energy"), py::arg("beam_mass"), py::arg("target_mass"),
+           py::arg("temperature") = py::none(), py::arg("debye") = py::none(),
+           py::arg("beam_fwhm") = py::none(), py::arg("beam_sigma") = py::none());
 }

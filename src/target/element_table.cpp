@@ -77,6 +77,11 @@ std::optional<std::filesystem::path> programDirectory() {
   return self.parent_path();
 }
 
+std::optional<std::filesystem::path>& installedDataFolder() {
+  static std::optional<std::filesystem::path> folder;
+  return folder;
+}
+
 }  // namespace
 
 ElementTable ElementTable::load(const std::filesystem::path& folder) {
@@ -126,12 +131,18 @@ const ElementData* ElementTable::bySymbol(std::string_view symbol) const {
   return nullptr;
 }
 
+void useInstalledDataFolder(const std::filesystem::path& folder) {
+  installedDataFolder() = folder;
+}
+
 std::filesystem::path locateStoppingData() {
   std::vector<std::filesystem::path> candidates;
   if (const char* data = std::getenv("TERVANE_DATA_DIR"); data != nullptr && *data != '\0') {
     candidates.push_back(std::filesystem::path(data) / "stopping");
   }
-  if (const auto program = programDirectory()) {
+  if (const std::optional<std::filesystem::path>& installed = installedDataFolder()) {
+    candidates.push_back(*installed / "stopping");
+  } else if (const auto program = programDirectory()) {
     candidates.push_back(*program / ".." / "share" / "tervane" / "stopping");
     candidates.push_back(*program / "data" / "stopping");
   }

@@ -37,8 +37,12 @@ class ElementTable {
 // The stopping data folder, looked for in this order: $TERVANE_DATA_DIR/stopping,
 // <program dir>/../share/tervane/stopping (installed), <program dir>/data/stopping
 // (unpacked beside the program), then the source tree's data/stopping (builds
-// and tests). Throws TargetError listing the places tried when none holds it.
+// and tests). A library loaded into a program of another's (the Python
+// module) names its own installed data folder instead of the program's
+// places. Throws TargetError listing the places tried when none holds it.
 std::filesystem::path locateStoppingData();
+// Before the first look; `folder` holds stopping/.
+void useInstalledDataFolder(const std::filesystem::path& folder);
 
 // The table of the located folder, read once per process.
 const ElementTable& stoppingData();
