@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <numeric>
 #include <optional>
 
 #include "fit/fit_error.h"
@@ -50,7 +51,12 @@ class LayerLikelihood {
       : m_model(optimum.model()),
         m_layout(m_model, optimum.measurementNames()),
         m_free(m_layout.freeIndices(m_model)),
+        m_order(m_model.sample.layers.size()),
         m_cancel(cancel) {
+    std::iota(m_order.begin(), m_order.end(), std::size_t{0});
+    std::stable_sort(m_order.begin(), m_order.end(), [this](std::size_t a, std::size_t b) {
+      return m_model.sample.layers[a].from.value < m_model.sample.layers[b].from.value;
+    });
     try {
       m_objective.emplace(optimum, cancel);
     } catch (const FitCancelled&) {
@@ -63,19 +69,27 @@ class LayerLikelihood {
   }
 
   const std::vector<std::size_t>& free() const { return m_free; }
+
+  // Whether the layers lie in the depth order they hold at the optimum (from
+  // the surface, unless a fit left them otherwise): a sample never swaps two
+  // layers' roles, and names with them.
+  bool keepsOrder(const Sample& sample) const {
+    for (std::size_t k = 1; k < m_order.size(); ++k) {
+      if (sample.layers[m_order[k]].from.value < sample.layers[m_order[k - 1]].from.value) {
+        return false;
+      }
+    }
+    return true;
+  }
   const ParameterLayout& layout() const { return m_layout; }
   bool cancelled() const { return m_cancel != nullptr && m_cancel->load(); }
 
   // The model at x, or nothing when x lies outside the bounds or makes no
-  // sample (a layer turned inside out, a negative width).
+  // sample (a layer turned inside out, a negative width, layers out of their order).
   std::optional<JointModel> modelAt(const std::vector<double>& x) const {
-    JointModel model = modelAtUnchecked(x);
-    if (modelFault(model, m_layout) || !layersInOrder(model.sample)) return std::nullopt;
-    return model;
-  }
-  JointModel modelAtUnchecked(const std::vector<double>& x) const {
     JointModel model = m_model;
     for (std::size_t k = 0; k < m_free.size(); ++k) m_layout.setValue(model, m_free[k], x[k]);
+    if (modelFault(model, m_layout) || !keepsOrder(model.sample)) return std::nullopt;
     return model;
   }
 
@@ -103,6 +117,7 @@ class LayerLikelihood {
   JointModel m_model;
   ParameterLayout m_layout;
   std::vector<std::size_t> m_free;
+  std::vector<std::size_t> m_order;  // the layers from the surface, at the optimum
   const std::atomic<bool>* m_cancel;
   std::optional<SampleObjective> m_objective;
 };
@@ -202,13 +217,6 @@ LayerPosterior samplePosterior(const FitResult& fit, const SampleProblem& proble
   const double atOptimum = likelihood(optimum);
   if (likelihood.cancelled()) return cancelled;
   if (!std::isfinite(atOptimum)) {
-    if (const std::optional<JointModel> model = likelihood.modelAt(optimum);
-        !model && !layersInOrder(likelihood.modelAtUnchecked(optimum).sample)) {
-      throw FitError(
-          "The fitted layers are not in order from the surface (a layer's from lies above the "
-          "previous layer's): the posterior keeps them in order. Put the layers in order and fit "
-          "again.");
-    }
     throw FitError("The fitted model lies where the posterior is 0: it cannot be sampled.");
   }
   int walkers =

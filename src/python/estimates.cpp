@@ -133,7 +133,7 @@ py::object fit(const py::object& autos, const py::object& data, const py::object
   for (std::size_t k = 0; k < outcome->arrays.size(); ++k) {
     results.append(resultWarned(json[py::int_(k)], outcome->arrays[k], inputs.labels[k], true));
   }
-  return std::move(results);
+  return results;
 }
 
 // A depth region as invert's --region takes it: "A:B", or a pair of numbers.

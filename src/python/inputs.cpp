@@ -30,13 +30,13 @@ py::object plainOf(const py::handle& value, const std::string& where) {
       }
       plain[key] = plainOf(item, where + "[" + std::string(py::repr(key)) + "]");
     }
-    return std::move(plain);
+    return plain;
   }
   if (py::isinstance<py::list>(value) || py::isinstance<py::tuple>(value)) {
     py::list plain;
     std::size_t k = 0;
     for (const py::handle item : value) plain.append(plainOf(item, where + "[" + std::to_string(k++) + "]"));
-    return std::move(plain);
+    return plain;
   }
   throw CommandError(where + " is a " + typeName(value) + "; a model holds " + kModelValues + ".");
 }

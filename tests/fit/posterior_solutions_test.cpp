@@ -40,7 +40,9 @@ TEST_P(SolutionMembers, PartTwoCloudsAndJoinTheEndsOfOneValley) {
   const std::size_t named = std::count_if(members.begin(), members.end(),
                                           [](const auto& m) { return !m.empty(); });
   EXPECT_EQ(named, GetParam().solutions);
-  if (!GetParam().valley) EXPECT_EQ(members[1].size(), 250u);
+  if (!GetParam().valley) {
+    EXPECT_EQ(members[1].size(), 250u);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Clouds, SolutionMembers,
