@@ -169,6 +169,10 @@ void TFDrawOpts::CancelClick() {
   hide();
 }
 
+void TFDrawOpts::reject() {
+  CancelClick();
+}
+
 void TFDrawOpts::run(const std::function<void(CommandContext&)>& command) {
   m_host.runGuarded([&] { command(m_host.context()); });
 }

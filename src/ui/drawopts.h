@@ -28,6 +28,8 @@ class TFDrawOpts : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // Escape and the window's close button cancel as Cancel does.
+  void reject() override;
 
  signals:
   // "Change scale" ran: the profile chart shows the full scale again, also

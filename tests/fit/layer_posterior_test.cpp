@@ -10,6 +10,7 @@
 #include "fit/profile_rendering.h"
 #include "support/measured_data.h"
 #include "support/small_start_up_set.h"
+#include "support/synthetic_layers.h"
 
 namespace {
 
@@ -229,6 +230,43 @@ TEST(LayerPosterior, TheDiscardedFirstHalfHoldsTheWalkInFromAStartAwayFromTheOpt
   EXPECT_NEAR(intervals[1].low, intervals[0].low, 0.25 * halfWidth);
   EXPECT_NEAR(intervals[1].median, intervals[0].median, 0.25 * halfWidth);
   EXPECT_NEAR(intervals[1].high, intervals[0].high, 0.25 * halfWidth);
+}
+
+}  // namespace
+
+namespace {
+
+// Two overlapping layers whose tops lie closer than the resolution: the
+// data cannot tell which starts first, but a sample never swaps them from
+// the order they hold at the fit's optimum (their names would swap too).
+TEST(LayerPosterior, LayersKeepTheirOrderFromTheOptimum) {
+  const synthetic::CoverageCase c{"", {"", 0.0, {{0.3, 0.5, 1.0}, {0.31, 0.6, 0.5}}}, false, 2.0};
+  const synthetic::Synthetic s = synthetic::synthesise(c.sample);
+  const SampleProblem problem =
+      problemFor(synthetic::coverageStart(c, s.multiplier),
+                 synthetic::problemOf(synthetic::measure(s.curve, s.multiplier, c.background, 4)));
+  const FitResult fit = fitProblem(problem);
+  std::mt19937_64 generator(2);
+  PosteriorSettings settings;
+  settings.steps = 400;
+  const LayerPosterior posterior =
+      samplePosterior(fit, withValues(problem, fit.joint), settings, generator);
+  const std::size_t columns = posterior.sampleNames.size();
+  const auto column = [&](const std::string& name) {
+    return static_cast<std::size_t>(
+        std::find(posterior.sampleNames.begin(), posterior.sampleNames.end(), name) -
+        posterior.sampleNames.begin());
+  };
+  const std::size_t top1 = column("layer1.from");
+  const std::size_t top2 = column("layer2.from");
+  ASSERT_LT(std::max(top1, top2), columns);
+  const bool firstFirst =
+      fit.joint.sample.layers[0].from.value <= fit.joint.sample.layers[1].from.value;
+  ASSERT_GT(posterior.samples.size(), 0u);
+  for (std::size_t row = 0; row < posterior.samples.size() / columns; ++row) {
+    const double* x = posterior.samples.data() + row * columns;
+    ASSERT_EQ(x[top1] <= x[top2], firstFirst) << "sample " << row;
+  }
 }
 
 }  // namespace

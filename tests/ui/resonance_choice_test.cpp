@@ -76,23 +76,29 @@ TEST_F(ResonanceChoiceTest, ChoiceReachesTheLewisViewAndBothDialogs) {
   EXPECT_EQ(dialogs.messages.size(), 1u);
 }
 
-// Profile Parameters' Cancel puts back every field it shows, the choice of
-// line shape with the widths: F5 then draws the curve it drew before.
+// Profile Parameters' Cancel (or Escape) puts back every field it shows, the
+// choice of line shape with the widths: F5 then draws the curve it drew before.
 TEST_F(ResonanceChoiceTest, ProfileParametersCancelPutsTheChoiceBack) {
-  tervane_test::actionAt(*program->FDraw->menuBar(), {"&Profile", "&Options"})->trigger();
-  QWidget& options = *program->FDrawOpts;
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&options));
-  auto& lorentzian = *find<QLineEdit>(options, "EditLor");
-  const QString width = lorentzian.text();
-  tervane_test::typeInto(lorentzian, QStringLiteral("250"));
-  chooseNext(choice(options));
-  ASSERT_EQ(program->state().resonance.kind, ResonanceKind::BreitWigner);
-  click(*find<QPushButton>(options, "Cancel"));
-  EXPECT_FALSE(options.isVisible());
-  EXPECT_EQ(program->state().resonance.kind, ResonanceKind::Lorentzian);
-  EXPECT_EQ(choice(options).currentText(), "Lorentzian");
-  EXPECT_EQ(choice(*show).currentText(), "Lorentzian");
-  EXPECT_EQ(lorentzian.text(), width);
+  for (const bool escape : {false, true}) {
+    tervane_test::actionAt(*program->FDraw->menuBar(), {"&Profile", "&Options"})->trigger();
+    QWidget& options = *program->FDrawOpts;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&options));
+    auto& lorentzian = *find<QLineEdit>(options, "EditLor");
+    const QString width = lorentzian.text();
+    tervane_test::typeInto(lorentzian, QStringLiteral("250"));
+    chooseNext(choice(options));
+    ASSERT_EQ(program->state().resonance.kind, ResonanceKind::BreitWigner);
+    if (escape) {
+      QTest::keyClick(&options, Qt::Key_Escape);
+    } else {
+      click(*find<QPushButton>(options, "Cancel"));
+    }
+    EXPECT_FALSE(options.isVisible()) << escape;
+    EXPECT_EQ(program->state().resonance.kind, ResonanceKind::Lorentzian) << escape;
+    EXPECT_EQ(choice(options).currentText(), "Lorentzian");
+    EXPECT_EQ(choice(*show).currentText(), "Lorentzian");
+    EXPECT_EQ(lorentzian.text(), width);
+  }
 }
 
 }  // namespace
