@@ -207,13 +207,8 @@ TEST(LayerFit, AThicknessErrorHoldsTheCorrelationOfItsEnds) {
   const Synthetic s = synthesise(c);
   const FitResult result = fitProblem(problemFor(
       startModel(c, s.multiplier, 0.2), problemOf(measure(s.curve, s.multiplier, kBackground, 5))));
-  const auto index = [&](const std::string& name) {
-    return static_cast<std::size_t>(
-        std::find(result.correlationNames.begin(), result.correlationNames.end(), name) -
-        result.correlationNames.begin());
-  };
-  const std::size_t from = index("layer1.from");
-  const std::size_t to = index("layer1.to");
+  const std::size_t from = nameIndex(result.correlationNames, "layer1.from");
+  const std::size_t to = nameIndex(result.correlationNames, "layer1.to");
   ASSERT_LT(std::max(from, to), result.correlationNames.size());
   const auto error = [&](const std::string& name) {
     for (const auto* group : {&result.parameters, &result.derived}) {

@@ -252,13 +252,8 @@ TEST(LayerPosterior, LayersKeepTheirOrderFromTheOptimum) {
   const LayerPosterior posterior =
       samplePosterior(fit, withValues(problem, fit.joint), settings, generator);
   const std::size_t columns = posterior.sampleNames.size();
-  const auto column = [&](const std::string& name) {
-    return static_cast<std::size_t>(
-        std::find(posterior.sampleNames.begin(), posterior.sampleNames.end(), name) -
-        posterior.sampleNames.begin());
-  };
-  const std::size_t top1 = column("layer1.from");
-  const std::size_t top2 = column("layer2.from");
+  const std::size_t top1 = synthetic::nameIndex(posterior.sampleNames, "layer1.from");
+  const std::size_t top2 = synthetic::nameIndex(posterior.sampleNames, "layer2.from");
   ASSERT_LT(std::max(top1, top2), columns);
   const bool firstFirst =
       fit.joint.sample.layers[0].from.value <= fit.joint.sample.layers[1].from.value;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <ostream>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "fit/layer_fit.h"
@@ -84,6 +85,11 @@ inline std::vector<ExperimentalPoint> measure(const std::vector<double>& curve, 
     points.push_back({static_cast<float>(energies[j]), y, std::sqrt(std::max(y, 1.0f))});
   }
   return points;
+}
+
+// Where `name` stands among a result's names (their count when it is not there).
+inline std::size_t nameIndex(const std::vector<std::string>& names, const std::string& name) {
+  return static_cast<std::size_t>(std::find(names.begin(), names.end(), name) - names.begin());
 }
 
 inline FitParameter freeWithin(double value, double min, double max) {
