@@ -72,9 +72,20 @@ void fillInterval(EstimatedValue& v, const ProfiledInterval& interval,
   v.lower = interval.lower.value;
   v.upper = interval.upper.value;
   v.error.reset();
+  // A profile that ran into models where the quantity is not defined (a
+  // centroid whose layer's amount fell to 0) found no end on that side.
+  for (const bool upper : {false, true}) {
+    std::optional<double>& end = upper ? v.upper : v.lower;
+    const ProfiledEnd& profiled = upper ? interval.upper : interval.lower;
+    if (end && std::isfinite(*end)) continue;
+    const bool undefined = end.has_value() || !std::isfinite(profiled.furthest);
+    end.reset();
+    warnings.push_back(undefined ? v.name + " has no " + (upper ? "upper" : "lower") +
+                                       " limit: its profile reaches models where it is not "
+                                       "defined (a layer of no amount has no centroid)."
+                                 : unlimitedWarning(v.name, upper, profiled.furthest));
+  }
   if (v.lower && v.upper) v.error = (*v.upper - *v.lower) / 2.0;
-  if (!v.lower) warnings.push_back(unlimitedWarning(v.name, false, interval.lower.furthest));
-  if (!v.upper) warnings.push_back(unlimitedWarning(v.name, true, interval.upper.furthest));
 }
 
 bool limitedByData(const EstimatedValue& v, const ProfiledInterval& interval) {
@@ -187,6 +198,16 @@ std::optional<std::vector<double>> addProfileIntervals(
     // Undefined, or not moved by any free parameter: the fit's own warning says so.
     if (!std::isfinite(value) ||
         std::all_of(gradient.begin(), gradient.end(), [](double g) { return g == 0.0; })) {
+      // A layer whose free parameters do not move it here (both its edges
+      // within one grid cell) still moves with them further off: no error of 0.
+      const bool layerFree = std::any_of(free.begin(), free.end(), [&](std::size_t index) {
+        return layout[index].layer == static_cast<int>(k);
+      });
+      if (std::isfinite(value) && layerFree && v.error && *v.error == 0.0) {
+        v.error.reset();
+        warnings.push_back(v.name + " does not move with its layer's free parameters at the fit " +
+                           "(the layer lies within one grid step): it has no interval.");
+      }
       continue;
     }
     ProfiledQuantity quantity;

@@ -191,6 +191,11 @@ TEST_P(DegenerateIntervals, HoldTogether) {
     for (const EstimatedValue& v : *values) {
       if (values == &result.parameters && !v.free) continue;
       EXPECT_TRUE((v.lower && v.upper) || named(v.name)) << v.name;
+      for (const std::optional<double>& end : {v.lower, v.upper}) {
+        if (end) {
+          EXPECT_TRUE(std::isfinite(*end)) << v.name;
+        }
+      }
       if (v.error) {
         EXPECT_TRUE(std::isfinite(*v.error) && *v.error > 0.0) << v.name << " " << *v.error;
       }
