@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -44,6 +45,22 @@ struct Edge {
   bool constantOn(double p0, double p1) const {
     return sharp() || p1 <= position - reach() || p0 >= position + reach();
   }
+
+  // The cdf and density at x, from the last call when x is the same: one
+  // cell's end is the next one's start, so each is taken once.
+  std::pair<double, double> cdfAndDensity(double x) const {
+    if (!(x == cachedX)) {
+      cachedX = x;
+      cachedCdf = normalCdf(x);
+      cachedDensity = normalDensity(x);
+    }
+    return {cachedCdf, cachedDensity};
+  }
+
+  // The last x asked, and its cdf and density (an Edge stays an aggregate).
+  mutable double cachedX = std::numeric_limits<double>::quiet_NaN();
+  mutable double cachedCdf = 0.0;
+  mutable double cachedDensity = 0.0;
 };
 
 // Integrals over one piece of the shape and of its derivatives by the two
@@ -61,10 +78,8 @@ void addSmoothEdge(const Edge& e, int which, double p0, double p1, double scale,
                    PieceIntegrals& out) {
   const double x0 = e.sense * (p0 - e.position) / e.width;
   const double x1 = e.sense * (p1 - e.position) / e.width;
-  const double cdf0 = normalCdf(x0);
-  const double cdf1 = normalCdf(x1);
-  const double density0 = normalDensity(x0);
-  const double density1 = normalDensity(x1);
+  const auto [cdf0, density0] = e.cdfAndDensity(x0);
+  const auto [cdf1, density1] = e.cdfAndDensity(x1);
   // x*Phi(x) + phi(x): the antiderivative of the cdf at either end.
   out.value += scale * e.sense * e.width * ((x1 * cdf1 + density1) - (x0 * cdf0 + density0));
   if constexpr (Derivatives) {
