@@ -152,7 +152,7 @@ FitOutcome runFitJob(const PreparedFit& prepared, const FitJobControl& control) 
     if (curves.size() < 2) return;
     outcome.curveBand.name = name;
     const PercentileBand band = percentileBand(curves);
-    for (std::size_t i = 0; i < points.size(); ++i) {
+    for (std::size_t i = 0; i < std::min(points.size(), band.low.size()); ++i) {
       outcome.curveBand.low.points.push_back({points[i].x, band.low[i]});
       outcome.curveBand.high.points.push_back({points[i].x, band.high[i]});
     }

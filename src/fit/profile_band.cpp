@@ -39,7 +39,8 @@ ProfileBand profileBand(const std::vector<DepthProfile>& profiles) {
 PercentileBand percentileBand(const std::vector<std::vector<double>>& curves) {
   PercentileBand band;
   if (curves.empty()) return band;
-  const std::size_t points = curves.front().size();
+  std::size_t points = curves.front().size();
+  for (const std::vector<double>& curve : curves) points = std::min(points, curve.size());
   band.low.resize(points);
   band.high.resize(points);
   std::vector<double> column(curves.size());

@@ -25,8 +25,9 @@ ProfileBand profileBand(const std::vector<DepthProfile>& profiles);
 
 // Pointwise 16th and 84th percentiles of a family of curves sampled at the
 // same points (curves[k][i] is curve k at point i): the band around the
-// curve of a free-form profile or a posterior. All curves have the points of
-// the first; none gives an empty band.
+// curve of a free-form profile or a posterior. The curves share their first
+// points (one start and step); the band reaches as far as the shortest
+// curve. None gives an empty band.
 struct PercentileBand {
   std::vector<double> low;
   std::vector<double> high;

@@ -39,7 +39,9 @@ INSTANTIATE_TEST_SUITE_P(
         BandCase{"three", {{3.0, 10.0}, {1.0, 30.0}, {2.0, 20.0}}, {1.32, 13.2}, {2.68, 26.8}},
         // Six equal values and one far above: the 84th percentile lies 0.04
         // of the way from the sixth to the seventh.
-        BandCase{"outlier", {{5.0}, {100.0}, {5.0}, {5.0}, {5.0}, {5.0}, {5.0}}, {5.0}, {8.8}}),
+        BandCase{"outlier", {{5.0}, {100.0}, {5.0}, {5.0}, {5.0}, {5.0}, {5.0}}, {5.0}, {8.8}},
+        // A curve that ends early: the band ends with it.
+        BandCase{"shorter", {{3.0, 10.0, 7.0}, {1.0}, {2.0, 20.0}}, {1.32}, {2.68}}),
     [](const ::testing::TestParamInfo<BandCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
