@@ -240,10 +240,12 @@ check_results "GNU parallel over ssh"
 echo "GNU parallel over ssh: nothing left on the remote host"
 rm -rf "$work/results"
 
-# --- Python threads, once the tervane module is built beside tervane-cli.
-if PYTHONPATH=$root/build/python python3 -c 'import tervane' 2>/dev/null; then
+# --- Python threads, once the tervane module is built beside tervane-cli,
+# run by the Debian python3 it is built for (another one first on PATH may lack numpy).
+py=$(command -v /usr/bin/python3 || command -v python3)
+if PYTHONPATH=$root/build/python "$py" -c 'import tervane' 2>/dev/null; then
   doc_block "## Python on one machine" >"$tmp/fit_all.py"
-  (cd "$work" && PYTHONPATH=$root/build/python timeout 100 python3 "$tmp/fit_all.py" >/dev/null)
+  (cd "$work" && PYTHONPATH=$root/build/python timeout 100 "$py" "$tmp/fit_all.py" >/dev/null)
   check_results "Python threads" no-profiles
 else
   echo "Python threads: build/python holds no tervane module, so that recipe is not run"
